@@ -1,8 +1,9 @@
 #pragma once
 #include "camera/CMCameraBase.h"
 
-// Middle layer of every concrete camera; adds nothing but its destructor.
-class LENSBRIDGE_API CMCameraSDK : public CMCameraBase {
+// Middle layer of every concrete camera inside the library; adds nothing but
+// its destructor. Not exported: hosts only hold a CMCameraBase*.
+class CMCameraSDK : public CMCameraBase {
 public:
     explicit CMCameraSDK(int deviceIndex);
     ~CMCameraSDK() override;

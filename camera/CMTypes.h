@@ -18,6 +18,20 @@ enum {
     FMT_UNKNOWN = 22,
 };
 
+// Bytes per pixel of an uncompressed format code; 0 for compressed or unknown.
+constexpr int CMBytesPerPixel(int format)
+{
+    switch (format) {
+    case FMT_RGB24:
+    case FMT_BGR24: return 3;
+    case FMT_RGB32:
+    case FMT_RGBA32: return 4;
+    case FMT_YUY2:
+    case FMT_YUYV: return 2;
+    default: return 0;
+    }
+}
+
 // Result codes of the camera operations (0 is success).
 enum {
     CM_OK = 0,

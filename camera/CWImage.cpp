@@ -25,29 +25,12 @@ CWImage::~CWImage()
     }
 }
 
-int CWImageBytesPerPixel(int format)
-{
-    switch (format) {
-    case FMT_RGB24:
-    case FMT_BGR24:
-        return 3;
-    case FMT_RGB32:
-    case FMT_RGBA32:
-        return 4;
-    case FMT_YUY2:
-    case FMT_YUYV:
-        return 2;
-    default:
-        return 0;
-    }
-}
-
 void CWImage::flip()
 {
     if (format != FMT_RGB24 && format != FMT_BGR24 && format != FMT_RGB32 && format != FMT_RGBA32)
         return;
     if (data && width > 0 && height > 0)
-        lensbridge::swapRowsVertically(data, static_cast<size_t>(width) * CWImageBytesPerPixel(format), height);
+        lensbridge::swapRowsVertically(data, static_cast<size_t>(width) * CMBytesPerPixel(format), height);
     bottomUp = bottomUp == 1 ? 0 : 1;
 }
 

@@ -32,6 +32,3 @@ public:
     // channels bits per pixel. Same width and height keeps the buffer as is.
     static bool checkBuffer(CWImage* image, int width, int height, int bitsPerChannel, int channels);
 };
-
-// Bytes per pixel of an uncompressed format code; 0 for compressed or unknown.
-LENSBRIDGE_API int CWImageBytesPerPixel(int format);

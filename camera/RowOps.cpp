@@ -4,12 +4,29 @@
 #include <cstring>
 #include <memory>
 
-// The hot loops are cloned for AVX2 and picked at load time; the default
-// clone keeps the library running on any x86-64.
-#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
-#define LENSBRIDGE_HOT __attribute__((target_clones("avx2", "default")))
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// The per-pixel loops are written once as always-inline kernels and compiled
+// twice: for AVX2 and for the x86-64 baseline. The AVX2 build is chosen once
+// at run time when the processor has it.
+#define LENSBRIDGE_KERNEL static inline __attribute__((always_inline))
+#if defined(__x86_64__)
+#define LENSBRIDGE_DISPATCH(name, params, args)                                                                       \
+    __attribute__((target("avx2"))) static void name##Avx2 params { name##Kernel args; }                              \
+    static void name##Baseline params { name##Kernel args; }                                                          \
+    void name params                                                                                                  \
+    {                                                                                                                 \
+        static const bool avx2 = __builtin_cpu_supports("avx2");                                                      \
+        if (avx2)                                                                                                     \
+            name##Avx2 args;                                                                                          \
+        else                                                                                                          \
+            name##Baseline args;                                                                                      \
+    }
 #else
-#define LENSBRIDGE_HOT
+#define LENSBRIDGE_DISPATCH(name, params, args)                                                                       \
+    void name params { name##Kernel args; }
 #endif
 
 namespace lensbridge {
@@ -33,8 +50,7 @@ void swapRowsVertically(unsigned char* data, size_t rowBytes, int rows)
     }
 }
 
-LENSBRIDGE_HOT
-void mirrorPixels4(unsigned char* data, int width, int height)
+LENSBRIDGE_KERNEL void mirrorPixels4Kernel(unsigned char* data, int width, int height)
 {
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<Pixel*>(data + static_cast<size_t>(y) * width * 4);
@@ -48,22 +64,29 @@ void mirrorPixels4(unsigned char* data, int width, int height)
     }
 }
 
-LENSBRIDGE_HOT
 void addOffsets4(unsigned char* data, size_t pixels, uint8_t offset0, uint8_t offset1, uint8_t offset2)
 {
-    const uint8_t add[4] = {offset0, offset1, offset2, 0};
-    // A saturating add of zero is the identity, so one uniform loop keeps
+    // A saturating add of zero is the identity, so one uniform pass keeps
     // byte 3 and zero-offset bytes untouched.
-    for (size_t i = 0; i < pixels * 4; i += 4) {
-        for (int c = 0; c < 4; ++c) {
-            const unsigned sum = data[i + c] + add[c];
-            data[i + c] = static_cast<uint8_t>(sum > 255 ? 255 : sum);
-        }
+    const uint8_t add[4] = {offset0, offset1, offset2, 0};
+    const size_t bytes = pixels * 4;
+    size_t i = 0;
+#if defined(__SSE2__)
+    uint32_t pattern;
+    std::memcpy(&pattern, add, 4);
+    const __m128i offsets = _mm_set1_epi32(static_cast<int>(pattern));
+    for (; i + 16 <= bytes; i += 16) {
+        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(data + i), _mm_adds_epu8(px, offsets));
+    }
+#endif
+    for (; i < bytes; ++i) {
+        const unsigned sum = data[i] + add[i & 3];
+        data[i] = static_cast<uint8_t>(sum > 255 ? 255 : sum);
     }
 }
 
-LENSBRIDGE_HOT
-void monochrome4(unsigned char* data, size_t pixels)
+LENSBRIDGE_KERNEL void monochrome4Kernel(unsigned char* data, size_t pixels)
 {
     auto* px = reinterpret_cast<Pixel*>(data);
     for (size_t i = 0; i < pixels; ++i) {
@@ -74,12 +97,15 @@ void monochrome4(unsigned char* data, size_t pixels)
     }
 }
 
-LENSBRIDGE_HOT
-void negative4(unsigned char* data, size_t pixels)
+LENSBRIDGE_KERNEL void negative4Kernel(unsigned char* data, size_t pixels)
 {
     auto* px = reinterpret_cast<Pixel*>(data);
     for (size_t i = 0; i < pixels; ++i)
         px[i] ^= 0x00FFFFFFu;
 }
+
+LENSBRIDGE_DISPATCH(mirrorPixels4, (unsigned char* data, int width, int height), (data, width, height))
+LENSBRIDGE_DISPATCH(monochrome4, (unsigned char* data, size_t pixels), (data, pixels))
+LENSBRIDGE_DISPATCH(negative4, (unsigned char* data, size_t pixels), (data, pixels))
 
 } // namespace lensbridge

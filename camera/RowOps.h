@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+// Explicitly hidden: the AVX2 clones' resolvers would otherwise be exported.
+#pragma GCC visibility push(hidden)
 namespace lensbridge {
 
 // Swaps row i with row rows-1-i for i < rows/2 (the middle row of an odd
@@ -25,3 +27,4 @@ void monochrome4(unsigned char* data, size_t pixels);
 void negative4(unsigned char* data, size_t pixels);
 
 } // namespace lensbridge
+#pragma GCC visibility pop

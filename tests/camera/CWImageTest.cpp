@@ -58,7 +58,7 @@ TEST(CWImage, CopyAssignmentSharesTheBuffer)
 TEST(CWImageFlip, ReversesRowsAndTogglesOrientationForThreeAndFourBytes)
 {
     for (int format : {FMT_RGB24, FMT_BGR24, FMT_RGB32, FMT_RGBA32}) {
-        const int bpp = CWImageBytesPerPixel(format);
+        const int bpp = CMBytesPerPixel(format);
         CWImage image = makeRowNumbered(format, 5, 4, bpp);
         image.flip();
         for (int r = 0; r < 4; ++r)
