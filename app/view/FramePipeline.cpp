@@ -1,0 +1,94 @@
+#include "app/view/FramePipeline.h"
+
+#include "app/view/FrameSink.h"
+#include "camera/CMCameraBase.h"
+
+#include <cstring>
+#include <mutex>
+#include <new>
+
+FramePipeline::~FramePipeline() { stopRecording(); }
+
+int FramePipeline::frameCallback(void* userData, int kind, long param1, long)
+{
+    if (kind != CM_CALLBACK_FRAME || !userData || !param1)
+        return 0;
+    static_cast<FramePipeline*>(userData)->onFrame(*reinterpret_cast<const CWImage*>(param1));
+    return 0;
+}
+
+void FramePipeline::onFrame(const CWImage& frame)
+{
+    std::lock_guard guard(lock_);
+    if (!converter_.convert(frame))
+        return;
+    CWImage& picture = converter_.displayImage();
+    if (camera_)
+        camera_->processPixels(&picture);
+    if (sink_)
+        sink_->updateFrame(picture.width, picture.height, picture.data);
+
+    if (recorder_ && recorder_->isOpen() && recorder_->width() == picture.width &&
+        recorder_->height() == picture.height) {
+        if (const uint8_t* yuv = converter_.toI420())
+            recorder_->writeFrame(yuv);
+    }
+}
+
+void FramePipeline::setCamera(CMCameraBase* camera)
+{
+    std::lock_guard guard(lock_);
+    camera_ = camera;
+}
+
+void FramePipeline::setSink(FrameSink* sink)
+{
+    std::lock_guard guard(lock_);
+    sink_ = sink;
+}
+
+bool FramePipeline::startRecording(int width, int height, const char* path, Mp4Recorder::Clock clock)
+{
+    std::lock_guard guard(lock_);
+    stopRecording();
+    recorder_ = std::make_unique<Mp4Recorder>(std::move(clock));
+    return recorder_->open(width, height, path);
+}
+
+void FramePipeline::stopRecording()
+{
+    std::lock_guard guard(lock_);
+    if (!recorder_)
+        return;
+    recorder_->close();
+    recorder_.reset();
+}
+
+bool FramePipeline::isRecording()
+{
+    std::lock_guard guard(lock_);
+    return recorder_ && recorder_->isOpen();
+}
+
+bool FramePipeline::copyDisplayImage(CWImage& target)
+{
+    std::lock_guard guard(lock_);
+    const CWImage& picture = converter_.displayImage();
+    if (!picture.data || picture.width <= 0 || picture.height <= 0)
+        return false;
+    const size_t bytes = size_t(picture.width) * picture.height * 4;
+    auto* copy = new (std::nothrow) unsigned char[bytes];
+    if (!copy)
+        return false;
+    std::memcpy(copy, picture.data, bytes);
+    if (!target.externalBuffer)
+        delete[] target.data;
+    target.data = copy;
+    target.externalBuffer = false;
+    target.width = picture.width;
+    target.height = picture.height;
+    target.dataSize = target.bufferSize = unsigned(bytes);
+    target.format = FMT_RGBA32;
+    target.bottomUp = 0;
+    return true;
+}

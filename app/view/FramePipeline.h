@@ -1,0 +1,53 @@
+#pragma once
+// What the camera session does with each frame on the capture thread: convert
+// it to RGBA, apply the camera's software pixel processing, hand it to the
+// view and, while recording, encode it. One recursive lock guards the
+// camera's frames, the working buffers and the recorder, so a frame never
+// reaches a recorder that is being replaced or closed.
+
+#include "app/view/FrameConverter.h"
+#include "app/view/Mp4Recorder.h"
+#include "platform/CriticalSection.h"
+
+#include <memory>
+
+class CMCameraBase;
+class FrameSink;
+
+class FramePipeline {
+public:
+    FramePipeline() = default;
+    FramePipeline(const FramePipeline&) = delete;
+    FramePipeline& operator=(const FramePipeline&) = delete;
+    ~FramePipeline();
+
+    // The camera frame callback; `userData` is the pipeline.
+    static int frameCallback(void* userData, int kind, long param1, long param2);
+
+    // Converts, processes, shows and records one frame (capture thread).
+    void onFrame(const CWImage& frame);
+
+    void setCamera(CMCameraBase* camera);
+    void setSink(FrameSink* sink);
+
+    // Replaces any running recording with a new one of the given frame size.
+    // False when the file or the encoder could not be opened; the failed
+    // recorder is kept until the next start or stop, as the caller expects.
+    bool startRecording(int width, int height, const char* path, Mp4Recorder::Clock clock = Mp4Recorder::Clock::wall());
+    // Finishes and drops the recording; may block up to three seconds.
+    void stopRecording();
+    bool isRecording();
+
+    // Copies the latest converted picture (RGBA) under the lock; false when
+    // there is none yet.
+    bool copyDisplayImage(CWImage& target);
+
+    platform::CriticalSection& lock() { return lock_; }
+
+private:
+    platform::CriticalSection lock_;
+    CMCameraBase* camera_ = nullptr;
+    FrameSink* sink_ = nullptr;
+    FrameConverter converter_;
+    std::unique_ptr<Mp4Recorder> recorder_;
+};

@@ -1,0 +1,270 @@
+#include "app/view/Mp4Recorder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+constexpr AVRational kTimeBase{1, 90000};
+constexpr int64_t kMinimumSpanMicros = 3'000'000;
+
+int64_t toPts(int64_t elapsedMicros) { return elapsedMicros * 90000 / 1000000; }
+} // namespace
+
+Mp4Recorder::Clock Mp4Recorder::Clock::wall()
+{
+    return Clock{[] {
+                     return std::chrono::duration_cast<std::chrono::microseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+                 },
+                 [](int64_t micros) { std::this_thread::sleep_for(std::chrono::microseconds(micros)); }};
+}
+
+Mp4Recorder::Mp4Recorder() : Mp4Recorder(Clock::wall()) {}
+
+Mp4Recorder::Mp4Recorder(Clock clock) : clock_(std::move(clock)) {}
+
+Mp4Recorder::~Mp4Recorder() { close(); }
+
+bool Mp4Recorder::open(int width, int height, const char* fileName)
+{
+    close();
+    if (width <= 0 || height <= 0 || !fileName || !*fileName)
+        return false;
+    if (std::strlen(fileName) >= sizeof fileName_)
+        return false;
+    startTime_ = 0;
+    lastPts_ = -1;
+    frameInterval_ = 3000;
+    writeFailed_ = false;
+    std::snprintf(fileName_, sizeof fileName_, "%s", fileName);
+    width_ = width;
+    height_ = height;
+
+    // FFmpeg registers its formats and codecs itself.
+    if (avformat_alloc_output_context2(&formatContext_, nullptr, "mp4", fileName_) < 0 || !formatContext_) {
+        std::printf("Failed to open output file! \n");
+        release();
+        return false;
+    }
+    if (avio_open(&formatContext_->pb, fileName_, AVIO_FLAG_WRITE) < 0) {
+        std::printf("Failed to open output file! \n");
+        release();
+        return false;
+    }
+    stream_ = avformat_new_stream(formatContext_, nullptr);
+    if (!stream_) {
+        release();
+        return false;
+    }
+
+    const AVCodecID codecId = formatContext_->oformat->video_codec;
+    const AVCodec* codec = avcodec_find_encoder(codecId);
+    if (!codec) {
+        av_dump_format(formatContext_, 0, fileName_, 1);
+        std::printf("Can not find encoder! \n");
+        release();
+        return false;
+    }
+    encoder_ = avcodec_alloc_context3(codec);
+    if (!encoder_) {
+        release();
+        return false;
+    }
+    encoder_->codec_type = AVMEDIA_TYPE_VIDEO;
+    encoder_->pix_fmt = AV_PIX_FMT_YUV420P;
+    encoder_->width = width;
+    encoder_->height = height;
+    encoder_->bit_rate = 400000;
+    encoder_->gop_size = 250;
+    encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    encoder_->me_range = 16;
+    encoder_->max_qdiff = 4;
+    encoder_->qcompress = 0.6f;
+    encoder_->qmin = 10;
+    encoder_->qmax = 50;
+    // The further integer setting of four: the encoder's thread count. Frames
+    // are encoded on the capture thread, and four threads keep 1080p at the
+    // live rate on small machines.
+    encoder_->thread_count = 4;
+    encoder_->time_base = kTimeBase;
+    stream_->time_base = kTimeBase;
+
+    AVDictionary* options = nullptr;
+    if (codecId == AV_CODEC_ID_H264) {
+        av_dict_set(&options, "preset", "ultrafast", 0);
+        av_dict_set(&options, "profile", "baseline", 0);
+    }
+    av_dump_format(formatContext_, 0, fileName_, 1);
+    const int opened = avcodec_open2(encoder_, codec, &options);
+    av_dict_free(&options);
+    if (opened < 0) {
+        std::printf("Failed to open encoder! \n");
+        release();
+        return false;
+    }
+    if (avcodec_parameters_from_context(stream_->codecpar, encoder_) < 0) {
+        release();
+        return false;
+    }
+
+    frame_ = av_frame_alloc();
+    const int pictureSize = av_image_get_buffer_size(AV_PIX_FMT_YUV420P, width, height, 1);
+    if (!frame_ || pictureSize <= 0) {
+        release();
+        return false;
+    }
+    av_image_fill_linesizes(frame_->linesize, AV_PIX_FMT_YUV420P, width);
+    frame_->format = AV_PIX_FMT_YUV420P;
+    frame_->width = width;
+    frame_->height = height;
+
+    if (avformat_write_header(formatContext_, nullptr) < 0) {
+        std::printf("Failed to open output file! \n");
+        release();
+        return false;
+    }
+    headerWritten_ = true;
+    packet_ = av_packet_alloc();
+    if (!packet_ || av_new_packet(packet_, pictureSize) < 0) {
+        release();
+        return false;
+    }
+    av_packet_unref(packet_);
+    lumaSize_ = width * height;
+    return true;
+}
+
+int Mp4Recorder::writePacket(AVPacket* packet)
+{
+    packet->stream_index = stream_->index;
+    if (packet->duration <= 0)
+        packet->duration = frameInterval_;
+    av_packet_rescale_ts(packet, encoder_->time_base, stream_->time_base);
+    // A full disk makes writes fail; the recording goes on without them and
+    // close() still finishes the file as well as it can.
+    const int result = av_interleaved_write_frame(formatContext_, packet);
+    if (result < 0)
+        writeFailed_ = true;
+    av_packet_unref(packet);
+    return result;
+}
+
+// Sends one frame (or, with null, the end of input) and writes what comes out.
+// Returns the number of packets written, or -1 on an encoder error.
+int Mp4Recorder::encode(AVFrame* frame, bool flushing)
+{
+    if (avcodec_send_frame(encoder_, frame) < 0)
+        return -1;
+    int written = 0;
+    for (;;) {
+        const int result = avcodec_receive_packet(encoder_, packet_);
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+            return written;
+        if (result < 0)
+            return -1;
+        const int size = packet_->size;
+        writePacket(packet_);
+        if (flushing)
+            std::printf("Flush Encoder: Succeed to encode 1 frame!\tsize:%5d\n", size);
+        ++written;
+    }
+}
+
+int Mp4Recorder::writeFrame(const uint8_t* yuv)
+{
+    if (!encoder_ || !frame_ || !yuv)
+        return -1;
+    frame_->data[0] = const_cast<uint8_t*>(yuv);
+    frame_->data[1] = const_cast<uint8_t*>(yuv + lumaSize_);
+    frame_->data[2] = const_cast<uint8_t*>(yuv + lumaSize_ * 5 / 4);
+
+    const int64_t now = clock_.nowMicros();
+    if (startTime_ == 0)
+        startTime_ = now;
+    int64_t pts = toPts(now - startTime_);
+    // Two frames within one tick (or a clock stepped back) would be refused
+    // by the encoder as non-monotonic; keep the time stamps strictly rising.
+    if (pts <= lastPts_)
+        pts = lastPts_ + 1;
+    if (lastPts_ >= 0)
+        frameInterval_ = pts - lastPts_;
+    frame_->pts = pts;
+    lastPts_ = pts;
+
+    lastFrame_.assign(yuv, yuv + lumaSize_ * 3 / 2);
+    const int written = encode(frame_, false);
+    if (written < 0) {
+        std::printf("Failed to encode! \n");
+        return -1;
+    }
+    return written > 0 ? 0 : -1;
+}
+
+void Mp4Recorder::close()
+{
+    if (!formatContext_)
+        return;
+    if (!encoder_ || !headerWritten_ || !packet_ || !frame_) {
+        release();
+        return;
+    }
+    if (startTime_ == 0)
+        startTime_ = clock_.nowMicros();
+    const int64_t elapsed = clock_.nowMicros() - startTime_;
+    if (elapsed < kMinimumSpanMicros)
+        clock_.sleepMicros(kMinimumSpanMicros - elapsed);
+
+    // Show the last picture once more at the three-second mark, so a short
+    // recording really lasts that long when played.
+    const int64_t minimumPts = toPts(kMinimumSpanMicros);
+    if (!lastFrame_.empty() && lastPts_ < minimumPts) {
+        frame_->data[0] = lastFrame_.data();
+        frame_->data[1] = lastFrame_.data() + lumaSize_;
+        frame_->data[2] = lastFrame_.data() + lumaSize_ * 5 / 4;
+        frame_->pts = minimumPts;
+        frameInterval_ = std::max<int64_t>(1, std::min<int64_t>(frameInterval_, minimumPts - lastPts_));
+        lastPts_ = minimumPts;
+        if (encode(frame_, false) < 0)
+            std::printf("Failed to encode! \n");
+    }
+
+    bool flushed = true;
+    if (encoder_->codec->capabilities & AV_CODEC_CAP_DELAY)
+        flushed = encode(nullptr, true) >= 0;
+    if (!flushed)
+        std::printf("Flushing encoder failed\n");
+    else
+        av_write_trailer(formatContext_);
+    release();
+}
+
+void Mp4Recorder::release()
+{
+    if (encoder_)
+        avcodec_free_context(&encoder_);
+    if (frame_)
+        av_frame_free(&frame_);
+    if (packet_)
+        av_packet_free(&packet_);
+    if (formatContext_) {
+        if (formatContext_->pb)
+            avio_closep(&formatContext_->pb);
+        avformat_free_context(formatContext_);
+        formatContext_ = nullptr;
+    }
+    stream_ = nullptr;
+    headerWritten_ = false;
+    lastFrame_.clear();
+    lastFrame_.shrink_to_fit();
+}

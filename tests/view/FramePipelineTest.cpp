@@ -1,0 +1,166 @@
+#include "app/view/FramePipeline.h"
+#include "app/view/FrameSink.h"
+#include "camera/CMCameraBase.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+class ProcessingCamera : public CMCameraBase {
+public:
+    ProcessingCamera() : CMCameraBase(0) {}
+    int GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>*) override { return CM_E_NOTSUPPORTED; }
+    int GetPreviewSize(_tag_CMSIZE&) override { return CM_E_NOTSUPPORTED; }
+    int SetPreviewSize(_tag_CMSIZE) override { return CM_E_NOTSUPPORTED; }
+    int GetSupportedFormats(std::vector<int>*) override { return CM_E_NOTSUPPORTED; }
+    int GetFormat(int&) override { return CM_E_NOTSUPPORTED; }
+    int SetFormat(int) override { return CM_E_NOTSUPPORTED; }
+};
+
+class CollectingSink : public FrameSink {
+public:
+    void updateFrame(int width, int height, const uint8_t* rgba) override
+    {
+        std::lock_guard lock(mutex);
+        lastWidth = width;
+        lastHeight = height;
+        lastPixels.assign(rgba, rgba + size_t(width) * height * 4);
+        ++frames;
+    }
+    std::mutex mutex;
+    int lastWidth = 0, lastHeight = 0;
+    std::vector<uint8_t> lastPixels;
+    std::atomic<int> frames{0};
+};
+
+// Rows of a 2-row RGB24 frame: top red, bottom blue.
+std::vector<uint8_t> redOverBlue(int w)
+{
+    std::vector<uint8_t> bytes(size_t(w) * 2 * 3, 0);
+    for (int i = 0; i < w; ++i) {
+        bytes[i * 3] = 255;
+        bytes[(w + i) * 3 + 2] = 255;
+    }
+    return bytes;
+}
+
+CWImage over(std::vector<uint8_t>& bytes, int w, int h, int format)
+{
+    return CWImage(w, h, bytes.data(), unsigned(bytes.size()), unsigned(bytes.size()), true, format, 0);
+}
+
+struct ManualClock {
+    std::atomic<int64_t> now{1'000'000'000'000};
+    Mp4Recorder::Clock clock()
+    {
+        return {[this] { return now += 40'000; }, [this](int64_t micros) { now += micros; }};
+    }
+};
+
+fs::path tempFolder(const char* name)
+{
+    auto dir = fs::temp_directory_path() / ("pellumo-pipeline-" + std::to_string(::getpid()) + "-" + name);
+    fs::create_directories(dir);
+    return dir;
+}
+} // namespace
+
+TEST(FramePipeline, ConvertsProcessesAndHandsTheFrameToTheSink)
+{
+    ProcessingCamera camera;
+    camera.flip(true);
+    CollectingSink sink;
+    FramePipeline pipeline;
+    pipeline.setCamera(&camera);
+    pipeline.setSink(&sink);
+    auto bytes = redOverBlue(4);
+    CWImage frame = over(bytes, 4, 2, FMT_RGB24);
+    FramePipeline::frameCallback(&pipeline, CM_CALLBACK_FRAME, reinterpret_cast<long>(&frame), 0);
+    ASSERT_EQ(sink.frames, 1);
+    EXPECT_EQ(sink.lastWidth, 4);
+    EXPECT_EQ(sink.lastHeight, 2);
+    // Flipped by the camera's software processing: blue now on top.
+    EXPECT_EQ(sink.lastPixels[0], 0);
+    EXPECT_EQ(sink.lastPixels[2], 255);
+    EXPECT_EQ(sink.lastPixels[4 * 4], 255);
+
+    FramePipeline::frameCallback(&pipeline, 1, reinterpret_cast<long>(&frame), 0);
+    FramePipeline::frameCallback(&pipeline, CM_CALLBACK_FRAME, 0, 0);
+    EXPECT_EQ(sink.frames, 1) << "reports and null frames are not pictures";
+
+    CWImage copy;
+    ASSERT_TRUE(pipeline.copyDisplayImage(copy));
+    EXPECT_EQ(copy.width, 4);
+    EXPECT_EQ(copy.format, FMT_RGBA32);
+    EXPECT_FALSE(copy.externalBuffer) << "the copy owns its buffer";
+}
+
+TEST(FramePipeline, RecordsOnlyFramesOfTheRecordingSize)
+{
+    const auto dir = tempFolder("size");
+    ManualClock manual;
+    FramePipeline pipeline;
+    ASSERT_TRUE(pipeline.startRecording(64, 32, (dir / "a.mp4").c_str(), manual.clock()));
+    EXPECT_TRUE(pipeline.isRecording());
+    std::vector<uint8_t> matching(64 * 32 * 3, 90), other(32 * 16 * 3, 90);
+    for (int i = 0; i < 6; ++i) {
+        pipeline.onFrame(over(matching, 64, 32, FMT_RGB24));
+        pipeline.onFrame(over(other, 32, 16, FMT_RGB24));
+    }
+    pipeline.stopRecording();
+    EXPECT_FALSE(pipeline.isRecording());
+    FILE* probe = ::popen(("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 '" +
+                           (dir / "a.mp4").string() + "'")
+                              .c_str(),
+                          "r");
+    char line[64] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, probe), nullptr);
+    ::pclose(probe);
+    EXPECT_EQ(std::atoi(line), 7) << "six frames plus the picture held to the three-second mark";
+    fs::remove_all(dir);
+}
+
+TEST(FramePipeline, FailedRecordingStartIsReportedAndHarmless)
+{
+    FramePipeline pipeline;
+    EXPECT_FALSE(pipeline.startRecording(64, 32, "/nonexistent-folder/x/y.mp4"));
+    EXPECT_FALSE(pipeline.isRecording());
+    std::vector<uint8_t> bytes(64 * 32 * 3, 1);
+    pipeline.onFrame(over(bytes, 64, 32, FMT_RGB24)); // no crash with the failed recorder held
+    pipeline.stopRecording();
+}
+
+TEST(FramePipeline, CaptureThreadAndRecordingCommandsDoNotRace)
+{
+    const auto dir = tempFolder("race");
+    ManualClock manual;
+    CollectingSink sink;
+    FramePipeline pipeline;
+    pipeline.setSink(&sink);
+    std::atomic<bool> stop{false};
+    std::thread capture([&] {
+        std::vector<uint8_t> bytes(64 * 48 * 2, 128);
+        while (!stop) {
+            CWImage frame(64, 48, bytes.data(), unsigned(bytes.size()), unsigned(bytes.size()), true, FMT_YUY2, 0);
+            FramePipeline::frameCallback(&pipeline, CM_CALLBACK_FRAME, reinterpret_cast<long>(&frame), 0);
+        }
+    });
+    for (int i = 0; i < 4; ++i) {
+        pipeline.startRecording(64, 48, (dir / std::to_string(i)).replace_extension(".mp4").c_str(), manual.clock());
+        CWImage copy;
+        pipeline.copyDisplayImage(copy);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        pipeline.stopRecording();
+    }
+    stop = true;
+    capture.join();
+    EXPECT_GT(sink.frames, 0);
+    fs::remove_all(dir);
+}

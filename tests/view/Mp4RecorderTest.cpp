@@ -1,0 +1,216 @@
+#include "app/view/Mp4Recorder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+// A clock the test moves by hand; sleeping advances it at once.
+struct ManualClock {
+    std::atomic<int64_t> now{1'700'000'000'000'000};
+    std::atomic<int64_t> slept{0};
+    Mp4Recorder::Clock clock()
+    {
+        return {[this] { return now.load(); },
+                [this](int64_t micros) {
+                    slept += micros;
+                    now += micros;
+                }};
+    }
+};
+
+std::string run(const std::string& command)
+{
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            output += buffer;
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+// key=value lines of ffprobe for the video stream and the container.
+std::map<std::string, std::string> probe(const fs::path& file)
+{
+    std::map<std::string, std::string> values;
+    std::istringstream lines(run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                 "stream=codec_name,profile,width,height,nb_read_frames:format=duration "
+                                 "-of default=nw=1 '" +
+                                 file.string() + "' 2>&1"));
+    std::string line;
+    while (std::getline(lines, line))
+        if (auto eq = line.find('='); eq != std::string::npos)
+            values[line.substr(0, eq)] = line.substr(eq + 1);
+    return values;
+}
+
+std::vector<double> packetTimes(const fs::path& file)
+{
+    std::vector<double> times;
+    std::istringstream lines(
+        run("ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 '" + file.string() + "'"));
+    std::string line;
+    while (std::getline(lines, line))
+        if (!line.empty())
+            times.push_back(std::stod(line));
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+std::vector<uint8_t> greyFrame(int w, int h, uint8_t luma)
+{
+    std::vector<uint8_t> yuv(size_t(w) * h * 3 / 2, 128);
+    std::fill(yuv.begin(), yuv.begin() + w * h, luma);
+    return yuv;
+}
+
+class Mp4RecorderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() /
+              ("pellumo-mp4-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+    ManualClock manual;
+};
+} // namespace
+
+TEST_F(Mp4RecorderTest, WritesConstrainedBaselineH264WithWallClockTimes)
+{
+    const fs::path file = dir / "clip.mp4";
+    {
+        Mp4Recorder recorder(manual.clock());
+        ASSERT_TRUE(recorder.open(320, 240, file.c_str()));
+        for (int i = 0; i < 10; ++i) {
+            auto frame = greyFrame(320, 240, uint8_t(16 + i * 20));
+            recorder.writeFrame(frame.data());
+            manual.now += 500'000; // frames 0.5 s apart
+        }
+        recorder.close();
+    }
+    const auto info = probe(file);
+    EXPECT_EQ(info.at("codec_name"), "h264");
+    EXPECT_EQ(info.at("profile"), "Constrained Baseline");
+    EXPECT_EQ(info.at("width"), "320");
+    EXPECT_EQ(info.at("height"), "240");
+    EXPECT_EQ(info.at("nb_read_frames"), "10");
+    const auto times = packetTimes(file);
+    ASSERT_EQ(times.size(), 10u);
+    EXPECT_DOUBLE_EQ(times[0], 0.0);
+    EXPECT_NEAR(times[1], 0.5, 1e-6) << "45000 in units of 1/90000 s";
+    EXPECT_NEAR(times[9], 4.5, 1e-6);
+    EXPECT_EQ(manual.slept, 0) << "a recording of over three seconds closes at once";
+}
+
+TEST_F(Mp4RecorderTest, AOneSecondRecordingStillSpansThreeSeconds)
+{
+    const fs::path file = dir / "short.mp4";
+    Mp4Recorder recorder(manual.clock());
+    ASSERT_TRUE(recorder.open(160, 120, file.c_str()));
+    for (int i = 0; i < 5; ++i) {
+        auto frame = greyFrame(160, 120, 100);
+        recorder.writeFrame(frame.data());
+        manual.now += 250'000;
+    }
+    recorder.close();
+    EXPECT_EQ(manual.slept, 1'750'000) << "the rest of the three seconds is waited for";
+    const auto info = probe(file);
+    EXPECT_GE(std::stod(info.at("duration")), 3.0);
+    const auto times = packetTimes(file);
+    ASSERT_FALSE(times.empty());
+    EXPECT_NEAR(times.back(), 3.0, 1e-6) << "the last picture is shown again at the three-second mark";
+}
+
+TEST_F(Mp4RecorderTest, ARecordingWithoutFramesIsStillAValidFile)
+{
+    const fs::path file = dir / "empty.mp4";
+    Mp4Recorder recorder(manual.clock());
+    ASSERT_TRUE(recorder.open(160, 120, file.c_str()));
+    recorder.close();
+    EXPECT_EQ(manual.slept, 3'000'000);
+    // The container parses cleanly (header and trailer); MP4 leaves out a
+    // track that has no samples.
+    const std::string errors = run("ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 '" + file.string() +
+                                   "' 2>&1");
+    EXPECT_EQ(errors, "mov,mp4,m4a,3gp,3g2,mj2\n");
+    EXPECT_TRUE(packetTimes(file).empty());
+}
+
+TEST_F(Mp4RecorderTest, OpenFailsForAFolderThatCannotBeWrittenAndForBadArguments)
+{
+    Mp4Recorder recorder(manual.clock());
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(recorder.open(160, 120, (dir / "missing" / "sub" / "x.mp4").c_str()));
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Failed to open output file! \n"), std::string::npos);
+    EXPECT_FALSE(recorder.open(0, 120, (dir / "a.mp4").c_str()));
+    EXPECT_FALSE(recorder.open(160, 120, nullptr));
+    EXPECT_FALSE(recorder.open(160, 120, ""));
+    EXPECT_EQ(recorder.writeFrame(nullptr), -1);
+    recorder.close(); // after a failed open: nothing to do, no crash
+}
+
+TEST_F(Mp4RecorderTest, FramesArrivingInTheSameTickKeepRisingTimes)
+{
+    const fs::path file = dir / "burst.mp4";
+    {
+        Mp4Recorder recorder(manual.clock());
+        ASSERT_TRUE(recorder.open(160, 120, file.c_str()));
+        auto frame = greyFrame(160, 120, 50);
+        for (int i = 0; i < 4; ++i)
+            recorder.writeFrame(frame.data()); // the clock does not move
+        manual.now += 4'000'000;
+        recorder.close();
+    }
+    const auto info = probe(file);
+    // Four frames, none refused for a repeated time stamp, plus the last one
+    // held at the three-second mark.
+    EXPECT_EQ(info.at("nb_read_frames"), "5");
+}
+
+TEST_F(Mp4RecorderTest, AFullDiskDoesNotCrashAndCloseStillReturns)
+{
+    // A file-size limit makes writes fail part way, as a disk filling up does.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 16 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+
+    const fs::path file = dir / "full.mp4";
+    bool opened = false;
+    {
+        Mp4Recorder recorder(manual.clock());
+        opened = recorder.open(320, 240, file.c_str());
+        for (int i = 0; opened && i < 60; ++i) {
+            std::vector<uint8_t> noise(320 * 240 * 3 / 2);
+            for (size_t k = 0; k < noise.size(); ++k)
+                noise[k] = uint8_t((k * 2654435761u) >> (i % 7 + 3));
+            recorder.writeFrame(noise.data());
+            manual.now += 100'000;
+        }
+        recorder.close();
+        EXPECT_FALSE(recorder.isOpen());
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(opened);
+    EXPECT_LE(fs::file_size(file), 16u * 1024u);
+}
