@@ -12,3 +12,10 @@ if(PELLUMO_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
 endif()
+
+# Fuzzing builds instrument every library for coverage and memory errors;
+# the fuzz targets themselves add the libFuzzer driver.
+if(PELLUMO_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
