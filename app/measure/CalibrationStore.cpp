@@ -1,0 +1,333 @@
+#include "CalibrationStore.h"
+
+#include "platform/DebugOutput.h"
+#include "platform/UserFolders.h"
+
+// Names and values stay UTF-8 (char); no wide-character converter is needed.
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kDataSection = "data";
+const char* const kUnitSection = "unit";
+
+// Strict UTF-8 to UTF-16: overlong forms, surrogates and truncated sequences
+// are rejected rather than guessed at.
+bool utf8ToUtf16(const std::string& in, std::u16string& out)
+{
+    out.clear();
+    for (std::size_t i = 0; i < in.size();) {
+        const unsigned char lead = static_cast<unsigned char>(in[i]);
+        char32_t cp;
+        std::size_t length;
+        if (lead < 0x80) {
+            cp = lead;
+            length = 1;
+        } else if ((lead & 0xE0) == 0xC0) {
+            cp = lead & 0x1F;
+            length = 2;
+        } else if ((lead & 0xF0) == 0xE0) {
+            cp = lead & 0x0F;
+            length = 3;
+        } else if ((lead & 0xF8) == 0xF0) {
+            cp = lead & 0x07;
+            length = 4;
+        } else {
+            return false;
+        }
+        if (i + length > in.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(in[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        static constexpr char32_t minimum[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < minimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += length;
+    }
+    return true;
+}
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Numbers are read and written independently of the process locale (a
+// decimal comma would otherwise make every stored factor unreadable).
+float parseFactor(const char* text)
+{
+    if (!text)
+        return 0;
+    const char* end = text + std::char_traits<char>::length(text);
+    float value = 0;
+    const auto result = std::from_chars(text, end, value);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value))
+        return 0;
+    return value;
+}
+
+int parseUnit(const char* text)
+{
+    if (!text)
+        return 0;
+    const char* begin = text;
+    const char* end = text + std::char_traits<char>::length(text);
+    int base = 10;
+    if (end - begin > 2 && begin[0] == '0' && (begin[1] == 'x' || begin[1] == 'X')) {
+        begin += 2;
+        base = 16;
+    }
+    int value = 0;
+    const auto result = std::from_chars(begin, end, value, base);
+    if (result.ec != std::errc() || result.ptr != end || begin == end)
+        return 0;
+    return value;
+}
+
+std::string formatFactor(float factor)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(factor), std::chars_format::fixed, 6);
+    return std::string(buffer, result.ptr);
+}
+
+bool sameNameIgnoringAsciiCase(const char16_t* a, const char16_t* b)
+{
+    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
+    for (; *a && *b; ++a, ++b)
+        if (fold(*a) != fold(*b))
+            return false;
+    return *a == *b;
+}
+
+bool readWholeFile(const std::string& path, std::string& out)
+{
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))
+        return false;
+    const auto size = fs::file_size(path, error);
+    if (error || size > CalibrationStore::kMaxFileSize)
+        return false;
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
+// Writes `content` to a new file beside `path` and renames it over `path`.
+bool replaceFile(const std::string& path, const std::string& content)
+{
+    std::error_code error;
+    fs::path target = path;
+    if (fs::is_symlink(target, error))
+        target = fs::weakly_canonical(target, error); // replace the file, keep the link
+    if (error)
+        return false;
+    std::string temporary = target.string() + ".XXXXXX";
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    struct stat existing;
+    fchmod(fd, ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+    bool ok = true;
+    for (std::size_t written = 0; ok && written < content.size();) {
+        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            written += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
+}
+
+} // namespace
+
+bool CalibrationRecord::make(const std::string& utf8Name, float factor, int unit, CalibrationRecord& out)
+{
+    out = CalibrationRecord();
+    std::u16string name;
+    if (!utf8ToUtf16(utf8Name, name) || name.size() > 63)
+        return false;
+    name.copy(out.name, name.size());
+    out.factor = factor;
+    out.unit = unit;
+    return true;
+}
+
+std::string CalibrationRecord::nameUtf8() const
+{
+    std::string out;
+    for (std::size_t i = 0; i < 64 && name[i]; ++i) {
+        char32_t cp = name[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < 64 && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (name[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD; // a lone surrogate has no UTF-8 form
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+int CalibrationStore::calibrationFilePath(std::string& out)
+{
+    const std::string documents = platform::documentsFolder();
+    if (documents.empty())
+        return CalibrationNoDocumentsFolder;
+    const fs::path folder = fs::path(documents) / "Pellumo Files" / "data";
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (!fs::is_directory(folder, error))
+        return CalibrationCreateDirFailed;
+    out = (folder / "calibrations.ini").string();
+    return CalibrationOk;
+}
+
+int CalibrationStore::load(const std::string& path)
+{
+    std::string content;
+    if (!readWholeFile(path, content) || loadFromData(content.data(), content.size()) != CalibrationOk) {
+        platform::ConsolePrintf("LoadCaliConfig %s Failed\n", path.c_str());
+        return CalibrationOpenFailed;
+    }
+    return CalibrationOk;
+}
+
+int CalibrationStore::loadFromData(const char* data, std::size_t size)
+{
+    CSimpleIniA ini;
+    ini.SetUnicode(true);
+    if (ini.LoadData(data, size) < 0)
+        return CalibrationOpenFailed;
+    // Keys in the library's order: sorted without regard to case, duplicates dropped.
+    CSimpleIniA::TNamesDepend keys;
+    ini.GetAllKeys(kDataSection, keys);
+    std::vector<CalibrationRecord> loaded;
+    for (const auto& key : keys) {
+        const float factor = parseFactor(ini.GetValue(kDataSection, key.pItem));
+        if (!(factor > 0))
+            continue; // zero, negative or not a number
+        CalibrationRecord record;
+        if (!CalibrationRecord::make(key.pItem, factor, parseUnit(ini.GetValue(kUnitSection, key.pItem)), record)
+            || record.name[0] == 0)
+            continue;
+        loaded.push_back(record);
+    }
+    records = std::move(loaded);
+    modified = false;
+    return CalibrationOk;
+}
+
+int CalibrationStore::save(const std::string& path)
+{
+    CSimpleIniA ini;
+    ini.SetUnicode(true);
+    ini.SetSpaces(true);
+    std::vector<std::string> names;
+    names.reserve(records.size());
+    for (const CalibrationRecord& record : records)
+        names.push_back(record.nameUtf8());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (ini.SetValue(kDataSection, names[i].c_str(), formatFactor(records[i].factor).c_str()) < 0)
+            return CalibrationSaveFailed;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (ini.SetValue(kUnitSection, names[i].c_str(), std::to_string(records[i].unit).c_str()) < 0)
+            return CalibrationSaveFailed;
+    std::string content;
+    if (ini.Save(content, false) < 0 || !replaceFile(path, content))
+        return CalibrationSaveFailed;
+    modified = false;
+    return CalibrationOk;
+}
+
+int CalibrationStore::saveIfModified()
+{
+    if (!modified)
+        return CalibrationOk;
+    std::string path;
+    if (const int result = calibrationFilePath(path); result != CalibrationOk)
+        return result;
+    return save(path);
+}
+
+int CalibrationStore::add(const CalibrationRecord& record)
+{
+    for (const CalibrationRecord& existing : records)
+        if (sameNameIgnoringAsciiCase(existing.name, record.name))
+            return 1;
+    records.push_back(record);
+    records.back().name[63] = 0;
+    modified = true;
+    return 0;
+}
+
+int CalibrationStore::removeAt(int index)
+{
+    if (index >= 0 && index < count()) {
+        records.erase(records.begin() + index);
+        modified = true;
+    }
+    return 0;
+}
+
+CalibrationRecord CalibrationStore::at(int index) const
+{
+    if (index < 0 || index >= count())
+        return CalibrationRecord();
+    return records[static_cast<std::size_t>(index)];
+}
+
+std::string CalibrationStore::unitName(int unit)
+{
+    static const char* const names[] = {"px", "cm", "mm", "um", "in", "uin"};
+    if (unit < 0 || unit >= static_cast<int>(std::size(names)))
+        return "n/a";
+    return names[unit];
+}

@@ -1,0 +1,62 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// How many physical units one image pixel spans, under a unique name.
+struct CalibrationRecord {
+    char16_t name[64] = {}; // zero-terminated, at most 63 UTF-16 units
+    float factor = 0;       // units per image pixel, > 0
+    int unit = 0;           // index into the unit list
+
+    // Builds a record from a UTF-8 name; false when the name is not valid
+    // UTF-8 or does not fit 63 UTF-16 units (the record is left empty then).
+    static bool make(const std::string& utf8Name, float factor, int unit, CalibrationRecord& out);
+    std::string nameUtf8() const;
+};
+static_assert(sizeof(CalibrationRecord) == 136, "CalibrationRecord is 136 bytes");
+
+// Result codes of the store, shown by the program's error message box.
+enum CalibrationResult : int {
+    CalibrationOk = 0,
+    CalibrationNoDocumentsFolder = -1, // "Failed to get personal document folder."
+    CalibrationCreateDirFailed = -2,   // "Failed to create directory."
+    CalibrationOpenFailed = -3,        // "Failed to open configuration file."
+    CalibrationSaveFailed = -4,        // "Failed to save configuration file."
+};
+
+// The named calibrations, persisted as an INI file: section "data" maps each
+// name to its factor ("%f"), section "unit" to its unit index ("%d").
+class CalibrationStore {
+public:
+    // <documents>/Pellumo Files/data/calibrations.ini; the folders are created.
+    static int calibrationFilePath(std::string& out);
+
+    // Replaces the records with the file's. A file that cannot be read leaves
+    // the records as they were and returns CalibrationOpenFailed.
+    int load(const std::string& path);
+    // The same from an INI text in memory.
+    int loadFromData(const char* data, std::size_t size);
+    // Writes the records to a temporary file beside `path`, then renames it
+    // over `path`: a failed save never leaves a half-written file behind.
+    int save(const std::string& path) ;
+    int saveIfModified();
+
+    // 1 when the name exists already (the INI file compares names without
+    // regard to ASCII case, so "Lens" and "lens" are the same name); else 0.
+    int add(const CalibrationRecord& record);
+    int removeAt(int index);
+    int count() const { return static_cast<int>(records.size()); }
+    // A copy; a record with factor 0 for an index out of range.
+    CalibrationRecord at(int index) const;
+    bool isModified() const { return modified; }
+
+    static std::string unitName(int unit);
+
+    // Largest calibrations file accepted; anything bigger is not ours.
+    static constexpr std::size_t kMaxFileSize = 16u << 20;
+
+private:
+    std::vector<CalibrationRecord> records;
+    bool modified = false;
+};

@@ -1,0 +1,322 @@
+#include "SFPrimitiveContainer.h"
+
+#include "MeasureCsv.h"
+#include "PrimitiveFactory.h"
+
+#include <SFML/Graphics/RenderTarget.hpp>
+
+#include <fstream>
+#include <mutex>
+#include <new>
+
+SFPrimitiveContainer::SFPrimitiveContainer()
+    : lock(std::make_unique<platform::CriticalSection>())
+{
+}
+
+// The main window may already be going away: no message on destruction.
+SFPrimitiveContainer::~SFPrimitiveContainer() = default;
+
+SFPrimitiveBase* SFPrimitiveContainer::current() const
+{
+    if (hit.index < 0 || static_cast<std::size_t>(hit.index) >= primitives.size())
+        return nullptr;
+    return primitives[static_cast<std::size_t>(hit.index)].get();
+}
+
+template <class F> void SFPrimitiveContainer::forEachPrimitive(F&& f)
+{
+    // Parked measurements follow calibration and view changes too, so they
+    // come back from calibration mode exactly as they would have been.
+    for (auto* list : {&primitives, &savedPrimitives})
+        for (auto& primitive : *list)
+            if (primitive)
+                f(*primitive);
+}
+
+void SFPrimitiveContainer::send(const Messages& messages) const
+{
+    platform::HWND window;
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        window = notifyWindow;
+    }
+    if (!window)
+        return;
+    for (const Message& message : messages)
+        platform::SendMessage(window, message.id, message.wParam, message.lParam);
+}
+
+int SFPrimitiveContainer::onMousePress(float x, float y)
+{
+    x -= static_cast<float>(viewRect.left);
+    y -= static_cast<float>(viewRect.top);
+    buttonDown = true;
+    Messages messages;
+    if (hit.index < 0 && tool >= kFirstShapeTool && tool <= kLastShapeTool) {
+        if (create(x, y, tool, tool - kFirstShapeTool, messages)) {
+            idle = false;
+            hit = HitInfo();
+            hit.index = count() - 1;
+        }
+    } else if (hit.index >= 0) {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        if (tool == ToolDelete) {
+            removeLocked(hit.index, messages);
+        } else if (SFPrimitiveBase* primitive = current()) {
+            primitive->onPress(x, y, tool);
+        }
+    }
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        for (std::size_t i = 0; i < primitives.size(); ++i)
+            if (primitives[i])
+                primitives[i]->setSelected(static_cast<int>(i) == hit.index);
+    }
+    send(messages);
+    return hit.index;
+}
+
+int SFPrimitiveContainer::onMouseMove(float x, float y)
+{
+    x -= static_cast<float>(viewRect.left);
+    y -= static_cast<float>(viewRect.top);
+    if (!buttonDown && idle)
+        hitTestAll(x, y);
+    if (hit.index < 0)
+        return -1;
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        if (SFPrimitiveBase* primitive = current())
+            primitive->onMove(x, y, tool, buttonDown, hit);
+    }
+    send({{WM_MEASURE_CHANGED, static_cast<platform::WPARAM>(hit.index), calibrationMode ? 1 : 0}});
+    return hit.index;
+}
+
+int SFPrimitiveContainer::onMouseRelease(float x, float y)
+{
+    x -= static_cast<float>(viewRect.left);
+    y -= static_cast<float>(viewRect.top);
+    buttonDown = false;
+    if (hit.index >= 0) {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        if (SFPrimitiveBase* primitive = current()) {
+            primitive->onRelease(x, y, tool);
+            idle = primitive->isFinished();
+        }
+    }
+    return hit.index;
+}
+
+int SFPrimitiveContainer::onSecondaryPress(float x, float y)
+{
+    x -= static_cast<float>(viewRect.left);
+    y -= static_cast<float>(viewRect.top);
+    if (hit.index >= 0) {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        if (SFPrimitiveBase* primitive = current()) {
+            primitive->onSecondaryPress(x, y, tool);
+            idle = primitive->isFinished();
+        }
+    }
+    return hit.index;
+}
+
+void SFPrimitiveContainer::hitTestAll(float x, float y)
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    hit = HitInfo();
+    for (std::size_t i = 0; i < primitives.size(); ++i) {
+        if (!primitives[i])
+            continue;
+        hit = primitives[i]->hitTest(x, y);
+        if (hit.part != HitNothing) {
+            hit.index = static_cast<int>(i);
+            return;
+        }
+    }
+    hit.index = -1;
+}
+
+bool SFPrimitiveContainer::create(float x, float y, int createTool, int kind, Messages& out)
+{
+    std::unique_ptr<SFPrimitiveBase> primitive;
+    try {
+        primitive = makePrimitive(kind, calibrationFactor, viewOriginX, viewOriginY, unitName, x, y, zoom);
+        if (!primitive->keepsOwnColors())
+            primitive->setColors(lineColor_, edgeColor_, dimensionColor_, textColor_);
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        primitives.push_back(std::move(primitive));
+    } catch (const std::bad_alloc&) {
+        return false; // the press is dropped
+    }
+    if (createTool != ToolCalibration)
+        out.push_back({WM_MEASURE_ADDED, 0, 0});
+    return true;
+}
+
+void SFPrimitiveContainer::removeLocked(int index, Messages& out)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= primitives.size())
+        return;
+    primitives.erase(primitives.begin() + index);
+    hit = HitInfo();
+    out.push_back({WM_MEASURE_REMOVED, static_cast<platform::WPARAM>(index), 0});
+}
+
+void SFPrimitiveContainer::removeAt(int index)
+{
+    Messages messages;
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        removeLocked(index, messages);
+    }
+    send(messages);
+}
+
+void SFPrimitiveContainer::clearAll(bool notify)
+{
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        primitives.clear();
+    }
+    if (notify)
+        send({{WM_MEASURE_CLEARED, 0, 0}});
+    hit = HitInfo();
+    idle = true;
+}
+
+int SFPrimitiveContainer::count() const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    return static_cast<int>(primitives.size());
+}
+
+MeasureData SFPrimitiveContainer::measureData(int index) const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    if (index < 0 || static_cast<std::size_t>(index) >= primitives.size() || !primitives[index])
+        return MeasureData();
+    return primitives[static_cast<std::size_t>(index)]->measureData();
+}
+
+void SFPrimitiveContainer::withPrimitive(int index, const std::function<void(const SFPrimitiveBase&)>& inspect) const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    if (index >= 0 && static_cast<std::size_t>(index) < primitives.size() && primitives[index])
+        inspect(*primitives[static_cast<std::size_t>(index)]);
+}
+
+void SFPrimitiveContainer::setCalibration(const sf::String& unit, float factor)
+{
+    unitName = unit;
+    calibrationFactor = factor;
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    forEachPrimitive([&](SFPrimitiveBase& p) { p.setCalibration(factor, unit); });
+}
+
+void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text, bool applyToAll)
+{
+    lineColor_ = line;
+    edgeColor_ = edge;
+    dimensionColor_ = dimension;
+    textColor_ = text;
+    auto apply = [&](SFPrimitiveBase& p) {
+        if (p.keepsOwnColors())
+            return;
+        p.setColors(line, edge, dimension, text);
+        p.refreshDecorations();
+    };
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    if (applyToAll) {
+        forEachPrimitive(apply);
+        return;
+    }
+    for (auto& p : primitives) {
+        if (p && p->isSelected()) {
+            apply(*p);
+            return;
+        }
+    }
+}
+
+void SFPrimitiveContainer::setViewTransform(float originX, float originY, float newZoom)
+{
+    viewOriginX = originX;
+    viewOriginY = originY;
+    zoom = newZoom;
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    forEachPrimitive([&](SFPrimitiveBase& p) { p.rescale(originX, originY, newZoom); });
+}
+
+void SFPrimitiveContainer::setViewRect(const ViewRect& rect)
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    viewRect = rect;
+}
+
+void SFPrimitiveContainer::setNotifyWindow(platform::HWND window)
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    notifyWindow = window;
+}
+
+void SFPrimitiveContainer::setCalibrationMode(bool on)
+{
+    // Entering twice would park the calibration line over the measurements,
+    // leaving without entering would delete them: both are ignored.
+    if (on == calibrationMode)
+        return;
+    if (on) {
+        calibrationMode = true;
+        {
+            std::lock_guard<platform::CriticalSection> guard(*lock);
+            savedPrimitives = std::move(primitives);
+            primitives.clear();
+        }
+        savedTool = tool;
+        // A half-placed shape is parked too: nothing is current any more.
+        hit = HitInfo();
+        idle = true;
+        Messages ignored;
+        create(viewOriginX + 50, static_cast<float>((viewRect.bottom - viewRect.top) / 2), ToolCalibration,
+               ToolCalibration - kFirstShapeTool, ignored);
+        tool = ToolMove;
+        send({{WM_MEASURE_CHANGED, 0, 1}});
+        return;
+    }
+    calibrationMode = false;
+    tool = savedTool;
+    clearAll(false);
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    primitives = std::move(savedPrimitives);
+    savedPrimitives.clear();
+}
+
+bool SFPrimitiveContainer::exportCsv(const std::string& path, const std::string& unit) const
+{
+    std::vector<MeasureCsvRow> rows;
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        rows.reserve(primitives.size());
+        for (const auto& p : primitives)
+            if (p)
+                rows.push_back({p->typeName(), p->measureData()});
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file)
+        return false;
+    writeMeasureCsv(file, rows, unit);
+    file.close();
+    return !file.fail();
+}
+
+void SFPrimitiveContainer::draw(sf::RenderTarget& target, sf::RenderStates states) const
+{
+    states.transform *= getTransform();
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    for (const auto& p : primitives)
+        if (p)
+            p->drawTo(target, states);
+}

@@ -1,0 +1,118 @@
+#pragma once
+#include "MeasureTypes.h"
+#include "SFPrimitiveBase.h"
+
+#include "platform/CriticalSection.h"
+#include "platform/WindowMessages.h"
+
+#include <SFML/Graphics/Drawable.hpp>
+#include <SFML/Graphics/Transformable.hpp>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Messages to the main window, sent synchronously after the lock is released.
+constexpr platform::UINT WM_MEASURE_ADDED = platform::WM_USER + 110;   // wParam 0
+constexpr platform::UINT WM_MEASURE_REMOVED = platform::WM_USER + 111; // wParam former index
+constexpr platform::UINT WM_MEASURE_CLEARED = platform::WM_USER + 112; // wParam 0
+constexpr platform::UINT WM_MEASURE_CHANGED = platform::WM_USER + 113; // wParam index, lParam 1 in calibration mode
+
+// The render control's rectangle in the coordinates of its host window.
+struct ViewRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Owns the measurements of one render view: turns its mouse events into
+// creating, selecting, dragging and deleting primitives according to the
+// current tool, draws them, applies calibration and colours and tells the main
+// window what changed. The UI thread edits while the render thread draws; both
+// go through `lock`.
+class SFPrimitiveContainer : public sf::Drawable, public sf::Transformable {
+public:
+    SFPrimitiveContainer();
+    ~SFPrimitiveContainer() override;
+    SFPrimitiveContainer(const SFPrimitiveContainer&) = delete;
+    SFPrimitiveContainer& operator=(const SFPrimitiveContainer&) = delete;
+
+    // Mouse events in host-window coordinates; each returns the index of the
+    // current primitive (-1 = none).
+    int onMousePress(float x, float y);
+    int onMouseMove(float x, float y);
+    int onMouseRelease(float x, float y);
+    int onSecondaryPress(float x, float y);
+
+    void setViewTransform(float originX, float originY, float zoom);
+    void setViewRect(const ViewRect& rect);
+    void setNotifyWindow(platform::HWND window);
+
+    void setTool(int newTool) { tool = newTool; }
+    int currentTool() const { return tool; }
+    int currentIndex() const { return hit.index; }
+
+    int count() const;
+    MeasureData measureData(int index) const;
+    void removeAt(int index);
+    void clearAll(bool notify);
+    void setCalibration(const sf::String& unitName, float factor);
+    void setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text, bool applyToAll);
+    sf::Color lineColor() const { return lineColor_; }
+    sf::Color edgeColor() const { return edgeColor_; }
+    sf::Color dimensionColor() const { return dimensionColor_; }
+    sf::Color textColor() const { return textColor_; }
+
+    // Entering parks the measurements and shows one calibration line under the
+    // move tool; leaving deletes the line and brings them back with the tool.
+    void setCalibrationMode(bool on);
+    bool isCalibrationMode() const { return calibrationMode; }
+
+    // Writes all measurements as CSV (truncating `path`); false when the file
+    // could not be written.
+    bool exportCsv(const std::string& path, const std::string& unitName) const;
+
+    // Runs `inspect` on primitive `index` under the lock (nothing when out of range).
+    void withPrimitive(int index, const std::function<void(const SFPrimitiveBase&)>& inspect) const;
+
+    // The lock the render view nests inside its own while drawing.
+    platform::CriticalSection& lockObject() const { return *lock; }
+
+protected:
+    void draw(sf::RenderTarget& target, sf::RenderStates states) const override;
+
+private:
+    struct Message {
+        platform::UINT id;
+        platform::WPARAM wParam;
+        platform::LPARAM lParam;
+    };
+    using Messages = std::vector<Message>;
+
+    bool create(float x, float y, int createTool, int kind, Messages& out);
+    void hitTestAll(float x, float y);
+    void removeLocked(int index, Messages& out);
+    void send(const Messages& messages) const;
+    SFPrimitiveBase* current() const;
+    template <class F> void forEachPrimitive(F&& f);
+
+    std::vector<std::unique_ptr<SFPrimitiveBase>> primitives;
+    std::vector<std::unique_ptr<SFPrimitiveBase>> savedPrimitives;
+    ViewRect viewRect;
+    float viewOriginX = 0;
+    float viewOriginY = 0;
+    float zoom = 1.0f;
+    float calibrationFactor = 1.0f;
+    sf::String unitName = "px";
+    int tool = ToolNone;
+    int savedTool = ToolNone;
+    bool buttonDown = false;
+    HitInfo hit;
+    bool idle = true;
+    platform::HWND notifyWindow = nullptr;
+    bool calibrationMode = false;
+    sf::Color dimensionColor_ = sf::Color(255, 0, 0, 255);
+    sf::Color lineColor_ = sf::Color(0, 255, 0, 255);
+    sf::Color edgeColor_ = sf::Color(0, 0, 255, 255);
+    sf::Color textColor_ = sf::Color(0, 255, 0, 255);
+    std::unique_ptr<platform::CriticalSection> lock;
+};
