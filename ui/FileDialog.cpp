@@ -1,0 +1,90 @@
+#include "ui/FileDialog.h"
+
+#include "ui/Window.h"
+#include "ui/internal/ModalObserver.h"
+#include "ui/internal/Resources.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
+
+using namespace ui::detail;
+
+namespace ui::detail {
+namespace {
+ModalObserver* g_observer = nullptr;
+}
+void setModalObserver(ModalObserver* observer) { g_observer = observer; }
+ModalObserver* modalObserver() { return g_observer; }
+} // namespace ui::detail
+
+namespace ui {
+namespace {
+
+QString filterText(const FileFilter& filter)
+{
+    QString patterns = toQString(filter.pattern);
+    patterns.replace(';', ' ');
+    return toQString(filter.name) + " (" + patterns + ")";
+}
+
+std::string run(QFileDialog& dialog)
+{
+    // Tests answer the widget dialog; users get the desktop's own.
+    if (ModalObserver* observer = modalObserver()) {
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        observer->fileDialogShown(&dialog);
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? std::string() : toStd(files.first());
+}
+
+std::string runFileDialog(const FileDialogRequest& request, bool save)
+{
+    CWindowWnd* owner = CWindowWnd::FromHandle(request.owner);
+    QFileDialog dialog(owner ? owner->GetWidget() : nullptr, toQString(request.title));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    QStringList filters;
+    for (const FileFilter& f : request.filters)
+        filters << filterText(f);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const int index = request.filterIndex - 1;
+        if (index >= 0 && index < filters.size())
+            dialog.selectNameFilter(filters[index]);
+    }
+    std::string ext = request.defaultExtension;
+    if (ext.rfind("*.", 0) == 0)
+        ext.erase(0, 2);
+    if (!ext.empty() && ext.find_first_of("*;") == std::string::npos)
+        dialog.setDefaultSuffix(toQString(ext));
+    if (!request.defaultName.empty()) {
+        const QFileInfo info(toQString(request.defaultName));
+        if (info.isAbsolute())
+            dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.fileName());
+    }
+    return run(dialog);
+}
+
+} // namespace
+
+std::string GetSaveFileName(const FileDialogRequest& request) { return runFileDialog(request, true); }
+
+std::string GetOpenFileName(const FileDialogRequest& request) { return runFileDialog(request, false); }
+
+std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& startFolder)
+{
+    CWindowWnd* window = CWindowWnd::FromHandle(owner);
+    QFileDialog dialog(window ? window->GetWidget() : nullptr, toQString(title));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (!startFolder.empty())
+        dialog.setDirectory(toQString(startFolder));
+    return run(dialog);
+}
+
+} // namespace ui

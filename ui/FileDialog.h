@@ -1,0 +1,30 @@
+#pragma once
+// The common open, save and folder dialogs, modal over a window.
+#include "ui/UIDefs.h"
+
+#include <string>
+#include <vector>
+
+namespace ui {
+
+struct FileFilter {
+    std::string name;     // "CSV files(*.csv)"
+    std::string pattern;  // "*.csv" or "*.jpg;*.jpeg"
+};
+
+struct FileDialogRequest {
+    HWND owner = nullptr;
+    std::string title;
+    std::string defaultName;       // file name or path shown at start
+    std::vector<FileFilter> filters;
+    int filterIndex = 1;           // 1-based, as selected at start
+    std::string defaultExtension;  // "csv" or "*.csv": added to a name without one
+};
+
+// The chosen path, or "" when cancelled. Save asks before overwriting.
+std::string GetSaveFileName(const FileDialogRequest& request);
+std::string GetOpenFileName(const FileDialogRequest& request);
+// A folder, or "" when cancelled.
+std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& startFolder = {});
+
+} // namespace ui

@@ -1,0 +1,29 @@
+#pragma once
+// Lets the test driver answer modal windows and file dialogs (ui/ internal).
+#include <QEventLoop>
+
+class CWindowWnd;
+class QFileDialog;
+
+namespace ui::detail {
+
+// The state of one ShowModal call, on its stack.
+struct ModalState {
+    QEventLoop loop;
+    unsigned result = 0;
+};
+
+class ModalObserver {
+public:
+    virtual ~ModalObserver() = default;
+    // A window has just been shown modal (its loop starts next).
+    virtual void modalWindowShown(CWindowWnd* window) = 0;
+    // A file dialog (a widget dialog while an observer is set) is about to
+    // run its loop.
+    virtual void fileDialogShown(QFileDialog* dialog) = 0;
+};
+
+void setModalObserver(ModalObserver* observer);
+ModalObserver* modalObserver();
+
+} // namespace ui::detail

@@ -1,0 +1,38 @@
+#pragma once
+// Skin files and images (ui/ internal).
+#include <QByteArray>
+#include <QPixmap>
+#include <QString>
+
+#include <string>
+
+namespace ui::detail {
+
+// "xmls\a.xml", "/xmls/a.xml" → "xmls/a.xml".
+std::string normalizeSkinPath(const std::string& path);
+bool readSkinFile(const std::string& path, QByteArray& data);
+// Decoded image of the skin (cached); null when missing.
+QPixmap skinPixmap(const std::string& path);
+
+// A parsed image attribute string: "file='..' corner='l,t,r,b' dest=.. source=..".
+struct ImageSpec {
+    std::string file;
+    bool hasCorner = false, hasDest = false, hasSource = false;
+    int corner[4] = {0, 0, 0, 0};
+    int dest[4] = {0, 0, 0, 0};
+    int source[4] = {0, 0, 0, 0};
+};
+bool parseImageSpec(const std::string& attribute, ImageSpec& spec);
+
+// Style-sheet rule body drawing the image attribute as a widget's background
+// ("" when the image cannot be found). Images go through a private temporary
+// folder because style sheets read files.
+QString imageStyle(const std::string& attribute);
+// Only the url(...) of the (prepared) image, for sub-controls.
+QString imageUrl(const std::string& attribute);
+
+QString toQString(const std::string& s);
+std::string toStd(const QString& s);
+QString colorCss(unsigned argb);
+
+} // namespace ui::detail
