@@ -159,10 +159,11 @@ bool replaceFile(const std::string& path, const std::string& content)
 {
     std::error_code error;
     fs::path target = path;
-    if (fs::is_symlink(target, error))
+    if (fs::is_symlink(target, error)) {
         target = fs::weakly_canonical(target, error); // replace the file, keep the link
-    if (error)
-        return false;
+        if (error)
+            return false;
+    }
     std::string temporary = target.string() + ".XXXXXX";
     const int fd = mkstemp(temporary.data());
     if (fd < 0)
