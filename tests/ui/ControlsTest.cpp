@@ -4,7 +4,6 @@
 
 #include "ui/DialogBuilder.h"
 
-PELLUMO_UI_TEST_APPLICATION();
 
 namespace {
 

@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the UI layer's tests: the test skin, a window that records
 // what it receives, and a custom control.
+#include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/EmbeddedResource.h"
 #include "ui/List.h"

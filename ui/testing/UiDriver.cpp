@@ -121,23 +121,22 @@ Answerer& answerer()
     return instance;
 }
 
+QtMessageHandler g_previousHandler = nullptr;
+
 // The offscreen platform warns about every window feature it lacks.
 void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (message.startsWith(QLatin1String("This plugin does not support")))
         return;
-    static const QtMessageHandler previous = nullptr;
-    if (previous)
-        previous(type, context, message);
-    else
-        fprintf(stderr, "%s\n", qPrintable(message));
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
 }
 
 class TestApplication : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        qInstallMessageHandler(quietMessages);
+        g_previousHandler = qInstallMessageHandler(quietMessages);
         static int argc = 1;
         static char name[] = "pellumo-ui-test";
         static char* argv[] = {name, nullptr};

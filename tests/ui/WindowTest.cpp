@@ -1,0 +1,162 @@
+// Windows: message delivery, timers, keys, closing, modal loops, the frame.
+#include "UiTestSupport.h"
+
+namespace {
+
+class WindowTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        open(window);
+        window.notes.clear();
+    }
+    std::vector<UINT> userMessages() const
+    {
+        std::vector<UINT> out;
+        for (auto& r : window.received)
+            if (r.message >= WM_USER)
+                out.push_back(r.message - WM_USER);
+        return out;
+    }
+    TestWindow window;
+    Driver ui{window};
+};
+
+TEST_F(WindowTest, PostedMessagesArriveLaterAndInOrder)
+{
+    for (UINT i = 1; i <= 5; ++i)
+        ASSERT_TRUE(platform::PostMessage(window, WM_USER + i, i, 0));
+    EXPECT_TRUE(userMessages().empty()) << "posting does not call the window";
+    Driver::processEvents();
+    EXPECT_EQ(userMessages(), (std::vector<UINT>{1, 2, 3, 4, 5}));
+}
+
+TEST_F(WindowTest, SendOnTheUiThreadCallsTheWindowAtOnce)
+{
+    EXPECT_EQ(platform::SendMessage(window, WM_USER + 9, 41, 0), 42);
+    EXPECT_EQ(userMessages(), (std::vector<UINT>{9}));
+}
+
+TEST_F(WindowTest, TimersTickAsWmTimerUntilKilled)
+{
+    ASSERT_TRUE(window.SetTimer(1001, 10));
+    auto ticks = [&] {
+        int n = 0;
+        for (auto& r : window.received)
+            n += r.message == WM_TIMER && r.wParam == 1001;
+        return n;
+    };
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return ticks() >= 2; }));
+    window.KillTimer(1001);
+    const int after = ticks();
+    ui::Application::processEventsFor(50);
+    EXPECT_EQ(ticks(), after);
+}
+
+TEST_F(WindowTest, DestroyingAWindowDropsItsMessagesAndTimers)
+{
+    auto* doomed = new TestWindow;
+    open(*doomed);
+    ASSERT_TRUE(doomed->SetTimer(5, 1));
+    ASSERT_TRUE(platform::PostMessage(*doomed, WM_USER + 1));
+    doomed->DestroyWindow();
+    EXPECT_TRUE(doomed->destroyed);
+    EXPECT_FALSE(doomed->IsWindow());
+    delete doomed; // a queued message or tick for it would now be a use after free
+    ui::Application::processEventsFor(30);
+}
+
+TEST_F(WindowTest, KeysReachTheDefaultKeyHookThenOnKeyDown)
+{
+    ASSERT_TRUE(ui.pressKey(VK_F9));
+    ASSERT_TRUE(ui.pressKey(VK_RETURN));
+    EXPECT_EQ(window.defaultKeys, (std::vector<WPARAM>{VK_RETURN}));
+    EXPECT_EQ(window.keys, (std::vector<WPARAM>{VK_F9, VK_RETURN}));
+
+    window.consumeDefaultKeys = true;
+    ASSERT_TRUE(ui.pressKey(VK_ESCAPE));
+    EXPECT_EQ(window.keys.size(), 2u) << "a consumed Escape does not reach OnKeyDown";
+    EXPECT_EQ(window.defaultKeys.back(), VK_ESCAPE);
+}
+
+TEST_F(WindowTest, CloseHandlerMayKeepTheWindowOpen)
+{
+    window.keepOpen = true;
+    ASSERT_TRUE(ui.closeWindow());
+    Driver::processEvents();
+    EXPECT_EQ(window.closeRequests, 1);
+    EXPECT_TRUE(window.IsWindow());
+
+    window.keepOpen = false;
+    ASSERT_TRUE(ui.click("closebtn"));
+    Driver::processEvents();
+    EXPECT_EQ(window.closeRequests, 2);
+    EXPECT_FALSE(window.IsWindow());
+    EXPECT_TRUE(window.destroyed);
+}
+
+TEST_F(WindowTest, ShowModalReturnsTheCodeGivenToClose)
+{
+    TestWindow dialog;
+    ASSERT_NE(dialog.Create(window, "modal", 0, 0), nullptr);
+    Driver::answerNextModal(Driver::LeaveOpen());
+    platform::PostMessage(dialog, WM_USER + 50); // handled inside the modal loop
+    dialog.Close(7);
+    EXPECT_EQ(dialog.ShowModal(), 7u);
+    EXPECT_FALSE(dialog.IsWindow());
+    ASSERT_FALSE(dialog.received.empty());
+    EXPECT_EQ(dialog.received[0].message, WM_USER + 50);
+    EXPECT_TRUE(window.IsWindow()) << "the owner stays";
+}
+
+TEST_F(WindowTest, CaptionDragsExceptOverButtonsAndBordersResize)
+{
+    RECT rc;
+    ASSERT_TRUE(window.GetWindowRect(rc));
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    EXPECT_EQ(window.HitTest({100, 15}), HTCAPTION);
+    const RECT close = window.pm().FindControl("closebtn")->GetPos();
+    EXPECT_EQ(window.HitTest({close.left + 5, close.top + 10}), HTCLIENT);
+    EXPECT_EQ(window.HitTest({1, 1}), HTTOPLEFT);
+    EXPECT_EQ(window.HitTest({w - 1, 1}), HTTOPRIGHT);
+    EXPECT_EQ(window.HitTest({1, h - 1}), HTBOTTOMLEFT);
+    EXPECT_EQ(window.HitTest({w - 1, h - 1}), HTBOTTOMRIGHT);
+    EXPECT_EQ(window.HitTest({w / 2, 2}), HTTOP);
+    EXPECT_EQ(window.HitTest({w / 2, h - 2}), HTBOTTOM);
+    EXPECT_EQ(window.HitTest({2, h / 2}), HTLEFT);
+    EXPECT_EQ(window.HitTest({w - 2, h / 2}), HTRIGHT);
+    EXPECT_EQ(window.HitTest({w / 2, h / 2}), HTCLIENT);
+}
+
+TEST_F(WindowTest, LayoutSizeMinimumAndCaptionButtons)
+{
+    RECT rc;
+    ASSERT_TRUE(window.GetWindowRect(rc));
+    EXPECT_EQ(rc.right - rc.left, 640);
+    EXPECT_EQ(rc.bottom - rc.top, 480);
+    window.ResizeClient(100, 100);
+    Driver::processEvents();
+    ASSERT_TRUE(window.GetWindowRect(rc));
+    EXPECT_EQ(rc.right - rc.left, 400) << "mininfo";
+
+    ASSERT_TRUE(ui.click("maxbtn"));
+    Driver::processEvents();
+    EXPECT_TRUE(window.IsMaximized());
+    EXPECT_TRUE(ui.isShown("restorebtn"));
+    EXPECT_FALSE(ui.isShown("maxbtn"));
+    ASSERT_TRUE(ui.click("restorebtn"));
+    Driver::processEvents();
+    EXPECT_FALSE(window.IsMaximized());
+    EXPECT_TRUE(ui.isShown("maxbtn"));
+}
+
+TEST_F(WindowTest, MissingLayoutFailsCreation)
+{
+    TestWindow broken;
+    broken.skin = "xmls\\missing.xml";
+    EXPECT_EQ(broken.Create(nullptr, "x", UI_WNDSTYLE_FRAME, 0), nullptr);
+    EXPECT_FALSE(broken.IsWindow());
+}
+
+} // namespace
