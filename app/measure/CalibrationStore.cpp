@@ -123,10 +123,17 @@ int parseUnit(const char* text)
     return value;
 }
 
+// "%f" as the file format has it; a factor too small for six decimals (which
+// would read back as 0 or far off) is written with as many as it needs.
 std::string formatFactor(float factor)
 {
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(factor), std::chars_format::fixed, 6);
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(factor), std::chars_format::fixed, 6);
+    std::string text(buffer, result.ptr);
+    const float back = parseFactor(text.c_str());
+    if (std::fabs(back - factor) <= std::fabs(factor) * 1e-5f)
+        return text;
+    result = std::to_chars(buffer, buffer + sizeof buffer, factor, std::chars_format::fixed);
     return std::string(buffer, result.ptr);
 }
 
@@ -266,7 +273,7 @@ int CalibrationStore::loadFromData(const char* data, std::size_t size)
     return CalibrationOk;
 }
 
-int CalibrationStore::save(const std::string& path)
+bool CalibrationStore::toIni(std::string& out) const
 {
     CSimpleIniA ini;
     ini.SetUnicode(true);
@@ -277,12 +284,18 @@ int CalibrationStore::save(const std::string& path)
         names.push_back(record.nameUtf8());
     for (std::size_t i = 0; i < records.size(); ++i)
         if (ini.SetValue(kDataSection, names[i].c_str(), formatFactor(records[i].factor).c_str()) < 0)
-            return CalibrationSaveFailed;
+            return false;
     for (std::size_t i = 0; i < records.size(); ++i)
         if (ini.SetValue(kUnitSection, names[i].c_str(), std::to_string(records[i].unit).c_str()) < 0)
-            return CalibrationSaveFailed;
+            return false;
+    out.clear();
+    return ini.Save(out, false) >= 0;
+}
+
+int CalibrationStore::save(const std::string& path)
+{
     std::string content;
-    if (ini.Save(content, false) < 0 || !replaceFile(path, content))
+    if (!toIni(content) || !replaceFile(path, content))
         return CalibrationSaveFailed;
     modified = false;
     return CalibrationOk;

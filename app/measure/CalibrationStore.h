@@ -39,7 +39,9 @@ public:
     int loadFromData(const char* data, std::size_t size);
     // Writes the records to a temporary file beside `path`, then renames it
     // over `path`: a failed save never leaves a half-written file behind.
-    int save(const std::string& path) ;
+    int save(const std::string& path);
+    // The INI text save() writes; false if it cannot be built.
+    bool toIni(std::string& out) const;
     int saveIfModified();
 
     // 1 when the name exists already (the INI file compares names without

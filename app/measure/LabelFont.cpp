@@ -14,11 +14,13 @@ struct FontState {
     std::shared_ptr<const sf::Font> font;
 };
 
-// Constructed on first use, so a test may set the path from a static initialiser.
+// Constructed on first use, so a test may set the path from a static
+// initialiser, and never destroyed: the font's glyph textures must not be
+// released during static destruction, after SFML's own contexts are gone.
 FontState& state()
 {
-    static FontState instance;
-    return instance;
+    static FontState* const instance = new FontState;
+    return *instance;
 }
 
 std::string pathLocked(const FontState& s)

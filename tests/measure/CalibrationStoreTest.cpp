@@ -125,6 +125,20 @@ TEST_F(CalibrationStoreTest, RoundTripKeepsNamesFactorsUnitsAndOrder)
     EXPECT_EQ(loaded.at(2).unit, 3);
 }
 
+TEST_F(CalibrationStoreTest, TinyFactorsSurviveTheSixDecimalFormat)
+{
+    store.add(record("10 nm in inches", 3.937e-7f, 4));
+    store.add(record("Ordinary", 0.0125f, 2));
+    std::string text;
+    ASSERT_TRUE(store.toIni(text));
+    EXPECT_NE(text.find("Ordinary = 0.012500"), std::string::npos) << text; // six decimals where they suffice
+    CalibrationStore loaded;
+    ASSERT_EQ(loaded.loadFromData(text.data(), text.size()), CalibrationOk);
+    ASSERT_EQ(loaded.count(), 2); // "0.000000" would have been dropped
+    EXPECT_FLOAT_EQ(loaded.at(0).factor, 3.937e-7f);
+    EXPECT_FLOAT_EQ(loaded.at(1).factor, 0.0125f);
+}
+
 TEST_F(CalibrationStoreTest, AddRejectsExistingNamesIgnoringAsciiCase)
 {
     EXPECT_EQ(store.add(record("Lens", 1, 0)), 0);
