@@ -321,12 +321,13 @@ int CWCameraFFmpeg::startRecording(const std::string& path)
         platform::DebugPrintf("Error occurred when opening output file\n");
         return -1;
     }
+    // The muxer may have chosen another time base for the video stream.
+    auto stamps = std::make_unique<RemuxTimestamps>(m_input->streams[m_videoStream]->time_base,
+                                                    raw->streams[m_videoStream]->time_base, m_frameTicks);
     std::lock_guard<std::mutex> lock(m_recordMutex);
     m_output = std::move(output);
+    m_stamps = std::move(stamps);
     m_waitingForKeyFrame = true;
-    m_recordOrigin = AV_NOPTS_VALUE;
-    m_lastPts = AV_NOPTS_VALUE;
-    m_lastDts = AV_NOPTS_VALUE;
     m_bRecording = true;
     return CM_OK;
 }
@@ -363,34 +364,13 @@ void CWCameraFFmpeg::record(const AVPacket* packet)
             return;
         m_waitingForKeyFrame = false;
     }
-    const AVStream* in = m_input->streams[packet->stream_index];
-    const AVStream* out = m_output->streams[packet->stream_index];
-
-    // The first packets of a stream may come without time stamps: continue
-    // from the previous packet by one frame's duration.
-    int64_t pts = packet->pts;
-    if (pts == AV_NOPTS_VALUE)
-        pts = packet->dts != AV_NOPTS_VALUE ? packet->dts
-                                            : (m_lastPts != AV_NOPTS_VALUE ? m_lastPts + m_frameTicks : 0);
-    int64_t dts = packet->dts != AV_NOPTS_VALUE ? packet->dts : pts;
-    if (m_recordOrigin == AV_NOPTS_VALUE)
-        m_recordOrigin = pts;
-    m_lastPts = pts;
-
-    const auto rounding = static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX);
     AVPacket* copy = av_packet_clone(packet);
     if (!copy)
         return;
-    copy->pts = av_rescale_q_rnd(pts - m_recordOrigin, in->time_base, out->time_base, rounding);
-    copy->dts = av_rescale_q_rnd(dts - m_recordOrigin, in->time_base, out->time_base, rounding);
-    // The muxer insists on rising decoding times.
-    if (m_lastDts != AV_NOPTS_VALUE && copy->dts <= m_lastDts)
-        copy->dts = m_lastDts + 1;
-    if (copy->pts < copy->dts)
-        copy->pts = copy->dts;
-    m_lastDts = copy->dts;
-    const int64_t duration = packet->duration > 0 ? packet->duration : m_frameTicks;
-    copy->duration = av_rescale_q(duration, in->time_base, out->time_base);
+    const RemuxTimestamps::Stamps stamps = m_stamps->next(packet->pts, packet->dts, packet->duration);
+    copy->pts = stamps.pts;
+    copy->dts = stamps.dts;
+    copy->duration = stamps.duration;
     copy->pos = -1;
     if (av_interleaved_write_frame(m_output.get(), copy) < 0)
         platform::DebugPrintf("Error muxing _packet\n");

@@ -1,9 +1,11 @@
 #pragma once
 #include "camera/network/CMCameraSDKThread.h"
 #include "camera/network/FFmpegHandles.h"
+#include "camera/network/RemuxTimestamps.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -72,8 +74,6 @@ private:
     // polling thread writes to it: the mutex guards everything below.
     std::mutex m_recordMutex;
     ffmpeg::Output m_output;
+    std::unique_ptr<RemuxTimestamps> m_stamps;
     bool m_waitingForKeyFrame = false;
-    int64_t m_recordOrigin = AV_NOPTS_VALUE; // first time stamp of the recording
-    int64_t m_lastPts = AV_NOPTS_VALUE;      // input time base, before the origin shift
-    int64_t m_lastDts = AV_NOPTS_VALUE;      // output time base
 };
