@@ -1,0 +1,163 @@
+// Library and session life cycle and the result code of every entry point.
+#include <thread>
+
+#include "SdkTestSupport.h"
+
+namespace usbsdk::testing {
+namespace {
+
+class SessionTest : public SdkOverEmulator {};
+
+TEST_F(SessionTest, InitAndUnInitReportTheirOrder) {
+    makeSdk();
+    EXPECT_EQ(sdk->uninit(), VEXEL_E_STATE);
+    EXPECT_EQ(sdk->init(), VEXEL_OK);
+    EXPECT_EQ(sdk->init(), VEXEL_E_STATE);
+    EXPECT_EQ(sdk->uninit(), VEXEL_OK);
+    EXPECT_EQ(sdk->uninit(), VEXEL_E_STATE);
+}
+
+TEST_F(SessionTest, InitFailsWhenNoBusCanBeCreated) {
+    sdk = std::make_unique<Sdk>(SdkOptions{4096, 300, [] { return std::shared_ptr<UsbBus>(); }});
+    EXPECT_EQ(sdk->init(), VEXEL_E_NO_MEMORY);
+    EXPECT_EQ(sdk->uninit(), VEXEL_E_STATE);
+}
+
+TEST_F(SessionTest, EveryCallNeedsAnInitialisedLibrary) {
+    makeSdk();
+    CameraInfo info{};
+    int32_t value = 0;
+    uint8_t block[8] = {};
+    int32_t length = 0;
+    EXPECT_EQ(sdk->searchCamera(&info), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->loginCamera(&info), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->startCapture(0), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->setParam(0, 0x1100, 3), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->getParam(0, 0x1100, &value), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->setBlockParam(0, 0x10, block, 8), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->getBlockParam(0, 0x10, block, &length), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->fwUpdate(0, "/nonexistent", 1), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->getCameraInfo(0), nullptr);
+    EXPECT_EQ(sdk->logoutCamera(0), VEXEL_OK);
+}
+
+TEST_F(SessionTest, SearchWithoutCamerasWritesNothing) {
+    makeSdk();
+    ASSERT_EQ(sdk->init(), VEXEL_OK);
+    CameraInfo list[VEXEL_MAX_CAMERAS];
+    std::memset(list, 0xAB, sizeof list);
+    EXPECT_EQ(sdk->searchCamera(list), 0);
+    EXPECT_EQ(list[0].index, int32_t(0xABABABAB));
+    EXPECT_EQ(sdk->searchCamera(nullptr), VEXEL_E_ARGUMENT);
+}
+
+TEST_F(SessionTest, SearchReportsIdsAndLeavesNamesAlone) {
+    emulator::EmulatorConfig a, b;
+    b.vendorId = 0x1234;
+    b.productId = 0xABCD;
+    bus->addCamera(a);
+    bus->addCamera(b);
+    makeSdk();
+    ASSERT_EQ(sdk->init(), VEXEL_OK);
+    CameraInfo list[VEXEL_MAX_CAMERAS]{};
+    std::strcpy(list[1].name, "kept");
+    ASSERT_EQ(sdk->searchCamera(list), 2);
+    EXPECT_EQ(list[0].index, 0);
+    EXPECT_EQ(list[0].vendorId, 0x1209);
+    EXPECT_EQ(list[0].productId, 0x5EC5);
+    EXPECT_EQ(list[1].index, 1);
+    EXPECT_EQ(list[1].vendorId, 0x1234);
+    EXPECT_EQ(list[1].productId, 0xABCD);
+    EXPECT_STREQ(list[1].name, "kept");
+}
+
+TEST_F(SessionTest, SearchNeverWritesMoreRecordsThanThereAreSessions) {
+    for (int i = 0; i < 20; ++i) bus->addCamera();
+    makeSdk();
+    ASSERT_EQ(sdk->init(), VEXEL_OK);
+    CameraInfo list[VEXEL_MAX_CAMERAS + 1];
+    std::memset(list, 0, sizeof list);
+    list[VEXEL_MAX_CAMERAS].index = -77;
+    EXPECT_EQ(sdk->searchCamera(list), VEXEL_MAX_CAMERAS);
+    EXPECT_EQ(list[VEXEL_MAX_CAMERAS - 1].index, VEXEL_MAX_CAMERAS - 1);
+    EXPECT_EQ(list[VEXEL_MAX_CAMERAS].index, -77);
+}
+
+TEST_F(SessionTest, LoginChecksItsArguments) {
+    bus->addCamera();
+    makeSdk();
+    ASSERT_EQ(sdk->init(), VEXEL_OK);
+    CameraInfo info{};
+    EXPECT_EQ(sdk->loginCamera(nullptr), VEXEL_E_ARGUMENT);
+    info.index = 16;
+    EXPECT_EQ(sdk->loginCamera(&info), VEXEL_E_LOGIN_INDEX);
+    info.index = -1;
+    EXPECT_EQ(sdk->loginCamera(&info), VEXEL_E_LOGIN_INDEX);
+    EXPECT_EQ(sdk->logoutCamera(16), VEXEL_E_ARGUMENT);
+    EXPECT_EQ(sdk->logoutCamera(5), VEXEL_OK); // never logged in
+}
+
+TEST_F(SessionTest, LoginCopiesTheRecordAndLogoutEndsTheSession) {
+    loginCamera();
+    CameraInfo* info = sdk->getCameraInfo(0);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->index, 0);
+    EXPECT_EQ(info->vendorId, 0x1209);
+    EXPECT_EQ(info->name[0], '\0');
+    EXPECT_EQ(sdk->getCameraInfo(1), nullptr);
+    EXPECT_EQ(sdk->getCameraInfo(16), nullptr);
+    EXPECT_EQ(sdk->logoutCamera(0), VEXEL_OK);
+    EXPECT_EQ(sdk->logoutCamera(0), VEXEL_E_STATE);
+    EXPECT_EQ(sdk->getCameraInfo(0), nullptr);
+    int32_t value;
+    EXPECT_EQ(sdk->getParam(0, 0x1100, &value), VEXEL_E_NO_SESSION);
+    EXPECT_EQ(sdk->startCapture(0), VEXEL_E_NO_SESSION);
+    EXPECT_EQ(sdk->startCapture(16), VEXEL_E_ARGUMENT);
+}
+
+TEST_F(SessionTest, FailedLoginLeavesASessionWithoutEndpoints) {
+    makeSdk();
+    ASSERT_EQ(sdk->init(), VEXEL_OK);
+    CameraInfo info{};
+    info.index = 3; // no camera there
+    EXPECT_EQ(sdk->loginCamera(&info), VEXEL_E_NO_SESSION);
+    ASSERT_NE(sdk->getCameraInfo(3), nullptr); // marked logged in
+    int32_t value = 0;
+    EXPECT_EQ(sdk->getParam(3, 0x1100, &value), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->setParam(3, 0x1100, 0), VEXEL_E_NOT_INITIALISED);
+    EXPECT_EQ(sdk->startCapture(3), VEXEL_E_NO_ENDPOINT);
+    EXPECT_EQ(sdk->startCtrl(3), VEXEL_E_NO_ENDPOINT);
+}
+
+TEST_F(SessionTest, ControlStateFollowsStartAndStop) {
+    loginCamera();
+    EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_STOPPED);
+    EXPECT_EQ(sdk->startCtrl(0), VEXEL_OK);
+    EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_RUNNING);
+    EXPECT_EQ(sdk->startCtrl(0), VEXEL_E_STATE);
+    EXPECT_EQ(sdk->stopCtrl(0), VEXEL_OK);
+    EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_STOPPED);
+    EXPECT_EQ(sdk->startCtrl(0), VEXEL_OK);
+    EXPECT_EQ(sdk->logoutCamera(0), VEXEL_OK);
+    CameraInfo info{};
+    ASSERT_EQ(sdk->loginCamera(&info), 0);
+    EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_STOPPED);
+}
+
+TEST_F(SessionTest, TwoCamerasWorkSideBySide) {
+    bus->addCamera(smallCamera(32, 8));
+    bus->addCamera(smallCamera(16, 4));
+    makeSdk();
+    ASSERT_EQ(sdk->init(), VEXEL_OK);
+    CameraInfo list[VEXEL_MAX_CAMERAS]{};
+    ASSERT_EQ(sdk->searchCamera(list), 2);
+    ASSERT_EQ(sdk->loginCamera(&list[0]), 0);
+    ASSERT_EQ(sdk->loginCamera(&list[1]), 1);
+    EXPECT_EQ(sdk->setParam(0, 0x1140, 11), VEXEL_OK);
+    EXPECT_EQ(sdk->setParam(1, 0x1140, 22), VEXEL_OK);
+    EXPECT_EQ(bus->camera(0)->registerValue(0x1140), 11);
+    EXPECT_EQ(bus->camera(1)->registerValue(0x1140), 22);
+}
+
+} // namespace
+} // namespace usbsdk::testing

@@ -1,0 +1,106 @@
+#include "usbsdk/emulator/EmulatorEnvironment.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/DebugOutput.h"
+#include "usbsdk/emulator/EmulatedBus.h"
+
+namespace usbsdk::emulator {
+namespace {
+
+bool parseInt(const std::string& text, long& out) {
+    char* end = nullptr;
+    out = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && end && *end == '\0';
+}
+
+} // namespace
+
+bool configFromEnvironment(EmulatorConfig& config, std::string& error) {
+    if (const char* size = std::getenv("SENSORLINK_EMULATE_SIZE")) {
+        unsigned w = 0, h = 0;
+        char extra = 0;
+        if (std::sscanf(size, "%ux%u%c", &w, &h, &extra) != 2 || w < 1 || h < 1 || w > 8192 || h > 8192) {
+            error = "SENSORLINK_EMULATE_SIZE must be <width>x<height>, each 1..8192";
+            return false;
+        }
+        config.width = w;
+        config.height = h;
+    }
+    if (const char* fps = std::getenv("SENSORLINK_EMULATE_FPS")) {
+        char* end = nullptr;
+        const double v = std::strtod(fps, &end);
+        if (!end || *end || v < 0 || v > 1000) {
+            error = "SENSORLINK_EMULATE_FPS must be a number 0..1000";
+            return false;
+        }
+        config.fps = v;
+    }
+    if (const char* stamp = std::getenv("SENSORLINK_EMULATE_STAMP")) config.stamp = std::string(stamp) == "1";
+    if (const char* usb = std::getenv("SENSORLINK_EMULATE_USB")) {
+        const std::string v(usb);
+        if (v == "2") {
+            config.bcdUSB = 0x0210;
+        } else if (v == "3") {
+            config.bcdUSB = 0x0300;
+        } else {
+            error = "SENSORLINK_EMULATE_USB must be 2 or 3";
+            return false;
+        }
+    }
+    if (const char* ids = std::getenv("SENSORLINK_EMULATE_IDS")) {
+        unsigned vid = 0, pid = 0;
+        if (std::sscanf(ids, "%x:%x", &vid, &pid) != 2 || vid > 0xFFFF || pid > 0xFFFF) {
+            error = "SENSORLINK_EMULATE_IDS must be <vid>:<pid> in hex";
+            return false;
+        }
+        config.vendorId = static_cast<uint16_t>(vid);
+        config.productId = static_cast<uint16_t>(pid);
+    }
+    if (const char* faults = std::getenv("SENSORLINK_EMULATE_FAULTS")) {
+        std::stringstream list(faults);
+        std::string item;
+        while (std::getline(list, item, ',')) {
+            if (item.empty()) continue;
+            const auto eq = item.find('=');
+            long n = 0;
+            if (eq == std::string::npos || !parseInt(item.substr(eq + 1), n) || n < 0) {
+                error = "bad SENSORLINK_EMULATE_FAULTS entry: " + item;
+                return false;
+            }
+            const std::string key = item.substr(0, eq);
+            if (key == "short_payload_every") config.shortPayloadEvery = static_cast<int>(n);
+            else if (key == "fail_stream_every") config.failStreamEvery = static_cast<int>(n);
+            else if (key == "bad_ack_every") config.badAckEvery = static_cast<int>(n);
+            else if (key == "unplug_after") config.unplugAfterFrames = static_cast<int>(n);
+            else {
+                error = "unknown SENSORLINK_EMULATE_FAULTS entry: " + key;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::shared_ptr<UsbBus> busFromEnvironment() {
+    const char* count = std::getenv("SENSORLINK_EMULATE");
+    long n = 0;
+    if (!count || !parseInt(count, n) || n <= 0) return nullptr;
+    EmulatorConfig config;
+    std::string error;
+    if (!configFromEnvironment(config, error)) {
+        platform::DebugPrintf("sensorlink: %s; using defaults\n", error.c_str());
+        config = EmulatorConfig{};
+    }
+    auto bus = std::make_shared<EmulatedBus>();
+    for (long i = 0; i < n && i < 255; ++i) {
+        EmulatorConfig c = config;
+        c.serial = "EMU" + std::to_string(1000 + i);
+        bus->addCamera(c);
+    }
+    return bus;
+}
+
+} // namespace usbsdk::emulator

@@ -1,0 +1,28 @@
+#pragma once
+// The picture of the emulated camera: a stage micrometer under transmitted
+// light. A ruled scale (a tick every kScalePitch sensor pixels, longer ticks
+// every 5th and 10th) runs across the middle of the sensor; round and oblong
+// specimens lie around it. Coordinates are sensor pixels, so the region of
+// interest moves and crops the scene like a real sensor window.
+#include <cstdint>
+#include <vector>
+
+namespace usbsdk::emulator {
+
+struct SceneSettings {
+    int32_t roiX = 0, roiY = 0;
+    uint32_t width = 0, height = 0;
+    int32_t exposureMode = 0, exposureTarget = 120, exposureTime = 20000, gain = 0;
+    int32_t whiteBalanceMode = 0, wbRed = 40, wbGreen = 40, wbBlue = 40;
+    int32_t contrast = 127, saturation = 51;
+    bool operator==(const SceneSettings&) const = default;
+};
+
+constexpr int kScalePitch = 10;     // sensor pixels between ticks
+constexpr int kSensorCentreX = 970; // centre of the 1940 x 1460 sensor area
+constexpr int kSensorCentreY = 730;
+
+// Renders packed 4:2:2 (Y0 U Y1 V) into `out`, width * height * 2 bytes.
+void renderScene(const SceneSettings& settings, std::vector<uint8_t>& out);
+
+} // namespace usbsdk::emulator
