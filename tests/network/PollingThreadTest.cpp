@@ -52,8 +52,14 @@ TEST(PollingThread, PollsOnlyWhilePreviewing)
     ASSERT_TRUE(sink.waitFor(5));
     camera.stopPreview();
     EXPECT_TRUE(camera.IsPaused());
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the poll in flight ends
-    const unsigned stopped = camera.polls;
+    // The poll in flight may still end; after that the thread waits.
+    unsigned stopped = camera.polls;
+    for (int i = 0; i < 100; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (camera.polls == stopped)
+            break;
+        stopped = camera.polls;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(camera.polls.load(), stopped);
     camera.Release();
