@@ -1,0 +1,5 @@
+#pragma once
+// Descriptor details of the cameras the SDK counts, for `list -v`.
+namespace sensorlink_tool {
+void printDeviceDetails(int count);
+}
