@@ -47,10 +47,15 @@ void SFPrimitiveContainer::send(const Messages& messages) const
         platform::SendMessage(window, message.id, message.wParam, message.lParam);
 }
 
-int SFPrimitiveContainer::onMousePress(float x, float y)
+sf::Vector2f SFPrimitiveContainer::toControl(float x, float y) const
 {
-    x -= static_cast<float>(viewRect.left);
-    y -= static_cast<float>(viewRect.top);
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    return {x - static_cast<float>(viewRect.left), y - static_cast<float>(viewRect.top)};
+}
+
+int SFPrimitiveContainer::onMousePress(float hostX, float hostY)
+{
+    const auto [x, y] = toControl(hostX, hostY);
     buttonDown = true;
     Messages messages;
     if (hit.index < 0 && tool >= kFirstShapeTool && tool <= kLastShapeTool) {
@@ -77,10 +82,9 @@ int SFPrimitiveContainer::onMousePress(float x, float y)
     return hit.index;
 }
 
-int SFPrimitiveContainer::onMouseMove(float x, float y)
+int SFPrimitiveContainer::onMouseMove(float hostX, float hostY)
 {
-    x -= static_cast<float>(viewRect.left);
-    y -= static_cast<float>(viewRect.top);
+    const auto [x, y] = toControl(hostX, hostY);
     if (!buttonDown && idle)
         hitTestAll(x, y);
     if (hit.index < 0)
@@ -94,10 +98,9 @@ int SFPrimitiveContainer::onMouseMove(float x, float y)
     return hit.index;
 }
 
-int SFPrimitiveContainer::onMouseRelease(float x, float y)
+int SFPrimitiveContainer::onMouseRelease(float hostX, float hostY)
 {
-    x -= static_cast<float>(viewRect.left);
-    y -= static_cast<float>(viewRect.top);
+    const auto [x, y] = toControl(hostX, hostY);
     buttonDown = false;
     if (hit.index >= 0) {
         std::lock_guard<platform::CriticalSection> guard(*lock);
@@ -109,10 +112,9 @@ int SFPrimitiveContainer::onMouseRelease(float x, float y)
     return hit.index;
 }
 
-int SFPrimitiveContainer::onSecondaryPress(float x, float y)
+int SFPrimitiveContainer::onSecondaryPress(float hostX, float hostY)
 {
-    x -= static_cast<float>(viewRect.left);
-    y -= static_cast<float>(viewRect.top);
+    const auto [x, y] = toControl(hostX, hostY);
     if (hit.index >= 0) {
         std::lock_guard<platform::CriticalSection> guard(*lock);
         if (SFPrimitiveBase* primitive = current()) {
@@ -141,12 +143,14 @@ void SFPrimitiveContainer::hitTestAll(float x, float y)
 
 bool SFPrimitiveContainer::create(float x, float y, int createTool, int kind, Messages& out)
 {
-    std::unique_ptr<SFPrimitiveBase> primitive;
     try {
-        primitive = makePrimitive(kind, calibrationFactor, viewOriginX, viewOriginY, unitName, x, y, zoom);
+        // Under the lock: the view transform may be changed from the thread
+        // that delivers camera frames.
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        std::unique_ptr<SFPrimitiveBase> primitive =
+            makePrimitive(kind, calibrationFactor, viewOriginX, viewOriginY, unitName, x, y, zoom);
         if (!primitive->keepsOwnColors())
             primitive->setColors(lineColor_, edgeColor_, dimensionColor_, textColor_);
-        std::lock_guard<platform::CriticalSection> guard(*lock);
         primitives.push_back(std::move(primitive));
     } catch (const std::bad_alloc&) {
         return false; // the press is dropped
@@ -210,14 +214,15 @@ void SFPrimitiveContainer::withPrimitive(int index, const std::function<void(con
 
 void SFPrimitiveContainer::setCalibration(const sf::String& unit, float factor)
 {
+    std::lock_guard<platform::CriticalSection> guard(*lock);
     unitName = unit;
     calibrationFactor = factor;
-    std::lock_guard<platform::CriticalSection> guard(*lock);
     forEachPrimitive([&](SFPrimitiveBase& p) { p.setCalibration(factor, unit); });
 }
 
 void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text, bool applyToAll)
 {
+    std::lock_guard<platform::CriticalSection> guard(*lock);
     lineColor_ = line;
     edgeColor_ = edge;
     dimensionColor_ = dimension;
@@ -228,7 +233,6 @@ void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color d
         p.setColors(line, edge, dimension, text);
         p.refreshDecorations();
     };
-    std::lock_guard<platform::CriticalSection> guard(*lock);
     if (applyToAll) {
         forEachPrimitive(apply);
         return;
@@ -243,10 +247,10 @@ void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color d
 
 void SFPrimitiveContainer::setViewTransform(float originX, float originY, float newZoom)
 {
+    std::lock_guard<platform::CriticalSection> guard(*lock);
     viewOriginX = originX;
     viewOriginY = originY;
     zoom = newZoom;
-    std::lock_guard<platform::CriticalSection> guard(*lock);
     forEachPrimitive([&](SFPrimitiveBase& p) { p.rescale(originX, originY, newZoom); });
 }
 
@@ -279,9 +283,13 @@ void SFPrimitiveContainer::setCalibrationMode(bool on)
         // A half-placed shape is parked too: nothing is current any more.
         hit = HitInfo();
         idle = true;
+        sf::Vector2f at;
+        {
+            std::lock_guard<platform::CriticalSection> guard(*lock);
+            at = {viewOriginX + 50, static_cast<float>((viewRect.bottom - viewRect.top) / 2)};
+        }
         Messages ignored;
-        create(viewOriginX + 50, static_cast<float>((viewRect.bottom - viewRect.top) / 2), ToolCalibration,
-               ToolCalibration - kFirstShapeTool, ignored);
+        create(at.x, at.y, ToolCalibration, ToolCalibration - kFirstShapeTool, ignored);
         tool = ToolMove;
         send({{WM_MEASURE_CHANGED, 0, 1}});
         return;
@@ -319,4 +327,28 @@ void SFPrimitiveContainer::draw(sf::RenderTarget& target, sf::RenderStates state
     for (const auto& p : primitives)
         if (p)
             p->drawTo(target, states);
+}
+
+sf::Color SFPrimitiveContainer::lineColor() const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    return lineColor_;
+}
+
+sf::Color SFPrimitiveContainer::edgeColor() const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    return edgeColor_;
+}
+
+sf::Color SFPrimitiveContainer::dimensionColor() const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    return dimensionColor_;
+}
+
+sf::Color SFPrimitiveContainer::textColor() const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    return textColor_;
 }

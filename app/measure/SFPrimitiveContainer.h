@@ -27,8 +27,8 @@ struct ViewRect {
 // Owns the measurements of one render view: turns its mouse events into
 // creating, selecting, dragging and deleting primitives according to the
 // current tool, draws them, applies calibration and colours and tells the main
-// window what changed. The UI thread edits while the render thread draws; both
-// go through `lock`.
+// window what changed. The UI thread edits while the render thread draws and
+// the frame thread may change the view transform; all go through `lock`.
 class SFPrimitiveContainer : public sf::Drawable, public sf::Transformable {
 public:
     SFPrimitiveContainer();
@@ -57,10 +57,11 @@ public:
     void clearAll(bool notify);
     void setCalibration(const sf::String& unitName, float factor);
     void setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text, bool applyToAll);
-    sf::Color lineColor() const { return lineColor_; }
-    sf::Color edgeColor() const { return edgeColor_; }
-    sf::Color dimensionColor() const { return dimensionColor_; }
-    sf::Color textColor() const { return textColor_; }
+    // The colours given to new primitives (read by the colour dialog).
+    sf::Color lineColor() const;
+    sf::Color edgeColor() const;
+    sf::Color dimensionColor() const;
+    sf::Color textColor() const;
 
     // Entering parks the measurements and shows one calibration line under the
     // move tool; leaving deletes the line and brings them back with the tool.
@@ -89,6 +90,8 @@ private:
     using Messages = std::vector<Message>;
 
     bool create(float x, float y, int createTool, int kind, Messages& out);
+    // Host-window position to control-relative position.
+    sf::Vector2f toControl(float x, float y) const;
     void hitTestAll(float x, float y);
     void removeLocked(int index, Messages& out);
     void send(const Messages& messages) const;

@@ -1,5 +1,6 @@
-// The render thread draws while the UI thread edits: both go through the
-// container's lock (run under ThreadSanitizer, needs X for the render texture).
+// The render thread draws while the UI thread edits and the frame thread
+// refits the view: all go through the container's lock (run under
+// ThreadSanitizer, needs X for the render texture).
 #include "MeasureTestSupport.h"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -34,6 +35,14 @@ TEST(MeasureConcurrency, RenderThreadDrawsWhileTheUiThreadEdits)
         renderEnded = true;
     });
 
+    // New frame sizes refit the picture from the camera's thread.
+    std::thread refit([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            c.setViewTransform(static_cast<float>(i % 4), 0, 1.0f + static_cast<float>(i % 2) * 0.25f);
+            std::this_thread::yield();
+        }
+    });
+
     Operator op(c);
     for (int round = 0; round < 40; ++round) {
         const float y = static_cast<float>(10 + (round % 20) * 10);
@@ -44,7 +53,6 @@ TEST(MeasureConcurrency, RenderThreadDrawsWhileTheUiThreadEdits)
         c.setTool(ToolMove);
         op.drag({100, y}, {110, y + 3});
         c.setColors(sf::Color::Yellow, sf::Color::White, sf::Color::Red, sf::Color::Cyan, round % 2 == 0);
-        c.setViewTransform(0, 0, 1.0f + static_cast<float>(round % 3) * 0.5f);
         c.setCalibration("mm", 0.5f);
         if (round % 5 == 0) {
             c.setCalibrationMode(true);
@@ -61,6 +69,7 @@ TEST(MeasureConcurrency, RenderThreadDrawsWhileTheUiThreadEdits)
         std::this_thread::yield();
     stop = true;
     render.join();
+    refit.join();
     EXPECT_GT(frames.load(), 0);
     EXPECT_FALSE(window.log.empty());
 }
