@@ -99,14 +99,17 @@ int CWCameraFFmpeg::Init(CMFrameCallback cb, void* userData, long, long)
     m_bConnecting = true;
     const int opened = avformat_open_input(&input, m_url.c_str(), nullptr, &options);
     av_dict_free(&options);
-    if (opened < 0) { // the context is freed by the failed open
+    if (opened >= 0)
+        m_input.reset(input); // a failed open has freed the context itself
+    // A time-out may surface as any error code, or even as an open that
+    // "succeeded" on partial data: our own flag decides.
+    if (opened < 0 || m_bOpenTimedOut) {
         m_bConnecting = false;
         std::printf("Can not open this file");
         std::fflush(stdout);
         closeStream();
         return CM_E_STREAM;
     }
-    m_input.reset(input);
     const int probed = avformat_find_stream_info(input, nullptr);
     m_bConnecting = false;
     if (probed < 0 || m_bOpenTimedOut) {
@@ -175,6 +178,8 @@ void CWCameraFFmpeg::Release()
 
 void CWCameraFFmpeg::closeStream()
 {
+    // Closing may talk to the server once more (teardown): never wait for it.
+    m_bClosing = true;
     m_scaler.reset();
     m_codec.reset();
     m_input.reset();
