@@ -166,6 +166,9 @@ void SFPrimitiveContainer::removeLocked(int index, Messages& out)
         return;
     primitives.erase(primitives.begin() + index);
     hit = HitInfo();
+    // Nothing is current any more; were the container left waiting for a
+    // half-placed shape that is gone, no hit test would ever run again.
+    idle = true;
     out.push_back({WM_MEASURE_REMOVED, static_cast<platform::WPARAM>(index), 0});
 }
 

@@ -134,6 +134,20 @@ TEST_F(ContainerTest, ToolChangeLeavesAHalfPlacedShapeCurrent)
     EXPECT_FLOAT_EQ(c.measureData(0).endX, 90);
 }
 
+TEST_F(ContainerTest, DeletingAHalfPlacedShapeLeavesTheContainerResponsive)
+{
+    op.place(ToolCircle, {{300, 300}, {350, 300}});
+    c.setTool(ToolLine);
+    op.click(10, 10);
+    op.move(60, 10);
+    c.setTool(ToolDelete);
+    op.click(60, 10); // goes to the half-placed line, which is deleted
+    ASSERT_EQ(c.count(), 1);
+    c.setTool(ToolMove);
+    op.drag({350, 300}, {370, 300}); // hovering and dragging work again
+    EXPECT_FLOAT_EQ(c.measureData(0).radius, 70);
+}
+
 TEST_F(ContainerTest, SelectionFollowsPressesNotHovering)
 {
     op.place(ToolLine, {{10, 10}, {110, 10}});
