@@ -5,6 +5,7 @@
 
 #include <SFML/Graphics/RenderTarget.hpp>
 
+#include <cmath>
 #include <fstream>
 #include <mutex>
 #include <new>
@@ -217,6 +218,8 @@ void SFPrimitiveContainer::withPrimitive(int index, const std::function<void(con
 
 void SFPrimitiveContainer::setCalibration(const sf::String& unit, float factor)
 {
+    if (!std::isfinite(factor))
+        return; // would put "nan" or "inf" into every label
     std::lock_guard<platform::CriticalSection> guard(*lock);
     unitName = unit;
     calibrationFactor = factor;
@@ -250,6 +253,11 @@ void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color d
 
 void SFPrimitiveContainer::setViewTransform(float originX, float originY, float newZoom)
 {
+    // A control without size fits the picture at zoom 0: rescaling to it
+    // would collapse every measurement onto the origin for good (and make
+    // new ones divide by zero). The last usable transform stays instead.
+    if (!(newZoom > 0) || !std::isfinite(newZoom) || !std::isfinite(originX) || !std::isfinite(originY))
+        return;
     std::lock_guard<platform::CriticalSection> guard(*lock);
     viewOriginX = originX;
     viewOriginY = originY;

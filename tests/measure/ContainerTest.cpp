@@ -1,11 +1,13 @@
 // The tool state machine, the messages a main window receives, calibration
 // mode, calibration, colours and view changes.
 #include "LabelFont.h"
+#include "LinearPrimitives.h"
 #include "MeasureTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 using namespace measuretest;
@@ -345,12 +347,27 @@ TEST_F(ContainerTest, RescaleKeepsResultsAndGluesShapesToThePicture)
     EXPECT_FLOAT_EQ(c.measureData(0).centerX, 120);
 }
 
-TEST_F(ContainerTest, RescaleFromZeroZoomChangesNothing)
+TEST_F(ContainerTest, ViewWithoutSizeLeavesTheMeasurementsAlone)
 {
-    c.setViewTransform(0, 0, 0.0f);
-    op.place(ToolPoint, {{50, 60}});
-    c.setViewTransform(10, 10, 2.0f);
-    EXPECT_EQ(shapeOf(c, 0)[0].position, sf::Vector2f(50, 55));
+    op.place(ToolLine, {{100, 100}, {200, 100}});
+    c.setViewTransform(0, 0, 0.0f); // a control of width 0 fits at zoom 0
+    EXPECT_EQ(shapeOf(c, 0)[1].position, sf::Vector2f(200, 100));
+    c.setCalibration("mm", std::nanf(""));
+    EXPECT_EQ(labelOf(c, 0), "L: 100.00 px");
+    op.park();
+    op.place(ToolLine, {{100, 300}, {150, 300}});
+    EXPECT_EQ(labelOf(c, 1), "L: 50.00 px");
+    c.setViewTransform(0, 0, 2.0f); // back to a real size: everything scales from where it was
+    EXPECT_EQ(shapeOf(c, 0)[1].position, sf::Vector2f(400, 200));
+    EXPECT_EQ(labelOf(c, 0), "L: 100.00 px");
+}
+
+TEST(PrimitiveRescale, StoredZoomOfZeroChangesNothing)
+{
+    SFPrimitivePoint point(1.0f, 0, 0, "px", 50, 60, 0.0f);
+    point.rescale(10, 10, 2.0f);
+    EXPECT_EQ(point.controlPointArray()[0].position, sf::Vector2f(50, 60));
+    EXPECT_EQ(point.labelPosition(), sf::Vector2f(50, 65));
 }
 
 TEST_F(ContainerTest, MeasureDataOutsideTheListIsZero)
