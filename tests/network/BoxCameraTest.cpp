@@ -2,10 +2,16 @@
 // including the simulator's faults.
 #include "BoxSimulatorProcess.h"
 #include "FrameSink.h"
+#include "camera/boxclient/BoxProtocol.h"
+#include "camera/boxclient/BoxSocket.h"
 #include "camera/boxclient/CHD_WMP.h"
 #include "camera/network/CMCameraWMPBox.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <cstring>
@@ -434,4 +440,82 @@ TEST_F(BoxCamera, PreviewSwitchesAndReleaseRaceThePoll)
     EXPECT_TRUE(sink.staysQuiet(200));
     EXPECT_EQ(sink.total(), after); // nothing after Release
     done = true;
+}
+
+namespace {
+std::vector<CHD_WMP_SCAN_RECORD> scanUntil(size_t wanted, int timeoutMs)
+{
+    CHD_WMP_SCAN_RECORD records[CHD_WMP_MAX_SCAN_RECORDS];
+    int count = 0;
+    const auto start = Clock::now();
+    for (;;) {
+        if (CHD_WMP_Scan_GetDeviceInfo(records, &count) != CHD_OK)
+            count = 0;
+        if (static_cast<size_t>(count) == wanted || msSince(start) >= timeoutMs)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return std::vector<CHD_WMP_SCAN_RECORD>(records, records + count);
+}
+} // namespace
+
+TEST(BoxScan, ProbesEveryListedHostAndForgetsBoxesThatGo)
+{
+    BoxSimulatorProcess first({"--name", "First"});
+    auto second = std::make_unique<BoxSimulatorProcess>(std::vector<std::string>{"--name", "Second"});
+    ASSERT_TRUE(first.ready());
+    ASSERT_TRUE(second->ready());
+    ASSERT_EQ(CHD_WMP_SetScanHosts((first.discovery() + ", " + second->discovery()).c_str()), CHD_OK);
+    ASSERT_EQ(CHD_WMP_ScanDevice_Init(1), CHD_OK);
+    auto found = scanUntil(2, 20000);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_NE(std::string(found[0].name), std::string(found[1].name));
+    second.reset(); // the second box goes away
+    found = scanUntil(1, 30000);
+    CHD_WMP_ScanDevice_UnInit();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_STREQ(found[0].name, "First");
+    CHD_WMP_SetScanHosts("127.0.0.1");
+}
+
+TEST(BoxScan, IgnoresRepliesThatDoNotAnswerItsProbe)
+{
+    // A responder of our own on loopback that answers each probe three
+    // times: with a wrong nonce, without a session port, and properly.
+    boxnet::Fd udp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof local;
+    ASSERT_EQ(::bind(udp.get(), reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    ASSERT_EQ(::getsockname(udp.get(), reinterpret_cast<sockaddr*>(&local), &length), 0);
+    const std::string host = "127.0.0.1:" + std::to_string(ntohs(local.sin_port));
+    ASSERT_EQ(CHD_WMP_SetScanHosts(host.c_str()), CHD_OK);
+    ASSERT_EQ(CHD_WMP_ScanDevice_Init(0), CHD_OK);
+
+    uint8_t probe[64];
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    pollfd pfd{udp.get(), POLLIN, 0};
+    ASSERT_EQ(::poll(&pfd, 1, 20000), 1);
+    const ssize_t size = ::recvfrom(udp.get(), probe, sizeof probe, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const auto nonce = boxproto::parseDiscoverRequest(std::span<const uint8_t>(probe, static_cast<size_t>(size)));
+    ASSERT_TRUE(nonce);
+    auto send = [&](const boxproto::DiscoverReply& reply) {
+        const auto bytes = boxproto::buildDiscoverReply(reply);
+        ::sendto(udp.get(), bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&from), sizeof from);
+    };
+    send({*nonce + 1, 1, 5001, "Wrong nonce"});
+    send({*nonce, 2, 0, "No port"});
+    send({*nonce, 3, 5000, "Proper"});
+    const auto found = scanUntil(1, 20000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // nothing else trickles in
+    const auto after = scanUntil(1, 0);
+    CHD_WMP_ScanDevice_UnInit();
+    CHD_WMP_SetScanHosts("127.0.0.1");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(after.size(), 1u);
+    EXPECT_EQ(found[0].value, 3);
+    EXPECT_STREQ(found[0].name, "Proper");
+    EXPECT_STREQ(found[0].address, "127.0.0.1:5000");
 }
