@@ -128,7 +128,8 @@ int parseUnit(const char* text)
 std::string formatFactor(float factor)
 {
     char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(factor), std::chars_format::fixed, 6);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(factor), std::chars_format::fixed, 6);
     std::string text(buffer, result.ptr);
     const float back = parseFactor(text.c_str());
     if (std::fabs(back - factor) <= std::fabs(factor) * 1e-5f)
@@ -263,8 +264,8 @@ int CalibrationStore::loadFromData(const char* data, std::size_t size)
         if (!(factor > 0))
             continue; // zero, negative or not a number
         CalibrationRecord record;
-        if (!CalibrationRecord::make(key.pItem, factor, parseUnit(ini.GetValue(kUnitSection, key.pItem)), record)
-            || record.name[0] == 0)
+        if (!CalibrationRecord::make(key.pItem, factor, parseUnit(ini.GetValue(kUnitSection, key.pItem)), record) ||
+            record.name[0] == 0)
             continue;
         loaded.push_back(record);
     }

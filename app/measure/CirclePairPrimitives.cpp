@@ -2,11 +2,9 @@
 
 using measure::dist;
 
-SFPrimitiveCirclePair::SFPrimitiveCirclePair(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                                             float zoom, int tool, std::size_t pointsPerCircle)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
-    , ownTool(tool)
-    , perCircle(pointsPerCircle)
+SFPrimitiveCirclePair::SFPrimitiveCirclePair(float factor, float originX, float originY, const sf::String& unit,
+                                             float x, float y, float zoom, int tool, std::size_t pointsPerCircle)
+    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom), ownTool(tool), perCircle(pointsPerCircle)
 {
     controlPoints.append(sf::Vertex({x, y}, lineColor));
     controlPoints.append(sf::Vertex({x, y}, lineColor));
@@ -135,7 +133,8 @@ HitInfo SFPrimitiveCirclePair::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Centre and rim point
 
-SFPrimitiveTwoCircles::SFPrimitiveTwoCircles(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveTwoCircles::SFPrimitiveTwoCircles(float factor, float originX, float originY, const sf::String& unit,
+                                             float x, float y, float zoom)
     : SFPrimitiveCirclePair(factor, originX, originY, unit, x, y, zoom, ToolTwoCircles, 2)
 {
 }
@@ -158,7 +157,8 @@ std::optional<sf::Vector2f> SFPrimitiveTwoCircles::centreOf(std::size_t which) c
 
 // ---------------------------------------------------------------- Ends of a diameter
 
-SFPrimitiveTwoCircles2::SFPrimitiveTwoCircles2(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveTwoCircles2::SFPrimitiveTwoCircles2(float factor, float originX, float originY, const sf::String& unit,
+                                               float x, float y, float zoom)
     : SFPrimitiveCirclePair(factor, originX, originY, unit, x, y, zoom, ToolTwoCircles2, 2)
 {
 }
@@ -170,7 +170,8 @@ std::optional<measure::Circle> SFPrimitiveTwoCircles2::circleFrom(const sf::Vect
 
 // ---------------------------------------------------------------- Three points on the rim
 
-SFPrimitiveTwoCircles3::SFPrimitiveTwoCircles3(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveTwoCircles3::SFPrimitiveTwoCircles3(float factor, float originX, float originY, const sf::String& unit,
+                                               float x, float y, float zoom)
     : SFPrimitiveCirclePair(factor, originX, originY, unit, x, y, zoom, ToolTwoCircles3, 3)
 {
 }

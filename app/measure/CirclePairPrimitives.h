@@ -9,8 +9,8 @@
 // of a diameter, or three points on the rim.
 class SFPrimitiveCirclePair : public SFPrimitiveBase {
 public:
-    SFPrimitiveCirclePair(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom,
-                          int ownTool, std::size_t pointsPerCircle);
+    SFPrimitiveCirclePair(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                          float zoom, int ownTool, std::size_t pointsPerCircle);
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
     void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
@@ -34,7 +34,8 @@ private:
 
 class SFPrimitiveTwoCircles : public SFPrimitiveCirclePair {
 public:
-    SFPrimitiveTwoCircles(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveTwoCircles(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                          float zoom);
     std::string typeName() const override { return "TwoCircles"; }
 
 protected:
@@ -44,7 +45,8 @@ protected:
 
 class SFPrimitiveTwoCircles2 : public SFPrimitiveCirclePair {
 public:
-    SFPrimitiveTwoCircles2(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveTwoCircles2(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                           float zoom);
     std::string typeName() const override { return "TwoCircles2"; }
 
 protected:
@@ -53,7 +55,8 @@ protected:
 
 class SFPrimitiveTwoCircles3 : public SFPrimitiveCirclePair {
 public:
-    SFPrimitiveTwoCircles3(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveTwoCircles3(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                           float zoom);
     std::string typeName() const override { return "TwoCircles3"; }
 
 protected:

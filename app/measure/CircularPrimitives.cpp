@@ -21,7 +21,8 @@ void fillCircleRecord(MeasureData& data, float r)
 
 // ---------------------------------------------------------------- Circle (centre and radius)
 
-SFPrimitiveCircle::SFPrimitiveCircle(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveCircle::SFPrimitiveCircle(float factor, float originX, float originY, const sf::String& unit, float x,
+                                     float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::LineStrip);
@@ -106,7 +107,8 @@ HitInfo SFPrimitiveCircle::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Two-point circle
 
-SFPrimitiveCircle2::SFPrimitiveCircle2(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveCircle2::SFPrimitiveCircle2(float factor, float originX, float originY, const sf::String& unit, float x,
+                                       float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::LineStrip);
@@ -178,9 +180,9 @@ HitInfo SFPrimitiveCircle2::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Three defining points
 
-SFPrimitiveThreePoints::SFPrimitiveThreePoints(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom, int tool)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
-    , ownTool(tool)
+SFPrimitiveThreePoints::SFPrimitiveThreePoints(float factor, float originX, float originY, const sf::String& unit,
+                                               float x, float y, float zoom, int tool)
+    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom), ownTool(tool)
 {
     shapeVerts.setPrimitiveType(sf::LineStrip);
     shapeVerts.append(sf::Vertex({x, y}, lineColor));
@@ -195,10 +197,7 @@ std::optional<measure::Circle> SFPrimitiveThreePoints::circle() const
     return measure::circumcircle(point(0), point(1), point(2));
 }
 
-void SFPrimitiveThreePoints::keepDefiningPoints()
-{
-    shapeVerts.resize(points);
-}
+void SFPrimitiveThreePoints::keepDefiningPoints() { shapeVerts.resize(points); }
 
 void SFPrimitiveThreePoints::onPress(float x, float y, int)
 {
@@ -252,7 +251,8 @@ HitInfo SFPrimitiveThreePoints::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Three-point circle
 
-SFPrimitiveCircle3::SFPrimitiveCircle3(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveCircle3::SFPrimitiveCircle3(float factor, float originX, float originY, const sf::String& unit, float x,
+                                       float y, float zoom)
     : SFPrimitiveThreePoints(factor, originX, originY, unit, x, y, zoom, ToolCircle3)
 {
 }
@@ -282,7 +282,8 @@ void SFPrimitiveCircle3::update()
 
 // ---------------------------------------------------------------- Arc
 
-SFPrimitiveArc::SFPrimitiveArc(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveArc::SFPrimitiveArc(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                               float zoom)
     : SFPrimitiveThreePoints(factor, originX, originY, unit, x, y, zoom, ToolArc)
 {
 }
@@ -324,7 +325,8 @@ void SFPrimitiveArc::update()
 
 // ---------------------------------------------------------------- Angle
 
-SFPrimitiveAngle::SFPrimitiveAngle(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveAngle::SFPrimitiveAngle(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                                   float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::LineStrip);
@@ -399,7 +401,8 @@ HitInfo SFPrimitiveAngle::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Text marker
 
-SFPrimitiveText::SFPrimitiveText(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveText::SFPrimitiveText(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                                 float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::Lines);

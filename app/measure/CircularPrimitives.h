@@ -26,7 +26,8 @@ private:
 
 class SFPrimitiveCircle2 : public SFPrimitiveBase {
 public:
-    SFPrimitiveCircle2(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveCircle2(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                       float zoom);
     std::string typeName() const override { return "Two Points Circle"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -40,7 +41,8 @@ public:
 // band left it. The defining points are the first vertices of the strip.
 class SFPrimitiveThreePoints : public SFPrimitiveBase {
 public:
-    SFPrimitiveThreePoints(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom, int ownTool);
+    SFPrimitiveThreePoints(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                           float zoom, int ownTool);
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
     void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
@@ -61,7 +63,8 @@ private:
 
 class SFPrimitiveCircle3 : public SFPrimitiveThreePoints {
 public:
-    SFPrimitiveCircle3(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveCircle3(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                       float zoom);
     std::string typeName() const override { return "Three Points Circle"; }
     void update() override;
     void refreshDecorations() override;

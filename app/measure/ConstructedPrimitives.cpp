@@ -31,7 +31,8 @@ void setCrosshair(sf::VertexArray& array, std::size_t first, sf::Vector2f p)
 
 // ---------------------------------------------------------------- Perpendicular
 
-SFPrimitivePerpendicular::SFPrimitivePerpendicular(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitivePerpendicular::SFPrimitivePerpendicular(float factor, float originX, float originY, const sf::String& unit,
+                                                   float x, float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::Lines);
@@ -43,7 +44,8 @@ SFPrimitivePerpendicular::SFPrimitivePerpendicular(float factor, float originX, 
 void SFPrimitivePerpendicular::placeFoot()
 {
     if (shapeVerts.getVertexCount() == 4)
-        shapeVerts[3].position = measure::footOnLine(shapeVerts[2].position, shapeVerts[0].position, shapeVerts[1].position);
+        shapeVerts[3].position =
+            measure::footOnLine(shapeVerts[2].position, shapeVerts[0].position, shapeVerts[1].position);
 }
 
 void SFPrimitivePerpendicular::update()
@@ -107,7 +109,8 @@ HitInfo SFPrimitivePerpendicular::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Crosshair
 
-SFPrimitiveCrosshair::SFPrimitiveCrosshair(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveCrosshair::SFPrimitiveCrosshair(float factor, float originX, float originY, const sf::String& unit, float x,
+                                           float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::Lines);
@@ -142,8 +145,8 @@ void SFPrimitiveCrosshair::onMove(float x, float y, int tool, bool buttonDown, H
 HitInfo SFPrimitiveCrosshair::hitTest(float x, float y)
 {
     restoreColors();
-    if (std::fabs(y - shapeVerts[0].position.y) < measure::kHitTolerance
-        || std::fabs(x - shapeVerts[2].position.x) < measure::kHitTolerance) {
+    if (std::fabs(y - shapeVerts[0].position.y) < measure::kHitTolerance ||
+        std::fabs(x - shapeVerts[2].position.x) < measure::kHitTolerance) {
         highlightShape();
         return makeHit(x, y, HitBody);
     }
@@ -152,7 +155,8 @@ HitInfo SFPrimitiveCrosshair::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Crosshair 2
 
-SFPrimitiveCrosshair2::SFPrimitiveCrosshair2(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveCrosshair2::SFPrimitiveCrosshair2(float factor, float originX, float originY, const sf::String& unit,
+                                             float x, float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::Lines);
@@ -176,7 +180,8 @@ void SFPrimitiveCrosshair2::update()
     data.centerY = image.y;
     data.width = cal(std::fabs(c1.x - c2.x));
     data.height = cal(std::fabs(c1.y - c2.y));
-    setLabelText(withUnit(formatLabel("W: %.2f", data.width)) + "\n" + withUnit(formatLabel("H: %.2f", data.height)) + "\n");
+    setLabelText(withUnit(formatLabel("W: %.2f", data.width)) + "\n" + withUnit(formatLabel("H: %.2f", data.height)) +
+                 "\n");
 }
 
 void SFPrimitiveCrosshair2::onPress(float x, float y, int)
@@ -251,7 +256,8 @@ HitInfo SFPrimitiveCrosshair2::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Parallel
 
-SFPrimitiveParallel::SFPrimitiveParallel(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveParallel::SFPrimitiveParallel(float factor, float originX, float originY, const sf::String& unit, float x,
+                                         float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::Lines);
@@ -277,7 +283,8 @@ void SFPrimitiveParallel::refreshDecorations()
         return;
     const sf::Vector2f m = measure::mid(shapeVerts[0].position, shapeVerts[1].position);
     dimensionVertices.append(sf::Vertex(m, dimensionColor));
-    dimensionVertices.append(sf::Vertex(measure::footOnLine(m, shapeVerts[2].position, shapeVerts[3].position), dimensionColor));
+    dimensionVertices.append(
+        sf::Vertex(measure::footOnLine(m, shapeVerts[2].position, shapeVerts[3].position), dimensionColor));
 }
 
 void SFPrimitiveParallel::update()
@@ -363,7 +370,8 @@ HitInfo SFPrimitiveParallel::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Parallels
 
-SFPrimitiveParallels::SFPrimitiveParallels(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveParallels::SFPrimitiveParallels(float factor, float originX, float originY, const sf::String& unit, float x,
+                                           float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     controlPoints.append(sf::Vertex({x, y}, lineColor));
@@ -476,7 +484,8 @@ HitInfo SFPrimitiveParallels::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Concentric circles
 
-SFPrimitiveConcentrical::SFPrimitiveConcentrical(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveConcentrical::SFPrimitiveConcentrical(float factor, float originX, float originY, const sf::String& unit,
+                                                 float x, float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::LineStrip);

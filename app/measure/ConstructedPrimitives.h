@@ -10,7 +10,8 @@
 
 class SFPrimitivePerpendicular : public SFPrimitiveBase {
 public:
-    SFPrimitivePerpendicular(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitivePerpendicular(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                             float zoom);
     std::string typeName() const override { return "Perpendicular Line"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -23,7 +24,8 @@ private:
 
 class SFPrimitiveCrosshair : public SFPrimitiveBase {
 public:
-    SFPrimitiveCrosshair(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveCrosshair(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                         float zoom);
     std::string typeName() const override { return "Crosshair"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -33,7 +35,8 @@ public:
 
 class SFPrimitiveCrosshair2 : public SFPrimitiveBase {
 public:
-    SFPrimitiveCrosshair2(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveCrosshair2(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                          float zoom);
     std::string typeName() const override { return "Crosshair2"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -46,7 +49,8 @@ private:
 
 class SFPrimitiveParallel : public SFPrimitiveBase {
 public:
-    SFPrimitiveParallel(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveParallel(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                        float zoom);
     std::string typeName() const override { return "Parallel"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -61,7 +65,8 @@ private:
 
 class SFPrimitiveParallels : public SFPrimitiveBase {
 public:
-    SFPrimitiveParallels(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveParallels(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                         float zoom);
     std::string typeName() const override { return "Parallels"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -73,7 +78,8 @@ public:
 
 class SFPrimitiveConcentrical : public SFPrimitiveBase {
 public:
-    SFPrimitiveConcentrical(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveConcentrical(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                            float zoom);
     std::string typeName() const override { return "Concentrical"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;

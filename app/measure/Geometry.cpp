@@ -12,10 +12,7 @@ float dist(sf::Vector2f a, sf::Vector2f b)
     return std::sqrt(dx * dx + dy * dy);
 }
 
-sf::Vector2f mid(sf::Vector2f a, sf::Vector2f b)
-{
-    return {(a.x + b.x) / 2.0f, (a.y + b.y) / 2.0f};
-}
+sf::Vector2f mid(sf::Vector2f a, sf::Vector2f b) { return {(a.x + b.x) / 2.0f, (a.y + b.y) / 2.0f}; }
 
 bool nearPoint(sf::Vector2f p, sf::Vector2f a)
 {
@@ -24,17 +21,15 @@ bool nearPoint(sf::Vector2f p, sf::Vector2f a)
 
 int findNearVertex(const sf::VertexArray& points, sf::Vector2f p, std::size_t first, std::size_t count)
 {
-    const std::size_t end = std::min(points.getVertexCount(), count == static_cast<std::size_t>(-1) ? points.getVertexCount() : first + count);
+    const std::size_t end = std::min(points.getVertexCount(),
+                                     count == static_cast<std::size_t>(-1) ? points.getVertexCount() : first + count);
     for (std::size_t i = first; i < end; ++i)
         if (nearPoint(p, points[i].position))
             return static_cast<int>(i);
     return -1;
 }
 
-bool onCircle(sf::Vector2f p, sf::Vector2f m, float radius)
-{
-    return std::fabs(dist(p, m) - radius) < kHitTolerance;
-}
+bool onCircle(sf::Vector2f p, sf::Vector2f m, float radius) { return std::fabs(dist(p, m) - radius) < kHitTolerance; }
 
 bool onSegment(sf::Vector2f p, sf::Vector2f a, sf::Vector2f b, float slack)
 {

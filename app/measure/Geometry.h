@@ -47,13 +47,11 @@ sf::Vector2f footOnLine(sf::Vector2f p, sf::Vector2f a, sf::Vector2f b);
 // Appends the ticks through a and through b perpendicular to a -> b, each
 // 2 * halfLength long (two Lines segments). A zero-length segment has no
 // direction: its ticks shrink to points.
-void appendEndTicks(sf::VertexArray& out, sf::Vector2f a, sf::Vector2f b, float halfLength,
-                    sf::Color color);
+void appendEndTicks(sf::VertexArray& out, sf::Vector2f a, sf::Vector2f b, float halfLength, sf::Color color);
 
 // Samples the arc from angle s to e (radians, screen convention) every pi/100;
 // a full circle (s == 0, e == 2 pi) is closed by repeating the point at 0.
-void appendArc(sf::VertexArray& out, sf::Vector2f centre, float radius, float s, float e,
-               sf::Color color);
+void appendArc(sf::VertexArray& out, sf::Vector2f centre, float radius, float s, float e, sf::Color color);
 void appendFullCircle(sf::VertexArray& out, sf::Vector2f centre, float radius, sf::Color color);
 
 // Angle of p seen from centre against +x, in [0, 2 pi), y growing downwards.

@@ -14,16 +14,14 @@ constexpr float kLineTick = 100.0f;
 constexpr float kCalibrationTick = 50.0f;
 constexpr float kCalibrationLength = 200.0f;
 
-sf::Vector2f at(const sf::VertexArray& array, std::size_t i)
-{
-    return array[i].position;
-}
+sf::Vector2f at(const sf::VertexArray& array, std::size_t i) { return array[i].position; }
 
 } // namespace
 
 // ---------------------------------------------------------------- Point
 
-SFPrimitivePoint::SFPrimitivePoint(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitivePoint::SFPrimitivePoint(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                                   float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     controlPoints.append(sf::Vertex({x, y}, lineColor));
@@ -91,7 +89,8 @@ void SFPrimitivePoint::onMove(float x, float y, int tool, bool buttonDown, HitIn
 
 // ---------------------------------------------------------------- Line
 
-SFPrimitiveLine::SFPrimitiveLine(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveLine::SFPrimitiveLine(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                                 float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     controlPoints.append(sf::Vertex({x, y}, lineColor));
@@ -141,10 +140,7 @@ void SFPrimitiveLine::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveLine::onRelease(float, float, int)
-{
-    refreshDecorations();
-}
+void SFPrimitiveLine::onRelease(float, float, int) { refreshDecorations(); }
 
 void SFPrimitiveLine::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
 {
@@ -195,7 +191,8 @@ HitInfo SFPrimitiveLine::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Line distance
 
-SFPrimitiveLineDistance::SFPrimitiveLineDistance(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveLineDistance::SFPrimitiveLineDistance(float factor, float originX, float originY, const sf::String& unit,
+                                                 float x, float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     controlPoints.append(sf::Vertex({x, y}, lineColor));
@@ -222,10 +219,7 @@ void SFPrimitiveLineDistance::buildGeometry(bool withTicks)
     }
 }
 
-void SFPrimitiveLineDistance::refreshDecorations()
-{
-    buildGeometry(false);
-}
+void SFPrimitiveLineDistance::refreshDecorations() { buildGeometry(false); }
 
 void SFPrimitiveLineDistance::update()
 {
@@ -258,10 +252,7 @@ void SFPrimitiveLineDistance::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveLineDistance::onRelease(float, float, int)
-{
-    refreshDecorations();
-}
+void SFPrimitiveLineDistance::onRelease(float, float, int) { refreshDecorations(); }
 
 void SFPrimitiveLineDistance::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
 {
@@ -316,7 +307,8 @@ HitInfo SFPrimitiveLineDistance::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Broken line
 
-SFPrimitiveBrokenLine::SFPrimitiveBrokenLine(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveBrokenLine::SFPrimitiveBrokenLine(float factor, float originX, float originY, const sf::String& unit,
+                                             float x, float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::LineStrip);
@@ -391,7 +383,8 @@ HitInfo SFPrimitiveBrokenLine::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Rectangle
 
-SFPrimitiveRectangle::SFPrimitiveRectangle(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveRectangle::SFPrimitiveRectangle(float factor, float originX, float originY, const sf::String& unit, float x,
+                                           float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::LineStrip);
@@ -437,8 +430,7 @@ void SFPrimitiveRectangle::moveCorner(int index, sf::Vector2f q)
         shapeVerts[0].position.x = q.x;
         shapeVerts[4].position.x = q.x;
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -496,7 +488,8 @@ HitInfo SFPrimitiveRectangle::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Polygon
 
-SFPrimitivePolygon::SFPrimitivePolygon(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitivePolygon::SFPrimitivePolygon(float factor, float originX, float originY, const sf::String& unit, float x,
+                                       float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     shapeVerts.setPrimitiveType(sf::LineStrip);
@@ -586,7 +579,8 @@ HitInfo SFPrimitivePolygon::hitTest(float x, float y)
 
 // ---------------------------------------------------------------- Calibration line
 
-SFPrimitiveCalibration::SFPrimitiveCalibration(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom)
+SFPrimitiveCalibration::SFPrimitiveCalibration(float factor, float originX, float originY, const sf::String& unit,
+                                               float x, float y, float zoom)
     : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
 {
     lineColor = kRed;

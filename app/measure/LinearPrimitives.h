@@ -32,7 +32,8 @@ private:
 
 class SFPrimitiveLineDistance : public SFPrimitiveBase {
 public:
-    SFPrimitiveLineDistance(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveLineDistance(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                            float zoom);
     std::string typeName() const override { return "LineDistance"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -47,7 +48,8 @@ private:
 
 class SFPrimitiveBrokenLine : public SFPrimitiveBase {
 public:
-    SFPrimitiveBrokenLine(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveBrokenLine(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                          float zoom);
     std::string typeName() const override { return "Broken Line"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -58,7 +60,8 @@ public:
 
 class SFPrimitiveRectangle : public SFPrimitiveBase {
 public:
-    SFPrimitiveRectangle(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveRectangle(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                         float zoom);
     std::string typeName() const override { return "Rectangle"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -72,7 +75,8 @@ private:
 
 class SFPrimitivePolygon : public SFPrimitiveBase {
 public:
-    SFPrimitivePolygon(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitivePolygon(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                       float zoom);
     std::string typeName() const override { return "Polygon"; }
     HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
@@ -83,7 +87,8 @@ public:
 
 class SFPrimitiveCalibration : public SFPrimitiveBase {
 public:
-    SFPrimitiveCalibration(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    SFPrimitiveCalibration(float factor, float originX, float originY, const sf::String& unit, float x, float y,
+                           float zoom);
     std::string typeName() const override { return "Calibration"; }
     HitInfo hitTest(float x, float y) override;
     void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;

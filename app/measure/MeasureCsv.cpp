@@ -4,10 +4,7 @@
 
 namespace {
 
-void writePoint(std::ostream& out, float x, float y)
-{
-    out << "\"[" << x << "," << y << "]\",";
-}
+void writePoint(std::ostream& out, float x, float y) { out << "\"[" << x << "," << y << "]\","; }
 
 // Each value followed by ","; "0," pads up to `columns` (a single "0," when
 // the table has no such column at all).
@@ -29,7 +26,9 @@ bool writeMeasureCsv(std::ostream& out, const std::vector<MeasureCsvRow>& rows, 
         maxDistances = std::max(maxDistances, row.data.distances.size());
     }
 
-    out << "Measurement data list" << " (Unit: " << unitName << ")" << "\n";
+    out << "Measurement data list"
+        << " (Unit: " << unitName << ")"
+        << "\n";
     out << "Index,Type,Center,Start,End,Width,Height,Radius,Area,Perimeter,";
     if (maxLengths == 0)
         out << "Length,";
@@ -37,7 +36,8 @@ bool writeMeasureCsv(std::ostream& out, const std::vector<MeasureCsvRow>& rows, 
         out << "Length" << i << ",";
     out << "Angle,";
     if (maxDistances == 0)
-        out << "Distance" << "\n";
+        out << "Distance"
+            << "\n";
     for (std::size_t i = 1; i <= maxDistances; ++i)
         out << "Distance" << i << (i == maxDistances ? "\n" : ",");
 

@@ -25,7 +25,7 @@ struct HitInfo {
     int32_t part = 0;         // HitPart
     int32_t vertexIndex = -1; // hit vertex or control point
     float mouseX = 0, mouseY = 0;
-    float snapshot[20] = {};  // positions a drag will move, as x/y pairs
+    float snapshot[20] = {}; // positions a drag will move, as x/y pairs
 };
 static_assert(sizeof(HitInfo) == 26 * 4, "HitInfo is 26 words");
 

@@ -7,10 +7,9 @@
 #include <cstdio>
 #include <iterator>
 
-SFPrimitiveBase::SFPrimitiveBase(float factor, float originX, float originY, const sf::String& unit,
-                                 float /*x*/, float /*y*/, float viewZoom)
-    : controlPoints(sf::Points)
-    , labelFont(measure::labelFont())
+SFPrimitiveBase::SFPrimitiveBase(float factor, float originX, float originY, const sf::String& unit, float /*x*/,
+                                 float /*y*/, float viewZoom)
+    : controlPoints(sf::Points), labelFont(measure::labelFont())
 {
     if (labelFont) {
         label.setFont(*labelFont);
@@ -34,10 +33,7 @@ void SFPrimitiveBase::onRelease(float, float, int) {}
 void SFPrimitiveBase::onSecondaryPress(float, float, int) {}
 void SFPrimitiveBase::refreshDecorations() {}
 
-sf::VertexArray SFPrimitiveBase::shapeVertices() const
-{
-    return shapeVerts;
-}
+sf::VertexArray SFPrimitiveBase::shapeVertices() const { return shapeVerts; }
 
 void SFPrimitiveBase::setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text)
 {
@@ -127,35 +123,20 @@ sf::Vector2f SFPrimitiveBase::toImage(sf::Vector2f view) const
     return {(view.x - viewOriginX) / zoom, (view.y - viewOriginY) / zoom};
 }
 
-float SFPrimitiveBase::cal(float viewLength) const
-{
-    return viewLength / zoom * calibrationFactor;
-}
+float SFPrimitiveBase::cal(float viewLength) const { return viewLength / zoom * calibrationFactor; }
 
 float SFPrimitiveBase::cal2(float viewArea) const
 {
     return viewArea / zoom / zoom * calibrationFactor * calibrationFactor;
 }
 
-sf::String SFPrimitiveBase::withUnit(const std::string& text) const
-{
-    return sf::String(text) + " " + unitName;
-}
+sf::String SFPrimitiveBase::withUnit(const std::string& text) const { return sf::String(text) + " " + unitName; }
 
-void SFPrimitiveBase::setLabelText(const sf::String& text)
-{
-    label.setString(text);
-}
+void SFPrimitiveBase::setLabelText(const sf::String& text) { label.setString(text); }
 
-void SFPrimitiveBase::highlightShape()
-{
-    highlightShapeRange(0, shapeVerts.getVertexCount());
-}
+void SFPrimitiveBase::highlightShape() { highlightShapeRange(0, shapeVerts.getVertexCount()); }
 
-void SFPrimitiveBase::highlightShapeVertex(std::size_t index)
-{
-    highlightShapeRange(index, 1);
-}
+void SFPrimitiveBase::highlightShapeVertex(std::size_t index) { highlightShapeRange(index, 1); }
 
 void SFPrimitiveBase::highlightShapeRange(std::size_t first, std::size_t count)
 {
@@ -185,10 +166,7 @@ void SFPrimitiveBase::restoreColors()
     }
 }
 
-bool SFPrimitiveBase::labelHit(sf::Vector2f p) const
-{
-    return measure::inRect(p, label.getGlobalBounds());
-}
+bool SFPrimitiveBase::labelHit(sf::Vector2f p) const { return measure::inRect(p, label.getGlobalBounds()); }
 
 HitInfo SFPrimitiveBase::makeHit(float x, float y, int part, int vertexIndex, int subPart)
 {
@@ -216,10 +194,7 @@ sf::Vector2f SFPrimitiveBase::snapped(const HitInfo& hit, int slot)
     return {hit.snapshot[slot * 2], hit.snapshot[slot * 2 + 1]};
 }
 
-sf::Vector2f SFPrimitiveBase::delta(const HitInfo& hit, float x, float y)
-{
-    return {x - hit.mouseX, y - hit.mouseY};
-}
+sf::Vector2f SFPrimitiveBase::delta(const HitInfo& hit, float x, float y) { return {x - hit.mouseX, y - hit.mouseY}; }
 
 HitInfo SFPrimitiveBase::labelHitInfo(float x, float y)
 {
@@ -229,10 +204,7 @@ HitInfo SFPrimitiveBase::labelHitInfo(float x, float y)
     return hit;
 }
 
-bool SFPrimitiveBase::dragging(int tool, bool buttonDown) const
-{
-    return finished && buttonDown && tool == ToolMove;
-}
+bool SFPrimitiveBase::dragging(int tool, bool buttonDown) const { return finished && buttonDown && tool == ToolMove; }
 
 void SFPrimitiveBase::setPoint(sf::VertexArray& array, std::size_t index, sf::Vector2f position)
 {

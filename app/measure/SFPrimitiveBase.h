@@ -20,8 +20,8 @@ class SFPrimitiveContainer;
 // Not thread-safe: the owning container calls it under its lock.
 class SFPrimitiveBase {
 public:
-    SFPrimitiveBase(float calibrationFactor, float viewOriginX, float viewOriginY,
-                    const sf::String& unitName, float x, float y, float zoom);
+    SFPrimitiveBase(float calibrationFactor, float viewOriginX, float viewOriginY, const sf::String& unitName, float x,
+                    float y, float zoom);
     virtual ~SFPrimitiveBase();
     SFPrimitiveBase(const SFPrimitiveBase&) = delete;
     SFPrimitiveBase& operator=(const SFPrimitiveBase&) = delete;

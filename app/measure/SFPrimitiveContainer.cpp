@@ -10,10 +10,7 @@
 #include <mutex>
 #include <new>
 
-SFPrimitiveContainer::SFPrimitiveContainer()
-    : lock(std::make_unique<platform::CriticalSection>())
-{
-}
+SFPrimitiveContainer::SFPrimitiveContainer() : lock(std::make_unique<platform::CriticalSection>()) {}
 
 // The main window may already be going away: no message on destruction.
 SFPrimitiveContainer::~SFPrimitiveContainer() = default;
@@ -226,7 +223,8 @@ void SFPrimitiveContainer::setCalibration(const sf::String& unit, float factor)
     forEachPrimitive([&](SFPrimitiveBase& p) { p.setCalibration(factor, unit); });
 }
 
-void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text, bool applyToAll)
+void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text,
+                                     bool applyToAll)
 {
     std::lock_guard<platform::CriticalSection> guard(*lock);
     lineColor_ = line;

@@ -15,9 +15,10 @@ constexpr int kPrimitives = 1000;
 // Places kPrimitives shapes of every finished-by-clicks kind on a grid.
 void fill(SFPrimitiveContainer& c)
 {
-    static const int tools[] = {ToolPoint, ToolLine, ToolLineDistance, ToolRect, ToolCircle, ToolCircle2, ToolCircle3,
-                                ToolArc, ToolAngle, ToolText, ToolPerpendicular, ToolParallel, ToolConcentrical,
-                                ToolTwoCircles, ToolTwoCircles2, ToolTwoCircles3};
+    static const int tools[] = {ToolPoint,        ToolLine,       ToolLineDistance,  ToolRect,
+                                ToolCircle,       ToolCircle2,    ToolCircle3,       ToolArc,
+                                ToolAngle,        ToolText,       ToolPerpendicular, ToolParallel,
+                                ToolConcentrical, ToolTwoCircles, ToolTwoCircles2,   ToolTwoCircles3};
     static const int clicks[] = {1, 2, 4, 2, 2, 2, 3, 3, 3, 2, 3, 4, 3, 4, 4, 6};
     const int kinds = static_cast<int>(std::size(tools));
     for (int i = 0; i < kPrimitives; ++i) {

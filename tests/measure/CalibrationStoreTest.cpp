@@ -64,7 +64,8 @@ TEST_F(CalibrationStoreTest, LoadsFactorAndUnitOfANamedCalibration)
 
 TEST_F(CalibrationStoreTest, MissingOrMalformedUnitIsPixels)
 {
-    const std::string path = write("c.ini", "[data]\nA = 1.5\nB = 2\nC = 3\nD = 4\n[unit]\nB = two\nC = 0x4\nD = 3abc\n");
+    const std::string path =
+        write("c.ini", "[data]\nA = 1.5\nB = 2\nC = 3\nD = 4\n[unit]\nB = two\nC = 0x4\nD = 3abc\n");
     ASSERT_EQ(store.load(path), CalibrationOk);
     ASSERT_EQ(store.count(), 4);
     EXPECT_EQ(store.at(0).unit, 0);
@@ -86,9 +87,11 @@ TEST_F(CalibrationStoreTest, KeysInCaseInsensitiveOrderWithoutDuplicates)
 TEST_F(CalibrationStoreTest, UnusableEntriesAreSkipped)
 {
     const std::string longName(64, 'n');
-    const std::string path = write("c.ini", "[data]\nzero = 0\nword = abc\nhalf = 1.5x\nnan = nan\ninf = inf\nneg = -2\n"
-                                            + longName + " = 1\n" + std::string(63, 'k') + " = 1\n"
-                                            "bad\xff\xfe = 1\nok = 0.5\n");
+    const std::string path =
+        write("c.ini", "[data]\nzero = 0\nword = abc\nhalf = 1.5x\nnan = nan\ninf = inf\nneg = -2\n" + longName +
+                           " = 1\n" + std::string(63, 'k') +
+                           " = 1\n"
+                           "bad\xff\xfe = 1\nok = 0.5\n");
     ASSERT_EQ(store.load(path), CalibrationOk);
     ASSERT_EQ(store.count(), 2);
     EXPECT_EQ(store.at(0).nameUtf8(), std::string(63, 'k'));

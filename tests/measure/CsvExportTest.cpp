@@ -24,14 +24,15 @@ std::string readFile(const std::string& path)
     return out.str();
 }
 
-std::string expected(const char* name)
-{
-    return readFile(std::string(PELLUMO_MEASURE_TEST_DATA) + "/" + name);
-}
+std::string expected(const char* name) { return readFile(std::string(PELLUMO_MEASURE_TEST_DATA) + "/" + name); }
 
 class CsvExportTest : public ::testing::Test {
 protected:
-    void SetUp() override { path = "/tmp/pellumo-csv-" + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".csv"; }
+    void SetUp() override
+    {
+        path = "/tmp/pellumo-csv-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".csv";
+    }
     void TearDown() override { std::remove(path.c_str()); }
     std::string path;
     SFPrimitiveContainer c;
@@ -102,9 +103,9 @@ TEST(CsvWriter, RowsWithMoreValuesWidenTheTableForAll)
     b.distances = {0.5f, 4};
     std::ostringstream out;
     ASSERT_TRUE(writeMeasureCsv(out, {{"A", a}, {"B", b}}, "in"));
-    EXPECT_EQ(out.str(),
-              "Measurement data list (Unit: in)\n"
-              "Index,Type,Center,Start,End,Width,Height,Radius,Area,Perimeter,Length1,Length2,Length3,Angle,Distance1,Distance2\n"
-              "0,A,\"[0,0]\",\"[0,0]\",\"[0,0]\",0,0,0,0,0,1,2,3,0,0,0,\n"
-              "1,B,\"[0,0]\",\"[0,0]\",\"[0,0]\",0,0,0,0,0,0,0,0,0,0.5,4,\n");
+    EXPECT_EQ(out.str(), "Measurement data list (Unit: in)\n"
+                         "Index,Type,Center,Start,End,Width,Height,Radius,Area,Perimeter,Length1,Length2,Length3,Angle,"
+                         "Distance1,Distance2\n"
+                         "0,A,\"[0,0]\",\"[0,0]\",\"[0,0]\",0,0,0,0,0,1,2,3,0,0,0,\n"
+                         "1,B,\"[0,0]\",\"[0,0]\",\"[0,0]\",0,0,0,0,0,0,0,0,0,0.5,4,\n");
 }

@@ -20,7 +20,7 @@ constexpr unsigned kCellWidth = 240, kCellHeight = 180, kColumns = 5;
 struct Cell {
     int tool;
     std::function<void(Operator&, float, float)> place; // draws in the cell at (ox, oy)
-    sf::Vector2i lit;                                    // a pixel on the shape
+    sf::Vector2i lit;                                   // a pixel on the shape
     sf::Color litColor;
     sf::Vector2i dark; // a pixel where nothing may be drawn
 };
@@ -31,7 +31,8 @@ bool colorNear(const sf::Image& image, int x, int y, sf::Color color)
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx) {
             const int px = x + dx, py = y + dy;
-            if (px < 0 || py < 0 || px >= static_cast<int>(image.getSize().x) || py >= static_cast<int>(image.getSize().y))
+            if (px < 0 || py < 0 || px >= static_cast<int>(image.getSize().x) ||
+                py >= static_cast<int>(image.getSize().y))
                 continue;
             if (image.getPixel(px, py) == color)
                 return true;
@@ -46,9 +47,9 @@ int countInRect(const sf::Image& image, const sf::FloatRect& rect, sf::Color col
     int count = 0;
     for (int y = static_cast<int>(rect.top); y < static_cast<int>(rect.top + rect.height); ++y)
         for (int x = static_cast<int>(rect.left); x < static_cast<int>(rect.left + rect.width); ++x)
-            if (x >= 0 && y >= 0 && x < static_cast<int>(image.getSize().x) && y < static_cast<int>(image.getSize().y)
-                && close(image.getPixel(x, y).r, color.r) && close(image.getPixel(x, y).g, color.g)
-                && close(image.getPixel(x, y).b, color.b))
+            if (x >= 0 && y >= 0 && x < static_cast<int>(image.getSize().x) &&
+                y < static_cast<int>(image.getSize().y) && close(image.getPixel(x, y).r, color.r) &&
+                close(image.getPixel(x, y).g, color.g) && close(image.getPixel(x, y).b, color.b))
                 ++count;
     return count;
 }
@@ -75,44 +76,144 @@ std::vector<Cell> cells()
 {
     const float r = 50, s = 0.5f, k = std::sqrt(3.0f) / 2;
     return {
-        {ToolPoint, [](Operator& o, float x, float y) { clicks(o, x, y, {{100.5f, 60.5f}}); }, {100, 62}, kLine, {180, 150}},
-        {ToolLine, [](Operator& o, float x, float y) { clicks(o, x, y, {{20.5f, 40.5f}, {200.5f, 40.5f}}); }, {110, 40}, kLine, {110, 120}},
-        {ToolLineDistance, [](Operator& o, float x, float y) { clicks(o, x, y, {{20.5f, 30.5f}, {200.5f, 30.5f}, {20.5f, 100.5f}, {200.5f, 100.5f}}); },
-         {110, 65}, kDimension, {60, 65}},
-        {ToolBrokenLine, [](Operator& o, float x, float y) {
+        {ToolPoint,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{100.5f, 60.5f}});
+         },
+         {100, 62},
+         kLine,
+         {180, 150}},
+        {ToolLine,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{20.5f, 40.5f}, {200.5f, 40.5f}});
+         },
+         {110, 40},
+         kLine,
+         {110, 120}},
+        {ToolLineDistance,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{20.5f, 30.5f}, {200.5f, 30.5f}, {20.5f, 100.5f}, {200.5f, 100.5f}});
+         },
+         {110, 65},
+         kDimension,
+         {60, 65}},
+        {ToolBrokenLine,
+         [](Operator& o, float x, float y) {
              clicks(o, x, y, {{20.5f, 30.5f}, {120.5f, 30.5f}});
              o.rightClick(x + 120.5f, y + 120.5f);
-         }, {120, 80}, kLine, {60, 100}},
-        {ToolRect, [](Operator& o, float x, float y) { clicks(o, x, y, {{20.5f, 20.5f}, {200.5f, 120.5f}}); }, {110, 120}, kLine, {110, 90}},
-        {ToolPolygon, [](Operator& o, float x, float y) {
+         },
+         {120, 80},
+         kLine,
+         {60, 100}},
+        {ToolRect,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{20.5f, 20.5f}, {200.5f, 120.5f}});
+         },
+         {110, 120},
+         kLine,
+         {110, 90}},
+        {ToolPolygon,
+         [](Operator& o, float x, float y) {
              clicks(o, x, y, {{20.5f, 20.5f}, {200.5f, 20.5f}});
              o.rightClick(x + 110.5f, y + 140.5f);
-         }, {110, 20}, kLine, {110, 160}},
-        {ToolCircle, [](Operator& o, float x, float y) { clicks(o, x, y, {{110.5f, 80.5f}, {160.5f, 80.5f}}); }, {110, 130}, kLine, {110, 100}},
-        {ToolCircle2, [](Operator& o, float x, float y) { clicks(o, x, y, {{60.5f, 80.5f}, {160.5f, 80.5f}}); }, {110, 130}, kLine, {110, 100}},
-        {ToolCircle3, [](Operator& o, float x, float y) { clicks(o, x, y, {{60.5f, 80.5f}, {160.5f, 80.5f}, {110.5f, 130.5f}}); }, {110, 30}, kLine, {110, 100}},
-        {ToolArc, [=](Operator& o, float x, float y) {
+         },
+         {110, 20},
+         kLine,
+         {110, 160}},
+        {ToolCircle,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{110.5f, 80.5f}, {160.5f, 80.5f}});
+         },
+         {110, 130},
+         kLine,
+         {110, 100}},
+        {ToolCircle2,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{60.5f, 80.5f}, {160.5f, 80.5f}});
+         },
+         {110, 130},
+         kLine,
+         {110, 100}},
+        {ToolCircle3,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{60.5f, 80.5f}, {160.5f, 80.5f}, {110.5f, 130.5f}});
+         },
+         {110, 30},
+         kLine,
+         {110, 100}},
+        {ToolArc,
+         [=](Operator& o, float x, float y) {
              clicks(o, x, y, {{110.5f + r * k, 60.5f + r * s}, {110.5f, 110.5f}, {110.5f - r * k, 60.5f + r * s}});
-         }, {110, 110}, kLine, {110, 10}},
-        {ToolAngle, [](Operator& o, float x, float y) { clicks(o, x, y, {{200.5f, 100.5f}, {60.5f, 100.5f}, {60.5f, 20.5f}}); }, {150, 100}, kLine, {150, 60}},
-        {ToolText, [](Operator& o, float x, float y) { clicks(o, x, y, {{40.5f, 40.5f}, {180.5f, 120.5f}}); }, {180, 120}, kLine, {40, 140}},
-        {ToolPerpendicular, [](Operator& o, float x, float y) { clicks(o, x, y, {{20.5f, 30.5f}, {200.5f, 30.5f}, {110.5f, 120.5f}}); },
-         {110, 80}, kLine, {60, 80}},
-        {ToolParallel, [](Operator& o, float x, float y) { clicks(o, x, y, {{20.5f, 30.5f}, {200.5f, 30.5f}, {20.5f, 110.5f}, {200.5f, 110.5f}}); },
-         {110, 70}, kDimension, {60, 70}},
-        {ToolParallels, [](Operator& o, float x, float y) {
+         },
+         {110, 110},
+         kLine,
+         {110, 10}},
+        {ToolAngle,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{200.5f, 100.5f}, {60.5f, 100.5f}, {60.5f, 20.5f}});
+         },
+         {150, 100},
+         kLine,
+         {150, 60}},
+        {ToolText,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{40.5f, 40.5f}, {180.5f, 120.5f}});
+         },
+         {180, 120},
+         kLine,
+         {40, 140}},
+        {ToolPerpendicular,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{20.5f, 30.5f}, {200.5f, 30.5f}, {110.5f, 120.5f}});
+         },
+         {110, 80},
+         kLine,
+         {60, 80}},
+        {ToolParallel,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{20.5f, 30.5f}, {200.5f, 30.5f}, {20.5f, 110.5f}, {200.5f, 110.5f}});
+         },
+         {110, 70},
+         kDimension,
+         {60, 70}},
+        {ToolParallels,
+         [](Operator& o, float x, float y) {
              clicks(o, x, y, {{20.5f, 20.5f}, {220.5f, 20.5f}, {30.5f, 100.5f}, {50.5f, 100.5f}, {110.5f, 100.5f}});
              o.rightClick(x + 130.5f, y + 100.5f);
-         }, {80, 0}, kDimension, {80, 60}},
-        {ToolConcentrical, [](Operator& o, float x, float y) { clicks(o, x, y, {{110.5f, 80.5f}, {140.5f, 80.5f}, {170.5f, 80.5f}}); },
-         {110, 20}, kLine, {110, 35}},
-        {ToolTwoCircles, [](Operator& o, float x, float y) { clicks(o, x, y, {{60.5f, 80.5f}, {90.5f, 80.5f}, {160.5f, 80.5f}, {190.5f, 80.5f}}); },
-         {110, 80}, kDimension, {110, 120}},
-        {ToolTwoCircles2, [](Operator& o, float x, float y) { clicks(o, x, y, {{30.5f, 80.5f}, {90.5f, 80.5f}, {130.5f, 80.5f}, {190.5f, 80.5f}}); },
-         {60, 50}, kLine, {110, 120}},
-        {ToolTwoCircles3, [](Operator& o, float x, float y) {
-             clicks(o, x, y, {{30.5f, 80.5f}, {90.5f, 80.5f}, {60.5f, 110.5f}, {130.5f, 80.5f}, {190.5f, 80.5f}, {160.5f, 110.5f}});
-         }, {160, 50}, kLine, {110, 120}},
+         },
+         {80, 0},
+         kDimension,
+         {80, 60}},
+        {ToolConcentrical,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{110.5f, 80.5f}, {140.5f, 80.5f}, {170.5f, 80.5f}});
+         },
+         {110, 20},
+         kLine,
+         {110, 35}},
+        {ToolTwoCircles,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{60.5f, 80.5f}, {90.5f, 80.5f}, {160.5f, 80.5f}, {190.5f, 80.5f}});
+         },
+         {110, 80},
+         kDimension,
+         {110, 120}},
+        {ToolTwoCircles2,
+         [](Operator& o, float x, float y) {
+             clicks(o, x, y, {{30.5f, 80.5f}, {90.5f, 80.5f}, {130.5f, 80.5f}, {190.5f, 80.5f}});
+         },
+         {60, 50},
+         kLine,
+         {110, 120}},
+        {ToolTwoCircles3,
+         [](Operator& o, float x, float y) {
+             clicks(
+                 o, x, y,
+                 {{30.5f, 80.5f}, {90.5f, 80.5f}, {60.5f, 110.5f}, {130.5f, 80.5f}, {190.5f, 80.5f}, {160.5f, 110.5f}});
+         },
+         {160, 50},
+         kLine,
+         {110, 120}},
     };
 }
 
@@ -125,7 +226,8 @@ TEST(MeasureDrawing, EveryClassDrawsItsShapeAndLabel)
     const std::vector<Cell> all = cells();
     for (std::size_t i = 0; i < all.size(); ++i) {
         c.setTool(all[i].tool);
-        all[i].place(op, static_cast<float>((i % kColumns) * kCellWidth), static_cast<float>((i / kColumns) * kCellHeight));
+        all[i].place(op, static_cast<float>((i % kColumns) * kCellWidth),
+                     static_cast<float>((i / kColumns) * kCellHeight));
         op.park();
     }
     ASSERT_EQ(c.count(), static_cast<int>(all.size()));
@@ -135,10 +237,13 @@ TEST(MeasureDrawing, EveryClassDrawsItsShapeAndLabel)
         image.saveToFile(keep);
 
     for (std::size_t i = 0; i < all.size(); ++i) {
-        const int ox = static_cast<int>((i % kColumns) * kCellWidth), oy = static_cast<int>((i / kColumns) * kCellHeight);
+        const int ox = static_cast<int>((i % kColumns) * kCellWidth),
+                  oy = static_cast<int>((i / kColumns) * kCellHeight);
         const Cell& cell = all[i];
-        EXPECT_TRUE(colorNear(image, ox + cell.lit.x, oy + cell.lit.y, cell.litColor)) << typeOf(c, static_cast<int>(i));
-        EXPECT_EQ(image.getPixel(ox + cell.dark.x, oy + cell.dark.y), sf::Color::Black) << typeOf(c, static_cast<int>(i));
+        EXPECT_TRUE(colorNear(image, ox + cell.lit.x, oy + cell.lit.y, cell.litColor))
+            << typeOf(c, static_cast<int>(i));
+        EXPECT_EQ(image.getPixel(ox + cell.dark.x, oy + cell.dark.y), sf::Color::Black)
+            << typeOf(c, static_cast<int>(i));
         // The label is drawn in the text colour inside its bounds.
         sf::FloatRect bounds;
         c.withPrimitive(static_cast<int>(i), [&](const SFPrimitiveBase& p) { bounds = p.labelBounds(); });

@@ -8,8 +8,8 @@ using namespace measure;
 
 TEST(GeometryTolerance, SquareOfTenPixelsIsStrict)
 {
-    EXPECT_TRUE(nearPoint({109.9f, 109.9f}, {100, 100}));  // a corner of the square, outside a circle of 10
-    EXPECT_FALSE(nearPoint({110, 100}, {100, 100}));       // exactly 10 away on one axis
+    EXPECT_TRUE(nearPoint({109.9f, 109.9f}, {100, 100})); // a corner of the square, outside a circle of 10
+    EXPECT_FALSE(nearPoint({110, 100}, {100, 100}));      // exactly 10 away on one axis
     EXPECT_FALSE(nearPoint({100, 90}, {100, 100}));
     EXPECT_TRUE(nearPoint({90.5f, 100}, {100, 100}));
 }
@@ -67,7 +67,8 @@ TEST(GeometryFoot, InfiniteLineAndPointLikeLine)
 
 TEST(GeometryTicks, PerpendicularForEveryDirectionAndFiniteWhenDegenerate)
 {
-    const sf::Vector2f ends[][2] = {{{0, 0}, {30, 40}}, {{0, 0}, {-30, 40}}, {{10, 10}, {10, 90}}, {{0, 0}, {-30, -40}}};
+    const sf::Vector2f ends[][2] = {
+        {{0, 0}, {30, 40}}, {{0, 0}, {-30, 40}}, {{10, 10}, {10, 90}}, {{0, 0}, {-30, -40}}};
     for (const auto& e : ends) {
         sf::VertexArray ticks(sf::Lines);
         appendEndTicks(ticks, e[0], e[1], 100, sf::Color::Red);
@@ -106,7 +107,7 @@ TEST(GeometryArc, FullCircleRepeatsAngleZeroPartialArcDoesNot)
 TEST(GeometryAngle, ScreenConventionInZeroToTwoPi)
 {
     EXPECT_NEAR(screenAngle({0, 0}, {10, 0}), 0, 1e-6);
-    EXPECT_NEAR(screenAngle({0, 0}, {0, 10}), kPi / 2, 1e-5);  // below: y grows downwards
+    EXPECT_NEAR(screenAngle({0, 0}, {0, 10}), kPi / 2, 1e-5); // below: y grows downwards
     EXPECT_NEAR(screenAngle({0, 0}, {0, -10}), 3 * kPi / 2, 1e-5);
     EXPECT_NEAR(screenAngle({0, 0}, {-10, 0}), kPi, 1e-5);
     EXPECT_EQ(screenAngle({3, 3}, {3, 3}), 0.0f);

@@ -26,7 +26,8 @@ protected:
 void expectFiniteEverywhere(const SFPrimitiveContainer& c, int index)
 {
     const MeasureData d = c.measureData(index);
-    for (float v : {d.centerX, d.centerY, d.startX, d.startY, d.endX, d.endY, d.radius, d.area, d.perimeter, d.angle, d.width, d.height})
+    for (float v : {d.centerX, d.centerY, d.startX, d.startY, d.endX, d.endY, d.radius, d.area, d.perimeter, d.angle,
+                    d.width, d.height})
         EXPECT_TRUE(std::isfinite(v));
     for (float v : d.lengths)
         EXPECT_TRUE(std::isfinite(v));
@@ -331,7 +332,7 @@ TEST_F(PrimitiveTest, ThreePointCircleSkipsCoincidentAndCollinearPoints)
     const float radius = last().radius;
     c.setTool(ToolMove);
     op.dragInOneStep({50, 350}, {200, 300}); // onto the line through the other two
-    EXPECT_EQ(last().radius, radius); // the last result stays
+    EXPECT_EQ(last().radius, radius);        // the last result stays
     EXPECT_EQ(shapeOf(c, 1).getVertexCount(), 3u);
     expectFiniteEverywhere(c, 1);
 }

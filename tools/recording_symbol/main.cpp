@@ -44,7 +44,8 @@ int main(int argc, char** argv)
         const float alpha = 160.0f + 95.0f * pulse;
         for (unsigned y = 0; y < kSize; ++y)
             for (unsigned x = 0; x < kSize; ++x) {
-                const float coverage = discCoverage(static_cast<float>(x), static_cast<float>(y), kSize / 2.0f, kSize / 2.0f, radius);
+                const float coverage =
+                    discCoverage(static_cast<float>(x), static_cast<float>(y), kSize / 2.0f, kSize / 2.0f, radius);
                 if (coverage <= 0)
                     continue;
                 const auto a = static_cast<sf::Uint8>(std::clamp(alpha * coverage, 0.0f, 255.0f));
