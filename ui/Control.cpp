@@ -541,7 +541,8 @@ std::string CControlUI::StyleRules(const std::string& sel) const
                 toStd(colorCss(m_borderColor ? m_borderColor : 0xFF808080)) + ";";
     if (m_borderRound > 0)
         body += "border-radius: " + std::to_string(Scaled(m_borderRound)) + "px;";
-    body += ImageRule(m_bkImage);
+    if (m_bkImageOnWidget)
+        body += ImageRule(m_bkImage);
     std::string rules = sel + " {" + body + m_extraStyle + "}";
     if (m_disabledTextColor)
         rules += sel + ":disabled { color: " + toStd(colorCss(m_disabledTextColor)) + "; }";

@@ -162,6 +162,9 @@ protected:
     int m_maxHeight = 0;
     std::string m_align;
     std::string m_extraStyle;
+    // False for controls that draw the background image on a part of
+    // themselves (the slider's track).
+    bool m_bkImageOnWidget = true;
     CPaintManagerUI* m_manager = nullptr;
     CControlUI* m_parent = nullptr;
 

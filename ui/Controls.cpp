@@ -444,6 +444,7 @@ void* CSliderUI::GetInterface(LPCTSTR pstrName)
 
 QWidget* CSliderUI::CreateWidget()
 {
+    m_bkImageOnWidget = false;
     auto* slider = new QSlider(m_vertical ? Qt::Vertical : Qt::Horizontal);
     slider->setAttribute(Qt::WA_StyledBackground);
     slider->setFocusPolicy(Qt::TabFocus);
@@ -516,12 +517,28 @@ std::string CSliderUI::StyleRules(const std::string& sel) const
 {
     std::string rules = CControlUI::StyleRules(sel);
     const char* orient = m_vertical ? "vertical" : "horizontal";
-    if (!m_bkImage.empty())
-        rules += sel + "::groove:" + orient + " { background: transparent; border: none; }";
+    // The background image is the track, as thick as the image; the thumb
+    // reaches over it.
+    int thickness = 0;
+    if (!m_bkImage.empty()) {
+        ImageSpec spec;
+        thickness = 6;
+        if (parseImageSpec(m_bkImage, spec)) {
+            const QPixmap track = skinPixmap(spec.file);
+            if (!track.isNull())
+                thickness = m_vertical ? track.width() : track.height();
+        }
+        rules += sel + "::groove:" + orient + " {" + ImageRule(m_bkImage) + (m_vertical ? "width: " : "height: ") +
+                 std::to_string(Scaled(thickness)) + "px; }";
+    }
     if (!m_thumbImage.empty()) {
+        const int across = m_vertical ? m_thumbSize.cx : m_thumbSize.cy;
+        const int overhang = thickness > 0 ? std::max(0, Scaled(across) - Scaled(thickness)) / 2 : 0;
+        const std::string margin = m_vertical ? "margin: 0 -" + std::to_string(overhang) + "px;"
+                                              : "margin: -" + std::to_string(overhang) + "px 0;";
         const std::string size = "width: " + std::to_string(Scaled(m_thumbSize.cx)) + "px; height: " +
                                  std::to_string(Scaled(m_thumbSize.cy)) + "px;";
-        rules += sel + "::handle:" + orient + " {" + ImageRule(m_thumbImage) + size + " margin: 0; }";
+        rules += sel + "::handle:" + orient + " {" + ImageRule(m_thumbImage) + size + margin + "}";
         if (!m_thumbHotImage.empty())
             rules += sel + "::handle:" + orient + ":hover {" + ImageRule(m_thumbHotImage) + "}";
         if (!m_thumbPushedImage.empty())

@@ -113,6 +113,8 @@ public:
         m_menu = std::make_unique<QMenu>();
         m_menu->setAttribute(Qt::WA_DeleteOnClose, false);
         fill(m_menu.get(), m_owner->m_root);
+        if (m_owner->m_root.GetFixedWidth() > 0)
+            m_menu->setMinimumWidth(m_owner->m_root.GetFixedWidth());
         const QSize size = m_menu->sizeHint();
         QPoint at(m_owner->m_point.x, m_owner->m_point.y);
         if (m_owner->m_alignment & eMenuAlignment_Right)
@@ -298,6 +300,8 @@ void CMenuWnd::Show()
 void CMenuWnd::Close() { m_popup->close(); }
 
 bool CMenuWnd::IsOpen() const { return m_popup->isOpen(); }
+
+QWidget* CMenuWnd::GetWidget() const { return m_popup->isOpen() ? m_popup->m_menu.get() : nullptr; }
 
 CMenuWnd* CMenuWnd::GetActiveMenu()
 {

@@ -102,6 +102,7 @@ private:
 // The root of a menu: its items are the top level.
 class CMenuUI : public CMenuElementUI {};
 
+class QWidget;
 namespace ui::detail {
 class MenuPopup;
 }
@@ -139,6 +140,8 @@ public:
     // Acts as if the user clicked the named item; false if it is not there
     // or disabled.
     bool ClickItem(const std::string& name);
+    // The Qt widget of the open menu (test driver); null when closed.
+    QWidget* GetWidget() const;
 
 private:
     friend class ui::detail::MenuPopup;

@@ -64,6 +64,13 @@ WindowHost::WindowHost(CWindowWnd* owner, QWidget* ownerWidget) : QWidget(ownerW
     layout->addWidget(m_client);
 }
 
+WindowHost::~WindowHost()
+{
+    // Deleted with an owner window's widget while the window object lives.
+    if (m_owner && m_owner->m_host == this)
+        m_owner->m_host = nullptr;
+}
+
 int WindowHost::shadowMargin() const
 {
     if (!m_owner || isMaximized() || isFullScreen())
@@ -308,10 +315,6 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD,
     m_owner = hwndParent;
     CWindowWnd* ownerWindow = FromHandle(hwndParent);
     m_host = new WindowHost(this, ownerWindow ? ownerWindow->GetWidget() : nullptr);
-    QObject::connect(m_host, &QObject::destroyed, m_host, [this, host = m_host] {
-        if (m_host == host)
-            m_host = nullptr;
-    });
     if (pstrName)
         m_host->setWindowTitle(toQString(pstrName));
     if (HandleMessage(WM_CREATE, 0, 0) == -1) {

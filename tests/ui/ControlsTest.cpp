@@ -238,7 +238,8 @@ TEST_F(ControlsTest, TextListAsksTheCallbackAndSelectsRows)
     EXPECT_EQ(list->GetColumnCount(), 3);
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(list->Add(new CListTextElementUI));
-    EXPECT_FALSE(list->Add(new CLabelUI)) << "only list rows";
+    CLabelUI stray;
+    EXPECT_FALSE(list->Add(&stray)) << "only list rows";
     EXPECT_EQ(ui.listCellText("list_text", 2, 1), "2:1");
 
     ASSERT_TRUE(ui.selectListRow("list_text", 1));

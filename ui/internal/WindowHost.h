@@ -12,6 +12,7 @@ namespace ui::detail {
 class WindowHost : public QWidget {
 public:
     WindowHost(CWindowWnd* owner, QWidget* ownerWidget);
+    ~WindowHost() override;
     QWidget* client() const { return m_client; }
     int shadowMargin() const;
     void applyFrame();

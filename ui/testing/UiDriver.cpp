@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPointer>
 #include <QSlider>
 #include <QTest>
@@ -333,6 +334,33 @@ void Driver::answerNextModal(ModalAnswer answer) { answerer().answers.push_back(
 int Driver::modalCount() { return answerer().shown; }
 int Driver::pendingAnswers() { return static_cast<int>(answerer().answers.size()); }
 void Driver::clearAnswers() { answerer().answers.clear(); }
+
+namespace {
+bool saveOver(QWidget* widget, const std::string& path)
+{
+    if (!widget)
+        return false;
+    const QPixmap shot = widget->grab();
+    QImage canvas(shot.size(), QImage::Format_ARGB32);
+    canvas.fill(QColor(208, 208, 208));
+    QPainter painter(&canvas);
+    painter.drawPixmap(0, 0, shot);
+    painter.end();
+    return canvas.save(toQString(path), "PNG");
+}
+} // namespace
+
+bool Driver::saveScreenshot(CWindowWnd& window, const std::string& path)
+{
+    processEvents();
+    return saveOver(window.GetWidget(), path);
+}
+
+bool Driver::saveMenuScreenshot(const std::string& path)
+{
+    CMenuWnd* menu = openMenu();
+    return menu && saveOver(menu->GetWidget(), path);
+}
 
 void Driver::processEvents()
 {

@@ -94,6 +94,11 @@ public:
     static int pendingAnswers();
     static void clearAnswers();
 
+    // Saves a picture of the window (with its shadow, over a grey backdrop)
+    // or of the open menu as PNG.
+    static bool saveScreenshot(CWindowWnd& window, const std::string& path);
+    static bool saveMenuScreenshot(const std::string& path);
+
     // Runs the message loop until nothing is pending.
     static void processEvents();
     // Runs it until `done` is true or `timeoutMs` passes; returns done().
