@@ -350,6 +350,15 @@ TEST_F(BoxCamera, WrongAccessCodeFailsToOpen)
     ASSERT_TRUE(locked.ready());
     CMCameraWMPBox box(locked.session().c_str());
     EXPECT_EQ(box.Init(&FrameSink::callback, &sink, 0, 0), CM_E_OPEN);
+    // A box without a code refuses "vemra": the camera then connects without one.
+    BoxSimulatorProcess codeless({"--access-code", ""});
+    ASSERT_TRUE(codeless.ready());
+    CMCameraWMPBox codelessBox(codeless.session().c_str());
+    EXPECT_EQ(codelessBox.Init(&FrameSink::callback, &sink, 0, 0), CM_OK);
+    codelessBox.Release();
+    CHD_WMP_HANDLE direct = nullptr;
+    EXPECT_EQ(CHD_WMP_ConnectDevice(&direct, codeless.session().c_str(), "vemra"), CHD_ERR_ACCESS);
+    EXPECT_EQ(direct, nullptr);
     // An open box takes the code as well as none.
     BoxSimulatorProcess open({"--open"});
     ASSERT_TRUE(open.ready());
