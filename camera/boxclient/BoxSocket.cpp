@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -63,11 +64,14 @@ std::string formatAddress(const sockaddr_in& address, uint16_t defaultPort)
 {
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
-    std::string result(text);
     const uint16_t port = ntohs(address.sin_port);
-    if (port != defaultPort)
-        result += ":" + std::to_string(port);
-    return result;
+    if (port == defaultPort)
+        return text;
+    // snprintf rather than std::to_string, whose tables would leave the library
+    // as globally visible symbols.
+    char withPort[INET_ADDRSTRLEN + 8];
+    std::snprintf(withPort, sizeof withPort, "%s:%u", text, static_cast<unsigned>(port));
+    return withPort;
 }
 
 Fd connectTcp(const sockaddr_in& address, int timeoutMs)
