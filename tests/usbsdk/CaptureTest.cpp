@@ -35,6 +35,9 @@ TEST_F(CaptureTest, DeliversFramesByteForByte) {
     emulator::SceneSettings scene;
     scene.width = 64;
     scene.height = 48;
+    scene.roiX = camera->registerValue(emulator::reg::kRoiX);
+    scene.roiY = camera->registerValue(emulator::reg::kRoiY);
+    EXPECT_EQ(scene.roiX, (1940 - 64) / 2);
     std::vector<uint8_t> expected;
     emulator::renderScene(scene, expected);
     for (size_t i = 0; i < 3; ++i) {
@@ -64,6 +67,8 @@ TEST_F(CaptureTest, MultiChunkFramesAreReassembledInOrder) {
     emulator::SceneSettings scene;
     scene.width = 700;
     scene.height = 400;
+    scene.roiX = camera->registerValue(emulator::reg::kRoiX);
+    scene.roiY = camera->registerValue(emulator::reg::kRoiY);
     std::vector<uint8_t> expected;
     emulator::renderScene(scene, expected);
     for (const auto& f : frames) {

@@ -450,9 +450,12 @@ SceneSettings EmulatedCamera::currentScene() const {
 void EmulatedCamera::beginFrame(Clock::time_point now) {
     uint64_t slot = nextSlot_;
     if (config_.fps > 0) {
-        // A host that fell behind misses the frames the sensor made meanwhile.
+        // A host that fell further behind than the camera's memory reaches
+        // misses the frames the sensor made meanwhile.
         const double elapsed = std::chrono::duration<double>(now - t0_).count();
-        slot = std::max<uint64_t>(slot, static_cast<uint64_t>(elapsed * config_.fps));
+        const auto current = static_cast<uint64_t>(elapsed * config_.fps);
+        const auto buffered = static_cast<uint64_t>(std::max(0, config_.bufferedFrames));
+        if (current > buffered) slot = std::max<uint64_t>(slot, current - buffered);
     } else {
         --credits_;
     }

@@ -21,6 +21,9 @@ struct EmulatorConfig {
     uint32_t pixelFormat = stream::kPixelFormatYuv422;
     // Frames per second; 0 = frames only on emitFrames().
     double fps = 30.0;
+    // Frames the camera's own memory holds for a host that reads late; older
+    // ones are lost (the block ids then skip).
+    int bufferedFrames = 4;
     // Stamps the frame number and the applied register values into the
     // first bytes of every payload (see FrameStamp).
     bool stamp = false;

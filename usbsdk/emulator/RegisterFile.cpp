@@ -6,12 +6,15 @@ namespace usbsdk::emulator {
 
 RegisterFile::RegisterFile(uint32_t width, uint32_t height) : block_(0x10000 + 8192, 0) {
     const auto w = static_cast<int32_t>(width), h = static_cast<int32_t>(height);
+    // The window starts centred in the 1940 x 1460 sensor area, as the camera
+    // backend places it.
+    const int32_t x = w < 1940 ? (1940 - w) / 2 : 0, y = h < 1460 ? (1460 - h) / 2 : 0;
     registers_ = {
         {reg::kExposureMode, {0, 3, 0, false}},
         {reg::kExposureTarget, {0, 255, 120, false}},
         {reg::kGain, {0, 360, 0, false}},
-        {reg::kRoiX, {0, 8191, 0, false}},
-        {reg::kRoiY, {0, 8191, 0, false}},
+        {reg::kRoiX, {0, 8191, x, false}},
+        {reg::kRoiY, {0, 8191, y, false}},
         {reg::kRoiWidth, {1, 8192, w, false}},
         {reg::kRoiHeight, {1, 8192, h, false}},
         {reg::kWhiteBalanceMode, {0, 2, 0, false}},

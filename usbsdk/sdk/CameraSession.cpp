@@ -48,11 +48,14 @@ void CameraSession::reset() {
 int32_t CameraSession::transact(protocol::Kind kind, const std::vector<uint8_t>& command, uint8_t* reply,
                                 size_t replyLength, std::vector<uint8_t>& ack) {
     if (!commandEndpoint_) return VEXEL_E_NOT_INITIALISED;
+    // Up to 100 attempts of 10 ms each to get the channel. Polled with
+    // try_lock: timed locks are not understood by the thread sanitizer.
     std::unique_lock lock(commandMutex_, std::defer_lock);
-    bool locked = false;
-    for (int attempt = 0; attempt < 100 && !locked; ++attempt)
-        locked = lock.try_lock_for(std::chrono::milliseconds(10));
-    if (!locked) return VEXEL_E_TRANSACTION;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(100 * 10);
+    while (!lock.try_lock()) {
+        if (std::chrono::steady_clock::now() >= giveUp) return VEXEL_E_TRANSACTION;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
     if (!ackEndpoint_) {
         ctrlState_ = kStateOff;
         return VEXEL_E_TRANSACTION;

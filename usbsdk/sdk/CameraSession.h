@@ -90,7 +90,7 @@ private:
 
     std::unique_ptr<FrameRing> ring_;
     std::unique_ptr<FrameAssembler> assembler_;
-    std::timed_mutex commandMutex_;
+    std::mutex commandMutex_;
 };
 
 } // namespace usbsdk
