@@ -42,7 +42,8 @@ std::string sampleClip()
         const std::string file = (fs::temp_directory_path() / "pellumo-bench-720p.mkv").string();
         const std::string command =
             "ffmpeg -v error -y -f lavfi -i testsrc2=size=1280x720:rate=30 -frames:v 30 -c:v libx264 "
-            "-preset ultrafast -tune zerolatency -g 30 -pix_fmt yuv420p '" + file + "'";
+            "-preset ultrafast -tune zerolatency -g 30 -pix_fmt yuv420p '" +
+            file + "'";
         if (std::system(command.c_str()) != 0)
             return std::string();
         return file;
@@ -88,8 +89,9 @@ static void BM_DecodeToRgb24_1280x720(benchmark::State& state)
         }
         avcodec_send_packet(codec, packets[next++]);
         while (avcodec_receive_frame(codec, frame) == 0) {
-            scaler = sws_getCachedContext(scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                          w, h, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+            scaler =
+                sws_getCachedContext(scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), w,
+                                     h, AV_PIX_FMT_RGB24, SWS_BICUBIC, nullptr, nullptr, nullptr);
             uint8_t* planes[4] = {rgb.data()};
             int strides[4] = {w * 3};
             sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
@@ -143,7 +145,12 @@ static void BM_PollingThreadCpu(benchmark::State& state)
         camera.Release();
     }
 }
-BENCHMARK(BM_PollingThreadCpu)->Arg(0)->Arg(1)->ArgName("server_gone")->Iterations(1)->UseManualTime()->Unit(
-    benchmark::kSecond);
+BENCHMARK(BM_PollingThreadCpu)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("server_gone")
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 BENCHMARK_MAIN();

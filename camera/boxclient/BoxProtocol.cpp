@@ -168,8 +168,8 @@ InboundError decodeInbound(const Header& header, std::span<const uint8_t> payloa
     out.seq = header.seq;
     if (header.type == static_cast<uint8_t>(MsgType::VideoFrame) ||
         header.type == static_cast<uint8_t>(MsgType::Picture)) {
-        out.kind = header.type == static_cast<uint8_t>(MsgType::Picture) ? Inbound::Kind::Picture
-                                                                          : Inbound::Kind::VideoFrame;
+        out.kind =
+            header.type == static_cast<uint8_t>(MsgType::Picture) ? Inbound::Kind::Picture : Inbound::Kind::VideoFrame;
         return parseFrame(payload, out.frame) ? InboundError::None : InboundError::BadFrame;
     }
     if (!(header.type & kResponseBit))

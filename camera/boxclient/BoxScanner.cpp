@@ -151,8 +151,7 @@ void BoxScanner::receive(int fd, uint32_t nonce)
     uint8_t datagram[512];
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
-    const ssize_t size =
-        ::recvfrom(fd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const ssize_t size = ::recvfrom(fd, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (size <= 0 || fromLength != sizeof from)
         return;
     const auto reply = boxproto::parseDiscoverReply(std::span<const uint8_t>(datagram, static_cast<size_t>(size)));

@@ -66,9 +66,8 @@ int BoxSession::open(const char* address, const char* accessCode, const SessionT
         std::lock_guard<std::mutex> lock(session->mutex_);
         seq = session->nextSeq_++;
     }
-    const int result =
-        session->send(boxproto::buildHello(seq, accessCode), static_cast<uint8_t>(MsgType::Hello), seq, nullptr,
-                      timeouts.responseMs);
+    const int result = session->send(boxproto::buildHello(seq, accessCode), static_cast<uint8_t>(MsgType::Hello), seq,
+                                     nullptr, timeouts.responseMs);
     if (result != CHD_OK)
         return result; // the session closes as it goes out of scope
     out = std::move(session);
@@ -89,8 +88,7 @@ int BoxSession::call(MsgType type, const std::vector<int32_t>& args, std::vector
     return callWithin(type, args, fields, timeouts_.responseMs);
 }
 
-int BoxSession::callWithin(MsgType type, const std::vector<int32_t>& args, std::vector<int32_t>* fields,
-                           int timeoutMs)
+int BoxSession::callWithin(MsgType type, const std::vector<int32_t>& args, std::vector<int32_t>* fields, int timeoutMs)
 {
     std::lock_guard<std::mutex> calling(callMutex_);
     uint32_t seq;
@@ -100,8 +98,8 @@ int BoxSession::callWithin(MsgType type, const std::vector<int32_t>& args, std::
             return CHD_ERR_DISCONNECTED;
         seq = nextSeq_++;
     }
-    return send(boxproto::buildMessage(static_cast<uint8_t>(type), seq, args), static_cast<uint8_t>(type), seq,
-                fields, timeoutMs);
+    return send(boxproto::buildMessage(static_cast<uint8_t>(type), seq, args), static_cast<uint8_t>(type), seq, fields,
+                timeoutMs);
 }
 
 int BoxSession::send(const std::vector<uint8_t>& message, uint8_t type, uint32_t seq, std::vector<int32_t>* fields,

@@ -19,7 +19,7 @@ enum {
     CHD_ERR_DISCONNECTED = -6, /* the connection is gone */
     CHD_ERR_NODATA = -7,       /* no frame to lend, or the frame is not lent */
     CHD_ERR_NOMEM = -8,
-    CHD_ERR_NETWORK = -9,      /* socket failure, connection refused */
+    CHD_ERR_NETWORK = -9, /* socket failure, connection refused */
 };
 
 #define CHD_WMP_MAX_SCAN_RECORDS 49
@@ -38,9 +38,9 @@ enum {
 
 /* One box found by the scanner: 44 bytes. */
 typedef struct CHD_WMP_SCAN_RECORD {
-    int value;         /* the box's scan value */
-    char name[20];     /* zero-terminated */
-    char address[20];  /* "a.b.c.d" or "a.b.c.d:port", zero-terminated */
+    int value;        /* the box's scan value */
+    char name[20];    /* zero-terminated */
+    char address[20]; /* "a.b.c.d" or "a.b.c.d:port", zero-terminated */
 } CHD_WMP_SCAN_RECORD;
 
 typedef struct CHD_WMP_ABILITY {

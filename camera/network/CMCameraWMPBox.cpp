@@ -133,8 +133,8 @@ int CMCameraWMPBox::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes)
 int CMCameraWMPBox::GetPreviewSize(_tag_CMSIZE& size)
 {
     int code = 0, w = 0, h = 0;
-    if (!m_box || CHD_WMP_Video_GetResolu(m_box, &code) != CHD_OK ||
-        CHD_Video_AnalysisResolu(code, &w, &h) != CHD_OK || w == 0 || h == 0)
+    if (!m_box || CHD_WMP_Video_GetResolu(m_box, &code) != CHD_OK || CHD_Video_AnalysisResolu(code, &w, &h) != CHD_OK ||
+        w == 0 || h == 0)
         return CM_E_FAILED;
     size = _tag_CMSIZE{w, h};
     return CM_OK;
@@ -142,9 +142,8 @@ int CMCameraWMPBox::GetPreviewSize(_tag_CMSIZE& size)
 
 int CMCameraWMPBox::SetPreviewSize(_tag_CMSIZE size)
 {
-    if (!m_box ||
-        CHD_WMP_Video_SetResolu(m_box, CHD_Video_GroupResolu(size.width, size.height), size.width, size.height) !=
-            CHD_OK)
+    if (!m_box || CHD_WMP_Video_SetResolu(m_box, CHD_Video_GroupResolu(size.width, size.height), size.width,
+                                          size.height) != CHD_OK)
         return CM_E_FAILED;
     return CM_OK;
 }
@@ -396,8 +395,8 @@ int CMCameraWMPBox::GetStillImage(CWImage* image)
     }
     _tag_CMSIZE size{0, 0};
     GetStillCaptureSize(size);
-    if (CHD_WMP_Video_SnapShotResolu(m_box, CHD_Video_GroupResolu(size.width, size.height), size.width,
-                                     size.height) == CHD_OK &&
+    if (CHD_WMP_Video_SnapShotResolu(m_box, CHD_Video_GroupResolu(size.width, size.height), size.width, size.height) ==
+            CHD_OK &&
         m_snapshotEvent.wait(m_snapshotWaitMs))
         return CM_OK;
 

@@ -90,8 +90,8 @@ TEST(BoxProtocol, FramesThatDoNotAddUpAreRefused)
     EXPECT_EQ(frame.data.size(), yuyv.size());
 
     // YUYV with one byte too few for its resolution.
-    auto truncated = buildFramePayload(kBoxFormatYUYV, groupResolu(8, 4), 1, 2,
-                                       std::vector<uint8_t>(yuyv.begin(), yuyv.end() - 1));
+    auto truncated =
+        buildFramePayload(kBoxFormatYUYV, groupResolu(8, 4), 1, 2, std::vector<uint8_t>(yuyv.begin(), yuyv.end() - 1));
     EXPECT_FALSE(parseFrame(truncated, frame));
     // Inner length larger than what was sent.
     auto lying = payload;

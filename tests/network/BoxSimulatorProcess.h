@@ -13,8 +13,8 @@ class BoxSimulatorProcess {
 public:
     explicit BoxSimulatorProcess(std::vector<std::string> extra = {})
     {
-        std::vector<std::string> args{"--discovery-port", "0", "--session-port", "0", "--quiet",
-                                      "--resolutions",    "320x240,640x480"};
+        std::vector<std::string> args{"--discovery-port", "0", "--session-port", "0", "--quiet", "--resolutions",
+                                      "320x240,640x480"};
         args.insert(args.end(), extra.begin(), extra.end());
         process_ = std::make_unique<ChildProcess>("box_simulator", args);
         const std::string line = process_->readyLine();

@@ -8,8 +8,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -43,10 +43,7 @@ std::string run(const std::string& command)
 }
 
 struct RtspServer {
-    explicit RtspServer(std::vector<std::string> args)
-        : process("rtsp_test_server", args), url(process.readyLine())
-    {
-    }
+    explicit RtspServer(std::vector<std::string> args) : process("rtsp_test_server", args), url(process.readyLine()) {}
     ChildProcess process;
     std::string url;
 };
@@ -115,8 +112,9 @@ struct HandshakeThenSilence {
                 const std::string request = buffer.substr(0, end);
                 buffer.erase(0, end + 4);
                 const auto cseqAt = request.find("CSeq:");
-                const std::string cseq =
-                    cseqAt == std::string::npos ? "0" : request.substr(cseqAt + 6, request.find("\r\n", cseqAt) - cseqAt - 6);
+                const std::string cseq = cseqAt == std::string::npos
+                                             ? "0"
+                                             : request.substr(cseqAt + 6, request.find("\r\n", cseqAt) - cseqAt - 6);
                 std::string reply = "RTSP/1.0 200 OK\r\nCSeq: " + cseq + "\r\n";
                 if (request.rfind("OPTIONS", 0) == 0) {
                     reply += "Public: OPTIONS, DESCRIBE, SETUP, PLAY, TEARDOWN\r\n\r\n";
@@ -255,7 +253,8 @@ TEST(RtspCamera, RecordsTheStreamToMp4WithoutReencoding)
 
     const std::string probe = run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                                   "stream=codec_name,nb_read_frames -show_entries format=duration -of "
-                                  "default=noprint_wrappers=1 '" + path + "'");
+                                  "default=noprint_wrappers=1 '" +
+                                  path + "'");
     EXPECT_NE(probe.find("codec_name=h264"), std::string::npos) << probe;
     const auto frames = std::stol(fieldOf(probe.substr(probe.find("nb_read_frames")), "nb_read_frames"));
     const double duration = std::stod(fieldOf(probe.substr(probe.find("duration")), "duration"));
@@ -297,8 +296,8 @@ TEST(RtspCamera, LocalFileInAnotherPixelLayoutDecodesCorrectly)
     const std::string reference = dir.path + "/first.rgb";
     run("ffmpeg -v error -y -f lavfi -i smptebars=size=64x48:rate=5 -frames:v 5 -c:v libx264 -pix_fmt yuv444p '" +
         file + "'");
-    run("ffmpeg -v error -y -i '" + file + "' -frames:v 1 -sws_flags bicubic -f rawvideo -pix_fmt rgb24 '" +
-        reference + "'");
+    run("ffmpeg -v error -y -i '" + file + "' -frames:v 1 -sws_flags bicubic -f rawvideo -pix_fmt rgb24 '" + reference +
+        "'");
     std::ifstream in(reference, std::ios::binary);
     const std::vector<uint8_t> expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(expected.size(), 64u * 48u * 3u);

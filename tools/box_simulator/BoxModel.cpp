@@ -14,22 +14,22 @@ struct ControlSpec {
     int autoTarget;
 };
 constexpr ControlSpec kControlSpecs[BoxModel::kControls] = {
-    {-64, 64, 0, false, 0},          // 0 brightness
-    {0, 100, 50, false, 0},          // 1 contrast
-    {0, 100, 60, false, 0},          // 2 saturation
-    {-180, 180, 0, false, 0},        // 3 hue
-    {2800, 6500, 4600, true, 5200},  // 4 white balance temperature
-    {100, 300, 100, false, 0},       // 5 gamma
-    {0, 100, 0, false, 0},           // 6 gain
-    {0, 15, 3, false, 0},            // 7 sharpness
-    {0, 2, 1, false, 0},             // 8 backlight compensation
-    {1, 5000, 156, true, 300},       // 9 exposure
+    {-64, 64, 0, false, 0},         // 0 brightness
+    {0, 100, 50, false, 0},         // 1 contrast
+    {0, 100, 60, false, 0},         // 2 saturation
+    {-180, 180, 0, false, 0},       // 3 hue
+    {2800, 6500, 4600, true, 5200}, // 4 white balance temperature
+    {100, 300, 100, false, 0},      // 5 gamma
+    {0, 100, 0, false, 0},          // 6 gain
+    {0, 15, 3, false, 0},           // 7 sharpness
+    {0, 2, 1, false, 0},            // 8 backlight compensation
+    {1, 5000, 156, true, 300},      // 9 exposure
 };
 } // namespace
 
 BoxModel::BoxModel(const BoxConfig& config)
-    : config_(config), resolution_(boxproto::groupResolu(config.resolutions.front().first,
-                                                         config.resolutions.front().second)),
+    : config_(config),
+      resolution_(boxproto::groupResolu(config.resolutions.front().first, config.resolutions.front().second)),
       format_(config.initialFormat)
 {
     for (int id = 0; id < kControls; ++id) {

@@ -3,8 +3,8 @@
 // access code, and the answers to every session request. Shared by all
 // sessions, like the one camera of a real box.
 
-#include "camera/boxclient/BoxProtocol.h"
 #include "SceneRenderer.h"
+#include "camera/boxclient/BoxProtocol.h"
 
 #include <array>
 #include <cstdint>

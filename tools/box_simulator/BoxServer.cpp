@@ -30,8 +30,8 @@ bool parseFault(const std::string& text, Fault& out)
             return false;
     }
     static const std::pair<const char*, Fault::Kind> kinds[] = {
-        {"none", Fault::Kind::None},         {"drop", Fault::Kind::Drop},
-        {"stall", Fault::Kind::Stall},       {"garbage", Fault::Kind::Garbage},
+        {"none", Fault::Kind::None},           {"drop", Fault::Kind::Drop},
+        {"stall", Fault::Kind::Stall},         {"garbage", Fault::Kind::Garbage},
         {"oversized", Fault::Kind::Oversized}, {"malformed", Fault::Kind::Malformed},
         {"no-picture", Fault::Kind::NoPicture}};
     for (const auto& [name, value] : kinds) {
@@ -229,9 +229,7 @@ void BoxServer::serveSession(int fd)
                 greeted = model_.accepts(request.accessCode);
                 reply.status = greeted ? boxproto::kStatusOk : boxproto::kStatusAccessDenied;
                 break;
-            case MsgType::Bye:
-                sendReply(fd, request.type, request.seq, reply);
-                return;
+            case MsgType::Bye: sendReply(fd, request.type, request.seq, reply); return;
             case MsgType::VideoBegin:
             case MsgType::VideoEnd:
                 if (greeted) {
@@ -242,8 +240,7 @@ void BoxServer::serveSession(int fd)
             case MsgType::Snapshot:
                 if (greeted && !model_.validResolution(request.fields[0]))
                     reply.status = boxproto::kStatusBadValue;
-                else if (greeted && fault.kind != Fault::Kind::NoPicture)
-                {
+                else if (greeted && fault.kind != Fault::Kind::NoPicture) {
                     pendingSnapshot = request.fields;
                     snapshotDue = Clock::now() + std::chrono::milliseconds(config_.pictureDelayMs);
                 }
@@ -266,7 +263,8 @@ void BoxServer::serveSession(int fd)
             boxproto::analysisResolu(pendingSnapshot[0], w, h);
             const int format = model_.format();
             if (renderer.encode(format, w, h, frames, model_.scene(), encoded)) {
-                const auto frame = boxproto::buildFramePayload(format, pendingSnapshot[0], frames, elapsedMs(), encoded);
+                const auto frame =
+                    boxproto::buildFramePayload(format, pendingSnapshot[0], frames, elapsedMs(), encoded);
                 if (!sendMessage(fd, static_cast<uint8_t>(MsgType::Picture), 0, frame))
                     return;
             }
@@ -290,8 +288,8 @@ void BoxServer::serveSession(int fd)
             }
             case Fault::Kind::Oversized: {
                 uint8_t header[boxproto::kHeaderSize];
-                boxproto::writeHeader(header, boxproto::Header{static_cast<uint8_t>(MsgType::VideoFrame), 0,
-                                                               0x7FFFFFF0u});
+                boxproto::writeHeader(header,
+                                      boxproto::Header{static_cast<uint8_t>(MsgType::VideoFrame), 0, 0x7FFFFFF0u});
                 boxnet::sendAll(fd, header, sizeof header);
                 stalled = true;
                 continue;

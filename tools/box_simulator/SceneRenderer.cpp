@@ -57,7 +57,9 @@ void rgbToYuyv(const uint8_t* rgb, int width, int height, std::vector<uint8_t>& 
         for (int x = 0; x + 1 < width; x += 2) {
             const uint8_t* p0 = row + 3 * x;
             const uint8_t* p1 = p0 + 3;
-            auto luma = [](const uint8_t* p) { return clampByte(((66 * p[0] + 129 * p[1] + 25 * p[2] + 128) >> 8) + 16); };
+            auto luma = [](const uint8_t* p) {
+                return clampByte(((66 * p[0] + 129 * p[1] + 25 * p[2] + 128) >> 8) + 16);
+            };
             const int r = (p0[0] + p1[0]) / 2, g = (p0[1] + p1[1]) / 2, b = (p0[2] + p1[2]) / 2;
             *out++ = luma(p0);
             *out++ = clampByte(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
@@ -79,8 +81,8 @@ bool SceneRenderer::encode(int boxFormat, int width, int height, uint32_t frameN
         return false;
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
-    if (tjCompress2(static_cast<tjhandle>(jpeg_), rgb_.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_422,
-                    80, TJFLAG_FASTDCT) != 0) {
+    if (tjCompress2(static_cast<tjhandle>(jpeg_), rgb_.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_422, 80,
+                    TJFLAG_FASTDCT) != 0) {
         tjFree(jpeg);
         return false;
     }

@@ -19,26 +19,25 @@ void onSignal(int) { g_stop = true; }
 
 void usage()
 {
-    std::puts(
-        "usage: box_simulator [options]\n"
-        "  --bind ADDR             loopback address to serve on (127.0.0.0/8), default 127.0.0.1\n"
-        "  --discovery-port PORT   UDP discovery port, default 48620; 0 picks a free one\n"
-        "  --session-port PORT     TCP session port, default 48621; 0 picks a free one\n"
-        "  --name NAME             box name (at most 19 bytes), default \"Pellumo Box\"\n"
-        "  --value N               value in the scan record, default 1\n"
-        "  --access-code CODE      code a client must present, default vemra;\n"
-        "                          \"\" makes a box without a code (it refuses any code)\n"
-        "  --open                  accept any access code\n"
-        "  --fps N                 video frames per second, default 15\n"
-        "  --format mjpeg|yuyv     format at start, default mjpeg\n"
-        "  --picture-delay MS      answer snapshot requests this much later\n"
-        "  --resolutions LIST      e.g. 640x480,1280x720 (at most 12; the first is used at start)\n"
-        "  --unsupported-controls LIST   control ids (0..9) the box reports as unsupported\n"
-        "  --fault KIND[:N]        after N frames of a session: drop, stall, garbage (bad header),\n"
-        "                          oversized (absurd length), malformed (bad frame record);\n"
-        "                          no-picture ignores snapshot requests\n"
-        "  --quiet                 no session messages on stderr\n"
-        "Prints \"READY discovery=ADDR:PORT session=ADDR:PORT\" when serving; stops on SIGTERM or SIGINT.");
+    std::puts("usage: box_simulator [options]\n"
+              "  --bind ADDR             loopback address to serve on (127.0.0.0/8), default 127.0.0.1\n"
+              "  --discovery-port PORT   UDP discovery port, default 48620; 0 picks a free one\n"
+              "  --session-port PORT     TCP session port, default 48621; 0 picks a free one\n"
+              "  --name NAME             box name (at most 19 bytes), default \"Pellumo Box\"\n"
+              "  --value N               value in the scan record, default 1\n"
+              "  --access-code CODE      code a client must present, default vemra;\n"
+              "                          \"\" makes a box without a code (it refuses any code)\n"
+              "  --open                  accept any access code\n"
+              "  --fps N                 video frames per second, default 15\n"
+              "  --format mjpeg|yuyv     format at start, default mjpeg\n"
+              "  --picture-delay MS      answer snapshot requests this much later\n"
+              "  --resolutions LIST      e.g. 640x480,1280x720 (at most 12; the first is used at start)\n"
+              "  --unsupported-controls LIST   control ids (0..9) the box reports as unsupported\n"
+              "  --fault KIND[:N]        after N frames of a session: drop, stall, garbage (bad header),\n"
+              "                          oversized (absurd length), malformed (bad frame record);\n"
+              "                          no-picture ignores snapshot requests\n"
+              "  --quiet                 no session messages on stderr\n"
+              "Prints \"READY discovery=ADDR:PORT session=ADDR:PORT\" when serving; stops on SIGTERM or SIGINT.");
 }
 
 bool parseList(const std::string& text, std::vector<int>& out)

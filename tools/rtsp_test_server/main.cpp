@@ -1,9 +1,9 @@
 // rtsp_test_server: an H.264 test stream over RTSP for tests and benchmarks.
 // Serves on 127.0.0.1 only, over TCP only, on a free port (or the one given),
 // prints its URL when ready and stops on SIGTERM or SIGINT.
+#include <glib-unix.h>
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
-#include <glib-unix.h>
 
 #include <cstdio>
 #include <cstdlib>
