@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/DebugOutput.h"
+#include "usbsdk/transport/DeviceSelection.h"
 
 namespace usbsdk {
 namespace {
@@ -84,41 +85,37 @@ struct CameraMatch {
     std::vector<uint8_t> ports;
 };
 
-std::vector<std::pair<uint16_t, uint16_t>> allowedIds() {
-    std::vector<std::pair<uint16_t, uint16_t>> ids;
+UsbIdList allowedIds() {
     const char* env = std::getenv("SENSORLINK_USB_IDS");
-    if (!env) return ids;
-    std::stringstream list(env);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        unsigned vid = 0, pid = 0;
-        if (std::sscanf(item.c_str(), "%x:%x", &vid, &pid) == 2) ids.emplace_back(vid, pid);
-    }
-    return ids;
+    return env ? parseUsbIdList(env) : UsbIdList{};
 }
 
-// The interface that carries 0x01 OUT, 0x81 IN and 0x83 IN bulk endpoints, or -1.
+// The camera interface of the active configuration, or -1. libusb's parsed
+// descriptors are carried over into ours so the rule is the tested one.
 int cameraInterface(libusb_device* device) {
     libusb_config_descriptor* config = nullptr;
     if (libusb_get_active_config_descriptor(device, &config) != 0) return -1;
-    int found = -1;
-    for (int i = 0; i < config->bNumInterfaces && found < 0; ++i) {
+    ConfigurationDescriptor ours;
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
         const libusb_interface& itf = config->interface[i];
-        for (int a = 0; a < itf.num_altsetting && found < 0; ++a) {
+        for (int a = 0; a < itf.num_altsetting; ++a) {
             const libusb_interface_descriptor& alt = itf.altsetting[a];
-            bool cmd = false, ack = false, stream = false;
+            InterfaceDescriptor d;
+            d.number = alt.bInterfaceNumber;
+            d.alternateSetting = alt.bAlternateSetting;
+            d.numEndpoints = alt.bNumEndpoints;
             for (int e = 0; e < alt.bNumEndpoints; ++e) {
-                const libusb_endpoint_descriptor& ep = alt.endpoint[e];
-                if ((ep.bmAttributes & 3) != LIBUSB_TRANSFER_TYPE_BULK) continue;
-                cmd |= ep.bEndpointAddress == 0x01;
-                ack |= ep.bEndpointAddress == 0x81;
-                stream |= ep.bEndpointAddress == 0x83;
+                EndpointDescriptor ep;
+                ep.address = alt.endpoint[e].bEndpointAddress;
+                ep.attributes = alt.endpoint[e].bmAttributes;
+                ep.wMaxPacketSize = alt.endpoint[e].wMaxPacketSize;
+                d.endpoints.push_back(ep);
             }
-            if (cmd && ack && stream) found = alt.bInterfaceNumber;
+            ours.interfaces.push_back(std::move(d));
         }
     }
     libusb_free_config_descriptor(config);
-    return found;
+    return cameraInterfaceNumber(ours).value_or(-1);
 }
 
 class LibusbConnection;
@@ -313,8 +310,7 @@ private:
         for (ssize_t i = 0; i < n; ++i) {
             libusb_device_descriptor dd{};
             if (libusb_get_device_descriptor(list[i], &dd) != 0) continue;
-            if (!ids.empty() && std::find(ids.begin(), ids.end(), std::make_pair(dd.idVendor, dd.idProduct)) == ids.end())
-                continue;
+            if (!idAllowed(ids, dd.idVendor, dd.idProduct)) continue;
             const int itf = cameraInterface(list[i]);
             if (itf < 0) continue;
             CameraMatch m{list[i], itf, libusb_get_bus_number(list[i]), std::vector<uint8_t>(8)};
