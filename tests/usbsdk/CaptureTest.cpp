@@ -160,6 +160,59 @@ TEST_F(CaptureTest, LargerFramesGrowTheRing) {
     EXPECT_EQ(sdk->session(0)->ring().slotSize(), 0x9C0000u);
 }
 
+// Holds the first frame in the callback and checks, when let go, that the
+// frame memory stayed intact all along.
+struct HeldDelivery {
+    std::mutex mutex;
+    std::condition_variable cond;
+    bool entered = false, letGo = false, intact = true;
+    int calls = 0;
+    std::vector<uint8_t> lastFrame;
+    static int callback(const uint8_t* frame, int32_t size, void* userData, int32_t) {
+        auto* self = static_cast<HeldDelivery*>(userData);
+        std::unique_lock lock(self->mutex);
+        const std::vector<uint8_t> before(frame, frame + size);
+        if (++self->calls == 1) {
+            self->entered = true;
+            self->cond.notify_all();
+            self->cond.wait(lock, [self] { return self->letGo; });
+            self->intact = std::equal(before.begin(), before.end(), frame);
+        }
+        self->lastFrame = before;
+        self->cond.notify_all();
+        return 0;
+    }
+};
+
+TEST_F(CaptureTest, TheRingIsRebuiltOnlyAfterTheDeliveryInProgress) {
+    camera = loginCamera(smallCamera(32, 8));
+    HeldDelivery held;
+    ASSERT_EQ(sdk->setCaptureCallback(0, &HeldDelivery::callback, &held, 0), VEXEL_OK);
+    ASSERT_EQ(sdk->startCapture(0), VEXEL_OK);
+    camera->emitFrames(1);
+    {
+        std::unique_lock lock(held.mutex);
+        ASSERT_TRUE(held.cond.wait_for(lock, kEventually, [&] { return held.entered; }));
+    }
+    // A frame too big for the slots arrives while the first is being delivered.
+    ASSERT_EQ(sdk->setParam(0, emulator::reg::kRoiWidth, 2592), VEXEL_OK);
+    ASSERT_EQ(sdk->setParam(0, emulator::reg::kRoiHeight, 1944), VEXEL_OK);
+    camera->emitFrames(1);
+    ASSERT_TRUE(eventually([&] { return camera->framesStarted() == 2; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(sdk->session(0)->ring().slotSize(), 0x500000u); // not while delivering
+    {
+        std::lock_guard lock(held.mutex);
+        held.letGo = true;
+        held.cond.notify_all();
+    }
+    std::unique_lock lock(held.mutex);
+    ASSERT_TRUE(held.cond.wait_for(lock, kEventually, [&] { return held.calls >= 2; }));
+    EXPECT_TRUE(held.intact);
+    EXPECT_EQ(held.lastFrame.size(), stream::frameSize(2592, 1944));
+    EXPECT_EQ(sdk->session(0)->ring().slotSize(), 0x9C0000u);
+}
+
 TEST_F(CaptureTest, AFullRingDropsTheNewestFrames) {
     start(smallCamera(32, 8));
     collector.hold();
