@@ -48,5 +48,21 @@ TEST(DeviceSelection, IdListNarrowsTheSearch) {
     EXPECT_TRUE(idAllowed({}, 0x0001, 0x0002));
 }
 
+TEST(DeviceSelection, AListedDeviceCountsEvenWithoutTheEndpoints) {
+    auto camera = parseConfiguration(kCamera, false);
+    auto other = kCamera;
+    other[50] = 0x84;
+    auto noCamera = parseConfiguration(other, false);
+    // Without a list: the endpoints decide.
+    EXPECT_TRUE(countsAsCamera(&*camera, 0x1234, 0x0001, {}));
+    EXPECT_FALSE(countsAsCamera(&*noCamera, 0x1234, 0x0001, {}));
+    EXPECT_FALSE(countsAsCamera(nullptr, 0x1234, 0x0001, {}));
+    // With a list: exactly the listed devices, e.g. a controller in boot mode.
+    const UsbIdList ids = {{0x1234, 0x0001}};
+    EXPECT_TRUE(countsAsCamera(&*noCamera, 0x1234, 0x0001, ids));
+    EXPECT_TRUE(countsAsCamera(nullptr, 0x1234, 0x0001, ids));
+    EXPECT_FALSE(countsAsCamera(&*camera, 0x1234, 0x0002, ids));
+}
+
 } // namespace
 } // namespace usbsdk

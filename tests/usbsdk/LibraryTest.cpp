@@ -219,6 +219,9 @@ TEST_F(LibraryTest, UnpluggedCameraEndsCapture) {
     while (lib.captureState(0) != VEXEL_STATE_STOPPED && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(lib.captureState(0), VEXEL_STATE_STOPPED);
+    // The three frames sent before the unplug still reach the callback.
+    EXPECT_TRUE(frames.waitFor(3));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(frames.count(), 3u);
     CameraInfo again[VEXEL_MAX_CAMERAS]{};
     EXPECT_EQ(lib.search(again), 0);

@@ -41,4 +41,10 @@ bool idAllowed(const UsbIdList& allowed, uint16_t vendorId, uint16_t productId) 
            std::find(allowed.begin(), allowed.end(), std::make_pair(vendorId, productId)) != allowed.end();
 }
 
+bool countsAsCamera(const ConfigurationDescriptor* configuration, uint16_t vendorId, uint16_t productId,
+                    const UsbIdList& allowed) {
+    if (!allowed.empty()) return idAllowed(allowed, vendorId, productId);
+    return configuration && cameraInterfaceNumber(*configuration).has_value();
+}
+
 } // namespace usbsdk

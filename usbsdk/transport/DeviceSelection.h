@@ -1,8 +1,10 @@
 #pragma once
 // Which USB devices the SDK counts as cameras: those with an interface that
 // carries the three bulk endpoints of the camera protocol, 0x01 OUT
-// (commands), 0x81 IN (acknowledgements) and 0x83 IN (image stream),
-// optionally narrowed to the vendor:product pairs of SENSORLINK_USB_IDS.
+// (commands), 0x81 IN (acknowledgements) and 0x83 IN (image stream).
+// When SENSORLINK_USB_IDS lists vendor:product pairs, exactly the listed
+// devices count, with or without those endpoints (a controller waiting for
+// its firmware has none).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,5 +24,9 @@ std::optional<int> cameraInterfaceNumber(const ConfigurationDescriptor& configur
 UsbIdList parseUsbIdList(const std::string& text);
 // An empty list allows every device.
 bool idAllowed(const UsbIdList& allowed, uint16_t vendorId, uint16_t productId);
+// The rule above for one device; `configuration` is its active configuration
+// (null when it could not be read).
+bool countsAsCamera(const ConfigurationDescriptor* configuration, uint16_t vendorId, uint16_t productId,
+                    const UsbIdList& allowed);
 
 } // namespace usbsdk

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -90,11 +91,11 @@ UsbIdList allowedIds() {
     return env ? parseUsbIdList(env) : UsbIdList{};
 }
 
-// The camera interface of the active configuration, or -1. libusb's parsed
-// descriptors are carried over into ours so the rule is the tested one.
-int cameraInterface(libusb_device* device) {
+// The active configuration in our own descriptor form, so the selection rule
+// is the tested one; nullopt when it cannot be read.
+std::optional<ConfigurationDescriptor> activeConfiguration(libusb_device* device) {
     libusb_config_descriptor* config = nullptr;
-    if (libusb_get_active_config_descriptor(device, &config) != 0) return -1;
+    if (libusb_get_active_config_descriptor(device, &config) != 0) return std::nullopt;
     ConfigurationDescriptor ours;
     for (int i = 0; i < config->bNumInterfaces; ++i) {
         const libusb_interface& itf = config->interface[i];
@@ -115,7 +116,7 @@ int cameraInterface(libusb_device* device) {
         }
     }
     libusb_free_config_descriptor(config);
-    return cameraInterfaceNumber(ours).value_or(-1);
+    return ours;
 }
 
 class LibusbConnection;
@@ -290,7 +291,7 @@ public:
                 // transfers fail.
                 const int claim = libusb_claim_interface(handle, m.interfaceNumber);
                 if (claim != 0) platform::DebugPrintf("libusb_claim_interface: %s\n", libusb_error_name(claim));
-                if (claim != 0 && claim != LIBUSB_ERROR_BUSY) {
+                if (claim != 0 && claim != LIBUSB_ERROR_BUSY && claim != LIBUSB_ERROR_NOT_FOUND) {
                     libusb_close(handle);
                 } else {
                     std::string path = "usb:" + std::to_string(m.bus);
@@ -310,9 +311,11 @@ private:
         for (ssize_t i = 0; i < n; ++i) {
             libusb_device_descriptor dd{};
             if (libusb_get_device_descriptor(list[i], &dd) != 0) continue;
-            if (!idAllowed(ids, dd.idVendor, dd.idProduct)) continue;
-            const int itf = cameraInterface(list[i]);
-            if (itf < 0) continue;
+            const auto config = activeConfiguration(list[i]);
+            if (!countsAsCamera(config ? &*config : nullptr, dd.idVendor, dd.idProduct, ids)) continue;
+            // Without the camera interface (a listed controller waiting for
+            // firmware) interface 0 is claimed; endpoint 0 needs no claim anyway.
+            const int itf = config ? cameraInterfaceNumber(*config).value_or(0) : 0;
             CameraMatch m{list[i], itf, libusb_get_bus_number(list[i]), std::vector<uint8_t>(8)};
             const int ports = libusb_get_port_numbers(list[i], m.ports.data(), static_cast<int>(m.ports.size()));
             m.ports.resize(ports > 0 ? static_cast<size_t>(ports) : 0);
