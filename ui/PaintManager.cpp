@@ -76,6 +76,9 @@ CPaintManagerUI::~CPaintManagerUI()
 {
     auto& list = managers();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    // Hiding the controls moves the focus; nobody is told any more.
+    m_notifiers.clear();
+    m_filters.clear();
     CControlUI* root = m_root;
     m_root = nullptr;
     m_focus = nullptr;

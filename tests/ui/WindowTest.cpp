@@ -1,6 +1,12 @@
 // Windows: message delivery, timers, keys, closing, modal loops, the frame.
 #include "UiTestSupport.h"
 
+#include "ui/FileDialog.h"
+#include "ui/NativeChildWindow.h"
+
+#include <algorithm>
+#include <memory>
+
 namespace {
 
 class WindowTest : public UiTest {
@@ -157,6 +163,88 @@ TEST_F(WindowTest, MissingLayoutFailsCreation)
     broken.skin = "xmls\\missing.xml";
     EXPECT_EQ(broken.Create(nullptr, "x", UI_WNDSTYLE_FRAME, 0), nullptr);
     EXPECT_FALSE(broken.IsWindow());
+}
+
+} // namespace
+
+namespace {
+
+class CustomControlTest : public UiTest {};
+
+TEST_F(CustomControlTest, MouseEventsReachTheCustomControlInClientCoordinates)
+{
+    TestWindow window;
+    open(window);
+    Driver ui(window);
+    ASSERT_NE(window.slot, nullptr);
+    const RECT pos = window.slot->GetPos();
+    const POINT inside{pos.left + 10, pos.top + 10};
+    ASSERT_TRUE(ui.mousePress(inside));
+    ASSERT_TRUE(ui.mouseRelease(inside));
+    ASSERT_TRUE(ui.mousePress(inside, true));
+    ASSERT_TRUE(ui.doubleClick(inside));
+    const std::vector<int>& events = window.slot->events;
+    auto has = [&](int type) { return std::find(events.begin(), events.end(), type) != events.end(); };
+    EXPECT_TRUE(has(UIEVENT_BUTTONDOWN));
+    EXPECT_TRUE(has(UIEVENT_BUTTONUP));
+    EXPECT_TRUE(has(UIEVENT_RBUTTONDOWN));
+    EXPECT_TRUE(has(UIEVENT_DBLCLICK));
+}
+
+TEST_F(CustomControlTest, NativeChildWindowFollowsAndForwardsTheMouse)
+{
+    TestWindow window;
+    open(window);
+    Driver ui(window);
+    auto child = std::make_unique<CNativeChildWindow>(window, 320, 240);
+    ASSERT_TRUE(child->IsValid());
+    EXPECT_NE(child->NativeHandle(), 0u);
+    EXPECT_EQ(child->GetParent(), window.GetHWND());
+    const RECT pos = window.slot->GetPos();
+    child->Move(pos);
+    EXPECT_EQ(child->GetRect().left, pos.left);
+    EXPECT_EQ(child->GetRect().bottom, pos.bottom);
+    child->SetEventTarget(window.slot);
+    window.slot->events.clear();
+    ASSERT_TRUE(ui.doubleClick({pos.left + 5, pos.top + 5}));
+    EXPECT_NE(std::find(window.slot->events.begin(), window.slot->events.end(), int(UIEVENT_DBLCLICK)),
+              window.slot->events.end());
+    child->Show(false);
+    EXPECT_FALSE(child->IsVisible());
+    // The window may go first; the child object stays safe to use and delete.
+    window.DestroyWindow();
+    Driver::processEvents();
+    child->Move(pos);
+    child.reset();
+}
+
+} // namespace
+
+namespace {
+
+class FileDialogTest : public UiTest {};
+
+TEST_F(FileDialogTest, AnsweredWithAPathOrCancelled)
+{
+    TestWindow window;
+    open(window);
+    std::string folder = ::testing::TempDir();
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    ui::FileDialogRequest request;
+    request.owner = window;
+    request.title = "Save file";
+    request.defaultName = "results.csv";
+    request.filters = {{"CSV files(*.csv)", "*.csv"}};
+    request.defaultExtension = "*.csv";
+
+    Driver::answerNextModal(Driver::ChooseFile(folder + "/measure"));
+    EXPECT_EQ(ui::GetSaveFileName(request), folder + "/measure.csv") << "the default extension is added";
+    Driver::answerNextModal(Driver::CancelFileDialog());
+    EXPECT_EQ(ui::GetSaveFileName(request), "");
+
+    Driver::answerNextModal(Driver::ChooseFile(folder));
+    EXPECT_EQ(ui::BrowseForFolder(window, "Folder"), folder);
 }
 
 } // namespace

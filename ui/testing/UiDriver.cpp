@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -106,7 +107,13 @@ public:
                 dialog->reject();
                 return;
             }
-            dialog->selectFile(toQString(answer.text));
+            const QFileInfo chosen(QDir::cleanPath(toQString(answer.text)));
+            if (dialog->fileMode() == QFileDialog::Directory) {
+                dialog->setDirectory(chosen.absoluteFilePath());
+            } else {
+                dialog->setDirectory(chosen.absolutePath());
+                dialog->selectFile(chosen.fileName());
+            }
             const bool overwrite = dialog->acceptMode() == QFileDialog::AcceptSave && QFileInfo::exists(toQString(answer.text));
             if (overwrite)
                 static_cast<QDialog*>(dialog)->done(QDialog::Accepted); // skip the overwrite question
@@ -279,6 +286,62 @@ bool Driver::pressKey(WPARAM vk)
     if (!target || target->window() != host)
         target = m_manager->GetFocus() && m_manager->GetFocus()->GetWidget() ? m_manager->GetFocus()->GetWidget() : host;
     QTest::keyClick(target, static_cast<Qt::Key>(key));
+    return true;
+}
+
+namespace {
+// The widget under a client point and the point in its coordinates.
+QWidget* widgetAt(CPaintManagerUI* pm, POINT pt, QPoint& local)
+{
+    CWindowWnd* window = pm ? pm->GetWindow() : nullptr;
+    QWidget* client = window ? window->GetClientWidget() : nullptr;
+    if (!client)
+        return nullptr;
+    QWidget* target = client->childAt(pt.x, pt.y);
+    if (!target)
+        target = client;
+    local = target->mapFrom(client, QPoint(pt.x, pt.y));
+    return target;
+}
+} // namespace
+
+bool Driver::mousePress(POINT pt, bool right)
+{
+    QPoint local;
+    QWidget* target = widgetAt(m_manager, pt, local);
+    if (!target)
+        return false;
+    QTest::mousePress(target, right ? Qt::RightButton : Qt::LeftButton, {}, local);
+    return true;
+}
+
+bool Driver::mouseRelease(POINT pt, bool right)
+{
+    QPoint local;
+    QWidget* target = widgetAt(m_manager, pt, local);
+    if (!target)
+        return false;
+    QTest::mouseRelease(target, right ? Qt::RightButton : Qt::LeftButton, {}, local);
+    return true;
+}
+
+bool Driver::mouseMove(POINT pt)
+{
+    QPoint local;
+    QWidget* target = widgetAt(m_manager, pt, local);
+    if (!target)
+        return false;
+    QTest::mouseMove(target, local);
+    return true;
+}
+
+bool Driver::doubleClick(POINT pt)
+{
+    QPoint local;
+    QWidget* target = widgetAt(m_manager, pt, local);
+    if (!target)
+        return false;
+    QTest::mouseDClick(target, Qt::LeftButton, {}, local);
     return true;
 }
 

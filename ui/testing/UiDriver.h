@@ -60,6 +60,12 @@ public:
     bool clearText(const std::string& name);
     // A key press (VK_ code) in the window, delivered to the focused control.
     bool pressKey(WPARAM vk);
+    // Mouse actions at a point of the window's client area, delivered to
+    // whatever is drawn there (custom controls get them in DoEvent).
+    bool mousePress(POINT pt, bool right = false);
+    bool mouseRelease(POINT pt, bool right = false);
+    bool mouseMove(POINT pt);
+    bool doubleClick(POINT pt);
     // The window manager's close button.
     bool closeWindow();
     // Whether the control is on screen now (it and all its parents shown).
