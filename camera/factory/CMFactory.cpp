@@ -1,0 +1,131 @@
+#include "camera/factory/CMFactory.h"
+
+#include "camera/boxclient/CHD_WMP.h"
+#include "camera/factory/DeviceGroups.h"
+#include "camera/network/CMCameraWMPBox.h"
+#include "camera/network/CWCameraFFmpeg.h"
+#include "camera/usb/CMCameraISSR.h"
+
+#include <cstring>
+#include <mutex>
+#include <string>
+
+namespace {
+
+// The list behind the index form of GetCamera, refilled on every call. The
+// host calls it from one thread; the lock keeps two callers from tearing it.
+struct FactoryList {
+    std::mutex mutex;
+    std::vector<_tag_VideoDeviceList> groups;
+};
+
+FactoryList& factoryList()
+{
+    static FactoryList list;
+    return list;
+}
+
+_tag_VideoDeviceList makeGroup(int type, const char* name)
+{
+    _tag_VideoDeviceList group;
+    group.type = type;
+    std::memset(group.name, 0, sizeof group.name);
+    std::strncpy(group.name, name, sizeof group.name - 1);
+    return group;
+}
+
+} // namespace
+
+int CMFactory::GetVideoDeviceList(std::vector<_tag_VideoDeviceList>* groups)
+{
+    if (!groups)
+        return 0;
+    _tag_VideoDeviceList capture = makeGroup(VIDEO_DEVICE_GROUP_DIRECTSHOW, "DirectShow");
+    listVideoCaptureDevices(capture);
+    if (!capture.devices.empty())
+        groups->push_back(std::move(capture));
+
+    _tag_VideoDeviceList usb = makeGroup(VIDEO_DEVICE_GROUP_SENSORLINK, "SENSORLINK");
+    listSensorlinkDevices(sensorlinkApi(), usb);
+    if (!usb.devices.empty())
+        groups->push_back(std::move(usb));
+    return 0;
+}
+
+CMCameraBase* CMFactory::GetCamera(unsigned group, unsigned index, char* name, int nameSize, int* vid, int* pid,
+                                   bool)
+{
+    FactoryList& list = factoryList();
+    std::lock_guard lock(list.mutex);
+    list.groups.clear();
+    GetVideoDeviceList(&list.groups);
+    if (group >= list.groups.size() || index >= list.groups[group].devices.size())
+        return nullptr;
+    const _tag_VideoDeviceList& chosen = list.groups[group];
+    const _tag_VideoDeviceInfo& device = chosen.devices[index];
+    if (name && nameSize > 0)
+        std::strncpy(name, device.name, static_cast<size_t>(nameSize));
+    if (vid)
+        *vid = device.vid;
+    if (pid)
+        *pid = device.pid;
+
+    CMCameraBase* camera = nullptr;
+    switch (chosen.type) {
+    case VIDEO_DEVICE_GROUP_DIRECTSHOW: camera = createVideoCaptureCamera(index, device); break;
+    case VIDEO_DEVICE_GROUP_SENSORLINK: camera = new CMCameraISSR(static_cast<int>(index)); break;
+    default: return nullptr;
+    }
+    if (camera)
+        camera->SetDeviceInfo(device);
+    return camera;
+}
+
+CMCameraBase* CMFactory::GetCamera(int kind, const char* address)
+{
+    switch (kind) {
+    case kWirelessBox: return new CMCameraWMPBox(address);
+    case kRtspStream: return new CWCameraFFmpeg(std::string(address ? address : ""));
+    default: return nullptr;
+    }
+}
+
+bool CMFactory::StartDeviceScan(int mode) { return CHD_WMP_ScanDevice_Init(mode) == 0; }
+
+void CMFactory::GetDevicesList(std::vector<_tag_VideoDeviceInfo>* boxes)
+{
+    if (!boxes)
+        return;
+    CHD_WMP_SCAN_RECORD records[CHD_WMP_MAX_SCAN_RECORDS];
+    std::memset(records, 0, sizeof records);
+    int count = 0;
+    if (CHD_WMP_Scan_GetDeviceInfo(records, &count) != 0 || count <= 0)
+        return;
+    if (count > CHD_WMP_MAX_SCAN_RECORDS) // never trust a count beyond the array
+        count = CHD_WMP_MAX_SCAN_RECORDS;
+    for (int i = 0; i < count; ++i) {
+        _tag_VideoDeviceInfo box;
+        std::memset(&box, 0, sizeof box);
+        std::memcpy(box.name, records[i].name, sizeof records[i].name);
+        std::memcpy(box.address, records[i].address, sizeof records[i].address);
+        box.boxValue = records[i].value;
+        box.vid = kNetworkVendorId;
+        box.pid = kWirelessBoxProductId;
+        boxes->push_back(box);
+    }
+}
+
+void CMFactory::StopDeviceScan() { CHD_WMP_ScanDevice_UnInit(); }
+
+const char* CMFactory::GetImageFormatDesc(int format)
+{
+    switch (format) {
+    case FMT_RGB24:
+    case FMT_BGR24: return "RGB24";
+    case FMT_YUY2: return "YUY2";
+    case FMT_YUYV: return "YUYV";
+    case FMT_MJPG: return "MJPG";
+    case FMT_H264: return "H.264";
+    default: return "Unknown";
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+// The library's entry point for finding and creating cameras: lists the
+// locally attached cameras by group, creates a camera for a listed device or
+// a network camera for an address, drives the wireless-box scan and names the
+// pixel formats. Every camera returned is owned by the caller, who calls
+// Release() and then deletes it.
+#include "camera/CMCameraBase.h"
+
+#include <vector>
+
+class LENSBRIDGE_API CMFactory {
+public:
+    // Network camera kinds of GetCamera(kind, address).
+    static constexpr int kWirelessBox = 7;
+    static constexpr int kRtspStream = 8;
+
+    // Appends the non-empty groups of local cameras: DirectShow (type 0)
+    // first, then the USB SDK group (type 2, "SENSORLINK"). Always 0.
+    static int GetVideoDeviceList(std::vector<_tag_VideoDeviceList>* groups);
+    // The camera for device `index` of group `group` of the list as it is
+    // now (the list is taken again on every call). `name` receives the
+    // device name as a bounded copy of at most `nameSize` bytes (not
+    // terminated when the name fills it); `vid`/`pid` the ids. Null for an
+    // index out of range or a group of another type. The last argument has no effect.
+    static CMCameraBase* GetCamera(unsigned group, unsigned index, char* name, int nameSize, int* vid, int* pid,
+                                   bool reserved);
+    // kWirelessBox: the box at `address`; kRtspStream: the stream at URL
+    // `address`; any other kind: null.
+    static CMCameraBase* GetCamera(int kind, const char* address);
+
+    // Wireless-box discovery: start (true when the scanner started), poll
+    // the boxes found so far (appended to `boxes`), stop.
+    static bool StartDeviceScan(int mode);
+    static void GetDevicesList(std::vector<_tag_VideoDeviceInfo>* boxes);
+    static void StopDeviceScan();
+
+    // "RGB24", "YUY2", "YUYV", "MJPG", "H.264" or "Unknown"; static strings.
+    static const char* GetImageFormatDesc(int format);
+};
