@@ -331,8 +331,6 @@ void COptionUI::InitWidget()
 
 void COptionUI::OnClicked()
 {
-    CControlUI* keepAlive = this;
-    (void)keepAlive;
     SendNotify("click");
     if (!m_group.empty())
         Selected(true);
@@ -521,10 +519,10 @@ std::string CSliderUI::StyleRules(const std::string& sel) const
     // reaches over it.
     int thickness = 0;
     if (!m_bkImage.empty()) {
-        ImageSpec spec;
+        ImageAttribute image;
         thickness = 6;
-        if (parseImageSpec(m_bkImage, spec)) {
-            const QPixmap track = skinPixmap(spec.file);
+        if (parseImageAttribute(m_bkImage, image)) {
+            const QPixmap track = skinPixmap(image.file);
             if (!track.isNull())
                 thickness = m_vertical ? track.width() : track.height();
         }

@@ -4,7 +4,9 @@
 #include "ui/internal/ModalObserver.h"
 #include "ui/internal/Resources.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QUrl>
 #include <QFileInfo>
 #include <QStringList>
 
@@ -85,6 +87,14 @@ std::string BrowseForFolder(HWND owner, const std::string& title, const std::str
     if (!startFolder.empty())
         dialog.setDirectory(toQString(startFolder));
     return run(dialog);
+}
+
+bool OpenFolder(const std::string& folder)
+{
+    const QFileInfo info(toQString(folder));
+    if (folder.empty() || !info.isDir())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
 }
 
 } // namespace ui

@@ -27,4 +27,8 @@ std::string GetOpenFileName(const FileDialogRequest& request);
 // A folder, or "" when cancelled.
 std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& startFolder = {});
 
+// Opens a folder in the desktop's file manager. False when it is not an
+// existing folder or nothing could open it.
+bool OpenFolder(const std::string& folder);
+
 } // namespace ui

@@ -334,6 +334,14 @@ int CPaintManagerUI::MessageLoop() { return QApplication::exec(); }
 
 void CPaintManagerUI::DeletePtr(void* ptr) { std::free(ptr); }
 
+void SetWaitCursor(bool busy)
+{
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
 void PostQuitMessage(int exitCode)
 {
     QTimer::singleShot(0, qApp, [exitCode] { QCoreApplication::exit(exitCode); });

@@ -135,6 +135,10 @@ private:
     static void* s_instance;
 };
 
+// Shows the busy cursor over every window until SetWaitCursor(false); calls
+// nest.
+void SetWaitCursor(bool busy);
+
 // Ends the message loop (and any modal loop) with this exit code once the
 // messages already queued are handled.
 void PostQuitMessage(int exitCode);

@@ -245,6 +245,10 @@ TEST_F(FileDialogTest, AnsweredWithAPathOrCancelled)
 
     Driver::answerNextModal(Driver::ChooseFile(folder));
     EXPECT_EQ(ui::BrowseForFolder(window, "Folder"), folder);
+
+    // Nothing is launched for a folder that is not there.
+    EXPECT_FALSE(ui::OpenFolder(folder + "/no-such-folder-here"));
+    EXPECT_FALSE(ui::OpenFolder(""));
 }
 
 } // namespace

@@ -180,49 +180,49 @@ QPixmap skinPixmap(const std::string& path)
     return pixmap;
 }
 
-bool parseImageSpec(const std::string& attribute, ImageSpec& spec)
+bool parseImageAttribute(const std::string& attribute, ImageAttribute& image)
 {
-    spec = ImageSpec{};
+    image = ImageAttribute{};
     if (attribute.find('=') == std::string::npos) {
-        spec.file = attribute;
-        return !spec.file.empty();
+        image.file = attribute;
+        return !image.file.empty();
     }
     static const std::regex pair(R"((\w+)\s*=\s*'([^']*)')");
     for (auto it = std::sregex_iterator(attribute.begin(), attribute.end(), pair); it != std::sregex_iterator(); ++it) {
         const std::string key = (*it)[1].str();
         const std::string value = (*it)[2].str();
         if (key == "file")
-            spec.file = value;
+            image.file = value;
         else if (key == "corner")
-            spec.hasCorner = parseRect(value, spec.corner);
+            image.hasCorner = parseRect(value, image.corner);
         else if (key == "dest")
-            spec.hasDest = parseRect(value, spec.dest);
+            image.hasDest = parseRect(value, image.dest);
         else if (key == "source")
-            spec.hasSource = parseRect(value, spec.source);
+            image.hasSource = parseRect(value, image.source);
     }
-    return !spec.file.empty();
+    return !image.file.empty();
 }
 
 namespace {
 // Writes the image prepared for a style sheet (cut to source, placed at dest)
 // and returns its file name.
-QString preparedImageFile(const ImageSpec& spec, const std::string& attribute)
+QString preparedImageFile(const ImageAttribute& image, const std::string& attribute)
 {
     const QString key = toQString(attribute);
     auto cached = styleFileCache().find(key);
     if (cached != styleFileCache().end())
         return *cached;
-    QPixmap pixmap = skinPixmap(spec.file);
+    QPixmap pixmap = skinPixmap(image.file);
     QString result;
     if (!pixmap.isNull() && styleFolder().isValid()) {
-        if (spec.hasSource)
-            pixmap = pixmap.copy(QRect(QPoint(spec.source[0], spec.source[1]), QPoint(spec.source[2] - 1, spec.source[3] - 1)));
-        if (spec.hasDest) {
-            QPixmap canvas(std::max(1, spec.dest[2]), std::max(1, spec.dest[3]));
+        if (image.hasSource)
+            pixmap = pixmap.copy(QRect(QPoint(image.source[0], image.source[1]), QPoint(image.source[2] - 1, image.source[3] - 1)));
+        if (image.hasDest) {
+            QPixmap canvas(std::max(1, image.dest[2]), std::max(1, image.dest[3]));
             canvas.fill(Qt::transparent);
             QPainter painter(&canvas);
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawPixmap(QRect(QPoint(spec.dest[0], spec.dest[1]), QPoint(spec.dest[2] - 1, spec.dest[3] - 1)), pixmap);
+            painter.drawPixmap(QRect(QPoint(image.dest[0], image.dest[1]), QPoint(image.dest[2] - 1, image.dest[3] - 1)), pixmap);
             painter.end();
             pixmap = canvas;
         }
@@ -238,26 +238,26 @@ QString preparedImageFile(const ImageSpec& spec, const std::string& attribute)
 
 QString imageUrl(const std::string& attribute)
 {
-    ImageSpec spec;
-    if (!parseImageSpec(attribute, spec))
+    ImageAttribute image;
+    if (!parseImageAttribute(attribute, image))
         return {};
-    const QString file = preparedImageFile(spec, attribute);
+    const QString file = preparedImageFile(image, attribute);
     return file.isEmpty() ? QString() : QStringLiteral("url(\"%1\")").arg(file);
 }
 
 QString imageStyle(const std::string& attribute)
 {
-    ImageSpec spec;
-    if (!parseImageSpec(attribute, spec))
+    ImageAttribute image;
+    if (!parseImageAttribute(attribute, image))
         return {};
-    const QString file = preparedImageFile(spec, attribute);
+    const QString file = preparedImageFile(image, attribute);
     if (file.isEmpty())
         return {};
-    if (spec.hasDest)
+    if (image.hasDest)
         return QStringLiteral("background-image: url(\"%1\"); background-repeat: no-repeat; "
                               "background-position: top left; border-image: none;")
             .arg(file);
-    const int* c = spec.corner; // l, t, r, b → CSS order t r b l
+    const int* c = image.corner; // l, t, r, b → CSS order t r b l
     return QStringLiteral("border-image: url(\"%1\") %2 %3 %4 %5 stretch stretch; border-width: %2px %3px %4px %5px;")
         .arg(file)
         .arg(c[1])

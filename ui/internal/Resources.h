@@ -15,14 +15,14 @@ bool readSkinFile(const std::string& path, QByteArray& data);
 QPixmap skinPixmap(const std::string& path);
 
 // A parsed image attribute string: "file='..' corner='l,t,r,b' dest=.. source=..".
-struct ImageSpec {
+struct ImageAttribute {
     std::string file;
     bool hasCorner = false, hasDest = false, hasSource = false;
     int corner[4] = {0, 0, 0, 0};
     int dest[4] = {0, 0, 0, 0};
     int source[4] = {0, 0, 0, 0};
 };
-bool parseImageSpec(const std::string& attribute, ImageSpec& spec);
+bool parseImageAttribute(const std::string& attribute, ImageAttribute& image);
 
 // Style-sheet rule body drawing the image attribute as a widget's background
 // ("" when the image cannot be found). Images go through a private temporary

@@ -145,6 +145,10 @@ public:
     void SetUp() override
     {
         g_previousHandler = qInstallMessageHandler(quietMessages);
+        // Without a display the logic tests still run, on Qt's offscreen platform.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "pellumo-ui-test";
         static char* argv[] = {name, nullptr};
