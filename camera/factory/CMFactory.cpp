@@ -52,8 +52,7 @@ int CMFactory::GetVideoDeviceList(std::vector<_tag_VideoDeviceList>* groups)
     return 0;
 }
 
-CMCameraBase* CMFactory::GetCamera(unsigned group, unsigned index, char* name, int nameSize, int* vid, int* pid,
-                                   bool)
+CMCameraBase* CMFactory::GetCamera(unsigned group, unsigned index, char* name, int nameSize, int* vid, int* pid, bool)
 {
     FactoryList& list = factoryList();
     std::lock_guard lock(list.mutex);

@@ -8,7 +8,7 @@
 namespace {
 
 // Camera registers.
-constexpr uint32_t kRegExposureMode = 0x1100;   // 3 automatic, 0 manual
+constexpr uint32_t kRegExposureMode = 0x1100; // 3 automatic, 0 manual
 constexpr uint32_t kRegRoiX = 0x1220;
 constexpr uint32_t kRegRoiY = 0x1224;
 constexpr uint32_t kRegRoiWidth = 0x1228;
@@ -266,9 +266,7 @@ int CMCameraISSR::setWhiteBalance(bool automatic)
     bool ok = true;
     switch (getWhiteBalanceMode()) {
     case 2: ok = writeRegister(kRegWhiteBalanceMode, kWhiteBalanceOneShot); break;
-    case 1:
-        ok = writeRegister(kRegWhiteBalanceMode, automatic ? kWhiteBalanceAutomatic : kWhiteBalanceManual);
-        break;
+    case 1: ok = writeRegister(kRegWhiteBalanceMode, automatic ? kWhiteBalanceAutomatic : kWhiteBalanceManual); break;
     default: break;
     }
     return ok ? CM_OK : CM_E_FAILED;
@@ -349,8 +347,7 @@ void CMCameraISSR::handleFrame(const uint8_t* frame, int32_t frameSize)
     // from data, which starts after the leader.
     const auto payloadSize = static_cast<unsigned>(frameSize - kLeaderSize);
     if (width == 0 || height == 0 || uint64_t(width) * height * 2 > payloadSize) {
-        platform::DebugPrintf("USB camera: frame of %ux%u in %u payload bytes dropped\n", width, height,
-                              payloadSize);
+        platform::DebugPrintf("USB camera: frame of %ux%u in %u payload bytes dropped\n", width, height, payloadSize);
         return;
     }
     CWImage image(static_cast<int>(width), static_cast<int>(height), const_cast<uint8_t*>(frame + kLeaderSize),

@@ -56,8 +56,8 @@ TEST_F(CameraISSRTest, InitLogsInStartsControlAndAutomaticExposureInOrder)
     sdk().addCamera();
     CMCameraISSR camera(1, ScriptedSdk::api());
     ASSERT_EQ(camera.Init(&HostSink::callback, &sink, 640, 480), 0);
-    const std::vector<Call> expected{{"init"},          {"search"},    {"login", 1},
-                                     {"setCaptureCallback", 1}, {"startCtrl", 1}, {"set", 1, 0x1100, 3}};
+    const std::vector<Call> expected{{"init"},         {"search"},           {"login", 1}, {"setCaptureCallback", 1},
+                                     {"startCtrl", 1}, {"set", 1, 0x1100, 3}};
     EXPECT_EQ(sdk().calls, expected);
     EXPECT_EQ(sdk().userData, &camera);
     EXPECT_EQ(sdk().userValue, 1);
@@ -170,9 +170,9 @@ TEST_F(CameraISSRTest, PropertiesMapToTheirRegisters)
 {
     auto camera = openCamera();
     const std::pair<tagCMProperty, uint32_t> map[] = {
-        {CM_PROP_CONTRAST, 0x2100},   {CM_PROP_SATURATION, 0x2104},      {CM_PROP_GAIN, 0x1140},
-        {CM_PROP_EXPOSURE_TARGET, 0x1104}, {CM_PROP_EXPOSURE, 0x1404}, {CM_PROP_RED_GAIN, 0x1310},
-        {CM_PROP_GREEN_GAIN, 0x1314}, {CM_PROP_BLUE_GAIN, 0x1318},      {CM_PROP_DENOISE, 0x2024}};
+        {CM_PROP_CONTRAST, 0x2100},        {CM_PROP_SATURATION, 0x2104}, {CM_PROP_GAIN, 0x1140},
+        {CM_PROP_EXPOSURE_TARGET, 0x1104}, {CM_PROP_EXPOSURE, 0x1404},   {CM_PROP_RED_GAIN, 0x1310},
+        {CM_PROP_GREEN_GAIN, 0x1314},      {CM_PROP_BLUE_GAIN, 0x1318},  {CM_PROP_DENOISE, 0x2024}};
     int n = 10;
     for (const auto& [property, reg] : map) {
         EXPECT_TRUE(camera->IsPropertySupport(property));

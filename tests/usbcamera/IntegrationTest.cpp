@@ -96,12 +96,12 @@ TEST_F(UsbCameraIntegrationTest, ListOpenStreamAdjustResizeSnapAndClose)
     // The measured rate follows the emulator's 30 frames/s; a loaded machine
     // may deliver fewer, never more.
     ASSERT_TRUE(recorder.waitFor([&](const Frame&, int) { return camera->GetFrameRate() > 0.0f; }));
-    EXPECT_LE(camera->GetFrameRate(), 30.0f * 1.3f);
+    EXPECT_LE(camera->GetFrameRate(), 30.0f * 1.5f);
     const int before = recorder.frames();
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(recorder.waitForFrames(before + 30));
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_GE(seconds, 30 / (30.0 * 1.3)) << "frames arrived faster than the emulator sends them";
+    EXPECT_GE(seconds, 30 / (30.0 * 1.5)) << "frames arrived faster than the emulator sends them";
 
     // Properties reach the camera's registers and show in the frames.
     EXPECT_EQ(camera->SetProperty(CM_PROP_GAIN, 200), 0);

@@ -21,8 +21,8 @@ struct ScriptedSdk {
 
     // Script.
     std::vector<CameraInfo> cameras;
-    int32_t searchResult = -1;   // -1: the number of cameras
-    int32_t loginFailure = 0;    // non-zero: login returns it
+    int32_t searchResult = -1; // -1: the number of cameras
+    int32_t loginFailure = 0;  // non-zero: login returns it
     int32_t startCaptureResult = VEXEL_OK;
     std::map<uint32_t, int32_t> registers;
     std::map<uint32_t, bool> failingRegisters; // reads and writes of these fail
@@ -154,8 +154,7 @@ struct ScriptedSdk {
 };
 
 // A stream frame as the SDK delivers it: 52-byte leader + 2 bytes per pixel.
-inline std::vector<uint8_t> makeStreamFrame(uint32_t pixelFormat, uint32_t width, uint32_t height,
-                                            size_t payloadBytes)
+inline std::vector<uint8_t> makeStreamFrame(uint32_t pixelFormat, uint32_t width, uint32_t height, size_t payloadBytes)
 {
     std::vector<uint8_t> frame(52 + payloadBytes);
     auto put32 = [&](size_t offset, uint32_t v) {

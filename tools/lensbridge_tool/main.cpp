@@ -19,18 +19,17 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: lensbridge_tool list [--boxes]\n"
-                 "       lensbridge_tool info <camera>\n"
-                 "       lensbridge_tool set <camera> <property>=<value>...\n"
-                 "       lensbridge_tool capture <camera> <count> <prefix> [options]\n"
-                 "       lensbridge_tool snap <camera> <file> [options]\n"
-                 "camera:   <group>:<index> as listed, rtsp://<url>, or box:<address>\n"
-                 "options:  --size <w>x<h>   preview size before capturing\n"
-                 "          --set <property>=<value>   (repeatable) before capturing\n"
-                 "          --timeout <seconds>   how long to wait for frames (default 30)\n"
-                 "property: a name from 'info' or its number; also auto-exposure=0|1 and\n"
-                 "          auto-white-balance=0|1\n");
+    std::fprintf(stderr, "usage: lensbridge_tool list [--boxes]\n"
+                         "       lensbridge_tool info <camera>\n"
+                         "       lensbridge_tool set <camera> <property>=<value>...\n"
+                         "       lensbridge_tool capture <camera> <count> <prefix> [options]\n"
+                         "       lensbridge_tool snap <camera> <file> [options]\n"
+                         "camera:   <group>:<index> as listed, rtsp://<url>, or box:<address>\n"
+                         "options:  --size <w>x<h>   preview size before capturing\n"
+                         "          --set <property>=<value>   (repeatable) before capturing\n"
+                         "          --timeout <seconds>   how long to wait for frames (default 30)\n"
+                         "property: a name from 'info' or its number; also auto-exposure=0|1 and\n"
+                         "          auto-white-balance=0|1\n");
     return 2;
 }
 
@@ -234,8 +233,8 @@ int capture(const std::string& choice, int count, const std::string& prefix, con
     camera.reset();
     for (const std::string& line : frames.report())
         std::printf("%s\n", line.c_str());
-    std::printf("%d frame(s), measured %.1f frames/s (camera reports %.1f)\n", frames.written(),
-                frames.measuredRate(), cameraRate);
+    std::printf("%d frame(s), measured %.1f frames/s (camera reports %.1f)\n", frames.written(), frames.measuredRate(),
+                cameraRate);
     if (!complete) {
         std::fprintf(stderr, "%s\n",
                      frames.failed() ? "writing a frame failed" : "timed out before all frames arrived");
