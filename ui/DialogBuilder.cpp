@@ -99,7 +99,8 @@ public:
     Builder(IDialogBuilderCallback* callback, CPaintManagerUI* manager) : m_callback(callback), m_manager(manager) {}
 
     // Window attributes, fonts and styles; returns the root control's node.
-    const Node* readWindow(const Node& window)
+    // An included layout keeps the including window's attributes.
+    const Node* readWindow(const Node& window, bool included = false)
     {
         const Node* rootNode = nullptr;
         for (auto& child : window.children) {
@@ -116,7 +117,7 @@ public:
                 rootNode = child.get();
             }
         }
-        if (m_manager) {
+        if (m_manager && !included) {
             WindowFrameInfo& f = m_manager->Frame();
             int r[4];
             for (auto& [key, value] : window.attributes) {
@@ -174,7 +175,7 @@ public:
             m_keep.push_back(std::move(included));
             const Node* root = m_keep.back().get();
             if (root->name == "Window")
-                root = readWindow(*root);
+                root = readWindow(*root, true);
             return root ? build(*root, depth + 1) : nullptr;
         }
         CControlUI* control = makeControl(node.name);

@@ -3,6 +3,7 @@
 #include "platform/DebugOutput.h"
 #include "ui/Container.h"
 #include "ui/DialogBuilder.h"
+#include "ui/internal/Compositor.h"
 #include "ui/internal/Dispatcher.h"
 #include "ui/internal/ModalObserver.h"
 #include "ui/internal/Resources.h"
@@ -50,7 +51,11 @@ unsigned virtualKey(int key)
 
 WindowHost::WindowHost(CWindowWnd* owner, QWidget* ownerWidget) : QWidget(ownerWidget, Qt::Window | Qt::FramelessWindowHint), m_owner(owner)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
+    // Without a compositing manager transparent parts would show black: no
+    // shadow then, and the round corners cut the window itself.
+    m_translucent = compositingAvailable();
+    if (m_translucent)
+        setAttribute(Qt::WA_TranslucentBackground);
     setMouseTracking(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -73,7 +78,7 @@ WindowHost::~WindowHost()
 
 int WindowHost::shadowMargin() const
 {
-    if (!m_owner || isMaximized() || isFullScreen())
+    if (!m_owner || !m_translucent || isMaximized() || isFullScreen())
         return 0;
     CPaintManagerUI* pm = m_owner->GetFrameManager();
     return pm ? pm->Scale(pm->Frame().shadowSize) : 0;
@@ -103,8 +108,9 @@ void WindowHost::updateMask()
 {
     CPaintManagerUI* pm = m_owner ? m_owner->GetFrameManager() : nullptr;
     const SIZE corner = pm ? pm->Frame().roundCorner : SIZE{};
+    QWidget* shaped = m_translucent ? m_client : static_cast<QWidget*>(this);
     if (!pm || corner.cx <= 0 || isMaximized() || isFullScreen()) {
-        m_client->clearMask();
+        shaped->clearMask();
         return;
     }
     // The client keeps a round-rectangle outline one pixel larger than the
@@ -112,7 +118,7 @@ void WindowHost::updateMask()
     QPainterPath path;
     path.addRoundedRect(QRectF(0, 0, m_client->width() + 1, m_client->height() + 1), pm->Scale(corner.cx),
                         pm->Scale(corner.cy));
-    m_client->setMask(QRegion(path.toFillPolygon().toPolygon()));
+    shaped->setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 
 void WindowHost::paintEvent(QPaintEvent*)

@@ -38,6 +38,7 @@ private:
 
     CWindowWnd* m_owner;
     QWidget* m_client;
+    bool m_translucent = false;
     bool m_initSent = false;
     bool m_dragging = false;
     QPoint m_dragOffset;
