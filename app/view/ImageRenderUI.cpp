@@ -1,0 +1,400 @@
+#include "app/view/ImageRenderUI.h"
+
+#include "platform/DebugOutput.h"
+#include "platform/UserFolders.h"
+
+#include <SFML/Graphics/Image.hpp>
+#include <SFML/Window/Context.hpp>
+#include <SFML/Window/Event.hpp>
+
+#include <cstring>
+
+namespace {
+
+// Scoped entry into a platform critical section.
+class Enter {
+public:
+    explicit Enter(platform::CriticalSection& section) : section_(section) { section_.enter(); }
+    ~Enter() { section_.leave(); }
+    Enter(const Enter&) = delete;
+    Enter& operator=(const Enter&) = delete;
+
+private:
+    platform::CriticalSection& section_;
+};
+
+constexpr int kIndicatorFrameCount = 30;
+constexpr int kIndicatorFrameSize = 20;
+constexpr uint32_t kPollMs = 3;
+
+} // namespace
+
+CImageRenderUI::CImageRenderUI() : elapsedClock_([] { return std::chrono::steady_clock::now(); })
+{
+    indicatorSprite_.setFrameTime(sf::seconds(0.2f));
+}
+
+CImageRenderUI::~CImageRenderUI()
+{
+    if (owner_)
+        detachWindow();
+    stopRenderThread();
+    closeRenderWindow();
+}
+
+LPCTSTR CImageRenderUI::GetClass() const { return "ImageRenderUI"; }
+
+void* CImageRenderUI::GetInterface(LPCTSTR pstrName)
+{
+    return std::strcmp(pstrName, "ImageRender") == 0 ? this : CNativeWindowUI::GetInterface(pstrName);
+}
+
+bool CImageRenderUI::loadOverlayResources() { return loadOverlayResources(platform::executableFolder()); }
+
+bool CImageRenderUI::loadOverlayResources(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    Enter guard(lock_);
+    if (!indicatorTexture_.loadFromFile(folder + "/images/recording.png"))
+        return false;
+    indicatorFrames_.clear();
+    for (int i = 0; i < kIndicatorFrameCount; ++i)
+        indicatorFrames_.emplace_back(i * kIndicatorFrameSize, 0, kIndicatorFrameSize, kIndicatorFrameSize);
+    indicatorSprite_.setFrameTime(sf::seconds(0.1f));
+    indicatorSprite_.setPosition(15.f, 17.f);
+    if (overlayFont_.loadFromFile(folder + "/fonts/fzht.ttf")) {
+        elapsedText_.setFont(overlayFont_);
+        elapsedText_.setCharacterSize(24);
+        elapsedText_.setFillColor(sf::Color(255, 255, 255, 255));
+        elapsedText_.setStyle(sf::Text::Bold);
+        elapsedText_.setPosition(44.f, 11.f);
+    }
+    return true;
+}
+
+int CImageRenderUI::attachWindow(platform::HWND mainWindow)
+{
+    if (!mainWindow)
+        return 0;
+    if (owner_)
+        return 1;
+    void* display = NativeDisplay();
+    const unsigned long parent = NativeWindowId();
+    if (!display || !parent)
+        return 0;
+    // The control's window must exist on the server before a child joins it.
+    X11ChildWindow::flush(display);
+    const RECT rc = GetPos();
+    if (!childWindow_.create(parent, rc.width(), rc.height()))
+        return 0;
+    owner_ = mainWindow;
+    container_.setNotifyWindow(mainWindow);
+    windowWidth_ = windowHeight_ = 0;
+    SetPos(rc, false);
+    running_ = true;
+    renderThread_ = std::thread(&CImageRenderUI::renderLoop, this);
+    markDirty();
+    return 1;
+}
+
+platform::HWND CImageRenderUI::detachWindow()
+{
+    stopRenderThread();
+    closeRenderWindow();
+    childWindow_.destroy();
+    container_.setNotifyWindow(nullptr);
+    platform::HWND owner = owner_;
+    owner_ = nullptr;
+    return owner;
+}
+
+void CImageRenderUI::OnNativeWindowDestroying()
+{
+    // X destroys the child with its parent: nothing may draw into it any more.
+    stopRenderThread();
+    closeRenderWindow();
+    childWindow_.destroy();
+}
+
+void CImageRenderUI::stopRenderThread()
+{
+    running_ = false;
+    wakeEvent_.set();
+    if (renderThread_.joinable())
+        renderThread_.join();
+}
+
+void CImageRenderUI::closeRenderWindow()
+{
+    {
+        Enter guard(lock_);
+        if (!renderWindow_.isOpen())
+            return;
+        renderWindow_.close();
+        windowWidth_ = windowHeight_ = 0;
+    }
+    // A throw-away context makes SFML finish what it still has pending for
+    // the closed window's context.
+    sf::Context flush;
+}
+
+void CImageRenderUI::recreateRenderWindow(int width, int height)
+{
+    Enter guard(lock_);
+    renderWindow_.close();
+    renderWindow_.create(childWindow_.handle(), sf::ContextSettings(0, 0, 4, 1, 1));
+    // The render thread makes the context current for each pass.
+    renderWindow_.setActive(false);
+    windowWidth_ = width;
+    windowHeight_ = height;
+}
+
+void CImageRenderUI::updateFrame(int width, int height, const uint8_t* rgbaPixels)
+{
+    if (width <= 0 || height <= 0 || !rgbaPixels)
+        return;
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    {
+        std::lock_guard guard(frameLock_);
+        pendingPixels_.resize(bytes);
+        std::memcpy(pendingPixels_.data(), rgbaPixels, bytes);
+        pendingWidth_ = width;
+        pendingHeight_ = height;
+        framePending_ = true;
+        if (width != imageWidth_ || height != imageHeight_) {
+            imageWidth_ = width;
+            imageHeight_ = height;
+            refitLocked();
+        }
+    }
+    markDirty();
+}
+
+void CImageRenderUI::refitLocked()
+{
+    if (imageWidth_ <= 0 || imageHeight_ <= 0 || controlWidth_ <= 0 || controlHeight_ <= 0)
+        return;
+    fit_ = fitImage(imageWidth_, imageHeight_, float(controlWidth_), float(controlHeight_));
+    container_.setViewTransform(fit_.originX, fit_.originY, fit_.zoom);
+}
+
+ViewFit CImageRenderUI::currentFit() const
+{
+    std::lock_guard guard(frameLock_);
+    return fit_;
+}
+
+void CImageRenderUI::requestSnapshot(const std::string& path)
+{
+    std::lock_guard guard(frameLock_);
+    snapshotPath_ = path;
+    snapshotRequested_ = true;
+}
+
+void CImageRenderUI::showRecordingIndicator(bool on)
+{
+    if (on) {
+        std::lock_guard guard(frameLock_);
+        recordingStart_ = elapsedClock_();
+    }
+    recording_ = on;
+    markDirty();
+}
+
+void CImageRenderUI::setElapsedClock(ElapsedClock clock)
+{
+    std::lock_guard guard(frameLock_);
+    elapsedClock_ = std::move(clock);
+}
+
+void CImageRenderUI::setPassObserver(std::function<void()> observer)
+{
+    std::lock_guard guard(frameLock_);
+    passObserver_ = std::move(observer);
+}
+
+void CImageRenderUI::SetPos(RECT rc, bool bNeedInvalidate)
+{
+    CNativeWindowUI::SetPos(rc, bNeedInvalidate);
+    if (rc.right <= rc.left || rc.bottom <= rc.top)
+        return;
+    const int width = rc.width();
+    const int height = rc.height();
+    container_.setViewRect(ViewRect{rc.left, rc.top, rc.right, rc.bottom});
+    {
+        std::lock_guard guard(frameLock_);
+        controlWidth_ = width;
+        controlHeight_ = height;
+        refitLocked();
+    }
+    if (!childWindow_.isValid())
+        return;
+    // The child follows its parent when the control only moves; a new size
+    // needs a render window (and framebuffer) of that size.
+    if (width != windowWidth_ || height != windowHeight_) {
+        childWindow_.resize(width, height);
+        recreateRenderWindow(width, height);
+    }
+    markDirty();
+}
+
+void CImageRenderUI::SetInternVisible(bool visible)
+{
+    CNativeWindowUI::SetInternVisible(visible);
+    childWindow_.setVisible(visible);
+    if (visible)
+        markDirty();
+}
+
+void CImageRenderUI::DoEvent(TEventUI& event)
+{
+    const float x = float(event.ptMouse.x);
+    const float y = float(event.ptMouse.y);
+    int current = -1;
+    switch (event.Type) {
+    case UIEVENT_MOUSEMOVE: current = container_.onMouseMove(x, y); break;
+    case UIEVENT_BUTTONDOWN: current = container_.onMousePress(x, y); break;
+    case UIEVENT_BUTTONUP: current = container_.onMouseRelease(x, y); break;
+    case UIEVENT_RBUTTONDOWN: current = container_.onSecondaryPress(x, y); break;
+    case UIEVENT_DBLCLICK:
+        if (owner_)
+            platform::SendMessage(owner_, WM_RENDER_TOGGLE_FULLSCREEN, 0, 0);
+        return;
+    default: return;
+    }
+    if (current != -1)
+        markDirty();
+}
+
+void CImageRenderUI::markDirty()
+{
+    dirty_ = true;
+    wakeEvent_.set();
+}
+
+void CImageRenderUI::renderLoop()
+{
+    while (running_) {
+        // Woken by every change; the time-out keeps the 3 ms polling as a
+        // fallback.
+        wakeEvent_.wait(kPollMs);
+        if (!running_)
+            break;
+        // Cleared before drawing: a change that arrives during the pass sets
+        // it again and is drawn by the next pass instead of being lost.
+        if (!dirty_.exchange(false))
+            continue;
+        renderPass();
+    }
+}
+
+void CImageRenderUI::renderPass()
+{
+    Enter guard(lock_);
+    if (!renderWindow_.isOpen() || !renderWindow_.setActive(true))
+        return;
+    sf::Event event;
+    while (renderWindow_.pollEvent(event)) {
+    }
+    takeFrame();
+    std::function<void()> observer;
+    {
+        std::lock_guard frameGuard(frameLock_);
+        observer = passObserver_;
+    }
+    if (observer)
+        observer();
+    renderWindow_.clear(sf::Color(0, 0, 0, 255));
+    const sf::Vector2u textureSize = frameTexture_.getSize();
+    if (textureSize.x > 0 && textureSize.y > 0)
+        renderWindow_.draw(frameSprite_);
+    renderWindow_.draw(container_);
+    drawRecordingOverlay();
+
+    std::string path;
+    bool snapshot = false;
+    {
+        std::lock_guard frameGuard(frameLock_);
+        std::swap(snapshot, snapshotRequested_);
+        path = snapshotPath_;
+    }
+    // Read back before the swap: the back buffer's contents are undefined
+    // after it.
+    if (snapshot)
+        saveSnapshot(path);
+    renderWindow_.display();
+    renderWindow_.setActive(false);
+    ++passesDrawn_;
+}
+
+void CImageRenderUI::takeFrame()
+{
+    int width = 0, height = 0;
+    ViewFit fit;
+    {
+        std::lock_guard guard(frameLock_);
+        if (framePending_) {
+            uploadPixels_.swap(pendingPixels_);
+            width = pendingWidth_;
+            height = pendingHeight_;
+            framePending_ = false;
+        }
+        fit = fit_;
+    }
+    if (width > 0) {
+        const sf::Vector2u size = frameTexture_.getSize();
+        if (size.x != unsigned(width) || size.y != unsigned(height)) {
+            if (!frameTexture_.create(unsigned(width), unsigned(height)))
+                platform::DebugPrintf("Failed to create texture, size: %d x %d\n", width, height);
+            frameTexture_.setSmooth(true);
+            frameSprite_.setTexture(frameTexture_, true);
+        }
+        // A texture that could not take the new size keeps its old picture
+        // rather than reading a frame of another size.
+        const sf::Vector2u now = frameTexture_.getSize();
+        if (now.x == unsigned(width) && now.y == unsigned(height))
+            frameTexture_.update(uploadPixels_.data());
+    }
+    frameSprite_.setPosition(fit.originX, fit.originY);
+    frameSprite_.setScale(fit.zoom, fit.zoom);
+}
+
+void CImageRenderUI::drawRecordingOverlay()
+{
+    if (!recording_ || indicatorFrames_.empty())
+        return;
+    sf::RoundedRectangleShape box(sf::Vector2f(145.f, 44.f), 6.f, 10);
+    box.setPosition(5.f, 5.f);
+    box.setFillColor(sf::Color(0, 0, 0, 128));
+    renderWindow_.draw(box);
+
+    const sf::Time delta = frameClock_.restart();
+    if (indicatorSprite_.frames() != &indicatorFrames_)
+        indicatorSprite_.setFrames(&indicatorFrames_, &indicatorTexture_);
+    indicatorSprite_.play();
+    indicatorSprite_.update(delta);
+    renderWindow_.draw(indicatorSprite_);
+
+    std::chrono::steady_clock::duration elapsed;
+    {
+        std::lock_guard guard(frameLock_);
+        elapsed = elapsedClock_() - recordingStart_;
+    }
+    const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+    elapsedText_.setString(formatElapsed(seconds));
+    renderWindow_.draw(elapsedText_);
+}
+
+void CImageRenderUI::saveSnapshot(const std::string& path)
+{
+    const sf::Vector2u size = renderWindow_.getSize();
+    bool saved = false;
+    sf::Texture copy;
+    if (!path.empty() && size.x > 0 && size.y > 0 && copy.create(size.x, size.y)) {
+        copy.update(renderWindow_);
+        saved = copy.copyToImage().saveToFile(path);
+    }
+    lastSnapshotSaved_ = saved;
+    ++snapshotsServed_;
+}

@@ -1,0 +1,166 @@
+#pragma once
+// CImageRenderUI: the control of the main window that shows the live picture,
+// fitted into the control and letterboxed, with the measurements of its
+// container over it and, while recording, a box with a pulsing symbol and the
+// elapsed time. A render thread of its own draws with SFML into an X child
+// window of the control's native window whenever something changed.
+//
+// Threads: the UI thread runs the framework operations, attachWindow,
+// detachWindow, requestSnapshot, showRecordingIndicator and the mouse events;
+// the capture thread hands over frames (updateFrame); the render thread
+// uploads the latest frame and draws. Locks, outermost first: `lock` (render
+// window, texture, sprite; held for a whole drawing pass) → `frameLock` (the
+// handed-over frame, the control size and the fit; held only briefly, so the
+// capture thread never waits for a drawing pass) → the container's lock.
+
+#include "app/measure/SFPrimitiveContainer.h"
+#include "app/view/FrameSink.h"
+#include "app/view/RoundedRectangleShape.h"
+#include "app/view/SFAnimatedSprite.h"
+#include "app/view/ViewGeometry.h"
+#include "app/view/X11ChildWindow.h"
+#include "platform/CriticalSection.h"
+#include "platform/Event.h"
+#include "ui/NativeWindowUI.h"
+
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Graphics/Text.hpp>
+#include <SFML/Graphics/Texture.hpp>
+#include <SFML/System/Clock.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Sent to the main window on a double click of the picture: toggle full screen.
+constexpr platform::UINT WM_RENDER_TOGGLE_FULLSCREEN = platform::WM_USER + 114;
+
+class CImageRenderUI : public CNativeWindowUI, public FrameSink {
+public:
+    // Time source of the recording indicator's elapsed time (replaceable for tests).
+    using ElapsedClock = std::function<std::chrono::steady_clock::time_point()>;
+
+    CImageRenderUI();
+    ~CImageRenderUI() override;
+
+    LPCTSTR GetClass() const override;
+    void* GetInterface(LPCTSTR pstrName) override;
+
+    // Loads the recording symbol strip "images/recording.png" and the font
+    // "fonts/fzht.ttf" from `folder` (default: the program's folder). False
+    // when the strip is missing (then there is no indicator); a missing font
+    // only leaves the time text empty.
+    bool loadOverlayResources();
+    bool loadOverlayResources(const std::string& folder);
+
+    // Creates the child window in the control's native window, the render
+    // window on it, and starts the render thread; measurement messages and
+    // the full-screen toggle go to `mainWindow`. 0 when there is no main
+    // window or no X11 display, else 1 (also when already attached).
+    int attachWindow(platform::HWND mainWindow);
+    // Stops the render thread, closes the render window and the child window
+    // and returns the main window given to attachWindow (null when detached).
+    platform::HWND detachWindow();
+    bool isAttached() const { return owner_ != nullptr; }
+    // The render thread runs (attached, and the native window still exists).
+    bool isRendering() const { return running_.load(); }
+
+    // One converted frame (capture thread): width × height × 4 bytes R, G, B, A.
+    void updateFrame(int width, int height, const uint8_t* rgbaPixels) override;
+
+    // Saves the next drawn picture (picture and overlays, the control's size)
+    // to `path`; the format follows the extension. Served by the next pass.
+    void requestSnapshot(const std::string& path);
+    // Passes that saved a snapshot so far (whether or not the file was written).
+    int snapshotsServed() const { return snapshotsServed_.load(); }
+    bool lastSnapshotSaved() const { return lastSnapshotSaved_.load(); }
+
+    void showRecordingIndicator(bool on);
+    bool isRecordingIndicatorShown() const { return recording_.load(); }
+    void setElapsedClock(ElapsedClock clock);
+
+    // The measurements of this view (tools, colours, calibration, export).
+    SFPrimitiveContainer& container() { return container_; }
+
+    // The fit of the current picture into the control.
+    ViewFit currentFit() const;
+    // Drawing passes completed so far.
+    int passesDrawn() const { return passesDrawn_.load(); }
+    // Runs on the render thread in the middle of every pass, after the frame
+    // was taken (tests use it to change things while a pass is drawn).
+    void setPassObserver(std::function<void()> observer);
+
+    void SetPos(RECT rc, bool bNeedInvalidate = true) override;
+    void SetInternVisible(bool visible = true) override;
+    void DoEvent(TEventUI& event) override;
+
+protected:
+    void OnNativeWindowDestroying() override;
+
+private:
+    void markDirty();
+    void renderLoop();
+    void renderPass();
+    void takeFrame();
+    void drawRecordingOverlay();
+    void saveSnapshot(const std::string& path);
+    void stopRenderThread();
+    void recreateRenderWindow(int width, int height);
+    void closeRenderWindow();
+    // Recomputes the fit for the current image and control size (frameLock held).
+    void refitLocked();
+
+    X11ChildWindow childWindow_;
+    platform::HWND owner_ = nullptr;
+
+    // Guarded by frameLock_: the frame handed over by the capture thread, the
+    // control's size, the image size the fit was computed for and the fit.
+    mutable std::mutex frameLock_;
+    std::vector<uint8_t> pendingPixels_;
+    int pendingWidth_ = 0;
+    int pendingHeight_ = 0;
+    bool framePending_ = false;
+    int controlWidth_ = 0;
+    int controlHeight_ = 0;
+    int imageWidth_ = 0;
+    int imageHeight_ = 0;
+    ViewFit fit_;
+    std::string snapshotPath_;
+    bool snapshotRequested_ = false;
+    ElapsedClock elapsedClock_;
+    std::chrono::steady_clock::time_point recordingStart_;
+    std::function<void()> passObserver_;
+
+    // Guarded by lock_ (render thread during a pass, UI thread while
+    // recreating the render window).
+    platform::CriticalSection lock_;
+    std::vector<uint8_t> uploadPixels_;
+    sf::Texture frameTexture_;
+    sf::Sprite frameSprite_;
+    SFPrimitiveContainer container_;
+    sf::Texture indicatorTexture_;
+    std::vector<sf::IntRect> indicatorFrames_;
+    SFAnimatedSprite indicatorSprite_;
+    sf::Clock frameClock_;
+    sf::Text elapsedText_;
+    sf::Font overlayFont_;
+    sf::RenderWindow renderWindow_;
+    int windowWidth_ = 0;
+    int windowHeight_ = 0;
+
+    std::atomic<bool> recording_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<bool> dirty_{false};
+    std::atomic<int> passesDrawn_{0};
+    std::atomic<int> snapshotsServed_{0};
+    std::atomic<bool> lastSnapshotSaved_{false};
+    platform::Event wakeEvent_{false, false};
+    std::thread renderThread_;
+};

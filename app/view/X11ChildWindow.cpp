@@ -1,0 +1,90 @@
+#include "app/view/X11ChildWindow.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+
+#include <algorithm>
+
+namespace {
+
+Display* asDisplay(void* display) { return static_cast<Display*>(display); }
+
+// Errors about a window that is already gone (its parent was destroyed under
+// it) must not end the process, which Xlib's default handler would do.
+int ignoreErrors(Display*, XErrorEvent*) { return 0; }
+
+} // namespace
+
+void X11ChildWindow::initThreads() { XInitThreads(); }
+
+void X11ChildWindow::flush(void* display)
+{
+    if (display)
+        XFlush(asDisplay(display));
+}
+
+bool X11ChildWindow::create(unsigned long parent, int width, int height)
+{
+    destroy();
+    if (parent == 0)
+        return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XErrorHandler previous = XSetErrorHandler(ignoreErrors);
+    XWindowAttributes parentAttributes;
+    if (!XGetWindowAttributes(display, parent, &parentAttributes)) {
+        XSetErrorHandler(previous);
+        XCloseDisplay(display);
+        return false;
+    }
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+    // No events selected here: the drawing library selects what it needs.
+    const Window window =
+        XCreateWindow(display, parent, 0, 0, unsigned(std::max(width, 1)), unsigned(std::max(height, 1)), 0,
+                      CopyFromParent, InputOutput, CopyFromParent, CWBackPixel, &attributes);
+    // An empty input region: the pointer falls through to the control's widget.
+    int shapeEvent = 0, shapeError = 0;
+    if (XShapeQueryExtension(display, &shapeEvent, &shapeError))
+        XShapeCombineRectangles(display, window, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+    XMapWindow(display, window);
+    XSync(display, False);
+    display_ = display;
+    window_ = window;
+    return true;
+}
+
+void X11ChildWindow::destroy()
+{
+    if (!display_)
+        return;
+    Display* display = asDisplay(display_);
+    if (window_)
+        XDestroyWindow(display, window_);
+    XSync(display, False);
+    XCloseDisplay(display);
+    display_ = nullptr;
+    window_ = 0;
+}
+
+void X11ChildWindow::resize(int width, int height)
+{
+    if (!window_ || width <= 0 || height <= 0)
+        return;
+    Display* display = asDisplay(display_);
+    XMoveResizeWindow(display, window_, 0, 0, unsigned(width), unsigned(height));
+    XSync(display, False);
+}
+
+void X11ChildWindow::setVisible(bool visible)
+{
+    if (!window_)
+        return;
+    Display* display = asDisplay(display_);
+    if (visible)
+        XMapWindow(display, window_);
+    else
+        XUnmapWindow(display, window_);
+    XSync(display, False);
+}

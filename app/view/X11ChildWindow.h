@@ -1,0 +1,38 @@
+#pragma once
+// The window the render view draws into on X11: a child of the control's
+// native window, created over an X connection of its own and transparent to
+// input, so presses, moves and keys still reach the control's widget. This
+// is the one source file of the program that includes Xlib (its macros clash
+// with Qt and SFML names).
+
+#include <cstdint>
+
+class X11ChildWindow {
+public:
+    X11ChildWindow() = default;
+    X11ChildWindow(const X11ChildWindow&) = delete;
+    X11ChildWindow& operator=(const X11ChildWindow&) = delete;
+    ~X11ChildWindow() { destroy(); }
+
+    // Makes Xlib safe for several threads; must run before any other Xlib
+    // call of the process (first thing in main).
+    static void initThreads();
+    // Sends the pending requests of another client's connection (an Xlib
+    // Display*), so that windows it created exist on the server.
+    static void flush(void* display);
+
+    // Creates and maps the child of `parent` at (0, 0) with the given size;
+    // false when no display can be opened or the parent is not a window.
+    bool create(unsigned long parent, int width, int height);
+    void destroy();
+    bool isValid() const { return window_ != 0; }
+
+    void resize(int width, int height);
+    void setVisible(bool visible);
+    // The X window id (what SFML takes as a window handle).
+    unsigned long handle() const { return window_; }
+
+private:
+    void* display_ = nullptr;
+    unsigned long window_ = 0;
+};

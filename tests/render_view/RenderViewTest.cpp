@@ -1,0 +1,405 @@
+// The render view on an X display: fit and letterboxing as drawn, measurements
+// after a resize, the recording overlay, mouse routing and the driver check.
+#include "RenderTestSupport.h"
+
+#include "app/view/RenderCapability.h"
+#include "platform/UserFolders.h"
+#include "ui/Application.h"
+#include "ui/testing/UiDriver.h"
+
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/Graphics/Text.hpp>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+
+using namespace rendertest;
+using ui::testing::Driver;
+
+namespace {
+
+const sf::Color kRed(220, 40, 40), kGreen(40, 200, 60), kBlue(40, 60, 220), kWhite(240, 240, 240);
+const sf::Color kBlack(0, 0, 0);
+
+// Records the framework events the view receives.
+class RecordingView : public CImageRenderUI {
+public:
+    void DoEvent(TEventUI& event) override
+    {
+        events.push_back(event);
+        CImageRenderUI::DoEvent(event);
+    }
+    std::vector<TEventUI> events;
+};
+
+class RenderView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view = std::make_unique<RecordingView>();
+        ASSERT_TRUE(view->loadOverlayResources());
+        ASSERT_TRUE(showAt(*view, 1000, 800));
+        ASSERT_EQ(view->attachWindow(&mainWindow), 1);
+    }
+    void TearDown() override
+    {
+        if (view) {
+            view->detachWindow();
+            view.reset();
+        }
+        Driver::processEvents();
+    }
+
+    TEventUI mouse(int type, int x, int y)
+    {
+        TEventUI e;
+        e.Type = type;
+        e.pSender = view.get();
+        e.ptMouse = {x, y};
+        return e;
+    }
+    void send(int type, int x, int y)
+    {
+        TEventUI e = mouse(type, x, y);
+        view->DoEvent(e);
+    }
+
+    MainWindowStub mainWindow;
+    std::unique_ptr<RecordingView> view;
+};
+
+// Looks for a pixel of `color` within `radius` of (x, y).
+bool colourNear(const sf::Image& image, int x, int y, sf::Color color, int radius = 2, int tolerance = 40)
+{
+    for (int dy = -radius; dy <= radius; ++dy)
+        for (int dx = -radius; dx <= radius; ++dx) {
+            const int px = x + dx, py = y + dy;
+            if (px >= 0 && py >= 0 && unsigned(px) < image.getSize().x && unsigned(py) < image.getSize().y &&
+                near(image.getPixel(unsigned(px), unsigned(py)), color, tolerance))
+                return true;
+        }
+    return false;
+}
+
+} // namespace
+
+TEST_F(RenderView, WideFrameFillsTheWidthWithBarsAboveAndBelow)
+{
+    const auto frame = quadrantFrame(1920, 1080, kRed, kGreen, kBlue, kWhite);
+    sf::Image shot;
+    ASSERT_TRUE(snapshot(*view, frame, 1920, 1080, shot));
+    const ViewFit fit = view->currentFit();
+    EXPECT_FLOAT_EQ(fit.zoom, 1000.0f / 1920.0f);
+    EXPECT_FLOAT_EQ(fit.originX, 0.0f);
+    EXPECT_FLOAT_EQ(fit.originY, 118.75f);
+
+    ASSERT_EQ(shot.getSize(), sf::Vector2u(1000, 800));
+    // Bars: rows above 118.75 and from 681.25 down are black.
+    for (unsigned x : {10u, 500u, 990u}) {
+        EXPECT_TRUE(near(shot.getPixel(x, 5), kBlack)) << x;
+        EXPECT_TRUE(near(shot.getPixel(x, 116), kBlack)) << x;
+        EXPECT_TRUE(near(shot.getPixel(x, 684), kBlack)) << x;
+        EXPECT_TRUE(near(shot.getPixel(x, 795), kBlack)) << x;
+    }
+    // The picture spans the full width; its quadrants land where the fit says.
+    EXPECT_TRUE(near(shot.getPixel(2, 122), kRed));
+    EXPECT_TRUE(near(shot.getPixel(997, 122), kGreen));
+    EXPECT_TRUE(near(shot.getPixel(2, 678), kBlue));
+    EXPECT_TRUE(near(shot.getPixel(997, 678), kWhite));
+    // Image column 960 / row 540 (the quadrant borders) at 500 / 400.
+    EXPECT_TRUE(near(shot.getPixel(495, 395), kRed));
+    EXPECT_TRUE(near(shot.getPixel(505, 395), kGreen));
+    EXPECT_TRUE(near(shot.getPixel(495, 405), kBlue));
+    EXPECT_TRUE(near(shot.getPixel(505, 405), kWhite));
+}
+
+TEST_F(RenderView, FourByThreeFrameIsScaledUpAndCentred)
+{
+    const auto frame = quadrantFrame(640, 480, kRed, kGreen, kBlue, kWhite);
+    sf::Image shot;
+    ASSERT_TRUE(snapshot(*view, frame, 640, 480, shot));
+    const ViewFit fit = view->currentFit();
+    EXPECT_FLOAT_EQ(fit.zoom, 1.5625f);
+    EXPECT_FLOAT_EQ(fit.originX, 0.0f);
+    EXPECT_FLOAT_EQ(fit.originY, 25.0f);
+
+    EXPECT_TRUE(near(shot.getPixel(500, 22), kBlack));
+    EXPECT_TRUE(near(shot.getPixel(500, 778), kBlack));
+    EXPECT_TRUE(near(shot.getPixel(2, 28), kRed));
+    EXPECT_TRUE(near(shot.getPixel(997, 28), kGreen));
+    EXPECT_TRUE(near(shot.getPixel(2, 772), kBlue));
+    EXPECT_TRUE(near(shot.getPixel(997, 772), kWhite));
+    // Image (320, 240) is view (500, 400).
+    EXPECT_TRUE(near(shot.getPixel(495, 395), kRed));
+    EXPECT_TRUE(near(shot.getPixel(505, 405), kWhite));
+}
+
+TEST_F(RenderView, ANewFrameSizeAndANewControlSizeRefitThePicture)
+{
+    const auto wide = quadrantFrame(1920, 1080, kRed, kGreen, kBlue, kWhite);
+    ASSERT_TRUE(drawFrame(*view, wide, 1920, 1080));
+    // A square frame in a wider control: height fills, bars left and right.
+    const auto square = quadrantFrame(400, 400, kRed, kGreen, kBlue, kWhite);
+    sf::Image shot;
+    ASSERT_TRUE(snapshot(*view, square, 400, 400, shot));
+    EXPECT_FLOAT_EQ(view->currentFit().zoom, 2.0f);
+    EXPECT_FLOAT_EQ(view->currentFit().originX, 100.0f);
+    EXPECT_TRUE(near(shot.getPixel(95, 400), kBlack));
+    EXPECT_TRUE(near(shot.getPixel(104, 10), kRed));
+    EXPECT_TRUE(near(shot.getPixel(905, 400), kBlack));
+
+    // The control shrinks to 600 × 300: the same picture refits without a new frame.
+    ASSERT_TRUE(showAt(*view, 600, 300));
+    ASSERT_TRUE(snapshot(*view, square, 400, 400, shot));
+    ASSERT_EQ(shot.getSize(), sf::Vector2u(600, 300));
+    EXPECT_FLOAT_EQ(view->currentFit().zoom, 0.75f);
+    EXPECT_FLOAT_EQ(view->currentFit().originX, 150.0f);
+    EXPECT_TRUE(near(shot.getPixel(145, 150), kBlack));
+    EXPECT_TRUE(near(shot.getPixel(154, 5), kRed));
+    EXPECT_TRUE(near(shot.getPixel(445, 295), kWhite));
+    EXPECT_TRUE(near(shot.getPixel(455, 150), kBlack));
+}
+
+TEST_F(RenderView, MeasurementsStayOnTheirImagePixelsWhenTheControlIsResized)
+{
+    const sf::Color kMagenta(255, 0, 255);
+    const auto grey = uniformFrame(640, 480, sf::Color(128, 128, 128));
+    ASSERT_TRUE(drawFrame(*view, grey, 640, 480));
+    SFPrimitiveContainer& container = view->container();
+    container.setColors(kMagenta, kMagenta, sf::Color(255, 255, 0), sf::Color(255, 255, 0), true);
+    container.setTool(ToolLine);
+    // Image (100, 100) → (500, 100): view x = u × 1.5625, y = 25 + v × 1.5625.
+    send(UIEVENT_BUTTONDOWN, 156, 181);
+    send(UIEVENT_BUTTONUP, 156, 181);
+    send(UIEVENT_MOUSEMOVE, 781, 181);
+    send(UIEVENT_BUTTONDOWN, 781, 181);
+    send(UIEVENT_BUTTONUP, 781, 181);
+    container.setTool(ToolNone);
+    ASSERT_EQ(container.count(), 1);
+    EXPECT_EQ(mainWindow.count(WM_MEASURE_ADDED), 1);
+
+    sf::Image shot;
+    ASSERT_TRUE(snapshot(*view, grey, 640, 480, shot));
+    for (int x : {250, 400, 600})
+        EXPECT_TRUE(colourNear(shot, x, 181, kMagenta)) << "before the resize, x " << x;
+
+    // 800 × 800: zoom 1.25, origin (0, 100): the line is now at y = 225, x 125…625.
+    ASSERT_TRUE(showAt(*view, 800, 800));
+    ASSERT_TRUE(snapshot(*view, grey, 640, 480, shot));
+    for (int x : {200, 375, 550})
+        EXPECT_TRUE(colourNear(shot, x, 225, kMagenta)) << "after the resize, x " << x;
+    for (int x : {200, 375, 550})
+        EXPECT_FALSE(colourNear(shot, x, 181, kMagenta, 4)) << "old place, x " << x;
+    EXPECT_FALSE(colourNear(shot, 700, 225, kMagenta, 4)) << "the line ends at x 625";
+}
+
+TEST_F(RenderView, RecordingOverlayShowsTheBoxSymbolAndElapsedTime)
+{
+    auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(100);
+    view->setElapsedClock([&now] { return now; });
+    const sf::Color grey(100, 100, 100);
+    const auto frame = uniformFrame(1000, 800, grey);
+    sf::Image plain;
+    ASSERT_TRUE(snapshot(*view, frame, 1000, 800, plain));
+    EXPECT_TRUE(near(plain.getPixel(10, 40), grey, 4));
+
+    view->showRecordingIndicator(true);
+    now += std::chrono::seconds(3725);
+    sf::Image shot;
+    ASSERT_TRUE(snapshot(*view, frame, 1000, 800, shot));
+    // The half-transparent black box over the picture, nothing outside it.
+    EXPECT_TRUE(near(shot.getPixel(10, 45), sf::Color(50, 50, 50), 6));
+    EXPECT_TRUE(near(shot.getPixel(145, 8), sf::Color(50, 50, 50), 6));
+    EXPECT_TRUE(near(shot.getPixel(155, 30), grey, 4));
+    EXPECT_TRUE(near(shot.getPixel(10, 52), grey, 4));
+    // The symbol's strip is red on transparent: some red in its 20 × 20 square.
+    bool red = false;
+    for (unsigned y = 17; y < 37; ++y)
+        for (unsigned x = 15; x < 35; ++x)
+            red = red || (shot.getPixel(x, y).r > 120 && shot.getPixel(x, y).g < 90);
+    EXPECT_TRUE(red);
+
+    // The text reads 01:02:05: compare with the two candidates drawn alike.
+    sf::Font font;
+    ASSERT_TRUE(font.loadFromFile(platform::executableFolder() + "/fonts/fzht.ttf"));
+    auto differenceTo = [&](const std::string& text) {
+        sf::RenderTexture target;
+        EXPECT_TRUE(target.create(200, 60));
+        target.clear(sf::Color(50, 50, 50));
+        sf::Text t(text, font, 24);
+        t.setStyle(sf::Text::Bold);
+        t.setFillColor(sf::Color::White);
+        t.setPosition(44.f, 11.f);
+        target.draw(t);
+        target.display();
+        const sf::Image expected = target.getTexture().copyToImage();
+        long difference = 0;
+        for (unsigned y = 11; y < 48; ++y)
+            for (unsigned x = 44; x < 150; ++x)
+                difference += std::abs(int(expected.getPixel(x, y).g) - int(shot.getPixel(x, y).g));
+        return difference;
+    };
+    const long right = differenceTo("01:02:05");
+    const long wrong = differenceTo("00:00:00");
+    EXPECT_LT(right * 4, wrong) << right << " vs " << wrong;
+
+    view->showRecordingIndicator(false);
+    ASSERT_TRUE(snapshot(*view, frame, 1000, 800, shot));
+    EXPECT_TRUE(near(shot.getPixel(10, 45), grey, 4));
+}
+
+TEST_F(RenderView, WithoutTheSymbolStripTheRecordingOverlayIsNotDrawn)
+{
+    RecordingView bare;
+    EXPECT_FALSE(bare.loadOverlayResources(tempPath("no-such-folder")));
+    view.reset();
+    ASSERT_TRUE(showAt(bare, 400, 300));
+    ASSERT_EQ(bare.attachWindow(&mainWindow), 1);
+    bare.showRecordingIndicator(true);
+    const auto frame = uniformFrame(400, 300, sf::Color(100, 100, 100));
+    sf::Image shot;
+    ASSERT_TRUE(snapshot(bare, frame, 400, 300, shot));
+    EXPECT_TRUE(near(shot.getPixel(10, 45), sf::Color(100, 100, 100), 4));
+    EXPECT_EQ(bare.detachWindow(), &mainWindow);
+}
+
+TEST_F(RenderView, AFrameThatArrivesDuringAPassIsDrawnByAFollowingPass)
+{
+    const auto red = uniformFrame(320, 240, kRed);
+    const auto blue = uniformFrame(320, 240, kBlue);
+    ASSERT_TRUE(drawFrame(*view, red, 320, 240));
+    // The next pass takes a red frame; while it draws, a blue one arrives.
+    // Nothing else happens afterwards: only the pending change can draw it.
+    std::atomic<bool> injected{false};
+    view->setPassObserver([&] {
+        if (!injected.exchange(true))
+            view->updateFrame(320, 240, blue.data());
+    });
+    const int before = view->passesDrawn();
+    view->updateFrame(320, 240, red.data());
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return view->passesDrawn() >= before + 2; }, 30000))
+        << "the change made during the pass was lost";
+    view->setPassObserver(nullptr);
+    const std::string path = tempPath("after-pass.png");
+    const int served = view->snapshotsServed();
+    view->requestSnapshot(path);
+    view->showRecordingIndicator(false); // a change without a new frame
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return view->snapshotsServed() > served; }, 30000));
+    sf::Image shot;
+    ASSERT_TRUE(shot.loadFromFile(path));
+    EXPECT_TRUE(near(shot.getPixel(500, 400), kBlue));
+    std::filesystem::remove(path);
+}
+
+TEST_F(RenderView, DoubleClickAsksTheMainWindowToToggleFullScreen)
+{
+    send(UIEVENT_DBLCLICK, 10, 10);
+    EXPECT_EQ(mainWindow.count(platform::WM_USER + 114), 1);
+    EXPECT_EQ(WM_RENDER_TOGGLE_FULLSCREEN, 0x472u);
+}
+
+TEST_F(RenderView, MouseEventsRedrawOnlyWhenTheyConcernAMeasurement)
+{
+    const auto grey = uniformFrame(640, 480, sf::Color(128, 128, 128));
+    ASSERT_TRUE(drawFrame(*view, grey, 640, 480));
+    ui::Application::processEventsFor(200);
+    int before = view->passesDrawn();
+    send(UIEVENT_MOUSEMOVE, 300, 300);
+    send(UIEVENT_BUTTONDOWN, 300, 300);
+    send(UIEVENT_BUTTONUP, 300, 300);
+    send(UIEVENT_RBUTTONDOWN, 300, 300);
+    send(UIEVENT_MOUSELEAVE, 300, 300);
+    ui::Application::processEventsFor(200);
+    EXPECT_EQ(view->passesDrawn(), before) << "no measurement under the mouse, nothing to redraw";
+
+    // A press with a shape tool creates a point: the view redraws.
+    view->container().setTool(ToolPoint);
+    send(UIEVENT_BUTTONDOWN, 300, 300);
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return view->passesDrawn() > before; }, 30000));
+}
+
+TEST_F(RenderView, PointerReachesTheControlThroughTheDrawingWindow)
+{
+    const auto grey = uniformFrame(640, 480, sf::Color(128, 128, 128));
+    ASSERT_TRUE(drawFrame(*view, grey, 640, 480));
+    view->events.clear();
+    warpPointer(view->NativeWindowId(), 321, 234);
+    auto movedThere = [&] {
+        for (const TEventUI& e : view->events)
+            if (e.Type == UIEVENT_MOUSEMOVE && e.ptMouse.x == 321 && e.ptMouse.y == 234)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(Driver::processEventsUntil(movedThere, 30000));
+}
+
+TEST_F(RenderView, SnapshotWaitsForTheNextPass)
+{
+    const auto grey = uniformFrame(640, 480, sf::Color(128, 128, 128));
+    ASSERT_TRUE(drawFrame(*view, grey, 640, 480));
+    ui::Application::processEventsFor(100);
+    const std::string path = tempPath("pending.png");
+    const int served = view->snapshotsServed();
+    view->requestSnapshot(path);
+    ui::Application::processEventsFor(100);
+    EXPECT_EQ(view->snapshotsServed(), served) << "nothing changed, so nothing was drawn";
+    view->updateFrame(640, 480, grey.data());
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return view->snapshotsServed() > served; }, 30000));
+    EXPECT_TRUE(view->lastSnapshotSaved());
+    std::filesystem::remove(path);
+}
+
+TEST_F(RenderView, SnapshotToAnUnwritablePlaceIsReportedAsNotSaved)
+{
+    const auto grey = uniformFrame(64, 48, sf::Color(128, 128, 128));
+    const int served = view->snapshotsServed();
+    view->requestSnapshot("/nonexistent-folder/x.png");
+    view->updateFrame(64, 48, grey.data());
+    ASSERT_TRUE(Driver::processEventsUntil(
+        [&] {
+            view->updateFrame(64, 48, grey.data());
+            return view->snapshotsServed() > served;
+        },
+        30000));
+    EXPECT_FALSE(view->lastSnapshotSaved());
+}
+
+TEST_F(RenderView, DetachReturnsTheMainWindowOnceAndStopsDrawing)
+{
+    EXPECT_EQ(view->attachWindow(&mainWindow), 1) << "already attached";
+    EXPECT_EQ(view->detachWindow(), &mainWindow);
+    EXPECT_EQ(view->detachWindow(), nullptr);
+    EXPECT_FALSE(view->isRendering());
+    const int passes = view->passesDrawn();
+    const auto grey = uniformFrame(64, 48, sf::Color(128, 128, 128));
+    view->updateFrame(64, 48, grey.data());
+    ui::Application::processEventsFor(100);
+    EXPECT_EQ(view->passesDrawn(), passes);
+    // And it can be attached again.
+    ASSERT_EQ(view->attachWindow(&mainWindow), 1);
+    EXPECT_TRUE(drawFrame(*view, grey, 64, 48));
+}
+
+TEST(RenderViewAttach, NeedsAMainWindow)
+{
+    CImageRenderUI view;
+    EXPECT_EQ(view.attachWindow(nullptr), 0);
+    EXPECT_FALSE(view.isAttached());
+}
+
+TEST(RenderCapability, TextureSizeBelow8192FailsWithItsMessage)
+{
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(checkTextureSize(4096), -7);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Err: Maximum Texture Size: 4096\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(checkTextureSize(8192), 0);
+    EXPECT_EQ(checkTextureSize(16384), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    // Mesa's software driver offers 16384.
+    EXPECT_EQ(checkRenderCapability(), 0);
+}
