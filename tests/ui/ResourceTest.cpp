@@ -89,6 +89,21 @@ TEST_F(ResourceTest, WindowAttributesGoToTheManager)
     EXPECT_EQ(f.shadowDarkness, 80);
 }
 
+TEST_F(ResourceTest, IncludedLayoutsKeepTheWindowsFrame)
+{
+    CPaintManagerUI pm;
+    CDialogBuilder builder;
+    std::unique_ptr<CControlUI> root(builder.CreateFromText(
+        "<Window size=\"10,20\"><VerticalLayout><Include source=\"xmls\\dialog_messagebox.xml\"/>"
+        "</VerticalLayout></Window>",
+        nullptr, &pm));
+    ASSERT_NE(root, nullptr) << builder.GetLastError();
+    EXPECT_NE(root->FindSubControl("Tex_Message"), nullptr);
+    EXPECT_EQ(pm.Frame().initSize.cx, 10);
+    EXPECT_EQ(pm.Frame().initSize.cy, 20);
+    EXPECT_EQ(pm.Frame().shadowSize, 0);
+}
+
 TEST_F(ResourceTest, AttributeListsAndColours)
 {
     CLabelUI label;
