@@ -142,6 +142,8 @@ void warpPointer(unsigned long window, int x, int y)
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return;
+    // Other suites may run windows on the same display at the same time.
+    XRaiseWindow(display, window);
     XWarpPointer(display, None, window, 0, 0, 0, 0, x, y);
     XSync(display, False);
     XCloseDisplay(display);

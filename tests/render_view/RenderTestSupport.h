@@ -50,7 +50,8 @@ bool snapshot(CImageRenderUI& view, const std::vector<uint8_t>& rgba, int width,
 bool near(sf::Color a, sf::Color b, int tolerance = 10);
 std::string tempPath(const std::string& name);
 
-// Moves the X pointer to (x, y) of the given X window (server-side, as a user would).
+// Raises the X window and moves the X pointer to its (x, y), server-side, as a
+// user would.
 void warpPointer(unsigned long window, int x, int y);
 
 } // namespace rendertest
