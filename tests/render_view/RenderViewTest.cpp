@@ -181,6 +181,14 @@ TEST_F(RenderView, MeasurementsStayOnTheirImagePixelsWhenTheControlIsResized)
     container.setTool(ToolNone);
     ASSERT_EQ(container.count(), 1);
     EXPECT_EQ(mainWindow.count(WM_MEASURE_ADDED), 1);
+    auto expectImagePoints = [&](const char* when) {
+        const MeasureData data = container.measureData(0);
+        EXPECT_NEAR(data.startX, 100, 1) << when;
+        EXPECT_NEAR(data.startY, 100, 1) << when;
+        EXPECT_NEAR(data.endX, 500, 1) << when;
+        EXPECT_NEAR(data.endY, 100, 1) << when;
+    };
+    expectImagePoints("before the resize");
 
     sf::Image shot;
     ASSERT_TRUE(snapshot(*view, grey, 640, 480, shot));
@@ -195,6 +203,28 @@ TEST_F(RenderView, MeasurementsStayOnTheirImagePixelsWhenTheControlIsResized)
     for (int x : {200, 375, 550})
         EXPECT_FALSE(colourNear(shot, x, 181, kMagenta, 4)) << "old place, x " << x;
     EXPECT_FALSE(colourNear(shot, 700, 225, kMagenta, 4)) << "the line ends at x 625";
+    expectImagePoints("after the resize");
+}
+
+TEST_F(RenderView, MousePositionsAreTakenRelativeToTheControlInItsHostWindow)
+{
+    const auto grey = uniformFrame(640, 480, sf::Color(128, 128, 128));
+    ASSERT_TRUE(drawFrame(*view, grey, 640, 480));
+    // The framework reports the control at (100, 50) of its host window, and
+    // mouse positions in host coordinates.
+    view->SetPos(RECT{100, 50, 1100, 850}, false);
+    SFPrimitiveContainer& container = view->container();
+    container.setTool(ToolLine);
+    send(UIEVENT_BUTTONDOWN, 100 + 156, 50 + 181);
+    send(UIEVENT_BUTTONUP, 100 + 156, 50 + 181);
+    send(UIEVENT_MOUSEMOVE, 100 + 781, 50 + 181);
+    send(UIEVENT_BUTTONDOWN, 100 + 781, 50 + 181);
+    send(UIEVENT_BUTTONUP, 100 + 781, 50 + 181);
+    ASSERT_EQ(container.count(), 1);
+    const MeasureData data = container.measureData(0);
+    EXPECT_NEAR(data.startX, 100, 1);
+    EXPECT_NEAR(data.startY, 100, 1);
+    EXPECT_NEAR(data.endX, 500, 1);
 }
 
 TEST_F(RenderView, RecordingOverlayShowsTheBoxSymbolAndElapsedTime)
