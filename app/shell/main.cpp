@@ -1,7 +1,6 @@
-#include <cstdio>
+#include "app/shell/Startup.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    std::printf("Pellumo %s\n", PELLUMO_VERSION);
-    return 0;
+    return shell::RunProgram(argc, argv);
 }

@@ -1,0 +1,357 @@
+#include "app/shell/MainWnd.h"
+
+#include "app/shell/AppConfig.h"
+#include "app/shell/Language.h"
+#include "app/shell/Startup.h"
+#include "platform/DebugOutput.h"
+#include "platform/Tick.h"
+#include "ui/Container.h"
+#include "ui/Controls.h"
+#include "ui/DPI.h"
+#include "ui/DialogBuilder.h"
+#include "ui/List.h"
+#include "ui/MessageDialog.h"
+#include "ui/ResourceManager.h"
+
+#include <strings.h>
+
+namespace shell {
+namespace {
+
+struct ToolTip {
+    const char* control;
+    const char* textId;
+};
+
+// Controls that show only an icon explain themselves in a tool tip.
+constexpr ToolTip kToolTips[] = {
+    {"Btn_Title_Main_Menu", "TB_TIP_MAINMENU"},
+    {"minbtn", "TB_TIP_MINIMIZE"},
+    {"maxbtn", "TB_TIP_MAXIMIZE"},
+    {"restorebtn", "TB_TIP_RESTORE"},
+    {"closebtn", "TB_TIP_CLOSE"},
+    {"ToolbarBtnCapture", "TB_CAPTURE"},
+    {"ToolbarBtnCaptureSet", "TB_CAPTURE_SET"},
+    {"ToolbarBtnRecord", "TB_RECORD"},
+    {"ToolbarBtnFiles", "TB_FILES"},
+    {"MeasureBtnNone", "SIB_TOOL_NONE"},
+    {"MeasureBtnMove", "SIB_TOOL_MOVE"},
+    {"MeasureBtnDelete", "SIB_TOOL_DELETE"},
+    {"MeasureBtnPoint", "SIB_TOOL_POINT"},
+    {"MeasureBtnLine", "SIB_TOOL_LINE"},
+    {"MeasureBtnLineDistance", "SIB_TOOL_LINE_DISTANCE"},
+    {"MeasureBtnBrokenLine", "SIB_TOOL_BROKEN_LINE"},
+    {"MeasureBtnRect", "SIB_TOOL_RECT"},
+    {"MeasureBtnPolygon", "SIB_TOOL_POLYGON"},
+    {"MeasureBtnCircle", "SIB_TOOL_CIRCLE"},
+    {"MeasureBtnCircle2", "SIB_TOOL_CIRCLE2"},
+    {"MeasureBtnCircle3", "SIB_TOOL_CIRCLE3"},
+    {"MeasureBtnArc", "SIB_TOOL_ARC"},
+    {"MeasureBtnAngle", "SIB_TOOL_ANGLE"},
+    {"MeasureBtnText", "SIB_TOOL_TEXT"},
+    {"MeasureBtnPerpendicular", "SIB_TOOL_PERPENDICULAR"},
+    {"MeasureBtnCrosshair", "SIB_TOOL_CROSSHAIR"},
+    {"MeasureBtnCrosshair2", "SIB_TOOL_CROSSHAIR2"},
+    {"MeasureBtnParallel", "SIB_TOOL_PARALLEL"},
+    {"MeasureBtnParallels", "SIB_TOOL_PARALLELS"},
+    {"MeasureBtnConcentrical", "SIB_TOOL_CONCENTRIC"},
+    {"MeasureBtnTwoCircles", "SIB_TOOL_TWO_CIRCLES"},
+    {"MeasureBtnDeleteAll", "SIB_DELETE_ALL"},
+    {"MeasureBtnColorPicker", "SIB_COLOR_PICKER"},
+    {"MeasureBtnCSV", "SIB_EXPORT_CSV"},
+    {"MeasureBtnScreenShot", "SIB_SCREENSHOT"},
+    {"StatusbarBtnOutput", "SB_OUTPUT"},
+    {"StatusbarBtnFullscreen", "SB_FULLSCREEN"},
+};
+
+struct Drawer {
+    const char* head;
+    const char* body;
+};
+
+constexpr Drawer kDrawers[] = {
+    {"drawerHeadPreviewResolution", "drawerPreviewResolution"},
+    {"drawerHeadExposure", "drawerExposure"},
+    {"drawerHeadWB", "drawerWB"},
+    {"drawerHeadColor", "drawerColor"},
+    {"drawerHeadColorMode", "drawerColorMode"},
+    {"drawerHeadFlip", "drawerFlip"},
+    {"drawerHeadPower", "drawerPower"},
+    {"drawerHeadMisc", "drawerMisc"},
+};
+
+// Controls that need an open camera.
+constexpr const char* kCameraControls[] = {
+    "camera_adjust_drawers", "AdjustBtnReset",    "ToolbarBtnFiles",      "AdjustBtnPropertyPage",
+    "MainTabOptMeasure",     "ToolbarBtnCapture", "ToolbarBtnCaptureSet", "ToolbarBtnRecord",
+};
+
+struct DpiButton {
+    const char* name;
+    int dpi;
+};
+
+constexpr DpiButton kDpiButtons[] = {
+    {"BtnDPI100", 96}, {"BtnDPI125", 120}, {"BtnDPI150", 144}, {"BtnDPI175", 168}, {"BtnDPI200", 192},
+};
+
+// A black stand-in for the live picture until the render view is built in.
+class CRenderPlaceholderUI : public CControlUI {
+public:
+    LPCTSTR GetClass() const override { return "ImageRenderUI"; }
+};
+
+} // namespace
+
+CMainWnd::CMainWnd() = default;
+CMainWnd::~CMainWnd() = default;
+
+CControlUI* CMainWnd::CreateControl(LPCTSTR pstrClass)
+{
+    if (pstrClass && ::strcasecmp(pstrClass, "ImageRender") == 0)
+        return new CRenderPlaceholderUI;
+    return nullptr;
+}
+
+void CMainWnd::InitWindow()
+{
+    CResourceManager::GetInstance()->SetTextQueryInterface(this);
+    if (Config().Language >= 0)
+        ApplyLanguage(Config().Language);
+    m_PaintManager.SetDPI(CDPI::GetMainMonitorDPI());
+    CenterWindow();
+    SetIcon("ui\\logo\\app_icon.png");
+    if (CControlUI* caption = m_PaintManager.FindControl("caption"))
+        caption->SetText(AppConfig::kProductName);
+    m_mainTab = dynamic_cast<CTabLayoutUI*>(m_PaintManager.FindControl("MainTabList"));
+    m_cameraList = dynamic_cast<CListUI*>(m_PaintManager.FindControl("CameraList"));
+    ApplyToolTips();
+}
+
+void CMainWnd::ApplyToolTips()
+{
+    CResourceManager& texts = *CResourceManager::GetInstance();
+    for (const ToolTip& tip : kToolTips)
+        if (CControlUI* control = m_PaintManager.FindControl(tip.control))
+            control->SetToolTip(texts.GetTextOrId(tip.textId));
+}
+
+void CMainWnd::FillCameraListPlaceholder()
+{
+    if (!m_cameraList)
+        return;
+    m_cameraList->RemoveAll();
+    CDialogBuilder builder;
+    CControlUI* row = builder.Create("xmls\\listadapter_camera.xml", nullptr, &m_PaintManager);
+    if (!row)
+        return;
+    m_cameraList->Add(row);
+    const int rowNumber = m_cameraList->GetCount() - 1;
+    row->SetTag(static_cast<UINT_PTR>(rowNumber) << 16 | 0xFFFF);
+    if (CControlUI* name = row->FindSubControl("camera_name")) {
+        const std::string text = CResourceManager::GetInstance()->GetTextOrId("STR_NETWORK_CAMERAS");
+        name->SetText("{a}" + text + "{/a}");
+        name->SetFont(2);
+        name->SetTextColor(0xFFA4A4A4);
+    }
+    row->SetBkColor(0x00808080);
+}
+
+void CMainWnd::SetCameraControlsEnabled(bool enabled)
+{
+    for (const char* name : kCameraControls)
+        if (CControlUI* control = m_PaintManager.FindControl(name))
+            control->SetEnabled(enabled);
+}
+
+void CMainWnd::OpenDrawerBody(const std::string& body, bool force)
+{
+    const std::string previous = m_openDrawer;
+    m_openDrawer = (!force && previous == body) ? std::string() : body;
+    for (const Drawer& drawer : kDrawers) {
+        const bool open = m_openDrawer == drawer.body;
+        if (CControlUI* control = m_PaintManager.FindControl(drawer.body))
+            control->SetVisible(open);
+        if (auto* head = dynamic_cast<COptionUI*>(m_PaintManager.FindControl(drawer.head)))
+            head->Selected(open, false);
+    }
+}
+
+void CMainWnd::Notify(TNotifyUI& msg)
+{
+    const std::string name = msg.pSender ? msg.pSender->GetName() : std::string();
+    if (msg.sType == "windowinit") {
+        FillCameraListPlaceholder();
+        SetCameraControlsEnabled(false);
+        if (ProgramStartTick() != 0)
+            platform::DebugPrintf("main window shown %u ms after start\n",
+                                  static_cast<unsigned>(platform::GetTickCount() - ProgramStartTick()));
+    } else if (msg.sType == "setfocus" && !m_firstFocusSeen) {
+        m_firstFocusSeen = true;
+        if (Config().MaximizeWindow != 0)
+            SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    } else if (msg.sType == "click") {
+        if (name == "Btn_Title_Main_Menu") {
+            ShowMainMenu();
+            return;
+        }
+        if (name == "StatusbarBtnFullscreen") {
+            ToggleFullscreen();
+            return;
+        }
+        for (const DpiButton& button : kDpiButtons)
+            if (name == button.name) {
+                m_PaintManager.SetDPI(button.dpi);
+                CenterWindow();
+                return;
+            }
+        for (const Drawer& drawer : kDrawers)
+            if (name == drawer.head) {
+                OpenDrawerBody(drawer.body, false);
+                return;
+            }
+    } else if (msg.sType == "selectchanged") {
+        auto* option = dynamic_cast<COptionUI*>(msg.pSender);
+        if (name == "MainTabOptCamera" || name == "MainTabOptMeasure" || name == "MainTabOptTest") {
+            if (option && option->IsSelected() && m_mainTab)
+                m_mainTab->SelectItem(name == "MainTabOptCamera" ? 0 : name == "MainTabOptMeasure" ? 1 : 2);
+        } else if (name == "StatusbarBtnOutput") {
+            if (CControlUI* bar = m_PaintManager.FindControl("OutputBar"))
+                bar->SetVisible(option && option->IsSelected());
+        }
+    }
+    WindowImplBase::Notify(msg);
+}
+
+void CMainWnd::ShowMainMenu()
+{
+    CControlUI* button = m_PaintManager.FindControl("Btn_Title_Main_Menu");
+    if (!button)
+        return;
+    const RECT pos = button->GetPos();
+    POINT pt{pos.left, pos.bottom};
+    ClientToScreen(pt);
+    m_menu.reset(); // a new menu replaces the open one
+    auto menu = std::make_unique<CMenuWnd>();
+    if (!menu->Init(nullptr, "xmls\\menus\\menu_main.xml", pt, &m_PaintManager, &m_menuCheckInfo,
+                    eMenuAlignment_Left | eMenuAlignment_Top))
+        return;
+    auto* languages = new CMenuElementUI;
+    languages->SetName("Menu_Language_List");
+    languages->SetText("MENU_MAIN_LANGUAGE");
+    languages->SetResourceText(true);
+    languages->SetShowExpandIcon(true);
+    for (const LanguageEntry& entry : kLanguages) {
+        auto* item = new CMenuElementUI;
+        item->SetText(entry.caption);
+        item->SetName(entry.menuItem);
+        item->SetIcon("ui\\menu\\ic_menu_checked.png");
+        item->SetIconSize(23, 23);
+        item->SetCheckItem(true);
+        item->SetChecked(entry.id == Config().Language);
+        m_menuCheckInfo.Set(entry.menuItem, entry.id == Config().Language ? item : nullptr);
+        languages->Add(item);
+    }
+    menu->GetMenuUI()->AddAt(languages, 0);
+    m_menu = std::move(menu);
+}
+
+void CMainWnd::OnMenuCommand(const std::string& item)
+{
+    if (const LanguageEntry* language = FindLanguageByMenuItem(item)) {
+        ApplyLanguage(language->id);
+        ApplyToolTips();
+        FillCameraListPlaceholder();
+        m_PaintManager.Invalidate();
+        m_PaintManager.NeedUpdate();
+    } else if (::strcasecmp(item.c_str(), "Main_Menu_Item_Update") == 0) {
+        ShowErrorCode(-6, GetHWND());
+    }
+}
+
+LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    if (uMsg == WM_MENUCLICK) {
+        auto* cmd = reinterpret_cast<MenuCmd*>(wParam);
+        if (cmd) {
+            const std::string item = cmd->szName;
+            CPaintManagerUI::DeletePtr(cmd);
+            OnMenuCommand(item);
+        }
+        bHandled = TRUE;
+        return 0;
+    }
+    if (uMsg == WM_USER + 114) {
+        ToggleFullscreen();
+        bHandled = TRUE;
+        return 0;
+    }
+    return WindowImplBase::HandleCustomMessage(uMsg, wParam, lParam, bHandled);
+}
+
+void CMainWnd::ToggleFullscreen()
+{
+    m_fullscreen = !m_fullscreen;
+    auto show = [this](const char* name, bool visible) {
+        if (CControlUI* control = m_PaintManager.FindControl(name))
+            control->SetVisible(visible);
+    };
+    show("TitleBar", !m_fullscreen);
+    show("ToolBar", !m_fullscreen);
+    show("StatusBar", !m_fullscreen);
+    show("SideBar", !m_fullscreen);
+    auto* output = dynamic_cast<COptionUI*>(m_PaintManager.FindControl("StatusbarBtnOutput"));
+    show("OutputBar", !m_fullscreen && (!output || output->IsSelected()));
+    WindowFrameInfo& frame = m_PaintManager.Frame();
+    const int caption = m_fullscreen ? 0 : 26;
+    const int border = m_fullscreen ? 0 : 6;
+    frame.caption = RECT{0, 0, 0, caption};
+    frame.sizeBox = RECT{border, border, border, border};
+    UpdateFrame();
+    if (m_fullscreen) {
+        if (!GetWindowPlacement(m_savedPlacement))
+            return;
+        MoveWindow(GetPrimaryMonitorRect());
+    } else {
+        SetWindowPlacement(m_savedPlacement);
+    }
+}
+
+LRESULT CMainWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
+{
+    if (Config().ExitPrompt == 0) {
+        CResourceManager& texts = *CResourceManager::GetInstance();
+        if (ShowMessage(GetHWND(), texts.GetTextOrId("STR_SURE_TO_EXIT"), texts.GetTextOrId("STR_EXIT_APP"), 1,
+                        MB_ICONQUESTION) != IDOK) {
+            bHandled = TRUE;
+            return 0;
+        }
+    }
+    m_menu.reset();
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CMainWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
+{
+    PostQuitMessage(0);
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
+{
+    if (wParam == VK_F11)
+        ToggleFullscreen();
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CMainWnd::ResponseDefaultKeyEvent(WPARAM wParam)
+{
+    if (wParam == VK_ESCAPE && m_fullscreen)
+        ToggleFullscreen();
+    return FALSE;
+}
+
+} // namespace shell

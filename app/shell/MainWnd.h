@@ -1,0 +1,63 @@
+#pragma once
+// CMainWnd: the program's only top-level window, built from
+// "xmls\mainwnd.xml": title bar with the main menu, tool bar, live picture,
+// output bar with the results list, side bar with the camera and measure
+// pages, status bar.
+#include "ui/Menu.h"
+#include "ui/Window.h"
+
+#include <memory>
+#include <string>
+
+class CListUI;
+class CTabLayoutUI;
+
+namespace shell {
+
+class CMainWnd : public WindowImplBase, public IQueryControlText {
+public:
+    CMainWnd();
+    ~CMainWnd() override;
+
+    LPCTSTR GetWindowClassName() const override { return "MainWnd"; }
+    std::string GetSkinFile() override { return "xmls\\mainwnd.xml"; }
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnKeyDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
+    CControlUI* CreateControl(LPCTSTR pstrClass) override;
+    LPCTSTR QueryControlText(LPCTSTR, LPCTSTR) override { return nullptr; }
+
+    CPaintManagerUI& PaintManager() { return m_PaintManager; }
+    bool IsFullscreen() const { return m_fullscreen; }
+    // The open popup menu, null when none was opened.
+    CMenuWnd* Menu() const { return m_menu.get(); }
+    const std::string& OpenDrawer() const { return m_openDrawer; }
+
+    // Opens the drawer named `body`, or closes it when it is open already
+    // (force: open it without toggling).
+    void OpenDrawerBody(const std::string& body, bool force);
+    // Re-applies the tool tips of the current language.
+    void ApplyToolTips();
+
+private:
+    void ShowMainMenu();
+    void OnMenuCommand(const std::string& item);
+    void ToggleFullscreen();
+    void SetCameraControlsEnabled(bool enabled);
+    void FillCameraListPlaceholder();
+
+    bool m_fullscreen = false;
+    bool m_firstFocusSeen = false;
+    std::string m_openDrawer;
+    WINDOWPLACEMENT m_savedPlacement{};
+    std::unique_ptr<CMenuWnd> m_menu;
+    CStdStringPtrMap m_menuCheckInfo{83};
+    CTabLayoutUI* m_mainTab = nullptr;
+    CListUI* m_cameraList = nullptr;
+};
+
+} // namespace shell

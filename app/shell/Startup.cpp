@@ -1,0 +1,62 @@
+#include "app/shell/Startup.h"
+
+#include "app/shell/AppConfig.h"
+#include "app/shell/MainWnd.h"
+#include "ui/Application.h"
+#include "ui/EmbeddedResource.h"
+#include "ui/PaintManager.h"
+#include "platform/Tick.h"
+#include "ui/ResourceManager.h"
+
+#include <memory>
+
+PELLUMO_DECLARE_EMBEDDED(pellumo_skin)
+
+namespace shell {
+namespace {
+unsigned g_startTick = 0;
+}
+
+unsigned ProgramStartTick()
+{
+    return g_startTick;
+}
+
+void SetDpiAwareness() {}
+
+std::string WindowTitle()
+{
+    return AppConfig::kProductName;
+}
+
+bool RegisterSkin()
+{
+    CPaintManagerUI::SetResourceType(4);
+    CPaintManagerUI::SetResourcePath(CPaintManagerUI::GetInstancePath() + "skins/default/");
+    const ui::EmbeddedResource skin = pellumo_skin();
+    if (!skin.data || skin.size == 0)
+        return false;
+    return CPaintManagerUI::SetResourceZip(skin.data, skin.size);
+}
+
+int RunProgram(int& argc, char** argv)
+{
+    g_startTick = platform::GetTickCount();
+    SetDpiAwareness();
+    const std::string title = WindowTitle();
+    Config().Load();
+    ui::Application app(argc, argv);
+    CPaintManagerUI::SetInstance(&app);
+    RegisterSkin();
+    auto window = std::make_unique<CMainWnd>();
+    window->Create(nullptr, title.c_str(), UI_WNDSTYLE_FRAME, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                   CW_USEDEFAULT);
+    const int code = CPaintManagerUI::MessageLoop();
+    window.reset();
+    CResourceManager::GetInstance()->Release();
+    Config().Save();
+    (void)code;
+    return 0;
+}
+
+} // namespace shell

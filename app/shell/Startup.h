@@ -1,0 +1,26 @@
+#pragma once
+// The program's start and shutdown, in their order.
+#include <string>
+
+namespace shell {
+
+// Asks for high-DPI rendering. Qt 6 scales by the screen's DPI on its own, so
+// there is nothing to switch on; this stays the one place that would.
+void SetDpiAwareness();
+
+// The window title: the product name.
+std::string WindowTitle();
+
+// Hands the embedded skin archive to the framework (resource type 4, the
+// resource path "<program folder>/skins/default/" for files beside it).
+// False when the archive is missing or empty; nothing is shown then.
+bool RegisterSkin();
+
+// platform::GetTickCount() when the program started (0 before RunProgram).
+unsigned ProgramStartTick();
+
+// The whole program: settings, skin, main window, message loop, shutdown
+// (window, texts, settings saved last). Returns the exit code.
+int RunProgram(int& argc, char** argv);
+
+} // namespace shell
