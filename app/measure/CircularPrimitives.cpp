@@ -165,17 +165,7 @@ void SFPrimitiveCircle2::onMove(float x, float y, int tool, bool buttonDown, Hit
 HitInfo SFPrimitiveCircle2::hitTest(float x, float y)
 {
     restoreColors();
-    const sf::Vector2f p(x, y);
-    const int vertex = measure::findNearVertex(shapeVerts, p, 0, 2);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, shapeVerts[vertex].position);
-        highlightShapeVertex(vertex);
-        return hit;
-    }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return hitShapeVertexOrLabel(x, y, 0, 2);
 }
 
 // ---------------------------------------------------------------- Three defining points
@@ -386,17 +376,7 @@ void SFPrimitiveAngle::onMove(float x, float y, int tool, bool buttonDown, HitIn
 HitInfo SFPrimitiveAngle::hitTest(float x, float y)
 {
     restoreColors();
-    const sf::Vector2f p(x, y);
-    const int vertex = measure::findNearVertex(shapeVerts, p);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, shapeVerts[vertex].position);
-        highlightShapeVertex(vertex);
-        return hit;
-    }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return hitShapeVertexOrLabel(x, y);
 }
 
 // ---------------------------------------------------------------- Text marker

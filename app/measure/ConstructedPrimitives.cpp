@@ -93,18 +93,8 @@ void SFPrimitivePerpendicular::onMove(float x, float y, int tool, bool buttonDow
 HitInfo SFPrimitivePerpendicular::hitTest(float x, float y)
 {
     restoreColors();
-    const sf::Vector2f p(x, y);
     // The foot is computed, not placed: only the line ends and the point move.
-    const int vertex = measure::findNearVertex(shapeVerts, p, 0, 3);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, shapeVerts[vertex].position);
-        highlightShapeVertex(vertex);
-        return hit;
-    }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return hitShapeVertexOrLabel(x, y, 0, 3);
 }
 
 // ---------------------------------------------------------------- Crosshair

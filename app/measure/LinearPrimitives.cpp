@@ -368,17 +368,7 @@ void SFPrimitiveBrokenLine::onMove(float x, float y, int tool, bool buttonDown, 
 HitInfo SFPrimitiveBrokenLine::hitTest(float x, float y)
 {
     restoreColors();
-    const sf::Vector2f p(x, y);
-    const int vertex = measure::findNearVertex(shapeVerts, p);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, at(shapeVerts, vertex));
-        highlightShapeVertex(vertex);
-        return hit;
-    }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return hitShapeVertexOrLabel(x, y);
 }
 
 // ---------------------------------------------------------------- Rectangle
@@ -564,17 +554,7 @@ void SFPrimitivePolygon::onMove(float x, float y, int tool, bool buttonDown, Hit
 HitInfo SFPrimitivePolygon::hitTest(float x, float y)
 {
     restoreColors();
-    const sf::Vector2f p(x, y);
-    const int vertex = measure::findNearVertex(shapeVerts, p);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, at(shapeVerts, vertex));
-        highlightShapeVertex(vertex);
-        return hit;
-    }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return hitShapeVertexOrLabel(x, y);
 }
 
 // ---------------------------------------------------------------- Calibration line

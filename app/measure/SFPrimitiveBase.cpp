@@ -204,6 +204,21 @@ HitInfo SFPrimitiveBase::labelHitInfo(float x, float y)
     return hit;
 }
 
+HitInfo SFPrimitiveBase::hitShapeVertexOrLabel(float x, float y, std::size_t first, std::size_t count)
+{
+    const sf::Vector2f p(x, y);
+    const int vertex = measure::findNearVertex(shapeVerts, p, first, count);
+    if (vertex >= 0) {
+        HitInfo hit = makeHit(x, y, HitVertex, vertex);
+        snap(hit, 0, shapeVerts[vertex].position);
+        highlightShapeVertex(vertex);
+        return hit;
+    }
+    if (labelHit(p))
+        return labelHitInfo(x, y);
+    return makeHit(x, y, HitNothing);
+}
+
 bool SFPrimitiveBase::dragging(int tool, bool buttonDown) const { return finished && buttonDown && tool == ToolMove; }
 
 void SFPrimitiveBase::setPoint(sf::VertexArray& array, std::size_t index, sf::Vector2f position)

@@ -87,6 +87,10 @@ protected:
     static sf::Vector2f delta(const HitInfo& hit, float x, float y);
     // A label hit, with the label position in slot 0.
     HitInfo labelHitInfo(float x, float y);
+    // The common hit test: a shape vertex in [first, first + count) (snapped
+    // into slot 0 and highlighted), else the label, else nothing.
+    HitInfo hitShapeVertexOrLabel(float x, float y, std::size_t first = 0,
+                                  std::size_t count = static_cast<std::size_t>(-1));
     // True when the move tool drags this finished primitive.
     bool dragging(int tool, bool buttonDown) const;
     // Moves the label by the drag delta when the label was hit (part 4).
