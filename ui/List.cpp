@@ -176,6 +176,9 @@ void CListUI::InitWidget()
     rows->setSpacing(0);
     rows->addStretch(1);
     m_scroll->setWidget(m_body);
+    // The list's own background (bkcolor) shows through the scrolled rows.
+    m_scroll->setStyleSheet("QScrollArea, #listBody { background: transparent; }");
+    m_scroll->viewport()->setAutoFillBackground(false);
     outer->addWidget(m_scroll, 1);
     m_layout = nullptr;
     RebuildHeader();
