@@ -143,7 +143,9 @@ std::string CTextUI::MarkupToHtml(const std::string& text, DWORD linkColor)
             out += "</a>";
             i += 4;
         } else if (starts("{b}") || starts("{i}") || starts("{u}")) {
-            out += "<" + text.substr(i + 1, 1) + ">";
+            out += '<';
+            out += text[i + 1];
+            out += '>';
             i += 3;
         } else if (starts("{/b}") || starts("{/i}") || starts("{/u}")) {
             out += "</" + text.substr(i + 2, 1) + ">";

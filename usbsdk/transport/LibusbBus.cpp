@@ -295,7 +295,10 @@ public:
                     libusb_close(handle);
                 } else {
                     std::string path = "usb:" + std::to_string(m.bus);
-                    for (size_t i = 0; i < m.ports.size(); ++i) path += (i ? "." : "-") + std::to_string(m.ports[i]);
+                    for (size_t i = 0; i < m.ports.size(); ++i) {
+                        path += i ? '.' : '-';
+                        path += std::to_string(m.ports[i]);
+                    }
                     result = std::make_unique<LibusbConnection>(context_, handle, m.interfaceNumber, claim == 0, path);
                 }
             }
