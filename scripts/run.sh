@@ -6,6 +6,6 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 bash scripts/setup.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLUMO_TESTS=OFF
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLUMO_TESTS=OFF -DPELLUMO_BENCH=OFF
 cmake --build build/release -j "$(nproc)"
 exec build/release/bin/Pellumo "$@"
