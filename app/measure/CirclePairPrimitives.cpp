@@ -126,9 +126,7 @@ HitInfo SFPrimitiveCirclePair::hitTest(float x, float y)
             return hit;
         }
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Centre and rim point

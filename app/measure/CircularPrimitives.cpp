@@ -100,9 +100,7 @@ HitInfo SFPrimitiveCircle::hitTest(float x, float y)
         highlightShape();
         return hit;
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Two-point circle
@@ -234,9 +232,7 @@ HitInfo SFPrimitiveThreePoints::hitTest(float x, float y)
         highlightShapeVertex(vertex);
         return hit;
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Three-point circle
@@ -428,13 +424,8 @@ HitInfo SFPrimitiveText::hitTest(float x, float y)
 {
     restoreColors();
     const sf::Vector2f p(x, y);
-    const int vertex = measure::findNearVertex(shapeVerts, p);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, shapeVerts[vertex].position);
-        highlightShapeVertex(vertex);
+    if (HitInfo hit; hitShapeVertex(x, y, hit))
         return hit;
-    }
     if (measure::onSegment(p, shapeVerts[0].position, shapeVerts[1].position)) {
         HitInfo hit = makeHit(x, y, HitBody);
         snap(hit, 0, shapeVerts[0].position);
@@ -442,7 +433,5 @@ HitInfo SFPrimitiveText::hitTest(float x, float y)
         highlightShape();
         return hit;
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }

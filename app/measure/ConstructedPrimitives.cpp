@@ -239,9 +239,7 @@ HitInfo SFPrimitiveCrosshair2::hitTest(float x, float y)
             return makeHit(x, y, HitBody, static_cast<int>(line));
         }
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Parallel
@@ -336,13 +334,8 @@ HitInfo SFPrimitiveParallel::hitTest(float x, float y)
 {
     restoreColors();
     const sf::Vector2f p(x, y);
-    const int vertex = measure::findNearVertex(shapeVerts, p);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, shapeVerts[vertex].position);
-        highlightShapeVertex(vertex);
+    if (HitInfo hit; hitShapeVertex(x, y, hit))
         return hit;
-    }
     for (std::size_t line = 0; line * 2 + 1 < shapeVerts.getVertexCount(); ++line) {
         const sf::Vector2f a = shapeVerts[line * 2].position, b = shapeVerts[line * 2 + 1].position;
         if (measure::onSegment(p, a, b)) {
@@ -353,9 +346,7 @@ HitInfo SFPrimitiveParallel::hitTest(float x, float y)
             return hit;
         }
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Parallels
@@ -467,9 +458,7 @@ HitInfo SFPrimitiveParallels::hitTest(float x, float y)
         snap(hit, 0, controlPoints[point].position);
         return hit;
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Concentric circles
@@ -568,7 +557,5 @@ HitInfo SFPrimitiveConcentrical::hitTest(float x, float y)
         highlightShapeRange(1 + circle1Vertices, shapeVerts.getVertexCount() - 1 - circle1Vertices);
         return makeHit(x, y, HitBody, -1, 1);
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }

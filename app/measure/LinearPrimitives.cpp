@@ -67,9 +67,7 @@ HitInfo SFPrimitivePoint::hitTest(float x, float y)
         highlightShape();
         return hit;
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 void SFPrimitivePoint::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
@@ -177,16 +175,9 @@ HitInfo SFPrimitiveLine::hitTest(float x, float y)
         return hit;
     }
     if (measure::onSegment(p, at(controlPoints, 0), at(controlPoints, 1))) {
-        HitInfo hit = makeHit(x, y, HitBody);
-        snap(hit, 0, at(controlPoints, 0));
-        snap(hit, 1, at(controlPoints, 1));
-        snap(hit, 2, label.getPosition());
-        highlightShape();
-        return hit;
+        return segmentBodyHit(x, y, at(controlPoints, 0), at(controlPoints, 1));
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Line distance
@@ -300,9 +291,7 @@ HitInfo SFPrimitiveLineDistance::hitTest(float x, float y)
             return hit;
         }
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Broken line
@@ -471,9 +460,7 @@ HitInfo SFPrimitiveRectangle::hitTest(float x, float y)
         highlightShapeVertex(corner);
         return hit;
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }
 
 // ---------------------------------------------------------------- Polygon
@@ -626,14 +613,7 @@ HitInfo SFPrimitiveCalibration::hitTest(float x, float y)
         return hit;
     }
     if (measure::onSegment(p, at(shapeVerts, 0), at(shapeVerts, 1))) {
-        HitInfo hit = makeHit(x, y, HitBody);
-        snap(hit, 0, at(shapeVerts, 0));
-        snap(hit, 1, at(shapeVerts, 1));
-        snap(hit, 2, label.getPosition());
-        highlightShape();
-        return hit;
+        return segmentBodyHit(x, y, at(shapeVerts, 0), at(shapeVerts, 1));
     }
-    if (labelHit(p))
-        return labelHitInfo(x, y);
-    return makeHit(x, y, HitNothing);
+    return labelOrNothing(x, y);
 }

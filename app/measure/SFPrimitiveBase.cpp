@@ -204,19 +204,39 @@ HitInfo SFPrimitiveBase::labelHitInfo(float x, float y)
     return hit;
 }
 
-HitInfo SFPrimitiveBase::hitShapeVertexOrLabel(float x, float y, std::size_t first, std::size_t count)
+bool SFPrimitiveBase::hitShapeVertex(float x, float y, HitInfo& hit, std::size_t first, std::size_t count)
 {
-    const sf::Vector2f p(x, y);
-    const int vertex = measure::findNearVertex(shapeVerts, p, first, count);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, shapeVerts[vertex].position);
-        highlightShapeVertex(vertex);
-        return hit;
-    }
-    if (labelHit(p))
+    const int vertex = measure::findNearVertex(shapeVerts, sf::Vector2f(x, y), first, count);
+    if (vertex < 0)
+        return false;
+    hit = makeHit(x, y, HitVertex, vertex);
+    snap(hit, 0, shapeVerts[vertex].position);
+    highlightShapeVertex(vertex);
+    return true;
+}
+
+HitInfo SFPrimitiveBase::segmentBodyHit(float x, float y, sf::Vector2f a, sf::Vector2f b)
+{
+    HitInfo hit = makeHit(x, y, HitBody);
+    snap(hit, 0, a);
+    snap(hit, 1, b);
+    snap(hit, 2, label.getPosition());
+    highlightShape();
+    return hit;
+}
+
+HitInfo SFPrimitiveBase::labelOrNothing(float x, float y)
+{
+    if (labelHit(sf::Vector2f(x, y)))
         return labelHitInfo(x, y);
     return makeHit(x, y, HitNothing);
+}
+
+HitInfo SFPrimitiveBase::hitShapeVertexOrLabel(float x, float y, std::size_t first, std::size_t count)
+{
+    if (HitInfo hit; hitShapeVertex(x, y, hit, first, count))
+        return hit;
+    return labelOrNothing(x, y);
 }
 
 bool SFPrimitiveBase::dragging(int tool, bool buttonDown) const { return finished && buttonDown && tool == ToolMove; }

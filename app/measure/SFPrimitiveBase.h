@@ -87,8 +87,16 @@ protected:
     static sf::Vector2f delta(const HitInfo& hit, float x, float y);
     // A label hit, with the label position in slot 0.
     HitInfo labelHitInfo(float x, float y);
-    // The common hit test: a shape vertex in [first, first + count) (snapped
-    // into slot 0 and highlighted), else the label, else nothing.
+    // A shape vertex in [first, first + count) near (x, y): fills `hit`
+    // (vertex snapped into slot 0), highlights it and returns true.
+    bool hitShapeVertex(float x, float y, HitInfo& hit, std::size_t first = 0,
+                        std::size_t count = static_cast<std::size_t>(-1));
+    // A body hit on the segment a-b: both ends in slots 0 and 1, the label
+    // in slot 2, the shape highlighted.
+    HitInfo segmentBodyHit(float x, float y, sf::Vector2f a, sf::Vector2f b);
+    // The label when it is under (x, y), else nothing.
+    HitInfo labelOrNothing(float x, float y);
+    // The common hit test: a shape vertex, else the label, else nothing.
     HitInfo hitShapeVertexOrLabel(float x, float y, std::size_t first = 0,
                                   std::size_t count = static_cast<std::size_t>(-1));
     // True when the move tool drags this finished primitive.
