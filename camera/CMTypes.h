@@ -7,14 +7,14 @@
 
 // Pixel-format codes carried by every image.
 enum {
-    FMT_RGB24 = 0,   // 3 bytes R, G, B; top-down
-    FMT_BGR24 = 1,   // 3 bytes B, G, R
-    FMT_RGB32 = 2,   // 4 bytes; handled exactly like FMT_RGBA32
-    FMT_RGBA32 = 3,  // 4 bytes; colour in bytes 0..2, byte 3 never touched
-    FMT_YUY2 = 6,    // packed 4:2:2
-    FMT_YUYV = 8,    // packed 4:2:2, alternative layout
-    FMT_MJPG = 20,   // one JPEG per frame
-    FMT_H264 = 21,   // stream format only; frames reach the host decoded
+    FMT_RGB24 = 0,  // 3 bytes R, G, B; top-down
+    FMT_BGR24 = 1,  // 3 bytes B, G, R
+    FMT_RGB32 = 2,  // 4 bytes; handled exactly like FMT_RGBA32
+    FMT_RGBA32 = 3, // 4 bytes; colour in bytes 0..2, byte 3 never touched
+    FMT_YUY2 = 6,   // packed 4:2:2
+    FMT_YUYV = 8,   // packed 4:2:2, alternative layout
+    FMT_MJPG = 20,  // one JPEG per frame
+    FMT_H264 = 21,  // stream format only; frames reach the host decoded
     FMT_UNKNOWN = 22,
 };
 
@@ -57,7 +57,7 @@ constexpr int kRtspProductId = 0xFFFE;
 // One device, copied by value into a camera and back. Always zero-filled
 // before it is populated, so every byte not written is zero.
 struct LENSBRIDGE_API _tag_VideoDeviceInfo {
-    char name[64];      // zero-terminated
+    char name[64]; // zero-terminated
     int vid;
     int pid;
     int boxValue;       // head of a wireless box's scan record, else 0

@@ -56,8 +56,7 @@ bool CWImage::checkBuffer(CWImage* image, int width, int height, int bitsPerChan
     image->bufferSize = 0;
     if (width <= 0 || height <= 0 || bitsPerChannel <= 0 || channels <= 0)
         return false;
-    const unsigned long long size =
-        static_cast<unsigned long long>(width) * height * bitsPerChannel * channels / 8;
+    const unsigned long long size = static_cast<unsigned long long>(width) * height * bitsPerChannel * channels / 8;
     if (size == 0 || size > 0xFFFFFFFFull)
         return false;
     image->data = new (std::nothrow) unsigned char[size];

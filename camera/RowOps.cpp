@@ -13,19 +13,19 @@
 // at run time when the processor has it.
 #define LENSBRIDGE_KERNEL static inline __attribute__((always_inline))
 #if defined(__x86_64__)
-#define LENSBRIDGE_DISPATCH(name, params, args)                                                                       \
-    __attribute__((target("avx2"))) static void name##Avx2 params { name##Kernel args; }                              \
-    static void name##Baseline params { name##Kernel args; }                                                          \
-    void name params                                                                                                  \
-    {                                                                                                                 \
-        static const bool avx2 = __builtin_cpu_supports("avx2");                                                      \
-        if (avx2)                                                                                                     \
-            name##Avx2 args;                                                                                          \
-        else                                                                                                          \
-            name##Baseline args;                                                                                      \
+#define LENSBRIDGE_DISPATCH(name, params, args)                                                                        \
+    __attribute__((target("avx2"))) static void name##Avx2 params { name##Kernel args; }                               \
+    static void name##Baseline params { name##Kernel args; }                                                           \
+    void name params                                                                                                   \
+    {                                                                                                                  \
+        static const bool avx2 = __builtin_cpu_supports("avx2");                                                       \
+        if (avx2)                                                                                                      \
+            name##Avx2 args;                                                                                           \
+        else                                                                                                           \
+            name##Baseline args;                                                                                       \
     }
 #else
-#define LENSBRIDGE_DISPATCH(name, params, args)                                                                       \
+#define LENSBRIDGE_DISPATCH(name, params, args)                                                                        \
     void name params { name##Kernel args; }
 #endif
 

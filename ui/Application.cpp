@@ -4,9 +4,9 @@
 #include "ui/internal/Dispatcher.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QTimer>
-#include <QEvent>
 
 #include <memory>
 

@@ -93,12 +93,8 @@ bool ControlRelay::eventFilter(QObject* watched, QEvent* event)
                 inner->SetPos(inner->GetPos(), false);
         }
         break;
-    case QEvent::Show:
-        c->SetInternVisible(true);
-        break;
-    case QEvent::Hide:
-        c->SetInternVisible(false);
-        break;
+    case QEvent::Show: c->SetInternVisible(true); break;
+    case QEvent::Hide: c->SetInternVisible(false); break;
     case QEvent::MouseMove:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -130,8 +126,7 @@ bool ControlRelay::eventFilter(QObject* watched, QEvent* event)
             c->DoEvent(e);
         break;
     }
-    default:
-        break;
+    default: break;
     }
     return false;
 }
@@ -165,10 +160,7 @@ CControlUI::~CControlUI()
 
 LPCTSTR CControlUI::GetClass() const { return "ControlUI"; }
 
-void* CControlUI::GetInterface(LPCTSTR pstrName)
-{
-    return std::string(pstrName) == "Control" ? this : nullptr;
-}
+void* CControlUI::GetInterface(LPCTSTR pstrName) { return std::string(pstrName) == "Control" ? this : nullptr; }
 
 void CControlUI::SetName(const std::string& name) { m_name = name; }
 

@@ -20,8 +20,7 @@ using namespace ui::detail;
 namespace {
 
 // Buttons whose checked state only the control changes (group rules, events).
-template <class Button>
-class ManualToggle : public Button {
+template <class Button> class ManualToggle : public Button {
 protected:
     void nextCheckState() override {}
 };
@@ -125,10 +124,7 @@ void CLabelUI::SetAttribute(const std::string& name, const std::string& value)
 
 // ---------------------------------------------------------------- text
 LPCTSTR CTextUI::GetClass() const { return "TextUI"; }
-void* CTextUI::GetInterface(LPCTSTR pstrName)
-{
-    return is(pstrName, "Text") ? this : CLabelUI::GetInterface(pstrName);
-}
+void* CTextUI::GetInterface(LPCTSTR pstrName) { return is(pstrName, "Text") ? this : CLabelUI::GetInterface(pstrName); }
 
 std::string CTextUI::MarkupToHtml(const std::string& text, DWORD linkColor)
 {
@@ -536,8 +532,8 @@ std::string CSliderUI::StyleRules(const std::string& sel) const
         const int overhang = thickness > 0 ? std::max(0, Scaled(across) - Scaled(thickness)) / 2 : 0;
         const std::string margin = m_vertical ? "margin: 0 -" + std::to_string(overhang) + "px;"
                                               : "margin: -" + std::to_string(overhang) + "px 0;";
-        const std::string size = "width: " + std::to_string(Scaled(m_thumbSize.cx)) + "px; height: " +
-                                 std::to_string(Scaled(m_thumbSize.cy)) + "px;";
+        const std::string size = "width: " + std::to_string(Scaled(m_thumbSize.cx)) +
+                                 "px; height: " + std::to_string(Scaled(m_thumbSize.cy)) + "px;";
         rules += sel + "::handle:" + orient + " {" + ImageRule(m_thumbImage) + size + margin + "}";
         if (!m_thumbHotImage.empty())
             rules += sel + "::handle:" + orient + ":hover {" + ImageRule(m_thumbHotImage) + "}";
@@ -579,10 +575,7 @@ void CSliderUI::SetAttribute(const std::string& name, const std::string& value)
 
 // ---------------------------------------------------------------- edit
 LPCTSTR CEditUI::GetClass() const { return "EditUI"; }
-void* CEditUI::GetInterface(LPCTSTR pstrName)
-{
-    return is(pstrName, "Edit") ? this : CLabelUI::GetInterface(pstrName);
-}
+void* CEditUI::GetInterface(LPCTSTR pstrName) { return is(pstrName, "Edit") ? this : CLabelUI::GetInterface(pstrName); }
 
 QWidget* CEditUI::CreateWidget()
 {

@@ -107,8 +107,9 @@ public:
             if (child->name == "Font") {
                 if (m_manager) {
                     auto get = [&](const char* k) { return child->attr(k) ? *child->attr(k) : std::string(); };
-                    m_manager->AddFont(parseInt(get("id"), 0), get("name"), parseInt(get("size"), 12), parseBool(get("bold")),
-                                       parseBool(get("underline")), parseBool(get("italic")), parseBool(get("default")));
+                    m_manager->AddFont(parseInt(get("id"), 0), get("name"), parseInt(get("size"), 12),
+                                       parseBool(get("bold")), parseBool(get("underline")), parseBool(get("italic")),
+                                       parseBool(get("default")));
                 }
             } else if (child->name == "Style") {
                 if (auto* n = child->attr("name"))
@@ -208,7 +209,10 @@ public:
                     const std::string* id = child->attr("textid");
                     const std::string* text = child->attr("text");
                     const std::string* width = child->attr("width");
-                    list->AddColumn(id ? *id : text ? *text : std::string(), width ? parseInt(*width, 80) : 80, id != nullptr);
+                    list->AddColumn(id     ? *id
+                                    : text ? *text
+                                           : std::string(),
+                                    width ? parseInt(*width, 80) : 80, id != nullptr);
                 } else if (CControlUI* row = build(*child, depth + 1)) {
                     if (!list->Add(row))
                         delete row;

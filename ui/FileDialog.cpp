@@ -6,9 +6,9 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QUrl>
 #include <QFileInfo>
 #include <QStringList>
+#include <QUrl>
 
 using namespace ui::detail;
 

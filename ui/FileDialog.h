@@ -8,17 +8,17 @@
 namespace ui {
 
 struct FileFilter {
-    std::string name;     // "CSV files(*.csv)"
-    std::string pattern;  // "*.csv" or "*.jpg;*.jpeg"
+    std::string name;    // "CSV files(*.csv)"
+    std::string pattern; // "*.csv" or "*.jpg;*.jpeg"
 };
 
 struct FileDialogRequest {
     HWND owner = nullptr;
     std::string title;
-    std::string defaultName;       // file name or path shown at start
+    std::string defaultName; // file name or path shown at start
     std::vector<FileFilter> filters;
-    int filterIndex = 1;           // 1-based, as selected at start
-    std::string defaultExtension;  // "csv" or "*.csv": added to a name without one
+    int filterIndex = 1;          // 1-based, as selected at start
+    std::string defaultExtension; // "csv" or "*.csv": added to a name without one
 };
 
 // The chosen path, or "" when cancelled. Save asks before overwriting.

@@ -26,8 +26,7 @@ public:
     RowClickFilter(CListUI* list, CListElementUI* row, QObject* parent) : QObject(parent), m_list(list), m_row(row) {}
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::MouseButtonPress &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
             m_list->RowClicked(m_row->GetIndex());
         return false;
     }
@@ -198,7 +197,8 @@ void CListUI::RebuildHeader()
     int total = 0;
     for (size_t c = 0; c < m_columns.size(); ++c) {
         const Column& col = m_columns[c];
-        auto* label = new QLabel(toQString(col.resourceText ? CResourceManager::GetInstance()->GetTextOrId(col.text) : col.text));
+        auto* label =
+            new QLabel(toQString(col.resourceText ? CResourceManager::GetInstance()->GetTextOrId(col.text) : col.text));
         label->setFixedWidth(GetColumnWidth(static_cast<int>(c)));
         label->setContentsMargins(4, 0, 4, 0);
         layout->addWidget(label);
@@ -283,10 +283,7 @@ void CListUI::Renumber()
             row->SetListState(this, i, i == m_curSel);
 }
 
-void CListUI::RowClicked(int index)
-{
-    SelectItem(index, true, true);
-}
+void CListUI::RowClicked(int index) { SelectItem(index, true, true); }
 
 bool CListUI::SelectItem(int iIndex, bool bTakeFocus, bool bTriggerEvent)
 {

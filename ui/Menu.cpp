@@ -157,7 +157,8 @@ private:
                 painter.setRenderHint(QPainter::Antialiasing);
                 painter.setPen(QPen(QColor(40, 40, 40), std::max(1.5, s.cx / 8.0)));
                 const qreal w = canvas.width(), h = canvas.height();
-                painter.drawPolyline(QPolygonF({QPointF(w * 0.2, h * 0.55), QPointF(w * 0.42, h * 0.75), QPointF(w * 0.8, h * 0.28)}));
+                painter.drawPolyline(
+                    QPolygonF({QPointF(w * 0.2, h * 0.55), QPointF(w * 0.42, h * 0.75), QPointF(w * 0.8, h * 0.28)}));
             }
         }
         return QIcon(canvas);

@@ -9,8 +9,8 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QLayout>
 #include <QFont>
+#include <QLayout>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -22,7 +22,7 @@ namespace ui::detail {
 bool setResourceZip(const void* data, unsigned size);
 void setResourcePath(const std::string& path);
 const std::string& getResourcePath();
-}
+} // namespace ui::detail
 
 using namespace ui::detail;
 
@@ -284,8 +284,8 @@ QFont CPaintManagerUI::GetFontFor(int id) const
     }
     const FontInfo& info = *it->second;
     if (!info.family.empty())
-        font.setFamilies({ui::detail::toQString(info.family), QStringLiteral("WenQuanYi Micro Hei"),
-                          QStringLiteral("sans-serif")});
+        font.setFamilies(
+            {ui::detail::toQString(info.family), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("sans-serif")});
     font.setPixelSize(std::max(1, Scale(info.size)));
     font.setBold(info.bold);
     font.setUnderline(info.underline);

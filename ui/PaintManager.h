@@ -17,15 +17,15 @@ class QFont;
 
 // Frame attributes a layout gives its window (<Window ...>).
 struct WindowFrameInfo {
-    SIZE initSize{0, 0};     // size="w,h"
-    SIZE minSize{0, 0};      // mininfo="w,h"
-    SIZE maxSize{0, 0};      // maxinfo="w,h"
-    RECT sizeBox;            // sizebox="l,t,r,b": resize borders
-    RECT caption;            // caption="l,t,r,b" (or a height): drag area; right/bottom 0 = to the edge
-    SIZE roundCorner{0, 0};  // roundcorner="w,h"
-    int shadowSize = 0;      // shadowsize="4"
-    int shadowDarkness = 0;  // shadowdarkness="80" (alpha 0..255 of the shadow's darkest part)
-    DWORD bkColor = 0;       // bkcolor of the window's background
+    SIZE initSize{0, 0};    // size="w,h"
+    SIZE minSize{0, 0};     // mininfo="w,h"
+    SIZE maxSize{0, 0};     // maxinfo="w,h"
+    RECT sizeBox;           // sizebox="l,t,r,b": resize borders
+    RECT caption;           // caption="l,t,r,b" (or a height): drag area; right/bottom 0 = to the edge
+    SIZE roundCorner{0, 0}; // roundcorner="w,h"
+    int shadowSize = 0;     // shadowsize="4"
+    int shadowDarkness = 0; // shadowdarkness="80" (alpha 0..255 of the shadow's darkest part)
+    DWORD bkColor = 0;      // bkcolor of the window's background
 };
 
 class CPaintManagerUI {
@@ -60,8 +60,7 @@ public:
 
     // Delivers a notification to every notifier, at once or (bAsync) from
     // the message loop.
-    void SendNotify(CControlUI* sender, const char* type, WPARAM wParam = 0, LPARAM lParam = 0,
-                    bool bAsync = false);
+    void SendNotify(CControlUI* sender, const char* type, WPARAM wParam = 0, LPARAM lParam = 0, bool bAsync = false);
     void SendNotify(TNotifyUI& msg);
 
     // Keyboard focus; a change sends "setfocus" from the new control.
@@ -79,8 +78,7 @@ public:
     // Fonts of the layout (<Font id=.. name=.. size=.. bold=..>), size in
     // pixels at 96 DPI. GetFontFor returns the Qt font for an index (-1 or
     // unknown: the default font).
-    void AddFont(int id, const std::string& family, int size, bool bold, bool underline, bool italic,
-                 bool isDefault);
+    void AddFont(int id, const std::string& family, int size, bool bold, bool underline, bool italic, bool isDefault);
     QFont GetFontFor(int id) const;
 
     WindowFrameInfo& Frame() { return m_frame; }

@@ -49,7 +49,8 @@ unsigned virtualKey(int key)
     return 0;
 }
 
-WindowHost::WindowHost(CWindowWnd* owner, QWidget* ownerWidget) : QWidget(ownerWidget, Qt::Window | Qt::FramelessWindowHint), m_owner(owner)
+WindowHost::WindowHost(CWindowWnd* owner, QWidget* ownerWidget)
+    : QWidget(ownerWidget, Qt::Window | Qt::FramelessWindowHint), m_owner(owner)
 {
     // Without a compositing manager transparent parts would show black: no
     // shadow then, and the round corners cut the window itself.
@@ -495,7 +496,8 @@ bool CWindowWnd::GetWindowPlacement(WINDOWPLACEMENT& placement) const
 {
     if (!m_host)
         return false;
-    const QRect normal = m_host->normalGeometry().isValid() && IsMaximized() ? m_host->normalGeometry() : m_host->geometry();
+    const QRect normal =
+        m_host->normalGeometry().isValid() && IsMaximized() ? m_host->normalGeometry() : m_host->geometry();
     const int m = IsMaximized() ? 0 : m_host->shadowMargin();
     placement.rcNormalPosition = {normal.x() + m, normal.y() + m, normal.right() + 1 - m, normal.bottom() + 1 - m};
     placement.maximized = IsMaximized();
@@ -607,7 +609,10 @@ LRESULT CWindowWnd::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return HandleMessage(message, wParam, lParam);
 }
 
-LRESULT CWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) { return DefWindowProc(uMsg, wParam, lParam); }
+LRESULT CWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProc(uMsg, wParam, lParam);
+}
 
 LRESULT CWindowWnd::DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM)
 {
@@ -620,24 +625,14 @@ LRESULT CWindowWnd::DefWindowProc(UINT uMsg, WPARAM wParam, LPARAM)
         if (!m_host)
             return 0;
         switch (wParam & 0xFFF0) {
-        case SC_CLOSE:
-            SendMessage(WM_CLOSE, IDCANCEL, 0);
-            break;
-        case SC_MAXIMIZE:
-            m_host->showMaximized();
-            break;
-        case SC_MINIMIZE:
-            m_host->showMinimized();
-            break;
-        case SC_RESTORE:
-            m_host->showNormal();
-            break;
-        default:
-            break;
+        case SC_CLOSE: SendMessage(WM_CLOSE, IDCANCEL, 0); break;
+        case SC_MAXIMIZE: m_host->showMaximized(); break;
+        case SC_MINIMIZE: m_host->showMinimized(); break;
+        case SC_RESTORE: m_host->showNormal(); break;
+        default: break;
         }
         return 0;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 

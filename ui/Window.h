@@ -23,7 +23,7 @@ class WindowHost;
 }
 
 struct WINDOWPLACEMENT {
-    RECT rcNormalPosition;  // frame rectangle when not maximised
+    RECT rcNormalPosition; // frame rectangle when not maximised
     bool maximized = false;
 };
 

@@ -96,10 +96,12 @@ SENSORLINK_API int32_t Vexel_GetCtrlConnectState(int32_t index) VEXEL_NOEXCEPT;
 SENSORLINK_API int32_t Vexel_SetParam(int32_t index, uint32_t param, int32_t value) VEXEL_NOEXCEPT;
 SENSORLINK_API int32_t Vexel_GetParam(int32_t index, uint32_t param, int32_t* value) VEXEL_NOEXCEPT;
 /* Block write of `length` (> 4) bytes at a 16-bit address. */
-SENSORLINK_API int32_t Vexel_SetBlockParam(int32_t index, uint16_t address, const void* data, int32_t length) VEXEL_NOEXCEPT;
+SENSORLINK_API int32_t Vexel_SetBlockParam(int32_t index, uint16_t address, const void* data,
+                                           int32_t length) VEXEL_NOEXCEPT;
 /* Block read: 8192 bytes for addresses 0x6480 and 0x6490, otherwise 4. `buffer`
    must hold that many bytes; *length receives the bytes copied. */
-SENSORLINK_API int32_t Vexel_GetBlockParam(int32_t index, uint16_t address, void* buffer, int32_t* length) VEXEL_NOEXCEPT;
+SENSORLINK_API int32_t Vexel_GetBlockParam(int32_t index, uint16_t address, void* buffer,
+                                           int32_t* length) VEXEL_NOEXCEPT;
 
 /* Downloads the firmware image file `path` to camera `deviceIndex`: target 1
    controller RAM, 2 I2C EEPROM, 3 SPI flash. 0 or VEXEL_E_FIRMWARE. */

@@ -33,20 +33,13 @@ void writeText(const RegistryKey& key, const char* name, const std::string& valu
 
 AppConfig::Shadow AppConfig::Current() const
 {
-    return Shadow{ExitPrompt, MaximizeWindow, DisableStillCap, FileSave_Rule, ImagePath_MyDoc,
-                  ImagePath,  FileType,       Language,        curCaliData,   curPhyUnit,
-                  ConshotCount, ConshotInterval, rtspURL};
+    return Shadow{ExitPrompt, MaximizeWindow, DisableStillCap, FileSave_Rule, ImagePath_MyDoc, ImagePath, FileType,
+                  Language,   curCaliData,    curPhyUnit,      ConshotCount,  ConshotInterval, rtspURL};
 }
 
-void AppConfig::TakeShadow()
-{
-    m_shadow = Current();
-}
+void AppConfig::TakeShadow() { m_shadow = Current(); }
 
-bool AppConfig::IsChanged() const
-{
-    return !(Current() == m_shadow);
-}
+bool AppConfig::IsChanged() const { return !(Current() == m_shadow); }
 
 void AppConfig::SetDefaults()
 {
@@ -69,10 +62,7 @@ void AppConfig::SetDefaults()
     m_keyName = key;
 }
 
-std::string AppConfig::KeyFolder() const
-{
-    return RegistryKey::folderForKey(platform::configFolder(), m_keyName);
-}
+std::string AppConfig::KeyFolder() const { return RegistryKey::folderForKey(platform::configFolder(), m_keyName); }
 
 std::string AppConfig::DocumentsRulePath()
 {

@@ -2,10 +2,10 @@
 
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
+#include "platform/Tick.h"
 #include "ui/Application.h"
 #include "ui/EmbeddedResource.h"
 #include "ui/PaintManager.h"
-#include "platform/Tick.h"
 #include "ui/ResourceManager.h"
 
 #include <memory>
@@ -17,17 +17,11 @@ namespace {
 unsigned g_startTick = 0;
 }
 
-unsigned ProgramStartTick()
-{
-    return g_startTick;
-}
+unsigned ProgramStartTick() { return g_startTick; }
 
 void SetDpiAwareness() {}
 
-std::string WindowTitle()
-{
-    return AppConfig::kProductName;
-}
+std::string WindowTitle() { return AppConfig::kProductName; }
 
 bool RegisterSkin()
 {

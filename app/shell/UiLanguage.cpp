@@ -15,16 +15,14 @@ struct LocaleId {
 // Language-with-territory entries first; a bare language entry is the
 // fallback for territories not listed.
 constexpr LocaleId kLocales[] = {
-    {"zh_CN", 0x0804}, {"zh_SG", 0x1004}, {"zh_TW", 0x0404}, {"zh_HK", 0x0C04}, {"zh_MO", 0x1404},
-    {"zh", 0x0804},    {"en_US", 0x0409}, {"en_GB", 0x0809}, {"en_AU", 0x0C09}, {"en_CA", 0x1009},
-    {"en", 0x0409},    {"ko_KR", 0x0412}, {"ko", 0x0412},    {"id_ID", 0x0421}, {"id", 0x0421},
-    {"ja_JP", 0x0411}, {"ja", 0x0411},    {"ru_RU", 0x0419}, {"ru_UA", 0x0819}, {"ru", 0x0419},
-    {"de_DE", 0x0407}, {"de", 0x0407},    {"fr_FR", 0x040C}, {"fr", 0x040C},    {"es_ES", 0x0C0A},
-    {"es", 0x0C0A},    {"it_IT", 0x0410}, {"it", 0x0410},    {"pt_BR", 0x0416}, {"pt_PT", 0x0816},
-    {"pt", 0x0816},    {"nl", 0x0413},    {"pl", 0x0415},    {"tr", 0x041F},    {"uk", 0x0422},
-    {"vi", 0x042A},    {"th", 0x041E},    {"ar", 0x0401},    {"he", 0x040D},    {"cs", 0x0405},
-    {"sv", 0x041D},    {"fi", 0x040B},    {"da", 0x0406},    {"nb", 0x0414},    {"hu", 0x040E},
-    {"el", 0x0408},    {"ms", 0x043E},    {"hi", 0x0439},
+    {"zh_CN", 0x0804}, {"zh_SG", 0x1004}, {"zh_TW", 0x0404}, {"zh_HK", 0x0C04}, {"zh_MO", 0x1404}, {"zh", 0x0804},
+    {"en_US", 0x0409}, {"en_GB", 0x0809}, {"en_AU", 0x0C09}, {"en_CA", 0x1009}, {"en", 0x0409},    {"ko_KR", 0x0412},
+    {"ko", 0x0412},    {"id_ID", 0x0421}, {"id", 0x0421},    {"ja_JP", 0x0411}, {"ja", 0x0411},    {"ru_RU", 0x0419},
+    {"ru_UA", 0x0819}, {"ru", 0x0419},    {"de_DE", 0x0407}, {"de", 0x0407},    {"fr_FR", 0x040C}, {"fr", 0x040C},
+    {"es_ES", 0x0C0A}, {"es", 0x0C0A},    {"it_IT", 0x0410}, {"it", 0x0410},    {"pt_BR", 0x0416}, {"pt_PT", 0x0816},
+    {"pt", 0x0816},    {"nl", 0x0413},    {"pl", 0x0415},    {"tr", 0x041F},    {"uk", 0x0422},    {"vi", 0x042A},
+    {"th", 0x041E},    {"ar", 0x0401},    {"he", 0x040D},    {"cs", 0x0405},    {"sv", 0x041D},    {"fi", 0x040B},
+    {"da", 0x0406},    {"nb", 0x0414},    {"hu", 0x040E},    {"el", 0x0408},    {"ms", 0x043E},    {"hi", 0x0439},
 };
 
 std::string envValue(const char* name)

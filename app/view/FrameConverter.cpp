@@ -59,16 +59,12 @@ bool FrameConverter::convert(const CWImage& frame)
     const int outStride = w * 4;
     bool swapIntoOutput = true;
     switch (frame.format) {
-    case FMT_RGB24:
-        libyuv::RAWToARGB(frame.data, w * 3, scratch, outStride, w, h);
-        break;
+    case FMT_RGB24: libyuv::RAWToARGB(frame.data, w * 3, scratch, outStride, w, h); break;
     case FMT_BGR24:
         // A negative height makes libyuv read the rows last first.
         libyuv::RGB24ToARGB(frame.data, w * 3, scratch, outStride, w, frame.bottomUp == 1 ? -h : h);
         break;
-    case FMT_YUY2:
-        libyuv::YUY2ToARGB(frame.data, w * 2, scratch, outStride, w, h);
-        break;
+    case FMT_YUY2: libyuv::YUY2ToARGB(frame.data, w * 2, scratch, outStride, w, h); break;
     case FMT_YUYV:
         // Written straight into the output, so it holds B, G, R, A.
         libyuv::ConvertToARGB(frame.data, frame.dataSize, out, outStride, 0, 0, w, h, w, h, libyuv::kRotate0,
@@ -80,8 +76,7 @@ bool FrameConverter::convert(const CWImage& frame)
             return false;
         swapIntoOutput = false;
         break;
-    default:
-        return false;
+    default: return false;
     }
     if (swapIntoOutput)
         libyuv::ARGBShuffle(scratch, outStride, out, outStride, kSwapRedBlue, w, h);
@@ -96,8 +91,8 @@ bool FrameConverter::decodeJpeg(const CWImage& frame)
         return false;
     auto* decoder = static_cast<tjhandle>(jpegDecoder_);
     int jpegWidth = 0, jpegHeight = 0, subsampling = 0, colorspace = 0;
-    if (tjDecompressHeader3(decoder, frame.data, frame.dataSize, &jpegWidth, &jpegHeight, &subsampling,
-                            &colorspace) != 0)
+    if (tjDecompressHeader3(decoder, frame.data, frame.dataSize, &jpegWidth, &jpegHeight, &subsampling, &colorspace) !=
+        0)
         return false;
     // A JPEG of another size than the frame announces would not fit the
     // picture; it is refused rather than scaled.

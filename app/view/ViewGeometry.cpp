@@ -22,7 +22,7 @@ std::string formatElapsed(long long seconds)
     if (seconds < 0)
         seconds = 0;
     char text[32];
-    const int length = std::snprintf(text, sizeof text, "%02d:%02d:%02d", int(seconds / 3600),
-                                     int((seconds / 60) % 60), int(seconds % 60));
+    const int length = std::snprintf(text, sizeof text, "%02d:%02d:%02d", int(seconds / 3600), int((seconds / 60) % 60),
+                                     int(seconds % 60));
     return std::string(text, length > 0 ? size_t(length) : 0);
 }

@@ -5,8 +5,8 @@
 #include <string>
 
 struct ViewFit {
-    float zoom = 1.0f;     // view pixels per image pixel
-    float originX = 0.0f;  // view position of image pixel (0, 0)
+    float zoom = 1.0f;    // view pixels per image pixel
+    float originX = 0.0f; // view position of image pixel (0, 0)
     float originY = 0.0f;
 };
 

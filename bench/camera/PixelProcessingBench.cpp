@@ -56,8 +56,14 @@ void BM_Memcpy(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * kBytes);
 }
 
-void BM_Flip(benchmark::State& s) { processStep(s, [](BenchCamera& c) { c.flip(true); }); }
-void BM_Mirror(benchmark::State& s) { processStep(s, [](BenchCamera& c) { c.mirror(true); }); }
+void BM_Flip(benchmark::State& s)
+{
+    processStep(s, [](BenchCamera& c) { c.flip(true); });
+}
+void BM_Mirror(benchmark::State& s)
+{
+    processStep(s, [](BenchCamera& c) { c.mirror(true); });
+}
 void BM_Offsets(benchmark::State& s)
 {
     processStep(s, [](BenchCamera& c) {

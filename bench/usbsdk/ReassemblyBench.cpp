@@ -21,7 +21,8 @@ struct Transfers {
     std::vector<uint8_t> leader = std::vector<uint8_t>(stream::kLeaderSize, 0);
     std::vector<uint8_t> payload = std::vector<uint8_t>(kPayload, 0x5A);
     std::vector<uint8_t> trailer = std::vector<uint8_t>(stream::kTrailerSize, 0);
-    Transfers() {
+    Transfers()
+    {
         protocol::put32(&leader[0], stream::kLeaderMagic);
         protocol::put16(&leader[stream::kLeaderSizeOffset], 52);
         protocol::put32(&leader[stream::kPixelFormatOffset], stream::kPixelFormatYuv422);
@@ -30,7 +31,8 @@ struct Transfers {
     }
 };
 
-void BM_MemcpyFrame(benchmark::State& state) {
+void BM_MemcpyFrame(benchmark::State& state)
+{
     Transfers t;
     std::vector<uint8_t> slot(FrameRing::kInitialSlotSize * FrameRing::kSlotCount);
     size_t slotIndex = 0;
@@ -47,7 +49,8 @@ void BM_MemcpyFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_MemcpyFrame);
 
-void BM_ReassembleFrame(benchmark::State& state) {
+void BM_ReassembleFrame(benchmark::State& state)
+{
     Transfers t;
     FrameRing ring;
     FrameAssembler assembler(ring, 4096);
@@ -57,10 +60,12 @@ void BM_ReassembleFrame(benchmark::State& state) {
             assembler.onTransfer(t.payload.data() + off, std::min(stream::kChunkSize, kPayload - off));
         assembler.onTransfer(t.trailer.data(), t.trailer.size());
         FrameRing::Frame f{};
-        if (ring.take(f)) ring.release();
+        if (ring.take(f))
+            ring.release();
         benchmark::ClobberMemory();
     }
-    if (ring.framesCompleted() != static_cast<int>(state.iterations())) state.SkipWithError("frames lost");
+    if (ring.framesCompleted() != static_cast<int>(state.iterations()))
+        state.SkipWithError("frames lost");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kPayload + 52));
 }
 BENCHMARK(BM_ReassembleFrame);

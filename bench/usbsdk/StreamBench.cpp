@@ -20,24 +20,28 @@ struct Sink {
     std::vector<uint8_t> copy = std::vector<uint8_t>(0x500000);
     uint64_t delivered = 0;
     uint64_t firstBlock = 0, lastBlock = 0;
-    static int callback(const uint8_t* frame, int32_t size, void* userData, int32_t) {
+    static int callback(const uint8_t* frame, int32_t size, void* userData, int32_t)
+    {
         auto* self = static_cast<Sink*>(userData);
         std::memcpy(self->copy.data(), frame, static_cast<size_t>(size));
         uint64_t block = 0;
         std::memcpy(&block, frame + 8, sizeof block);
-        if (self->delivered++ == 0) self->firstBlock = block;
+        if (self->delivered++ == 0)
+            self->firstBlock = block;
         self->lastBlock = block;
         return 0;
     }
 };
 
-double cpuSeconds() {
+double cpuSeconds()
+{
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-void BM_EmulatedFullHd60(benchmark::State& state) {
+void BM_EmulatedFullHd60(benchmark::State& state)
+{
     setenv("SENSORLINK_EMULATE", "1", 1);
     setenv("SENSORLINK_EMULATE_SIZE", "1920x1080", 1);
     setenv("SENSORLINK_EMULATE_FPS", "60", 1);

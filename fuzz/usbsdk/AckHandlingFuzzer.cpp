@@ -14,15 +14,18 @@ using namespace usbsdk;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) __builtin_trap();
+void check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
 }
 
 struct Rig {
     std::shared_ptr<emulator::EmulatedBus> bus = std::make_shared<emulator::EmulatedBus>();
     std::shared_ptr<emulator::EmulatedCamera> camera = bus->addCamera();
     CameraSession session{SessionOptions{4096, 2}};
-    Rig() {
+    Rig()
+    {
         auto device = std::make_unique<UsbDevice>(bus);
         check(device->open(0));
         session.attach(std::move(device));
@@ -31,13 +34,16 @@ struct Rig {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     static Rig rig;
-    if (size < 1) return 0;
+    if (size < 1)
+        return 0;
     std::vector<uint8_t> ack(data + 1, data + size);
     const uint16_t nextId = static_cast<uint16_t>(rig.session.lastRequestId() + 1);
     // Usually aim the fuzzed bytes at the right request id so that deeper checks run.
-    if (ack.size() >= 12 && (data[0] & 0x80)) protocol::put16(&ack[10], nextId);
+    if (ack.size() >= 12 && (data[0] & 0x80))
+        protocol::put16(&ack[10], nextId);
     rig.camera->replaceNextAck(ack);
     const bool matchesRead = protocol::ackMatches(ack, protocol::Kind::SingleRead, nextId);
     switch (data[0] & 3) {
@@ -55,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     case 1: {
         const int32_t rc = rig.session.setParam(0x1140, 5);
-        if (rc == VEXEL_OK) check(protocol::ackMatches(ack, protocol::Kind::SingleWrite, nextId));
+        if (rc == VEXEL_OK)
+            check(protocol::ackMatches(ack, protocol::Kind::SingleWrite, nextId));
         break;
     }
     case 2: {

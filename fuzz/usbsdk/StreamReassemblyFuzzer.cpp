@@ -14,13 +14,17 @@ using namespace usbsdk;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) __builtin_trap();
+void check(bool condition)
+{
+    if (!condition)
+        __builtin_trap();
 }
 
-void deliverOne(FrameRing& ring) {
+void deliverOne(FrameRing& ring)
+{
     FrameRing::Frame f{};
-    if (!ring.take(f)) return;
+    if (!ring.take(f))
+        return;
     check(f.size >= static_cast<int>(stream::kLeaderSize));
     check(protocol::get32(f.data) == stream::kLeaderMagic);
     const uint32_t w = protocol::get32(f.data + stream::kWidthOffset);
@@ -32,7 +36,8 @@ void deliverOne(FrameRing& ring) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     // Small slots so that growth and the cap are reached with small inputs.
     FrameRing ring(0x400);
     FrameAssembler assembler(ring, 64);
@@ -60,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         case 3: { // raw bytes as one transfer
             const size_t n = next();
-            for (size_t i = 0; i < n && pos < size; ++i) transfer.push_back(next());
+            for (size_t i = 0; i < n && pos < size; ++i)
+                transfer.push_back(next());
             break;
         }
         case 4: deliverOne(ring); continue;
@@ -69,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         assembler.onTransfer(transfer.data(), transfer.size());
         check(ring.framesDropped() <= ring.framesCompleted());
     }
-    while (ring.stored() > 0) deliverOne(ring);
+    while (ring.stored() > 0)
+        deliverOne(ring);
     return 0;
 }

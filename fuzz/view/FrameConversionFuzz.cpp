@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size)
 {
     if (size < 6)
         return 0;
-    static const int formats[] = {FMT_RGB24, FMT_BGR24, FMT_RGB32, FMT_RGBA32, FMT_YUY2,
+    static const int formats[] = {FMT_RGB24, FMT_BGR24, FMT_RGB32, FMT_RGBA32,  FMT_YUY2,
                                   FMT_YUYV,  FMT_MJPG,  FMT_H264,  FMT_UNKNOWN, -1};
     const int format = formats[input[0] % (sizeof formats / sizeof formats[0])];
     const int width = 1 + (input[1] | (input[2] & 1) << 8);  // 1..512

@@ -87,8 +87,8 @@ TEST(ProcessPixels, MatchesTheDefinitionForEveryCombinationAndAwkwardSizes)
                     CWImage image(w, h, px.data(), static_cast<unsigned>(px.size()), static_cast<unsigned>(px.size()),
                                   true, mask == 3 ? FMT_RGB32 : FMT_RGBA32, 0);
                     camera.processPixels(&image);
-                    ASSERT_EQ(px, expected) << w << "x" << h << " flip " << s.flip << " mirror " << s.mirror
-                                            << " mode " << mode << " offsets " << offsets;
+                    ASSERT_EQ(px, expected) << w << "x" << h << " flip " << s.flip << " mirror " << s.mirror << " mode "
+                                            << mode << " offsets " << offsets;
                 }
 }
 
@@ -137,8 +137,8 @@ TEST(ProcessPixels, ThreeByteAndPackedImagesAreLeftAlone)
     for (int format : {FMT_RGB24, FMT_BGR24, FMT_YUY2, FMT_MJPG}) {
         auto px = randomPixels(4 * 3 * 3, 99);
         const auto before = px;
-        CWImage image(4, 3, px.data(), static_cast<unsigned>(px.size()), static_cast<unsigned>(px.size()), true,
-                      format, 0);
+        CWImage image(4, 3, px.data(), static_cast<unsigned>(px.size()), static_cast<unsigned>(px.size()), true, format,
+                      0);
         camera.processPixels(&image);
         EXPECT_EQ(px, before) << "format " << format;
     }
@@ -150,8 +150,8 @@ TEST(ProcessPixels, ShortBuffersAreNeverReadPastTheirEnd)
     apply(camera, Settings{true, true, 1, 1, 1, 1});
     std::vector<unsigned char> px(4 * 4 * 4 - 4, 50); // one pixel short of 4x4
     const auto before = px;
-    CWImage image(4, 4, px.data(), static_cast<unsigned>(px.size()), static_cast<unsigned>(px.size()), true,
-                  FMT_RGBA32, 0);
+    CWImage image(4, 4, px.data(), static_cast<unsigned>(px.size()), static_cast<unsigned>(px.size()), true, FMT_RGBA32,
+                  0);
     camera.processPixels(&image);
     EXPECT_EQ(px, before);
     camera.processPixels(nullptr); // no crash

@@ -1,5 +1,5 @@
-#include "platform/CriticalSection.h"
 #include "platform/Event.h"
+#include "platform/CriticalSection.h"
 #include "platform/Tick.h"
 
 #include <gtest/gtest.h>

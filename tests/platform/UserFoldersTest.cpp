@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         root = fs::temp_directory_path() / ("pellumo-home-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         fs::create_directories(root);
         saveEnv("HOME", savedHome);

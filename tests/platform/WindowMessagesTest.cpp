@@ -1,5 +1,5 @@
-#include "platform/QueueDispatcher.h"
 #include "platform/WindowMessages.h"
+#include "platform/QueueDispatcher.h"
 
 #include <gtest/gtest.h>
 

@@ -145,13 +145,13 @@ TEST_F(AppConfigTest, CorruptedOrIllTypedValuesReadAsMissingAndStayOnDisk)
 {
     std::filesystem::create_directories(home.keyFolder());
     const std::string k = home.keyFolder() + "/";
-    writeFile(k + "ConshotCount", std::string("REG_DWORD\n\x07\0\0", 13));             // 3 bytes
-    writeFile(k + "ConshotInterval", std::string("REG_SZ\n5\0", 9));        // wrong type
+    writeFile(k + "ConshotCount", std::string("REG_DWORD\n\x07\0\0", 13)); // 3 bytes
+    writeFile(k + "ConshotInterval", std::string("REG_SZ\n5\0", 9));       // wrong type
     writeFile(k + "FileType", std::string("REG_DWORD\n\1\0\0\0\0", 15));   // 5 bytes
     writeFile(k + "rtspURL", "REG_SZ\nrtsp://127.0.0.1/x");                // no terminator
-    writeFile(k + "ImagePath", std::string("REG_SZ\n/a\0b\0", 12));         // zero inside
+    writeFile(k + "ImagePath", std::string("REG_SZ\n/a\0b\0", 12));        // zero inside
     writeFile(k + "Language", "garbage");
-    std::filesystem::create_directories(k + "MaximizeWindow");              // a folder
+    std::filesystem::create_directories(k + "MaximizeWindow"); // a folder
     AppConfig c;
     ASSERT_TRUE(c.Load());
     EXPECT_EQ(c.ConshotCount, 100);
@@ -241,9 +241,9 @@ TEST(RegistryKeyTest, ValueNamesCannotLeaveTheKey)
 TEST(RegistryKeyTest, Utf16LengthCountsSurrogatePairsTwice)
 {
     EXPECT_EQ(RegistryKey::utf16Length("abc"), 3u);
-    EXPECT_EQ(RegistryKey::utf16Length("\xC3\xA4\xE4\xB8\xAD"), 2u);     // ä 中
-    EXPECT_EQ(RegistryKey::utf16Length("\xF0\x9F\x94\xAC"), 2u);         // 🔬
-    EXPECT_EQ(RegistryKey::utf16Length("\xF0\x9F"), 2u);                 // truncated: bytes
+    EXPECT_EQ(RegistryKey::utf16Length("\xC3\xA4\xE4\xB8\xAD"), 2u); // ä 中
+    EXPECT_EQ(RegistryKey::utf16Length("\xF0\x9F\x94\xAC"), 2u);     // 🔬
+    EXPECT_EQ(RegistryKey::utf16Length("\xF0\x9F"), 2u);             // truncated: bytes
 }
 
 } // namespace

@@ -32,7 +32,8 @@ std::map<std::string, std::string> languageFile(const std::string& locale)
     static const std::regex entry(R"re(<Text id="([A-Za-z0-9_]+)">([^<]*)</Text>)re");
     for (auto it = std::sregex_iterator(text.begin(), text.end(), entry); it != std::sregex_iterator(); ++it) {
         std::string value = (*it)[2].str();
-        for (auto [from, to] : {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}})
+        for (auto [from, to] :
+             {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}})
             for (size_t p; (p = value.find(from)) != std::string::npos;)
                 value.replace(p, std::string(from).size(), to);
         ids[(*it)[1].str()] = value;
@@ -180,7 +181,8 @@ TEST(LanguageTableTest, RowsInMenuOrderWithTheirFiles)
         EXPECT_STREQ(shell::kLanguages[i].locale, order[i]);
         EXPECT_EQ(shell::kLanguages[i].id, ids[i]);
         EXPECT_EQ(std::string(shell::kLanguages[i].file), std::string("xmls\\lang\\strings_") + order[i] + ".xml");
-        EXPECT_TRUE(fs::exists(fs::path(PELLUMO_SKIN_SOURCE_DIR) / "xmls/lang" / (std::string("strings_") + order[i] + ".xml")));
+        EXPECT_TRUE(fs::exists(fs::path(PELLUMO_SKIN_SOURCE_DIR) / "xmls/lang" /
+                               (std::string("strings_") + order[i] + ".xml")));
     }
     EXPECT_EQ(shell::FindLanguageByMenuItem("main_menu_item_ruissan"), &shell::kLanguages[5]);
     EXPECT_EQ(shell::FindLanguageByMenuItem("Main_Menu_Item_Settings"), nullptr);

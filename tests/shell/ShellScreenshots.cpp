@@ -28,7 +28,8 @@ bool shootDialog(CWindowWnd& owner, const std::string& layout, const std::string
         return false;
     if (CControlUI* caption = dialog.GetPaintManager().FindControl("caption"))
         caption->SetText(CResourceManager::GetInstance()->GetTextOrId(captionId));
-    if (auto* tabs = dynamic_cast<CTabLayoutUI*>(dialog.GetPaintManager().FindControl("setting_Tab")); tabs && page >= 0)
+    if (auto* tabs = dynamic_cast<CTabLayoutUI*>(dialog.GetPaintManager().FindControl("setting_Tab"));
+        tabs && page >= 0)
         tabs->SelectItem(page);
     if (CControlUI* path = dialog.GetPaintManager().FindControl("setting_layImagePath"))
         path->SetVisible(true);
@@ -81,14 +82,16 @@ int main(int argc, char** argv)
             Driver::processEvents();
             failures += !Driver::saveScreenshot(window, out + "/" + drawer + "_" + language.locale + ".png");
         }
-        failures += !shootDialog(window, "xmls\\dialog_setting.xml", "STR_SETTING", out + "/setting_" + language.locale + ".png");
+        failures += !shootDialog(window, "xmls\\dialog_setting.xml", "STR_SETTING",
+                                 out + "/setting_" + language.locale + ".png");
         failures += !shootDialog(window, "xmls\\dialog_setting.xml", "STR_SETTING",
                                  out + "/setting_files_" + language.locale + ".png", 1);
         failures += !shootDialog(window, "xmls\\dialog_wirelesscamera.xml", "STR_CONNECT_WLCAMERA",
                                  out + "/wireless_" + language.locale + ".png");
         failures += !shootDialog(window, "xmls\\dialog_measure_colorset.xml", "STR_COLOR_SETTING",
                                  out + "/colorset_" + language.locale + ".png");
-        failures += !shootDialog(window, "xmls\\dialog_about.xml", "DLG_ABOUT_ABOUT", out + "/about_" + language.locale + ".png");
+        failures += !shootDialog(window, "xmls\\dialog_about.xml", "DLG_ABOUT_ABOUT",
+                                 out + "/about_" + language.locale + ".png");
         CMessageDialog box;
         if (box.Create(window)) {
             CResourceManager& t = *CResourceManager::GetInstance();

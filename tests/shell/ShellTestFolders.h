@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <utility>
-#include <vector>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace shelltest {
 

@@ -11,10 +11,7 @@ using namespace shell;
 
 namespace {
 
-int languageFor(const std::string& locale)
-{
-    return programLanguageFromLangId(langIdFromLocale(locale));
-}
+int languageFor(const std::string& locale) { return programLanguageFromLangId(langIdFromLocale(locale)); }
 
 TEST(UiLanguageTest, LocalesMapToWindowsLanguageIds)
 {
@@ -35,9 +32,9 @@ TEST(UiLanguageTest, LocalesMapToWindowsLanguageIds)
 TEST(UiLanguageTest, LanguageRuleOnTheWindowsId)
 {
     EXPECT_EQ(languageFor("zh_CN.UTF-8"), 1);
-    EXPECT_EQ(languageFor("zh_SG"), 0);  // 0x1004 lacks the 0x0800 bit
+    EXPECT_EQ(languageFor("zh_SG"), 0);       // 0x1004 lacks the 0x0800 bit
     EXPECT_EQ(languageFor("zh_TW.UTF-8"), 0); // traditional Chinese → English
-    EXPECT_EQ(languageFor("zh_HK"), 1);  // 0x0C04 carries the 0x0800 bit
+    EXPECT_EQ(languageFor("zh_HK"), 1);       // 0x0C04 carries the 0x0800 bit
     EXPECT_EQ(languageFor("ko_KR"), 2);
     EXPECT_EQ(languageFor("id_ID"), 3);
     EXPECT_EQ(languageFor("ja_JP"), 4);

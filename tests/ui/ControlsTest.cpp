@@ -4,7 +4,6 @@
 
 #include "ui/DialogBuilder.h"
 
-
 namespace {
 
 class ControlsTest : public UiTest {
@@ -29,10 +28,12 @@ TEST_F(ControlsTest, LayoutBuildsEveryControlKindAndSendsWindowInitOnce)
     EXPECT_EQ(fresh.notesOf("setfocus").size(), 1u) << "the window's first focus";
 
     const std::pair<const char*, const char*> expected[] = {
-        {"root", "VerticalLayoutUI"}, {"titlebar", "HorizontalLayoutUI"}, {"caption", "LabelUI"},
-        {"edit_name", "EditUI"},      {"text_links", "TextUI"},           {"btn_plain", "ButtonUI"},
-        {"opt_toggle", "OptionUI"},   {"chk_box", "CheckBoxUI"},          {"tabs", "TabLayoutUI"},
-        {"slider", "SliderUI"},       {"combo", "ComboUI"},               {"list_text", "ListUI"},
+        {"root", "VerticalLayoutUI"},  {"titlebar", "HorizontalLayoutUI"},
+        {"caption", "LabelUI"},        {"edit_name", "EditUI"},
+        {"text_links", "TextUI"},      {"btn_plain", "ButtonUI"},
+        {"opt_toggle", "OptionUI"},    {"chk_box", "CheckBoxUI"},
+        {"tabs", "TabLayoutUI"},       {"slider", "SliderUI"},
+        {"combo", "ComboUI"},          {"list_text", "ListUI"},
         {"custom_slot", "ImageSlotUI"}};
     for (auto [name, cls] : expected) {
         CControlUI* control = fresh.pm().FindControl(name);
@@ -86,9 +87,9 @@ TEST_F(ControlsTest, GroupedOptionsAreExclusiveAndTheUnselectedOneNotifiesFirst)
     ASSERT_TRUE(ui.click("tab_b"));
     EXPECT_FALSE(a->IsSelected());
     EXPECT_TRUE(b->IsSelected());
-    EXPECT_EQ(window.notes, (std::vector<Note>{{"click", "tab_b", 0, 0},
-                                               {"selectchanged", "tab_a", 0, 0},
-                                               {"selectchanged", "tab_b", 0, 0}}));
+    EXPECT_EQ(window.notes,
+              (std::vector<Note>{
+                  {"click", "tab_b", 0, 0}, {"selectchanged", "tab_a", 0, 0}, {"selectchanged", "tab_b", 0, 0}}));
 
     // Clicking the selected one keeps it selected.
     window.notes.clear();
@@ -151,8 +152,8 @@ TEST_F(ControlsTest, ComboSelectionByUserAndFromCode)
     EXPECT_EQ(combo->GetCurSel(), 2);
     EXPECT_EQ(combo->GetText(), "60Hz");
     ASSERT_TRUE(ui.selectComboIndex("combo", 2)); // the same entry again
-    EXPECT_EQ(window.notes, (std::vector<Note>{{"itemselect", "combo", 0, static_cast<LPARAM>(-1)},
-                                               {"itemselect", "combo", 2, 0}}));
+    EXPECT_EQ(window.notes,
+              (std::vector<Note>{{"itemselect", "combo", 0, static_cast<LPARAM>(-1)}, {"itemselect", "combo", 2, 0}}));
 
     window.notes.clear();
     EXPECT_FALSE(combo->SelectItem(3));

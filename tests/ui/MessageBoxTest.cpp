@@ -85,8 +85,8 @@ TEST_F(MessageBoxTest, IconsChooseThePicture)
     const std::string question = "file='ui\\images\\msgboxbg_question.png' dest='0,0,110,110'";
     const std::string information = "file='ui\\images\\msgboxbg_information.png' dest='0,0,110,110'";
     const std::pair<int, std::string> cases[] = {
-        {MB_ICONERROR, warning}, {MB_ICONWARNING, warning}, {MB_ICONQUESTION, question},
-        {MB_ICONINFORMATION, information}, {0, information}, {99, information}};
+        {MB_ICONERROR, warning},           {MB_ICONWARNING, warning}, {MB_ICONQUESTION, question},
+        {MB_ICONINFORMATION, information}, {0, information},          {99, information}};
     for (const auto& [icon, picture] : cases) {
         seen.reset();
         Driver::answerNextModal(inspecting(Driver::ClickControl("okbtn"), seen));
@@ -98,12 +98,13 @@ TEST_F(MessageBoxTest, IconsChooseThePicture)
 
 TEST_F(MessageBoxTest, ErrorCodesShowTheirMessages)
 {
-    const std::pair<int, const char*> rows[] = {
-        {-1, "Failed to get personal document folder."}, {-2, "Failed to create directory."},
-        {-3, "Failed to open configuration file."},      {-4, "Failed to save configuration file."},
-        {-5, "Configuration file path error."},
-        {-6, "This version of the software does not support automatic update."},
-        {-7, "Failed to initialize image render."}};
+    const std::pair<int, const char*> rows[] = {{-1, "Failed to get personal document folder."},
+                                                {-2, "Failed to create directory."},
+                                                {-3, "Failed to open configuration file."},
+                                                {-4, "Failed to save configuration file."},
+                                                {-5, "Configuration file path error."},
+                                                {-6, "This version of the software does not support automatic update."},
+                                                {-7, "Failed to initialize image render."}};
     for (const auto& [code, message] : rows) {
         seen.reset();
         Driver::answerNextModal(inspecting(Driver::ClickControl("okbtn"), seen));

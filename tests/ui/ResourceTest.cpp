@@ -19,7 +19,8 @@ TEST_F(ResourceTest, EmbeddedArchiveIsStoredUncompressed)
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(skin.data, skin.size, 0, &error);
     ASSERT_NE(source, nullptr);
-    std::unique_ptr<zip_t, decltype(&zip_discard)> archive(zip_open_from_source(source, ZIP_RDONLY, &error), zip_discard);
+    std::unique_ptr<zip_t, decltype(&zip_discard)> archive(zip_open_from_source(source, ZIP_RDONLY, &error),
+                                                           zip_discard);
     ASSERT_NE(archive, nullptr);
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     ASSERT_GT(count, 5);
@@ -64,9 +65,9 @@ TEST_F(ResourceTest, BuilderReportsBrokenLayoutsAndSkipsUnknownControls)
     EXPECT_FALSE(builder.GetLastError().empty());
     EXPECT_EQ(builder.CreateFromText("<Window size=\"10,10\"/>"), nullptr);
 
-    std::unique_ptr<CControlUI> root(builder.CreateFromText(
-        "<VerticalLayout name=\"r\"><Mystery name=\"m\"/><Label name=\"l\" text=\"x\"/>"
-        "<Include source=\"xmls\\listrow_test.xml\"/></VerticalLayout>"));
+    std::unique_ptr<CControlUI> root(
+        builder.CreateFromText("<VerticalLayout name=\"r\"><Mystery name=\"m\"/><Label name=\"l\" text=\"x\"/>"
+                               "<Include source=\"xmls\\listrow_test.xml\"/></VerticalLayout>"));
     ASSERT_NE(root, nullptr) << builder.GetLastError();
     auto* container = dynamic_cast<CContainerUI*>(root.get());
     ASSERT_EQ(container->GetCount(), 2);

@@ -90,8 +90,10 @@ int main(int argc, char** argv)
     failures += !Driver::saveMenuScreenshot(out + "/menu.png");
     menu.Close();
 
-    const std::pair<int, const char*> icons[] = {{MB_ICONERROR, "error"}, {MB_ICONQUESTION, "question"},
-                                                 {MB_ICONWARNING, "warning"}, {MB_ICONINFORMATION, "information"}};
+    const std::pair<int, const char*> icons[] = {{MB_ICONERROR, "error"},
+                                                 {MB_ICONQUESTION, "question"},
+                                                 {MB_ICONWARNING, "warning"},
+                                                 {MB_ICONINFORMATION, "information"}};
     for (const auto& [icon, name] : icons)
         failures += !shootBox(window, out + "/messagebox_" + name + ".png",
                               "Are you sure you want to remove all tools ?", "Delete", icon == MB_ICONQUESTION, icon);

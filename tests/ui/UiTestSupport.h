@@ -106,11 +106,7 @@ public:
         return 0;
     }
     CPaintManagerUI& pm() { return m_PaintManager; }
-    template <class T>
-    T* find(const char* name)
-    {
-        return dynamic_cast<T*>(m_PaintManager.FindControl(name));
-    }
+    template <class T> T* find(const char* name) { return dynamic_cast<T*>(m_PaintManager.FindControl(name)); }
     std::vector<Note> notesOf(const std::string& type) const
     {
         std::vector<Note> out;

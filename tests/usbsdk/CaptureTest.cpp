@@ -16,17 +16,20 @@ protected:
     FrameCollector collector;
     std::shared_ptr<emulator::EmulatedCamera> camera;
 
-    void start(emulator::EmulatorConfig config, uint32_t maxDimension = 4096) {
+    void start(emulator::EmulatorConfig config, uint32_t maxDimension = 4096)
+    {
         camera = loginCamera(std::move(config), maxDimension);
         ASSERT_EQ(sdk->setCaptureCallback(0, &FrameCollector::callback, &collector, 42), VEXEL_OK);
         ASSERT_EQ(sdk->startCapture(0), VEXEL_OK);
     }
-    static std::optional<FrameStamp> stampOf(const std::vector<uint8_t>& frame) {
+    static std::optional<FrameStamp> stampOf(const std::vector<uint8_t>& frame)
+    {
         return FrameStamp::read(frame.data() + stream::kLeaderSize, frame.size() - stream::kLeaderSize);
     }
 };
 
-TEST_F(CaptureTest, DeliversFramesByteForByte) {
+TEST_F(CaptureTest, DeliversFramesByteForByte)
+{
     start(smallCamera(64, 48));
     camera->emitFrames(3);
     ASSERT_TRUE(collector.waitFor(3));
@@ -58,7 +61,8 @@ TEST_F(CaptureTest, DeliversFramesByteForByte) {
     EXPECT_EQ(sdk->session(0)->ring().framesCompleted(), 3);
 }
 
-TEST_F(CaptureTest, MultiChunkFramesAreReassembledInOrder) {
+TEST_F(CaptureTest, MultiChunkFramesAreReassembledInOrder)
+{
     // 700 x 400 x 2 = 560000 payload bytes: two full chunks and a shorter one.
     start(smallCamera(700, 400));
     camera->emitFrames(2);
@@ -77,7 +81,8 @@ TEST_F(CaptureTest, MultiChunkFramesAreReassembledInOrder) {
     }
 }
 
-TEST_F(CaptureTest, StartStopAndRestart) {
+TEST_F(CaptureTest, StartStopAndRestart)
+{
     start(smallCamera(32, 16));
     EXPECT_EQ(sdk->getCaptureConnectState(0), VEXEL_STATE_RUNNING);
     EXPECT_EQ(sdk->startCapture(0), VEXEL_E_STATE);
@@ -94,7 +99,8 @@ TEST_F(CaptureTest, StartStopAndRestart) {
     EXPECT_EQ(sdk->getCaptureConnectState(0), VEXEL_E_NO_SESSION);
 }
 
-TEST_F(CaptureTest, SettingsReachTheFramesAfterTheWrite) {
+TEST_F(CaptureTest, SettingsReachTheFramesAfterTheWrite)
+{
     start(smallCamera(64, 32));
     camera->emitFrames(1);
     ASSERT_TRUE(collector.waitFor(1));
@@ -113,13 +119,15 @@ TEST_F(CaptureTest, SettingsReachTheFramesAfterTheWrite) {
     auto meanLuma = [](const std::vector<uint8_t>& f) {
         double sum = 0;
         size_t n = 0;
-        for (size_t i = 52 + FrameStamp::kSize; i < f.size(); i += 2, ++n) sum += f[i];
+        for (size_t i = 52 + FrameStamp::kSize; i < f.size(); i += 2, ++n)
+            sum += f[i];
         return sum / static_cast<double>(n);
     };
     EXPECT_GT(meanLuma(frames[1]), meanLuma(frames[0]) + 10);
 }
 
-TEST_F(CaptureTest, RegionOfInterestChangesTheGeometry) {
+TEST_F(CaptureTest, RegionOfInterestChangesTheGeometry)
+{
     start(smallCamera(64, 48));
     camera->emitFrames(1);
     ASSERT_TRUE(collector.waitFor(1));
@@ -137,15 +145,18 @@ TEST_F(CaptureTest, RegionOfInterestChangesTheGeometry) {
     }
 }
 
-TEST_F(CaptureTest, FullHdFramesFitTheInitialSlot) {
+TEST_F(CaptureTest, FullHdFramesFitTheInitialSlot)
+{
     start(smallCamera(1920, 1080));
     camera->emitFrames(2);
     ASSERT_TRUE(collector.waitFor(2));
-    for (const auto& f : collector.frames()) EXPECT_EQ(f.size(), 4147252u);
+    for (const auto& f : collector.frames())
+        EXPECT_EQ(f.size(), 4147252u);
     EXPECT_EQ(sdk->session(0)->ring().slotSize(), 0x500000u);
 }
 
-TEST_F(CaptureTest, LargerFramesGrowTheRing) {
+TEST_F(CaptureTest, LargerFramesGrowTheRing)
+{
     start(smallCamera(64, 48));
     camera->emitFrames(1);
     ASSERT_TRUE(collector.waitFor(1));
@@ -168,7 +179,8 @@ struct HeldDelivery {
     bool entered = false, letGo = false, intact = true;
     int calls = 0;
     std::vector<uint8_t> lastFrame;
-    static int callback(const uint8_t* frame, int32_t size, void* userData, int32_t) {
+    static int callback(const uint8_t* frame, int32_t size, void* userData, int32_t)
+    {
         auto* self = static_cast<HeldDelivery*>(userData);
         std::unique_lock lock(self->mutex);
         const std::vector<uint8_t> before(frame, frame + size);
@@ -184,7 +196,8 @@ struct HeldDelivery {
     }
 };
 
-TEST_F(CaptureTest, TheRingIsRebuiltOnlyAfterTheDeliveryInProgress) {
+TEST_F(CaptureTest, TheRingIsRebuiltOnlyAfterTheDeliveryInProgress)
+{
     camera = loginCamera(smallCamera(32, 8));
     HeldDelivery held;
     ASSERT_EQ(sdk->setCaptureCallback(0, &HeldDelivery::callback, &held, 0), VEXEL_OK);
@@ -213,7 +226,8 @@ TEST_F(CaptureTest, TheRingIsRebuiltOnlyAfterTheDeliveryInProgress) {
     EXPECT_EQ(sdk->session(0)->ring().slotSize(), 0x9C0000u);
 }
 
-TEST_F(CaptureTest, AFullRingDropsTheNewestFrames) {
+TEST_F(CaptureTest, AFullRingDropsTheNewestFrames)
+{
     start(smallCamera(32, 8));
     collector.hold();
     camera->emitFrames(1);
@@ -235,7 +249,8 @@ TEST_F(CaptureTest, AFullRingDropsTheNewestFrames) {
     EXPECT_EQ(blockId(frames[3]), 7u);
 }
 
-TEST_F(CaptureTest, ShortPayloadsAreDiscardedWithoutCounting) {
+TEST_F(CaptureTest, ShortPayloadsAreDiscardedWithoutCounting)
+{
     start(smallCamera(32, 8));
     camera->shortenNextPayloads(1, 2);
     camera->emitFrames(2);
@@ -250,7 +265,8 @@ TEST_F(CaptureTest, ShortPayloadsAreDiscardedWithoutCounting) {
     EXPECT_EQ(sdk->session(0)->ring().framesDropped(), 0);
 }
 
-TEST_F(CaptureTest, ZeroSizedAndOversizedLeadersAreIgnoredWithTheirPayload) {
+TEST_F(CaptureTest, ZeroSizedAndOversizedLeadersAreIgnoredWithTheirPayload)
+{
     start(smallCamera(32, 8));
     camera->overrideNextLeaders(1, 0, 8);
     camera->emitFrames(1);
@@ -266,7 +282,8 @@ TEST_F(CaptureTest, ZeroSizedAndOversizedLeadersAreIgnoredWithTheirPayload) {
     EXPECT_EQ(sdk->session(0)->ring().framesCompleted(), 1);
 }
 
-TEST_F(CaptureTest, Width4097IsRefusedBySensorlink) {
+TEST_F(CaptureTest, Width4097IsRefusedBySensorlink)
+{
     start(smallCamera(4097, 2));
     camera->emitFrames(1);
     ASSERT_TRUE(eventually([&] { return camera->framesStarted() == 1; }));
@@ -277,14 +294,16 @@ TEST_F(CaptureTest, Width4097IsRefusedBySensorlink) {
     EXPECT_EQ(blockId(collector.frames()[0]), 2u);
 }
 
-TEST_F(CaptureTest, Width4097IsTakenByVexel) {
+TEST_F(CaptureTest, Width4097IsTakenByVexel)
+{
     start(smallCamera(4097, 2), 8192);
     camera->emitFrames(1);
     ASSERT_TRUE(collector.waitFor(1));
     EXPECT_EQ(collector.frames()[0].size(), stream::frameSize(4097, 2));
 }
 
-TEST_F(CaptureTest, FailedTransfersAreSurvived) {
+TEST_F(CaptureTest, FailedTransfersAreSurvived)
+{
     start(smallCamera(32, 8));
     camera->failNextTransfers(0x83, 10);
     camera->emitFrames(2);
@@ -292,7 +311,8 @@ TEST_F(CaptureTest, FailedTransfersAreSurvived) {
     EXPECT_EQ(sdk->getCaptureConnectState(0), VEXEL_STATE_RUNNING);
 }
 
-TEST_F(CaptureTest, AStalledStreamIsAbortedAndResumes) {
+TEST_F(CaptureTest, AStalledStreamIsAbortedAndResumes)
+{
     start(smallCamera(32, 8));
     camera->stallNextTransfers(0x83, 1); // the next read never completes by itself
     camera->emitFrames(1);
@@ -300,7 +320,8 @@ TEST_F(CaptureTest, AStalledStreamIsAbortedAndResumes) {
     EXPECT_EQ(sdk->getCaptureConnectState(0), VEXEL_STATE_RUNNING);
 }
 
-TEST_F(CaptureTest, UnplugEndsTheStreamAndANewStartResumesAfterReplug) {
+TEST_F(CaptureTest, UnplugEndsTheStreamAndANewStartResumesAfterReplug)
+{
     start(smallCamera(32, 8));
     camera->emitFrames(1);
     ASSERT_TRUE(collector.waitFor(1));
@@ -318,7 +339,8 @@ TEST_F(CaptureTest, UnplugEndsTheStreamAndANewStartResumesAfterReplug) {
     ASSERT_TRUE(collector.waitFor(2));
 }
 
-TEST_F(CaptureTest, RestartAfterGivingUpStartsANewStreamThread) {
+TEST_F(CaptureTest, RestartAfterGivingUpStartsANewStreamThread)
+{
     start(smallCamera(32, 8));
     camera->failNextTransfers(0x83, 1000000);
     ASSERT_TRUE(eventually([&] { return sdk->getCaptureConnectState(0) == VEXEL_STATE_STOPPED; }));
@@ -329,7 +351,8 @@ TEST_F(CaptureTest, RestartAfterGivingUpStartsANewStreamThread) {
     ASSERT_TRUE(collector.waitFor(1));
 }
 
-int callRegistersFromCallback(const uint8_t*, int32_t, void* userData, int32_t) {
+int callRegistersFromCallback(const uint8_t*, int32_t, void* userData, int32_t)
+{
     auto* sdk = static_cast<Sdk*>(userData);
     int32_t v = 0;
     sdk->getParam(0, emulator::reg::kGain, &v);
@@ -337,7 +360,8 @@ int callRegistersFromCallback(const uint8_t*, int32_t, void* userData, int32_t) 
     return 0;
 }
 
-TEST_F(CaptureTest, TheCallbackMayUseTheRegisterFunctions) {
+TEST_F(CaptureTest, TheCallbackMayUseTheRegisterFunctions)
+{
     camera = loginCamera(smallCamera(32, 8));
     ASSERT_EQ(sdk->setCaptureCallback(0, &callRegistersFromCallback, sdk.get(), 0), VEXEL_OK);
     ASSERT_EQ(sdk->startCapture(0), VEXEL_OK);
@@ -345,11 +369,13 @@ TEST_F(CaptureTest, TheCallbackMayUseTheRegisterFunctions) {
     ASSERT_TRUE(eventually([&] { return camera->registerValue(emulator::reg::kGain) == 3; }));
 }
 
-TEST_F(CaptureTest, TimedStreamRunsAtItsFrameRate) {
+TEST_F(CaptureTest, TimedStreamRunsAtItsFrameRate)
+{
     start(smallCamera(32, 8, 200.0));
     ASSERT_TRUE(collector.waitFor(10));
     const auto frames = collector.frames();
-    for (size_t i = 1; i < frames.size(); ++i) EXPECT_GT(blockId(frames[i]), blockId(frames[i - 1]));
+    for (size_t i = 1; i < frames.size(); ++i)
+        EXPECT_GT(blockId(frames[i]), blockId(frames[i - 1]));
 }
 
 } // namespace

@@ -12,35 +12,35 @@ namespace usbsdk {
 namespace {
 
 // A USB 3.0 camera: device descriptor as read from the wire.
-const std::vector<uint8_t> kDevice = {0x12, 0x01, 0x00, 0x03, 0xEF, 0x02, 0x01, 0x09, 0x09, 0x12,
-                                      0xC5, 0x5E, 0x00, 0x01, 0x01, 0x02, 0x03, 0x01};
+const std::vector<uint8_t> kDevice = {0x12, 0x01, 0x00, 0x03, 0xEF, 0x02, 0x01, 0x09, 0x09,
+                                      0x12, 0xC5, 0x5E, 0x00, 0x01, 0x01, 0x02, 0x03, 0x01};
 
 // Configuration of a high-speed device with a high-bandwidth bulk endpoint
 // (wMaxPacketSize 0x1400: 1024 bytes, 3 transactions), an interrupt endpoint,
 // a class-specific descriptor between them, and a second interface.
 const std::vector<uint8_t> kHighSpeedConfig = {
-    0x09, 0x02, 0x35, 0x00, 0x02, 0x01, 0x00, 0x80, 0x32,   // configuration, total 53
-    0x09, 0x04, 0x00, 0x00, 0x02, 0xFF, 0x00, 0x00, 0x00,   // interface 0, 2 endpoints
-    0x07, 0x05, 0x83, 0x02, 0x00, 0x14, 0x00,               // 0x83 bulk, 0x1400
-    0x05, 0x24, 0x01, 0x02, 0x03,                           // class-specific, skipped
-    0x07, 0x05, 0x82, 0x03, 0x40, 0x00, 0x04,               // 0x82 interrupt, 64
-    0x09, 0x04, 0x01, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00,   // interface 1, 1 endpoint
-    0x07, 0x05, 0x01, 0x02, 0x00, 0x02, 0x00,               // 0x01 bulk, 512
+    0x09, 0x02, 0x35, 0x00, 0x02, 0x01, 0x00, 0x80, 0x32, // configuration, total 53
+    0x09, 0x04, 0x00, 0x00, 0x02, 0xFF, 0x00, 0x00, 0x00, // interface 0, 2 endpoints
+    0x07, 0x05, 0x83, 0x02, 0x00, 0x14, 0x00,             // 0x83 bulk, 0x1400
+    0x05, 0x24, 0x01, 0x02, 0x03,                         // class-specific, skipped
+    0x07, 0x05, 0x82, 0x03, 0x40, 0x00, 0x04,             // 0x82 interrupt, 64
+    0x09, 0x04, 0x01, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00, // interface 1, 1 endpoint
+    0x07, 0x05, 0x01, 0x02, 0x00, 0x02, 0x00,             // 0x01 bulk, 512
 };
 
 // SuperSpeed configuration: each endpoint followed by its companion.
 const std::vector<uint8_t> kSuperSpeedConfig = {
-    0x09, 0x02, 0x2C, 0x00, 0x01, 0x01, 0x00, 0x80, 0x70,
-    0x09, 0x04, 0x00, 0x00, 0x02, 0xEF, 0x05, 0x00, 0x00,
-    0x07, 0x05, 0x83, 0x02, 0x00, 0x04, 0x00, 0x06, 0x30, 0x0F, 0x00, 0x00, 0x00, // burst 15
-    0x07, 0x05, 0x84, 0x01, 0x00, 0x04, 0x01, 0x06, 0x30, 0x01, 0x02, 0x00, 0x0C, // isoc, burst 1, mult 2
+    0x09, 0x02, 0x2C, 0x00, 0x01, 0x01, 0x00, 0x80, 0x70, 0x09, 0x04, 0x00, 0x00, 0x02, 0xEF, 0x05,
+    0x00, 0x00, 0x07, 0x05, 0x83, 0x02, 0x00, 0x04, 0x00, 0x06, 0x30, 0x0F, 0x00, 0x00, 0x00, // burst 15
+    0x07, 0x05, 0x84, 0x01, 0x00, 0x04, 0x01, 0x06, 0x30, 0x01, 0x02, 0x00, 0x0C,             // isoc, burst 1, mult 2
 };
 
-const std::vector<uint8_t> kBos = {0x05, 0x0F, 0x16, 0x00, 0x02,                              // BOS, total 22
-                                   0x07, 0x10, 0x02, 0x02, 0x00, 0x00, 0x00,                  // USB 2.0 extension
+const std::vector<uint8_t> kBos = {0x05, 0x0F, 0x16, 0x00, 0x02,                                // BOS, total 22
+                                   0x07, 0x10, 0x02, 0x02, 0x00, 0x00, 0x00,                    // USB 2.0 extension
                                    0x0A, 0x10, 0x03, 0x00, 0x0E, 0x00, 0x01, 0x0A, 0xFF, 0x07}; // SuperSpeed
 
-TEST(DescriptorParsing, DeviceDescriptorFields) {
+TEST(DescriptorParsing, DeviceDescriptorFields)
+{
     auto d = parseDeviceDescriptor(kDevice);
     ASSERT_TRUE(d);
     EXPECT_EQ(d->bcdUSB, 0x0300);
@@ -56,7 +56,8 @@ TEST(DescriptorParsing, DeviceDescriptorFields) {
     EXPECT_FALSE(parseDeviceDescriptor(wrongType));
 }
 
-TEST(DescriptorParsing, HighBandwidthEndpointsMultiplyTheirPacketSize) {
+TEST(DescriptorParsing, HighBandwidthEndpointsMultiplyTheirPacketSize)
+{
     auto c = parseConfiguration(kHighSpeedConfig, false);
     ASSERT_TRUE(c);
     ASSERT_EQ(c->interfaces.size(), 2u);
@@ -70,7 +71,8 @@ TEST(DescriptorParsing, HighBandwidthEndpointsMultiplyTheirPacketSize) {
     EXPECT_EQ(c->interfaces[1].endpoints.at(0).maxPacketSize(), 512);
 }
 
-TEST(DescriptorParsing, SuperSpeedCompanionsScaleThePacketSize) {
+TEST(DescriptorParsing, SuperSpeedCompanionsScaleThePacketSize)
+{
     auto c = parseConfiguration(kSuperSpeedConfig, true);
     ASSERT_TRUE(c);
     const auto& eps = c->interfaces.at(0).endpoints;
@@ -86,7 +88,8 @@ TEST(DescriptorParsing, SuperSpeedCompanionsScaleThePacketSize) {
     EXPECT_FALSE(asUsb2->interfaces.at(0).endpoints.at(0).companion);
 }
 
-TEST(DescriptorParsing, MalformedConfigurationsStopInsteadOfOverrunning) {
+TEST(DescriptorParsing, MalformedConfigurationsStopInsteadOfOverrunning)
+{
     auto truncated = kHighSpeedConfig;
     truncated.resize(30); // cut inside the endpoint list
     auto c = parseConfiguration(truncated, false);
@@ -104,7 +107,8 @@ TEST(DescriptorParsing, MalformedConfigurationsStopInsteadOfOverrunning) {
     EXPECT_TRUE(parseConfiguration(longLength, false));
 }
 
-TEST(DescriptorParsing, AtMostEightInterfacesAreKept) {
+TEST(DescriptorParsing, AtMostEightInterfacesAreKept)
+{
     std::vector<uint8_t> config = {0x09, 0x02, 0, 0, 10, 1, 0, 0x80, 0x32};
     for (uint8_t i = 0; i < 10; ++i) {
         const uint8_t itf[] = {0x09, 0x04, i, 0, 0, 0xFF, 0, 0, 0};
@@ -116,7 +120,8 @@ TEST(DescriptorParsing, AtMostEightInterfacesAreKept) {
     EXPECT_EQ(c->interfaces.size(), 8u);
 }
 
-TEST(DescriptorParsing, BosCapabilities) {
+TEST(DescriptorParsing, BosCapabilities)
+{
     auto bos = parseBos(kBos);
     ASSERT_TRUE(bos);
     EXPECT_TRUE(bos->hasUsb2Extension);
@@ -126,16 +131,18 @@ TEST(DescriptorParsing, BosCapabilities) {
     EXPECT_FALSE(bos->hasContainerId);
 }
 
-TEST(DescriptorParsing, LanguageChoice) {
+TEST(DescriptorParsing, LanguageChoice)
+{
     EXPECT_EQ(chooseLanguage(parseLanguages(std::vector<uint8_t>{6, 3, 0x07, 0x04, 0x09, 0x04})), 0x0409);
     EXPECT_EQ(chooseLanguage(parseLanguages(std::vector<uint8_t>{6, 3, 0x07, 0x04, 0x0C, 0x04})), 0x0407);
     EXPECT_EQ(chooseLanguage(parseLanguages(std::vector<uint8_t>{2, 3})), 0);
 }
 
-TEST(DescriptorParsing, Strings) {
+TEST(DescriptorParsing, Strings)
+{
     EXPECT_EQ(parseString(std::vector<uint8_t>{8, 3, 'C', 0, 'a', 0, 'm', 0}), "Cam");
     EXPECT_EQ(parseString(std::vector<uint8_t>{6, 3, 0xB5, 0x00, 0xAC, 0x20}), "\xC2\xB5\xE2\x82\xAC");
-    EXPECT_FALSE(parseString(std::vector<uint8_t>{2, 3}));               // empty: not kept
+    EXPECT_FALSE(parseString(std::vector<uint8_t>{2, 3}));                         // empty: not kept
     EXPECT_FALSE(parseString(std::vector<uint8_t>{8, 2, 'C', 0, 'a', 0, 'm', 0})); // not a string
 }
 
@@ -147,7 +154,8 @@ protected:
     UsbDevice device{bus};
 };
 
-TEST_F(DeviceOpen, SuperSpeedCameraReadsBosAndBuildsItsEndpoints) {
+TEST_F(DeviceOpen, SuperSpeedCameraReadsBosAndBuildsItsEndpoints)
+{
     bus->addCamera();
     ASSERT_TRUE(device.open(0));
     EXPECT_EQ(device.bcdUSB(), 0x0300);
@@ -169,7 +177,8 @@ TEST_F(DeviceOpen, SuperSpeedCameraReadsBosAndBuildsItsEndpoints) {
     EXPECT_EQ(device.endpoint(4)->timeOut, 10000u);
 }
 
-TEST_F(DeviceOpen, Usb2CameraHasNoBosAndNoCompanions) {
+TEST_F(DeviceOpen, Usb2CameraHasNoBosAndNoCompanions)
+{
     emulator::EmulatorConfig c;
     c.bcdUSB = 0x0210;
     bus->addCamera(c);
@@ -179,7 +188,8 @@ TEST_F(DeviceOpen, Usb2CameraHasNoBosAndNoCompanions) {
     EXPECT_EQ(device.endpointByAddress(0x83)->maxPacketSize(), 512);
 }
 
-TEST_F(DeviceOpen, LanguageWithout0409UsesTheFirstListed) {
+TEST_F(DeviceOpen, LanguageWithout0409UsesTheFirstListed)
+{
     emulator::EmulatorConfig c;
     c.languages = {0x0407, 0x040C};
     bus->addCamera(c);
@@ -188,7 +198,8 @@ TEST_F(DeviceOpen, LanguageWithout0409UsesTheFirstListed) {
     EXPECT_EQ(device.product(), c.product); // the camera answers only listed languages
 }
 
-TEST_F(DeviceOpen, MissingDevicesFail) {
+TEST_F(DeviceOpen, MissingDevicesFail)
+{
     EXPECT_FALSE(device.open(0));
     bus->addCamera()->unplug();
     EXPECT_EQ(device.deviceCount(), 0);
@@ -199,7 +210,8 @@ TEST_F(DeviceOpen, MissingDevicesFail) {
     EXPECT_FALSE(device.isOpen()); // the previous device was closed
 }
 
-TEST(EndpointTransferSize, IsRoundedUpToThePacketSize) {
+TEST(EndpointTransferSize, IsRoundedUpToThePacketSize)
+{
     EndpointDescriptor oneTransaction;
     oneTransaction.address = 0x83;
     oneTransaction.attributes = 2;
@@ -216,7 +228,8 @@ TEST(EndpointTransferSize, IsRoundedUpToThePacketSize) {
     EXPECT_EQ(highBandwidth.setTransferSize(0x40000), 0x40800);
 }
 
-TEST_F(DeviceOpen, ATransferThatTimesOutAbortsThePipe) {
+TEST_F(DeviceOpen, ATransferThatTimesOutAbortsThePipe)
+{
     auto camera = bus->addCamera();
     ASSERT_TRUE(device.open(0));
     CCyUSBEndPoint* ack = device.endpointByAddress(0x81);
@@ -230,7 +243,8 @@ TEST_F(DeviceOpen, ATransferThatTimesOutAbortsThePipe) {
     EXPECT_EQ(length, 0);
 }
 
-TEST_F(DeviceOpen, IsochronousTransfersAreRefused) {
+TEST_F(DeviceOpen, IsochronousTransfersAreRefused)
+{
     EndpointDescriptor d;
     d.address = 0x84;
     d.attributes = 1;
@@ -241,7 +255,8 @@ TEST_F(DeviceOpen, IsochronousTransfersAreRefused) {
     EXPECT_FALSE(iso.transfer(buffer, length));
 }
 
-TEST_F(DeviceOpen, ControlRequestByteFollowsTheFields) {
+TEST_F(DeviceOpen, ControlRequestByteFollowsTheFields)
+{
     bus->addCamera();
     ASSERT_TRUE(device.open(0));
     CCyControlEndPoint* ep = device.controlEndpoint();

@@ -9,16 +9,13 @@ namespace {
 // Interface 0: a vendor interface with an interrupt endpoint only.
 // Interface 1: the camera's 0x01 OUT, 0x81 IN, 0x83 IN bulk endpoints.
 const std::vector<uint8_t> kCamera = {
-    0x09, 0x02, 0x37, 0x00, 0x02, 0x01, 0x00, 0x80, 0x32,
-    0x09, 0x04, 0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00,
-    0x07, 0x05, 0x82, 0x03, 0x40, 0x00, 0x08,
-    0x09, 0x04, 0x01, 0x00, 0x03, 0xEF, 0x05, 0x00, 0x00,
-    0x07, 0x05, 0x01, 0x02, 0x00, 0x02, 0x00,
-    0x07, 0x05, 0x81, 0x02, 0x00, 0x02, 0x00,
-    0x07, 0x05, 0x83, 0x02, 0x00, 0x02, 0x00,
+    0x09, 0x02, 0x37, 0x00, 0x02, 0x01, 0x00, 0x80, 0x32, 0x09, 0x04, 0x00, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x07,
+    0x05, 0x82, 0x03, 0x40, 0x00, 0x08, 0x09, 0x04, 0x01, 0x00, 0x03, 0xEF, 0x05, 0x00, 0x00, 0x07, 0x05, 0x01, 0x02,
+    0x00, 0x02, 0x00, 0x07, 0x05, 0x81, 0x02, 0x00, 0x02, 0x00, 0x07, 0x05, 0x83, 0x02, 0x00, 0x02, 0x00,
 };
 
-TEST(DeviceSelection, InterfaceWithTheThreeBulkEndpointsIsACamera) {
+TEST(DeviceSelection, InterfaceWithTheThreeBulkEndpointsIsACamera)
+{
     auto config = parseConfiguration(kCamera, false);
     ASSERT_TRUE(config);
     EXPECT_FALSE(hasCameraEndpoints(config->interfaces[0]));
@@ -26,7 +23,8 @@ TEST(DeviceSelection, InterfaceWithTheThreeBulkEndpointsIsACamera) {
     EXPECT_EQ(cameraInterfaceNumber(*config), 1);
 }
 
-TEST(DeviceSelection, MissingOrWrongEndpointsAreNoCamera) {
+TEST(DeviceSelection, MissingOrWrongEndpointsAreNoCamera)
+{
     auto noStream = kCamera;
     noStream[50] = 0x84; // 0x83 becomes 0x84
     EXPECT_FALSE(cameraInterfaceNumber(*parseConfiguration(noStream, false)));
@@ -38,7 +36,8 @@ TEST(DeviceSelection, MissingOrWrongEndpointsAreNoCamera) {
     EXPECT_FALSE(cameraInterfaceNumber(*parseConfiguration(commandIn, false)));
 }
 
-TEST(DeviceSelection, IdListNarrowsTheSearch) {
+TEST(DeviceSelection, IdListNarrowsTheSearch)
+{
     const UsbIdList ids = parseUsbIdList("1209:5ec5, ABCD:0123,bogus,12345:1,1:2:3");
     ASSERT_EQ(ids.size(), 2u);
     EXPECT_EQ(ids[0], std::make_pair(uint16_t(0x1209), uint16_t(0x5EC5)));
@@ -48,7 +47,8 @@ TEST(DeviceSelection, IdListNarrowsTheSearch) {
     EXPECT_TRUE(idAllowed({}, 0x0001, 0x0002));
 }
 
-TEST(DeviceSelection, AListedDeviceCountsEvenWithoutTheEndpoints) {
+TEST(DeviceSelection, AListedDeviceCountsEvenWithoutTheEndpoints)
+{
     auto camera = parseConfiguration(kCamera, false);
     auto other = kCamera;
     other[50] = 0x84;

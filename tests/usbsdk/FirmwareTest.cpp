@@ -17,7 +17,8 @@ protected:
     std::shared_ptr<emulator::EmulatedCamera> camera;
     std::string path;
 
-    void SetUp() override {
+    void SetUp() override
+    {
         camera = bus->addCamera();
         makeSdk();
         ASSERT_EQ(sdk->init(), VEXEL_OK);
@@ -27,32 +28,40 @@ protected:
         close(fd);
         path = name;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         std::remove(path.c_str());
         SdkOverEmulator::TearDown();
     }
-    void writeImage(const std::vector<uint8_t>& image) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
-                                                   static_cast<std::streamsize>(image.size()));
+    void writeImage(const std::vector<uint8_t>& image)
+    {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     }
-    int32_t download(const std::vector<uint8_t>& image, int target) {
+    int32_t download(const std::vector<uint8_t>& image, int target)
+    {
         writeImage(image);
         return sdk->fwUpdate(0, path.c_str(), target);
     }
 };
 
-std::vector<uint8_t> pattern(size_t n, uint8_t seed) {
+std::vector<uint8_t> pattern(size_t n, uint8_t seed)
+{
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 31 + seed);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>(i * 31 + seed);
     return v;
 }
 
-void append32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+void append32(std::vector<uint8_t>& v, uint32_t x)
+{
+    for (int i = 0; i < 4; ++i)
+        v.push_back(static_cast<uint8_t>(x >> (8 * i)));
 }
 
 // "CY" image: sections of [words][address][data], a zero, the entry, a checksum.
-std::vector<uint8_t> ramImage(const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& sections, uint32_t entry) {
+std::vector<uint8_t> ramImage(const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& sections, uint32_t entry)
+{
     std::vector<uint8_t> img = {'C', 'Y', 0x1C, 0xB0};
     for (const auto& [address, data] : sections) {
         append32(img, static_cast<uint32_t>(data.size() / 4));
@@ -65,7 +74,8 @@ std::vector<uint8_t> ramImage(const std::vector<std::pair<uint32_t, std::vector<
     return img;
 }
 
-TEST_F(FirmwareTest, RamImageIsLoadedVerifiedAndStarted) {
+TEST_F(FirmwareTest, RamImageIsLoadedVerifiedAndStarted)
+{
     const auto code = pattern(5000, 1); // three chunks
     const auto table = pattern(64, 9);
     EXPECT_EQ(download(ramImage({{0x40003000, code}, {0x40010000, table}}, 0x40003000), 1), VEXEL_OK);
@@ -75,7 +85,8 @@ TEST_F(FirmwareTest, RamImageIsLoadedVerifiedAndStarted) {
     EXPECT_EQ(camera->ramWrites(), 4);
 }
 
-TEST_F(FirmwareTest, RamReadBackMismatchIsRetriedThenFails) {
+TEST_F(FirmwareTest, RamReadBackMismatchIsRetriedThenFails)
+{
     const auto code = pattern(1024, 2);
     camera->corruptNextReadBacks(2); // two bad checks, the third attempt passes
     EXPECT_EQ(download(ramImage({{0x1000, code}}, 0x1000), 1), VEXEL_OK);
@@ -85,7 +96,8 @@ TEST_F(FirmwareTest, RamReadBackMismatchIsRetriedThenFails) {
     EXPECT_EQ(sdk->lastFirmwareResult(), kFwTransferFailed);
 }
 
-TEST_F(FirmwareTest, RamImageErrors) {
+TEST_F(FirmwareTest, RamImageErrors)
+{
     auto img = ramImage({{0x1000, pattern(64, 3)}}, 0x1000);
     img[1] = 'X';
     EXPECT_EQ(download(img, 1), VEXEL_E_FIRMWARE);
@@ -107,7 +119,8 @@ TEST_F(FirmwareTest, RamImageErrors) {
     EXPECT_EQ(sdk->lastFirmwareResult(), kFwTransferFailed);
 }
 
-TEST_F(FirmwareTest, MissingOrEmptyFilesAndUnknownTargets) {
+TEST_F(FirmwareTest, MissingOrEmptyFilesAndUnknownTargets)
+{
     EXPECT_EQ(sdk->fwUpdate(0, "/nonexistent/image.img", 1), VEXEL_E_FIRMWARE);
     EXPECT_EQ(sdk->lastFirmwareResult(), kFwNoImage);
     EXPECT_EQ(download({}, 2), VEXEL_E_FIRMWARE);
@@ -117,7 +130,8 @@ TEST_F(FirmwareTest, MissingOrEmptyFilesAndUnknownTargets) {
     EXPECT_EQ(sdk->fwUpdate(3, path.c_str(), 1), VEXEL_E_NO_SESSION); // no such camera
 }
 
-TEST_F(FirmwareTest, EepromImageIsWrittenInChunksAndPadded) {
+TEST_F(FirmwareTest, EepromImageIsWrittenInChunksAndPadded)
+{
     auto img = pattern(5000, 4);
     img[2] = 6 << 1; // 64 KiB part
     EXPECT_EQ(download(img, 2), VEXEL_OK);
@@ -127,7 +141,8 @@ TEST_F(FirmwareTest, EepromImageIsWrittenInChunksAndPadded) {
     EXPECT_EQ(camera->eeprom(0, 5120, 4), std::vector<uint8_t>(4, 0xFF));
 }
 
-TEST_F(FirmwareTest, EepromImagesSpanSeveralPartsBySize) {
+TEST_F(FirmwareTest, EepromImagesSpanSeveralPartsBySize)
+{
     auto img = pattern(10000, 5);
     img[2] = 2 << 1; // 4 KiB parts: device selects 0, 1, 2
     EXPECT_EQ(download(img, 2), VEXEL_OK);
@@ -136,7 +151,8 @@ TEST_F(FirmwareTest, EepromImagesSpanSeveralPartsBySize) {
     EXPECT_EQ(camera->eeprom(2, 0, 10000 - 8192), std::vector<uint8_t>(img.begin() + 8192, img.end()));
 }
 
-TEST_F(FirmwareTest, EepromErrors) {
+TEST_F(FirmwareTest, EepromErrors)
+{
     auto img = pattern(100, 6);
     img[2] = 1 << 1;
     EXPECT_EQ(download(img, 2), VEXEL_E_FIRMWARE);
@@ -147,7 +163,8 @@ TEST_F(FirmwareTest, EepromErrors) {
     EXPECT_EQ(sdk->lastFirmwareResult(), kFwTransferFailed);
 }
 
-TEST_F(FirmwareTest, SpiFlashIsErasedAndProgrammedPageWise) {
+TEST_F(FirmwareTest, SpiFlashIsErasedAndProgrammedPageWise)
+{
     const auto img = pattern(70000, 7); // two sectors, last page partial
     camera->setEraseBusyPolls(5);
     EXPECT_EQ(download(img, 3), VEXEL_OK);
@@ -159,7 +176,8 @@ TEST_F(FirmwareTest, SpiFlashIsErasedAndProgrammedPageWise) {
     EXPECT_EQ(camera->spiFlash(0, other.size()), other);
 }
 
-TEST_F(FirmwareTest, SpiFlashErrors) {
+TEST_F(FirmwareTest, SpiFlashErrors)
+{
     camera->failNextControlRequests(0xC4, 1);
     EXPECT_EQ(download(pattern(1000, 8), 3), VEXEL_E_FIRMWARE);
     EXPECT_EQ(sdk->lastFirmwareResult(), kFwEraseFailed);

@@ -13,7 +13,8 @@ namespace usbsdk {
 namespace {
 
 std::vector<uint8_t> leader(uint32_t width, uint32_t height, uint32_t format = stream::kPixelFormatYuv422,
-                            uint64_t block = 1) {
+                            uint64_t block = 1)
+{
     std::vector<uint8_t> l(52, 0);
     protocol::put32(&l[0], stream::kLeaderMagic);
     protocol::put16(&l[6], 52);
@@ -31,7 +32,8 @@ protected:
 
     void feed(const std::vector<uint8_t>& bytes) { assembler.onTransfer(bytes.data(), bytes.size()); }
     // Sends a whole frame: leader, payload in stream chunks, trailer.
-    void sendFrame(uint32_t width, uint32_t height, size_t payloadBytes, uint8_t fill, uint64_t block = 1) {
+    void sendFrame(uint32_t width, uint32_t height, size_t payloadBytes, uint8_t fill, uint64_t block = 1)
+    {
         feed(leader(width, height, stream::kPixelFormatYuv422, block));
         std::vector<uint8_t> chunk;
         for (size_t sent = 0; sent < payloadBytes;) {
@@ -42,16 +44,19 @@ protected:
         }
         feed(std::vector<uint8_t>(32, 0));
     }
-    bool takeOne(std::vector<uint8_t>& out) {
+    bool takeOne(std::vector<uint8_t>& out)
+    {
         FrameRing::Frame f{};
-        if (!ring.take(f)) return false;
+        if (!ring.take(f))
+            return false;
         out.assign(f.data, f.data + f.size);
         ring.release();
         return true;
     }
 };
 
-TEST_F(FrameAssemblerTest, FullHdFrameInChunksIsStoredWhole) {
+TEST_F(FrameAssemblerTest, FullHdFrameInChunksIsStoredWhole)
+{
     sendFrame(1920, 1080, 1920 * 1080 * 2, 0x77);
     EXPECT_EQ(ring.framesCompleted(), 1);
     EXPECT_EQ(assembler.geometry().frameSize, 4147252u);
@@ -64,7 +69,8 @@ TEST_F(FrameAssemblerTest, FullHdFrameInChunksIsStoredWhole) {
     EXPECT_EQ(std::memcmp(frame.data(), leader(1920, 1080).data(), 52), 0);
 }
 
-TEST_F(FrameAssemblerTest, BigFramesGrowTheSlotInSteps) {
+TEST_F(FrameAssemblerTest, BigFramesGrowTheSlotInSteps)
+{
     sendFrame(2592, 1944, 2592 * 1944 * 2, 0x11);
     EXPECT_EQ(ring.slotSize(), 0x9C0000u);
     EXPECT_EQ(ring.framesCompleted(), 1);
@@ -73,7 +79,8 @@ TEST_F(FrameAssemblerTest, BigFramesGrowTheSlotInSteps) {
     EXPECT_EQ(frame.size(), 10077748u);
 }
 
-TEST_F(FrameAssemblerTest, FramesBeyondTheCapAreRefusedAndTheRingKept) {
+TEST_F(FrameAssemblerTest, FramesBeyondTheCapAreRefusedAndTheRingKept)
+{
     sendFrame(64, 8, 64 * 8 * 2, 1);
     feed(leader(4096, 4096)); // 32 MiB + 52 bytes: one step past the cap
     feed(std::vector<uint8_t>(1000, 2));
@@ -85,7 +92,8 @@ TEST_F(FrameAssemblerTest, FramesBeyondTheCapAreRefusedAndTheRingKept) {
     EXPECT_EQ(ring.framesCompleted(), 2);
 }
 
-TEST_F(FrameAssemblerTest, ShortOrLongPayloadsAreDiscarded) {
+TEST_F(FrameAssemblerTest, ShortOrLongPayloadsAreDiscarded)
+{
     sendFrame(16, 4, 16 * 4 * 2 - 2, 1);
     sendFrame(16, 4, 16 * 4 * 2 + 2, 1);
     EXPECT_EQ(ring.framesCompleted(), 0);
@@ -94,7 +102,8 @@ TEST_F(FrameAssemblerTest, ShortOrLongPayloadsAreDiscarded) {
     EXPECT_EQ(ring.framesCompleted(), 1);
 }
 
-TEST_F(FrameAssemblerTest, PayloadWithoutLeaderIsIgnored) {
+TEST_F(FrameAssemblerTest, PayloadWithoutLeaderIsIgnored)
+{
     feed(std::vector<uint8_t>(128, 9));
     feed(std::vector<uint8_t>(32, 0));
     EXPECT_EQ(ring.framesCompleted(), 0);
@@ -107,7 +116,8 @@ TEST_F(FrameAssemblerTest, PayloadWithoutLeaderIsIgnored) {
     EXPECT_EQ(ring.framesCompleted(), 0);
 }
 
-TEST_F(FrameAssemblerTest, ARefusedLeaderEndsTheFrameInProgress) {
+TEST_F(FrameAssemblerTest, ARefusedLeaderEndsTheFrameInProgress)
+{
     feed(leader(16, 4));
     feed(std::vector<uint8_t>(64, 1));
     feed(leader(0, 4));
@@ -116,13 +126,15 @@ TEST_F(FrameAssemblerTest, ARefusedLeaderEndsTheFrameInProgress) {
     EXPECT_EQ(ring.framesCompleted(), 0);
 }
 
-TEST_F(FrameAssemblerTest, APayloadChunkOfLeaderLengthIsPayload) {
+TEST_F(FrameAssemblerTest, APayloadChunkOfLeaderLengthIsPayload)
+{
     // 26 x 1 pixels = 52 payload bytes, exactly a leader's length.
     sendFrame(26, 1, 52, 0x42);
     EXPECT_EQ(ring.framesCompleted(), 1);
 }
 
-TEST_F(FrameAssemblerTest, APayloadChunkOfTrailerLengthIsPayload) {
+TEST_F(FrameAssemblerTest, APayloadChunkOfTrailerLengthIsPayload)
+{
     sendFrame(8, 2, 32, 0x42); // 32 payload bytes, then the trailer
     EXPECT_EQ(ring.framesCompleted(), 1);
     // Missing exactly the last 32 bytes: the trailer lands in the payload and
@@ -134,14 +146,17 @@ TEST_F(FrameAssemblerTest, APayloadChunkOfTrailerLengthIsPayload) {
     EXPECT_EQ(ring.framesCompleted(), 2);
 }
 
-TEST_F(FrameAssemblerTest, PixelFormatChangeIsAGeometryChange) {
+TEST_F(FrameAssemblerTest, PixelFormatChangeIsAGeometryChange)
+{
     sendFrame(16, 4, 128, 1);
     feed(leader(16, 4, 0x01080001));
     EXPECT_EQ(assembler.geometry().pixelFormat, 0x01080001u);
 }
 
-TEST_F(FrameAssemblerTest, RingHoldsThreeFramesAndCountsDrops) {
-    for (uint64_t b = 1; b <= 6; ++b) sendFrame(8, 3, 48, static_cast<uint8_t>(b), b);
+TEST_F(FrameAssemblerTest, RingHoldsThreeFramesAndCountsDrops)
+{
+    for (uint64_t b = 1; b <= 6; ++b)
+        sendFrame(8, 3, 48, static_cast<uint8_t>(b), b);
     EXPECT_EQ(ring.framesCompleted(), 6);
     EXPECT_EQ(ring.framesDropped(), 3);
     std::vector<uint8_t> frame;
@@ -152,7 +167,8 @@ TEST_F(FrameAssemblerTest, RingHoldsThreeFramesAndCountsDrops) {
     EXPECT_FALSE(takeOne(frame));
 }
 
-TEST_F(FrameAssemblerTest, EachStoredFrameKeepsItsOwnSize) {
+TEST_F(FrameAssemblerTest, EachStoredFrameKeepsItsOwnSize)
+{
     sendFrame(8, 3, 48, 1);
     sendFrame(4, 2, 16, 2); // smaller geometry while the first still waits
     FrameRing::Frame f{};
@@ -164,7 +180,8 @@ TEST_F(FrameAssemblerTest, EachStoredFrameKeepsItsOwnSize) {
     ring.release();
 }
 
-TEST_F(FrameAssemblerTest, Width4097NeedsTheLargerLimit) {
+TEST_F(FrameAssemblerTest, Width4097NeedsTheLargerLimit)
+{
     sendFrame(4097, 1, 4097 * 2, 1);
     EXPECT_EQ(ring.framesCompleted(), 0);
     FrameRing bigRing;

@@ -39,9 +39,11 @@ struct VexelLibrary {
     decltype(&Vexel_GetBlockParam) getBlock;
     decltype(&Vexel_FwUpdate) fwUpdate;
 
-    explicit VexelLibrary(const char* path) {
+    explicit VexelLibrary(const char* path)
+    {
         handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return;
+        if (!handle)
+            return;
         load(init, "Vexel_Init");
         load(uninit, "Vexel_UnInit");
         load(search, "Vexel_SearchCamera");
@@ -61,13 +63,16 @@ struct VexelLibrary {
         load(getBlock, "Vexel_GetBlockParam");
         load(fwUpdate, "Vexel_FwUpdate");
     }
-    ~VexelLibrary() {
-        if (handle) dlclose(handle);
+    ~VexelLibrary()
+    {
+        if (handle)
+            dlclose(handle);
     }
-    template <typename F>
-    void load(F& f, const char* name) {
+    template <typename F> void load(F& f, const char* name)
+    {
         f = reinterpret_cast<F>(dlsym(handle, name));
-        if (!f) missing.push_back(name);
+        if (!f)
+            missing.push_back(name);
     }
     std::vector<std::string> missing;
 };
@@ -75,20 +80,25 @@ struct VexelLibrary {
 struct Frames {
     std::mutex mutex;
     std::vector<std::vector<uint8_t>> frames;
-    static int callback(const uint8_t* frame, int32_t size, void* userData, int32_t) {
+    static int callback(const uint8_t* frame, int32_t size, void* userData, int32_t)
+    {
         auto* self = static_cast<Frames*>(userData);
         std::lock_guard lock(self->mutex);
-        if (self->frames.size() < 8) self->frames.emplace_back(frame, frame + size);
+        if (self->frames.size() < 8)
+            self->frames.emplace_back(frame, frame + size);
         return 0;
     }
-    size_t count() {
+    size_t count()
+    {
         std::lock_guard lock(mutex);
         return frames.size();
     }
-    bool waitFor(size_t n) {
+    bool waitFor(size_t n)
+    {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (count() < n) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return true;
@@ -99,21 +109,24 @@ uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (ui
 
 class LibraryTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         setenv("SENSORLINK_EMULATE", "2", 1);
         setenv("SENSORLINK_EMULATE_SIZE", "64x48", 1);
         setenv("SENSORLINK_EMULATE_FPS", "200", 1);
         setenv("SENSORLINK_EMULATE_STAMP", "1", 1);
         unsetenv("SENSORLINK_EMULATE_FAULTS");
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         for (const char* v : {"SENSORLINK_EMULATE", "SENSORLINK_EMULATE_SIZE", "SENSORLINK_EMULATE_FPS",
                               "SENSORLINK_EMULATE_STAMP", "SENSORLINK_EMULATE_FAULTS"})
             unsetenv(v);
     }
 };
 
-TEST_F(LibraryTest, ExportsExactlyTheVexelFunctions) {
+TEST_F(LibraryTest, ExportsExactlyTheVexelFunctions)
+{
     for (const char* path : {SENSORLINK_PATH, VEXEL_PATH}) {
         VexelLibrary lib(path);
         ASSERT_NE(lib.handle, nullptr) << dlerror();
@@ -124,7 +137,8 @@ TEST_F(LibraryTest, ExportsExactlyTheVexelFunctions) {
     }
 }
 
-TEST_F(LibraryTest, EmulatedCamerasEndToEnd) {
+TEST_F(LibraryTest, EmulatedCamerasEndToEnd)
+{
     VexelLibrary lib(SENSORLINK_PATH);
     ASSERT_TRUE(lib.handle && lib.missing.empty());
     ASSERT_EQ(lib.init(), VEXEL_OK);
@@ -160,7 +174,8 @@ TEST_F(LibraryTest, EmulatedCamerasEndToEnd) {
 }
 
 // Leaders 4097 pixels wide: refused by sensorlink, taken by Vexel.
-TEST_F(LibraryTest, ImageLimitDiffersBetweenTheBuilds) {
+TEST_F(LibraryTest, ImageLimitDiffersBetweenTheBuilds)
+{
     setenv("SENSORLINK_EMULATE", "1", 1);
     setenv("SENSORLINK_EMULATE_SIZE", "4097x2", 1);
     {
@@ -203,7 +218,8 @@ TEST_F(LibraryTest, ImageLimitDiffersBetweenTheBuilds) {
     sensorlink.uninit();
 }
 
-TEST_F(LibraryTest, UnpluggedCameraEndsCapture) {
+TEST_F(LibraryTest, UnpluggedCameraEndsCapture)
+{
     setenv("SENSORLINK_EMULATE", "1", 1);
     setenv("SENSORLINK_EMULATE_FAULTS", "unplug_after=3", 1);
     VexelLibrary lib(SENSORLINK_PATH);
@@ -228,7 +244,8 @@ TEST_F(LibraryTest, UnpluggedCameraEndsCapture) {
     EXPECT_EQ(lib.uninit(), VEXEL_OK);
 }
 
-TEST_F(LibraryTest, BadEmulatorSettingsFallBackToDefaults) {
+TEST_F(LibraryTest, BadEmulatorSettingsFallBackToDefaults)
+{
     setenv("SENSORLINK_EMULATE", "1", 1);
     setenv("SENSORLINK_EMULATE_SIZE", "huge", 1);
     VexelLibrary lib(SENSORLINK_PATH);

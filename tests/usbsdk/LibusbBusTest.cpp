@@ -9,10 +9,12 @@
 namespace usbsdk {
 namespace {
 
-TEST(LibusbBus, OpensNothingBeyondTheDevicesItCounts) {
+TEST(LibusbBus, OpensNothingBeyondTheDevicesItCounts)
+{
     unsetenv("SENSORLINK_USB_IDS");
     auto bus = makeLibusbBus();
-    if (!bus) GTEST_SKIP() << "no USB access on this machine";
+    if (!bus)
+        GTEST_SKIP() << "no USB access on this machine";
     const int n = bus->deviceCount();
     EXPECT_GE(n, 0);
     EXPECT_LE(n, 255);

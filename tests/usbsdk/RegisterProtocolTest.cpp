@@ -17,12 +17,13 @@ protected:
     void SetUp() override { camera = loginCamera(); }
 };
 
-TEST_F(RegisterProtocolTest, WritesAndReadsEveryRegisterOfTheMap) {
+TEST_F(RegisterProtocolTest, WritesAndReadsEveryRegisterOfTheMap)
+{
     const std::vector<std::pair<uint32_t, int32_t>> values = {
-        {0x1100, 3},    {0x1104, 200}, {0x1140, 360}, {0x1220, 650},  {0x1224, 490},
-        {0x1228, 640},  {0x122C, 480}, {0x1300, 1},   {0x1310, 120},  {0x1314, 7},
-        {0x1318, 0},    {0x1404, 10},  {0x2024, 255}, {0x2100, 0},    {0x2104, 51},
-        {0x2030, static_cast<int32_t>(0xC0000007)}};
+        {0x1100, 3},   {0x1104, 200}, {0x1140, 360}, {0x1220, 650},
+        {0x1224, 490}, {0x1228, 640}, {0x122C, 480}, {0x1300, 1},
+        {0x1310, 120}, {0x1314, 7},   {0x1318, 0},   {0x1404, 10},
+        {0x2024, 255}, {0x2100, 0},   {0x2104, 51},  {0x2030, static_cast<int32_t>(0xC0000007)}};
     ASSERT_EQ(values.size(), camera->registerAddresses().size());
     for (auto [reg, value] : values) {
         ASSERT_EQ(sdk->setParam(0, reg, value), VEXEL_OK) << std::hex << reg;
@@ -34,7 +35,8 @@ TEST_F(RegisterProtocolTest, WritesAndReadsEveryRegisterOfTheMap) {
     EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_RUNNING);
 }
 
-TEST_F(RegisterProtocolTest, CameraRefusalsFailTheTransaction) {
+TEST_F(RegisterProtocolTest, CameraRefusalsFailTheTransaction)
+{
     EXPECT_EQ(sdk->setParam(0, 0x1140, 361), VEXEL_E_TRANSACTION); // out of range
     EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_STOPPED);
     int32_t v = 0;
@@ -44,12 +46,15 @@ TEST_F(RegisterProtocolTest, CameraRefusalsFailTheTransaction) {
     EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_RUNNING);
 }
 
-TEST_F(RegisterProtocolTest, RequestIdsCountFromOneAndWrap) {
+TEST_F(RegisterProtocolTest, RequestIdsCountFromOneAndWrap)
+{
     int32_t v = 0;
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(sdk->getParam(0, 0x1100, &v), VEXEL_OK);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(sdk->getParam(0, 0x1100, &v), VEXEL_OK);
     EXPECT_EQ(camera->requestIds(), (std::vector<uint16_t>{1, 2, 3}));
     // Run the counter up to the wrap.
-    for (int i = 3; i < 65535; ++i) ASSERT_EQ(sdk->getParam(0, 0x1100, &v), VEXEL_OK);
+    for (int i = 3; i < 65535; ++i)
+        ASSERT_EQ(sdk->getParam(0, 0x1100, &v), VEXEL_OK);
     ASSERT_EQ(sdk->setParam(0, 0x1140, 9), VEXEL_OK);
     ASSERT_EQ(sdk->getParam(0, 0x1140, &v), VEXEL_OK);
     const auto ids = camera->requestIds();
@@ -60,9 +65,10 @@ TEST_F(RegisterProtocolTest, RequestIdsCountFromOneAndWrap) {
     EXPECT_EQ(v, 9);
 }
 
-TEST_F(RegisterProtocolTest, EachKindOfBadAcknowledgementFails) {
-    for (AckFault fault : {AckFault::WrongPrefix, AckFault::WrongStatus, AckFault::WrongCode,
-                           AckFault::StaleRequestId, AckFault::Missing}) {
+TEST_F(RegisterProtocolTest, EachKindOfBadAcknowledgementFails)
+{
+    for (AckFault fault : {AckFault::WrongPrefix, AckFault::WrongStatus, AckFault::WrongCode, AckFault::StaleRequestId,
+                           AckFault::Missing}) {
         ASSERT_EQ(sdk->setParam(0, 0x1140, 1), VEXEL_OK);
         ASSERT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_RUNNING);
         camera->corruptNextAcks(fault, 1);
@@ -76,7 +82,8 @@ TEST_F(RegisterProtocolTest, EachKindOfBadAcknowledgementFails) {
     EXPECT_EQ(v, 1);
 }
 
-TEST_F(RegisterProtocolTest, ALateAcknowledgementDoesNotPoisonLaterCommands) {
+TEST_F(RegisterProtocolTest, ALateAcknowledgementDoesNotPoisonLaterCommands)
+{
     camera->setAckDelay(1500); // beyond the SDK's 300 ms
     camera->corruptNextAcks(AckFault::Late, 1);
     EXPECT_EQ(sdk->setParam(0, 0x1140, 3), VEXEL_E_TRANSACTION);
@@ -88,7 +95,8 @@ TEST_F(RegisterProtocolTest, ALateAcknowledgementDoesNotPoisonLaterCommands) {
     EXPECT_EQ(sdk->setParam(0, 0x1140, 4), VEXEL_OK);
 }
 
-TEST_F(RegisterProtocolTest, AnAcknowledgementTooShortForItsValueFails) {
+TEST_F(RegisterProtocolTest, AnAcknowledgementTooShortForItsValueFails)
+{
     int32_t v = 0;
     ASSERT_EQ(sdk->setParam(0, 0x1140, 8), VEXEL_OK); // request id 1
     std::vector<uint8_t> header(12, 0);
@@ -108,7 +116,8 @@ TEST_F(RegisterProtocolTest, AnAcknowledgementTooShortForItsValueFails) {
     EXPECT_EQ(v, 8);
 }
 
-TEST_F(RegisterProtocolTest, TransportFailuresFailTheTransaction) {
+TEST_F(RegisterProtocolTest, TransportFailuresFailTheTransaction)
+{
     camera->failNextTransfers(0x01, 1);
     EXPECT_EQ(sdk->setParam(0, 0x1140, 2), VEXEL_E_TRANSACTION);
     EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_STOPPED);
@@ -120,7 +129,8 @@ TEST_F(RegisterProtocolTest, TransportFailuresFailTheTransaction) {
     EXPECT_EQ(sdk->setParam(0, 0x1140, 7), VEXEL_E_TRANSACTION);
 }
 
-TEST_F(RegisterProtocolTest, BlockReadLengthDependsOnTheAddress) {
+TEST_F(RegisterProtocolTest, BlockReadLengthDependsOnTheAddress)
+{
     std::vector<uint8_t> buffer(8192, 0);
     int32_t length = 0;
     ASSERT_EQ(sdk->getBlockParam(0, 0x6480, buffer.data(), &length), VEXEL_OK);
@@ -136,7 +146,8 @@ TEST_F(RegisterProtocolTest, BlockReadLengthDependsOnTheAddress) {
     EXPECT_EQ(sdk->getBlockParam(0, 0x0100, small, nullptr), VEXEL_E_ARGUMENT);
 }
 
-TEST_F(RegisterProtocolTest, BlockReadAcceptsEitherAcknowledgementCode) {
+TEST_F(RegisterProtocolTest, BlockReadAcceptsEitherAcknowledgementCode)
+{
     // The default camera answers block reads with the read code; a camera that
     // answers with the write code works too.
     auto other = bus->addCamera([] {
@@ -155,9 +166,11 @@ TEST_F(RegisterProtocolTest, BlockReadAcceptsEitherAcknowledgementCode) {
     EXPECT_EQ(sdk->getBlockParam(0, 0x0200, data, &length), VEXEL_E_TRANSACTION);
 }
 
-TEST_F(RegisterProtocolTest, BlockWriteStoresTheDataAndChecksTheWrittenLength) {
+TEST_F(RegisterProtocolTest, BlockWriteStoresTheDataAndChecksTheWrittenLength)
+{
     std::vector<uint8_t> data(300);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i ^ 0x5A);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i ^ 0x5A);
     ASSERT_EQ(sdk->setBlockParam(0, 0x1000, data.data(), static_cast<int32_t>(data.size())), VEXEL_OK);
     EXPECT_EQ(camera->blockMemory(0x1000, data.size()), data);
     EXPECT_EQ(sdk->setBlockParam(0, 0x1000, data.data(), 4), VEXEL_E_NO_SESSION);
@@ -168,7 +181,8 @@ TEST_F(RegisterProtocolTest, BlockWriteStoresTheDataAndChecksTheWrittenLength) {
     EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_RUNNING);
 }
 
-TEST_F(RegisterProtocolTest, ConcurrentCallersNeverInterleaveTransactions) {
+TEST_F(RegisterProtocolTest, ConcurrentCallersNeverInterleaveTransactions)
+{
     constexpr int kPerThread = 200;
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};
@@ -182,11 +196,13 @@ TEST_F(RegisterProtocolTest, ConcurrentCallersNeverInterleaveTransactions) {
             }
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_EQ(failures.load(), 0);
     const auto ids = camera->requestIds();
     ASSERT_EQ(ids.size(), size_t(4 * kPerThread * 2));
-    for (size_t i = 0; i < ids.size(); ++i) ASSERT_EQ(ids[i], i + 1);
+    for (size_t i = 0; i < ids.size(); ++i)
+        ASSERT_EQ(ids[i], i + 1);
 }
 
 } // namespace

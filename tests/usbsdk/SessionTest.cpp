@@ -8,7 +8,8 @@ namespace {
 
 class SessionTest : public SdkOverEmulator {};
 
-TEST_F(SessionTest, InitAndUnInitReportTheirOrder) {
+TEST_F(SessionTest, InitAndUnInitReportTheirOrder)
+{
     makeSdk();
     EXPECT_EQ(sdk->uninit(), VEXEL_E_STATE);
     EXPECT_EQ(sdk->init(), VEXEL_OK);
@@ -17,13 +18,15 @@ TEST_F(SessionTest, InitAndUnInitReportTheirOrder) {
     EXPECT_EQ(sdk->uninit(), VEXEL_E_STATE);
 }
 
-TEST_F(SessionTest, InitFailsWhenNoBusCanBeCreated) {
+TEST_F(SessionTest, InitFailsWhenNoBusCanBeCreated)
+{
     sdk = std::make_unique<Sdk>(SdkOptions{4096, 300, [] { return std::shared_ptr<UsbBus>(); }});
     EXPECT_EQ(sdk->init(), VEXEL_E_NO_MEMORY);
     EXPECT_EQ(sdk->uninit(), VEXEL_E_STATE);
 }
 
-TEST_F(SessionTest, EveryCallNeedsAnInitialisedLibrary) {
+TEST_F(SessionTest, EveryCallNeedsAnInitialisedLibrary)
+{
     makeSdk();
     CameraInfo info{};
     int32_t value = 0;
@@ -41,7 +44,8 @@ TEST_F(SessionTest, EveryCallNeedsAnInitialisedLibrary) {
     EXPECT_EQ(sdk->logoutCamera(0), VEXEL_OK);
 }
 
-TEST_F(SessionTest, SearchWithoutCamerasWritesNothing) {
+TEST_F(SessionTest, SearchWithoutCamerasWritesNothing)
+{
     makeSdk();
     ASSERT_EQ(sdk->init(), VEXEL_OK);
     CameraInfo list[VEXEL_MAX_CAMERAS];
@@ -51,7 +55,8 @@ TEST_F(SessionTest, SearchWithoutCamerasWritesNothing) {
     EXPECT_EQ(sdk->searchCamera(nullptr), VEXEL_E_ARGUMENT);
 }
 
-TEST_F(SessionTest, SearchReportsIdsAndLeavesNamesAlone) {
+TEST_F(SessionTest, SearchReportsIdsAndLeavesNamesAlone)
+{
     emulator::EmulatorConfig a, b;
     b.vendorId = 0x1234;
     b.productId = 0xABCD;
@@ -71,8 +76,10 @@ TEST_F(SessionTest, SearchReportsIdsAndLeavesNamesAlone) {
     EXPECT_STREQ(list[1].name, "kept");
 }
 
-TEST_F(SessionTest, SearchNeverWritesMoreRecordsThanThereAreSessions) {
-    for (int i = 0; i < 20; ++i) bus->addCamera();
+TEST_F(SessionTest, SearchNeverWritesMoreRecordsThanThereAreSessions)
+{
+    for (int i = 0; i < 20; ++i)
+        bus->addCamera();
     makeSdk();
     ASSERT_EQ(sdk->init(), VEXEL_OK);
     CameraInfo list[VEXEL_MAX_CAMERAS + 1];
@@ -83,7 +90,8 @@ TEST_F(SessionTest, SearchNeverWritesMoreRecordsThanThereAreSessions) {
     EXPECT_EQ(list[VEXEL_MAX_CAMERAS].index, -77);
 }
 
-TEST_F(SessionTest, LoginChecksItsArguments) {
+TEST_F(SessionTest, LoginChecksItsArguments)
+{
     bus->addCamera();
     makeSdk();
     ASSERT_EQ(sdk->init(), VEXEL_OK);
@@ -97,7 +105,8 @@ TEST_F(SessionTest, LoginChecksItsArguments) {
     EXPECT_EQ(sdk->logoutCamera(5), VEXEL_OK); // never logged in
 }
 
-TEST_F(SessionTest, LoginCopiesTheRecordAndLogoutEndsTheSession) {
+TEST_F(SessionTest, LoginCopiesTheRecordAndLogoutEndsTheSession)
+{
     loginCamera();
     CameraInfo* info = sdk->getCameraInfo(0);
     ASSERT_NE(info, nullptr);
@@ -115,7 +124,8 @@ TEST_F(SessionTest, LoginCopiesTheRecordAndLogoutEndsTheSession) {
     EXPECT_EQ(sdk->startCapture(16), VEXEL_E_ARGUMENT);
 }
 
-TEST_F(SessionTest, FailedLoginLeavesASessionWithoutEndpoints) {
+TEST_F(SessionTest, FailedLoginLeavesASessionWithoutEndpoints)
+{
     makeSdk();
     ASSERT_EQ(sdk->init(), VEXEL_OK);
     CameraInfo info{};
@@ -129,7 +139,8 @@ TEST_F(SessionTest, FailedLoginLeavesASessionWithoutEndpoints) {
     EXPECT_EQ(sdk->startCtrl(3), VEXEL_E_NO_ENDPOINT);
 }
 
-TEST_F(SessionTest, ControlStateFollowsStartAndStop) {
+TEST_F(SessionTest, ControlStateFollowsStartAndStop)
+{
     loginCamera();
     EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_STOPPED);
     EXPECT_EQ(sdk->startCtrl(0), VEXEL_OK);
@@ -144,7 +155,8 @@ TEST_F(SessionTest, ControlStateFollowsStartAndStop) {
     EXPECT_EQ(sdk->getCtrlConnectState(0), VEXEL_STATE_STOPPED);
 }
 
-TEST_F(SessionTest, TwoCamerasWorkSideBySide) {
+TEST_F(SessionTest, TwoCamerasWorkSideBySide)
+{
     bus->addCamera(smallCamera(32, 8));
     bus->addCamera(smallCamera(16, 4));
     makeSdk();

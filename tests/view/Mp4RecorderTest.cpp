@@ -81,9 +81,8 @@ class Mp4RecorderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("pellumo-mp4-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("pellumo-mp4-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -147,8 +146,8 @@ TEST_F(Mp4RecorderTest, ARecordingWithoutFramesIsStillAValidFile)
     EXPECT_EQ(manual.slept, 3'000'000);
     // The container parses cleanly (header and trailer); MP4 leaves out a
     // track that has no samples.
-    const std::string errors = run("ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 '" + file.string() +
-                                   "' 2>&1");
+    const std::string errors =
+        run("ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 '" + file.string() + "' 2>&1");
     EXPECT_EQ(errors, "mov,mp4,m4a,3gp,3g2,mj2\n");
     EXPECT_TRUE(packetTimes(file).empty());
 }

@@ -1,6 +1,6 @@
+#include "app/view/ViewGeometry.h"
 #include "app/view/RoundedRectangleShape.h"
 #include "app/view/SFAnimatedSprite.h"
-#include "app/view/ViewGeometry.h"
 
 #include <gtest/gtest.h>
 

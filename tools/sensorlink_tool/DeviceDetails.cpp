@@ -7,9 +7,11 @@
 
 namespace sensorlink_tool {
 
-void printDeviceDetails(int count) {
+void printDeviceDetails(int count)
+{
     auto bus = usbsdk::defaultBus();
-    if (!bus) return;
+    if (!bus)
+        return;
     usbsdk::UsbDevice device(bus);
     for (int i = 0; i < count; ++i) {
         if (!device.open(i)) {
@@ -17,9 +19,8 @@ void printDeviceDetails(int count) {
             continue;
         }
         std::printf("  camera %d at %s: USB %x.%02x, \"%s\" \"%s\" serial \"%s\" (language 0x%04x)\n", i,
-                    device.path().c_str(), device.bcdUSB() >> 8, device.bcdUSB() & 0xFF,
-                    device.manufacturer().c_str(), device.product().c_str(), device.serialNumber().c_str(),
-                    device.languageId());
+                    device.path().c_str(), device.bcdUSB() >> 8, device.bcdUSB() & 0xFF, device.manufacturer().c_str(),
+                    device.product().c_str(), device.serialNumber().c_str(), device.languageId());
         for (int e = 1; e < device.endpointCount(); ++e) {
             const usbsdk::CCyUSBEndPoint* ep = device.endpoint(e);
             static const char* kTypes[] = {"control", "isochronous", "bulk", "interrupt"};

@@ -12,16 +12,20 @@ namespace sensorlink_tool {
 using usbsdk::protocol::get32;
 namespace stream = usbsdk::stream;
 
-bool writeRawFrame(const std::string& path, const uint8_t* frame, size_t size) {
+bool writeRawFrame(const std::string& path, const uint8_t* frame, size_t size)
+{
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(frame), static_cast<std::streamsize>(size));
     return static_cast<bool>(out);
 }
 
-bool writePpmFrame(const std::string& path, const uint8_t* frame, size_t size) {
-    if (size < stream::kLeaderSize) return false;
+bool writePpmFrame(const std::string& path, const uint8_t* frame, size_t size)
+{
+    if (size < stream::kLeaderSize)
+        return false;
     const uint32_t width = get32(frame + stream::kWidthOffset), height = get32(frame + stream::kHeightOffset);
-    if (size < stream::frameSize(width, height)) return false;
+    if (size < stream::frameSize(width, height))
+        return false;
     const uint8_t* yuyv = frame + stream::kLeaderSize;
     std::vector<uint8_t> rgb(size_t(width) * height * 3);
     auto clamp = [](int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); };

@@ -62,8 +62,7 @@ platform::LRESULT UiDispatcher::send(platform::HWND window, platform::UINT messa
     return pending->result;
 }
 
-bool UiDispatcher::post(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
-                        platform::LPARAM lParam)
+bool UiDispatcher::post(platform::HWND window, platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -138,9 +137,8 @@ bool UiDispatcher::setTimer(platform::HWND window, platform::UINT id, platform::
     QTimer*& timer = m_timers[{window, id}];
     if (!timer) {
         timer = new QTimer;
-        QObject::connect(timer, &QTimer::timeout, this, [window, id] {
-            window->handleMessage(platform::WM_TIMER, id, 0);
-        });
+        QObject::connect(timer, &QTimer::timeout, this,
+                         [window, id] { window->handleMessage(platform::WM_TIMER, id, 0); });
     }
     timer->start(static_cast<int>(elapse));
     return true;

@@ -21,8 +21,7 @@ public:
 
     platform::LRESULT send(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
                            platform::LPARAM lParam) override;
-    bool post(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
-              platform::LPARAM lParam) override;
+    bool post(platform::HWND window, platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam) override;
 
     // Drops messages queued for a window that is going away (blocked
     // senders get 0) and stops its timers.

@@ -216,13 +216,15 @@ QString preparedImageFile(const ImageAttribute& image, const std::string& attrib
     QString result;
     if (!pixmap.isNull() && styleFolder().isValid()) {
         if (image.hasSource)
-            pixmap = pixmap.copy(QRect(QPoint(image.source[0], image.source[1]), QPoint(image.source[2] - 1, image.source[3] - 1)));
+            pixmap = pixmap.copy(
+                QRect(QPoint(image.source[0], image.source[1]), QPoint(image.source[2] - 1, image.source[3] - 1)));
         if (image.hasDest) {
             QPixmap canvas(std::max(1, image.dest[2]), std::max(1, image.dest[3]));
             canvas.fill(Qt::transparent);
             QPainter painter(&canvas);
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawPixmap(QRect(QPoint(image.dest[0], image.dest[1]), QPoint(image.dest[2] - 1, image.dest[3] - 1)), pixmap);
+            painter.drawPixmap(
+                QRect(QPoint(image.dest[0], image.dest[1]), QPoint(image.dest[2] - 1, image.dest[3] - 1)), pixmap);
             painter.end();
             pixmap = canvas;
         }

@@ -12,9 +12,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,7 +114,8 @@ public:
                 dialog->setDirectory(chosen.absolutePath());
                 dialog->selectFile(chosen.fileName());
             }
-            const bool overwrite = dialog->acceptMode() == QFileDialog::AcceptSave && QFileInfo::exists(toQString(answer.text));
+            const bool overwrite =
+                dialog->acceptMode() == QFileDialog::AcceptSave && QFileInfo::exists(toQString(answer.text));
             if (overwrite)
                 static_cast<QDialog*>(dialog)->done(QDialog::Accepted); // skip the overwrite question
             else
@@ -288,7 +289,8 @@ bool Driver::pressKey(WPARAM vk)
     QWidget* host = window->GetWidget();
     QWidget* target = QApplication::focusWidget();
     if (!target || target->window() != host)
-        target = m_manager->GetFocus() && m_manager->GetFocus()->GetWidget() ? m_manager->GetFocus()->GetWidget() : host;
+        target =
+            m_manager->GetFocus() && m_manager->GetFocus()->GetWidget() ? m_manager->GetFocus()->GetWidget() : host;
     QTest::keyClick(target, static_cast<Qt::Key>(key));
     return true;
 }
@@ -387,10 +389,7 @@ bool Driver::pickMenuItem(const std::string& name)
     return menu->ClickItem(name);
 }
 
-Driver::ModalAnswer Driver::ClickControl(const std::string& name)
-{
-    return {ModalAnswer::Kind::Click, name, 0, {}};
-}
+Driver::ModalAnswer Driver::ClickControl(const std::string& name) { return {ModalAnswer::Kind::Click, name, 0, {}}; }
 Driver::ModalAnswer Driver::PressKey(WPARAM vk) { return {ModalAnswer::Kind::Key, {}, vk, {}}; }
 Driver::ModalAnswer Driver::CloseByWindowManager() { return {ModalAnswer::Kind::Close, {}, 0, {}}; }
 Driver::ModalAnswer Driver::ChooseFile(const std::string& path) { return {ModalAnswer::Kind::FilePath, path, 0, {}}; }

@@ -36,11 +36,7 @@ public:
 
     // The named control (null, and a test failure, when missing).
     CControlUI* find(const std::string& name) const;
-    template <class T>
-    T* findAs(const std::string& name) const
-    {
-        return dynamic_cast<T*>(find(name));
-    }
+    template <class T> T* findAs(const std::string& name) const { return dynamic_cast<T*>(find(name)); }
 
     // Press and release of a button or option (also check boxes).
     bool click(const std::string& name);
@@ -81,7 +77,7 @@ public:
     // --- modal windows and file dialogs ------------------------------------
     struct ModalAnswer {
         enum class Kind { Click, Key, Close, FilePath, CancelFile, Nothing } kind;
-        std::string text;  // control name or file path
+        std::string text; // control name or file path
         WPARAM key = 0;
         // Runs first, while the modal window is up (look at its controls).
         std::function<void(CWindowWnd&, CPaintManagerUI&)> inspect;
@@ -117,7 +113,7 @@ private:
 // Creates the Qt application and the message dispatcher for a gtest program
 // (a global test environment). Put it in exactly one source file of the test.
 void installTestApplication();
-#define PELLUMO_UI_TEST_APPLICATION()                                                                                \
+#define PELLUMO_UI_TEST_APPLICATION()                                                                                  \
     static const bool pellumo_ui_test_application_installed = (ui::testing::installTestApplication(), true)
 
 } // namespace ui::testing

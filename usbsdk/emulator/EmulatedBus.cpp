@@ -8,12 +8,16 @@ namespace {
 class EmulatedConnection final : public UsbConnection {
 public:
     EmulatedConnection(std::shared_ptr<EmulatedCamera> camera, size_t number)
-        : camera_(std::move(camera)), generation_(camera_->generation()), number_(number) {}
+        : camera_(std::move(camera)), generation_(camera_->generation()), number_(number)
+    {
+    }
     ControlResult control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
-                          uint16_t length, uint32_t) override {
+                          uint16_t length, uint32_t) override
+    {
         return camera_->control(generation_, requestType, request, value, index, data, length);
     }
-    std::unique_ptr<UsbTransfer> submitBulk(uint8_t endpoint, uint8_t* data, int length) override {
+    std::unique_ptr<UsbTransfer> submitBulk(uint8_t endpoint, uint8_t* data, int length) override
+    {
         return camera_->submit(generation_, endpoint, data, length);
     }
     void abortPipe(uint8_t endpoint) override { camera_->abortPipe(endpoint); }
@@ -28,31 +32,38 @@ private:
 
 } // namespace
 
-std::shared_ptr<EmulatedCamera> EmulatedBus::addCamera(EmulatorConfig config) {
+std::shared_ptr<EmulatedCamera> EmulatedBus::addCamera(EmulatorConfig config)
+{
     auto camera = std::make_shared<EmulatedCamera>(std::move(config));
     std::lock_guard lock(mutex_);
     cameras_.push_back(camera);
     return camera;
 }
 
-std::shared_ptr<EmulatedCamera> EmulatedBus::camera(size_t i) const {
+std::shared_ptr<EmulatedCamera> EmulatedBus::camera(size_t i) const
+{
     std::lock_guard lock(mutex_);
     return i < cameras_.size() ? cameras_[i] : nullptr;
 }
 
-int EmulatedBus::deviceCount() {
+int EmulatedBus::deviceCount()
+{
     std::lock_guard lock(mutex_);
     int n = 0;
-    for (const auto& c : cameras_) n += c->present() ? 1 : 0;
+    for (const auto& c : cameras_)
+        n += c->present() ? 1 : 0;
     return n;
 }
 
-std::unique_ptr<UsbConnection> EmulatedBus::open(int index) {
+std::unique_ptr<UsbConnection> EmulatedBus::open(int index)
+{
     std::lock_guard lock(mutex_);
     int n = 0;
     for (size_t i = 0; i < cameras_.size(); ++i) {
-        if (!cameras_[i]->present()) continue;
-        if (n++ == index) return std::make_unique<EmulatedConnection>(cameras_[i], i);
+        if (!cameras_[i]->present())
+            continue;
+        if (n++ == index)
+            return std::make_unique<EmulatedConnection>(cameras_[i], i);
     }
     return nullptr;
 }

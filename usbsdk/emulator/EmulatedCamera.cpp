@@ -19,25 +19,36 @@ using protocol::put32;
 class EmulatedTransfer final : public UsbTransfer {
 public:
     EmulatedTransfer(std::shared_ptr<EmulatedCamera> camera, uint8_t endpoint, uint8_t* data, int length)
-        : camera_(std::move(camera)), endpoint_(endpoint), data_(data), length_(length) {}
-    explicit EmulatedTransfer(UsbStatus failed) : done_(true), status_(failed) {}
-    ~EmulatedTransfer() override {
-        if (!camera_) return;
-        std::lock_guard lock(camera_->mutex_);
-        if (!done_) camera_->forget(this);
+        : camera_(std::move(camera)), endpoint_(endpoint), data_(data), length_(length)
+    {
     }
-    bool wait(uint32_t timeoutMs) override {
-        if (!camera_) return true;
+    explicit EmulatedTransfer(UsbStatus failed) : done_(true), status_(failed) {}
+    ~EmulatedTransfer() override
+    {
+        if (!camera_)
+            return;
+        std::lock_guard lock(camera_->mutex_);
+        if (!done_)
+            camera_->forget(this);
+    }
+    bool wait(uint32_t timeoutMs) override
+    {
+        if (!camera_)
+            return true;
         std::unique_lock lock(camera_->mutex_);
         return camera_->waitTransfer(this, timeoutMs);
     }
-    UsbStatus status() const override {
-        if (!camera_) return status_;
+    UsbStatus status() const override
+    {
+        if (!camera_)
+            return status_;
         std::lock_guard lock(camera_->mutex_);
         return status_;
     }
-    int actualLength() const override {
-        if (!camera_) return 0;
+    int actualLength() const override
+    {
+        if (!camera_)
+            return 0;
         std::lock_guard lock(camera_->mutex_);
         return actual_;
     }
@@ -56,7 +67,8 @@ private:
 
 namespace {
 
-std::vector<uint8_t> deviceDescriptor(const EmulatorConfig& c) {
+std::vector<uint8_t> deviceDescriptor(const EmulatorConfig& c)
+{
     const bool usb3 = (c.bcdUSB >> 8) == 3;
     std::vector<uint8_t> d(18, 0);
     d[0] = 18;
@@ -76,7 +88,8 @@ std::vector<uint8_t> deviceDescriptor(const EmulatorConfig& c) {
     return d;
 }
 
-std::vector<uint8_t> configurationDescriptor(const EmulatorConfig& c) {
+std::vector<uint8_t> configurationDescriptor(const EmulatorConfig& c)
+{
     const bool usb3 = (c.bcdUSB >> 8) == 3;
     const uint16_t bulkPacket = usb3 ? 1024 : 512;
     std::vector<uint8_t> d = {9, 2, 0, 0, 1, 1, 0, 0x80, 112};
@@ -90,8 +103,13 @@ std::vector<uint8_t> configurationDescriptor(const EmulatorConfig& c) {
     };
     const Ep eps[] = {{0x01, 2, bulkPacket, 0}, {0x81, 2, bulkPacket, 0}, {0x82, 3, 64, 0}, {0x83, 2, bulkPacket, 15}};
     for (const Ep& e : eps) {
-        const uint8_t ed[] = {7, 5, e.address, e.attributes, static_cast<uint8_t>(e.packet),
-                              static_cast<uint8_t>(e.packet >> 8), static_cast<uint8_t>(e.attributes == 3 ? 8 : 0)};
+        const uint8_t ed[] = {7,
+                              5,
+                              e.address,
+                              e.attributes,
+                              static_cast<uint8_t>(e.packet),
+                              static_cast<uint8_t>(e.packet >> 8),
+                              static_cast<uint8_t>(e.attributes == 3 ? 8 : 0)};
         d.insert(d.end(), std::begin(ed), std::end(ed));
         if (usb3) {
             const uint8_t comp[] = {6, 48, e.burst, 0, static_cast<uint8_t>(e.attributes == 3 ? 64 : 0), 0};
@@ -102,12 +120,14 @@ std::vector<uint8_t> configurationDescriptor(const EmulatorConfig& c) {
     return d;
 }
 
-std::vector<uint8_t> bosDescriptor() {
+std::vector<uint8_t> bosDescriptor()
+{
     std::vector<uint8_t> d = {5, 15, 0, 0, 3};
     const uint8_t usb2[] = {7, 16, 2, 0x02, 0, 0, 0};
     const uint8_t ss[] = {10, 16, 3, 0, 0x0E, 0, 1, 10, 0xFF, 0x07};
     uint8_t container[20] = {20, 16, 4, 0};
-    for (int i = 0; i < 16; ++i) container[4 + i] = static_cast<uint8_t>(0xA0 + i);
+    for (int i = 0; i < 16; ++i)
+        container[4 + i] = static_cast<uint8_t>(0xA0 + i);
     d.insert(d.end(), std::begin(usb2), std::end(usb2));
     d.insert(d.end(), std::begin(ss), std::end(ss));
     d.insert(d.end(), std::begin(container), std::end(container));
@@ -115,7 +135,8 @@ std::vector<uint8_t> bosDescriptor() {
     return d;
 }
 
-std::vector<uint8_t> stringDescriptor(const std::string& text) {
+std::vector<uint8_t> stringDescriptor(const std::string& text)
+{
     std::vector<uint8_t> d = {2, 3};
     for (unsigned char ch : text) { // ASCII names
         d.push_back(ch);
@@ -126,15 +147,19 @@ std::vector<uint8_t> stringDescriptor(const std::string& text) {
     return d;
 }
 
-ControlResult copyOut(const std::vector<uint8_t>& src, uint8_t* data, uint16_t length) {
+ControlResult copyOut(const std::vector<uint8_t>& src, uint8_t* data, uint16_t length)
+{
     const size_t n = std::min<size_t>(src.size(), length);
-    if (n) std::memcpy(data, src.data(), n);
+    if (n)
+        std::memcpy(data, src.data(), n);
     return {UsbStatus::Ok, static_cast<int>(n)};
 }
 
-bool takeFault(std::map<uint8_t, int>& faults, uint8_t key) {
+bool takeFault(std::map<uint8_t, int>& faults, uint8_t key)
+{
     auto it = faults.find(key);
-    if (it == faults.end() || it->second <= 0) return false;
+    if (it == faults.end() || it->second <= 0)
+        return false;
     --it->second;
     return true;
 }
@@ -142,16 +167,20 @@ bool takeFault(std::map<uint8_t, int>& faults, uint8_t key) {
 } // namespace
 
 EmulatedCamera::EmulatedCamera(EmulatorConfig config)
-    : config_(std::move(config)), registers_(config_.width, config_.height), t0_(Clock::now()) {}
+    : config_(std::move(config)), registers_(config_.width, config_.height), t0_(Clock::now())
+{
+}
 
 EmulatedCamera::~EmulatedCamera() = default;
 
-bool EmulatedCamera::present() const {
+bool EmulatedCamera::present() const
+{
     std::lock_guard lock(mutex_);
     return present_;
 }
 
-void EmulatedCamera::unplugLocked() {
+void EmulatedCamera::unplugLocked()
+{
     present_ = false;
     ++generation_;
     for (auto& [ep, queue] : queues_) {
@@ -167,14 +196,17 @@ void EmulatedCamera::unplugLocked() {
     cond_.notify_all();
 }
 
-void EmulatedCamera::unplug() {
+void EmulatedCamera::unplug()
+{
     std::lock_guard lock(mutex_);
     unplugLocked();
 }
 
-void EmulatedCamera::replug() {
+void EmulatedCamera::replug()
+{
     std::lock_guard lock(mutex_);
-    if (present_) return;
+    if (present_)
+        return;
     present_ = true;
     ++generation_;
     phase_ = Phase::Leader;
@@ -183,18 +215,21 @@ void EmulatedCamera::replug() {
     config_.unplugAfterFrames = 0;
 }
 
-uint64_t EmulatedCamera::generation() const {
+uint64_t EmulatedCamera::generation() const
+{
     std::lock_guard lock(mutex_);
     return generation_;
 }
 
-void EmulatedCamera::emitFrames(int count) {
+void EmulatedCamera::emitFrames(int count)
+{
     std::lock_guard lock(mutex_);
     credits_ += count;
     cond_.notify_all();
 }
 
-void EmulatedCamera::setFrameRate(double fps) {
+void EmulatedCamera::setFrameRate(double fps)
+{
     std::lock_guard lock(mutex_);
     config_.fps = fps;
     t0_ = Clock::now();
@@ -202,139 +237,168 @@ void EmulatedCamera::setFrameRate(double fps) {
     cond_.notify_all();
 }
 
-uint64_t EmulatedCamera::framesStarted() const {
+uint64_t EmulatedCamera::framesStarted() const
+{
     std::lock_guard lock(mutex_);
     return framesStarted_;
 }
 
-int32_t EmulatedCamera::registerValue(uint32_t address) const {
+int32_t EmulatedCamera::registerValue(uint32_t address) const
+{
     std::lock_guard lock(mutex_);
     return registers_.value(address);
 }
 
-void EmulatedCamera::setRegister(uint32_t address, int32_t value) {
+void EmulatedCamera::setRegister(uint32_t address, int32_t value)
+{
     std::lock_guard lock(mutex_);
     registers_.write(address, value);
 }
 
-std::vector<uint32_t> EmulatedCamera::registerAddresses() const {
+std::vector<uint32_t> EmulatedCamera::registerAddresses() const
+{
     std::lock_guard lock(mutex_);
     return registers_.addresses();
 }
 
-std::vector<uint8_t> EmulatedCamera::blockMemory(uint16_t address, size_t length) const {
+std::vector<uint8_t> EmulatedCamera::blockMemory(uint16_t address, size_t length) const
+{
     std::lock_guard lock(mutex_);
     return registers_.readBlock(address, length);
 }
 
-std::vector<uint16_t> EmulatedCamera::requestIds() const {
+std::vector<uint16_t> EmulatedCamera::requestIds() const
+{
     std::lock_guard lock(mutex_);
     return requestIds_;
 }
 
-void EmulatedCamera::failNextTransfers(uint8_t endpoint, int count) {
+void EmulatedCamera::failNextTransfers(uint8_t endpoint, int count)
+{
     std::lock_guard lock(mutex_);
     failTransfers_[endpoint] = count;
 }
 
-void EmulatedCamera::stallNextTransfers(uint8_t endpoint, int count) {
+void EmulatedCamera::stallNextTransfers(uint8_t endpoint, int count)
+{
     std::lock_guard lock(mutex_);
     stallTransfers_[endpoint] = count;
 }
 
-void EmulatedCamera::corruptNextAcks(AckFault fault, int count) {
+void EmulatedCamera::corruptNextAcks(AckFault fault, int count)
+{
     std::lock_guard lock(mutex_);
     ackFault_ = fault;
     ackFaults_ = count;
 }
 
-void EmulatedCamera::setAckDelay(uint32_t ms) {
+void EmulatedCamera::setAckDelay(uint32_t ms)
+{
     std::lock_guard lock(mutex_);
     ackDelayMs_ = ms;
 }
 
-void EmulatedCamera::replaceNextAck(std::vector<uint8_t> bytes) {
+void EmulatedCamera::replaceNextAck(std::vector<uint8_t> bytes)
+{
     std::lock_guard lock(mutex_);
     replacementAck_ = std::move(bytes);
 }
 
-void EmulatedCamera::shortenNextPayloads(int frames, size_t missingBytes) {
+void EmulatedCamera::shortenNextPayloads(int frames, size_t missingBytes)
+{
     std::lock_guard lock(mutex_);
     shortFrames_ = frames;
     shortBytes_ = missingBytes;
 }
 
-void EmulatedCamera::overrideNextLeaders(int frames, uint32_t width, uint32_t height) {
+void EmulatedCamera::overrideNextLeaders(int frames, uint32_t width, uint32_t height)
+{
     std::lock_guard lock(mutex_);
     leaderOverrides_ = frames;
     overrideWidth_ = width;
     overrideHeight_ = height;
 }
 
-void EmulatedCamera::failNextControlRequests(uint8_t request, int count) {
+void EmulatedCamera::failNextControlRequests(uint8_t request, int count)
+{
     std::lock_guard lock(mutex_);
     failControl_[request] = count;
 }
 
-void EmulatedCamera::corruptNextReadBacks(int count) {
+void EmulatedCamera::corruptNextReadBacks(int count)
+{
     std::lock_guard lock(mutex_);
     corruptReadBacks_ = count;
 }
 
-void EmulatedCamera::setEraseBusyPolls(int polls) {
+void EmulatedCamera::setEraseBusyPolls(int polls)
+{
     std::lock_guard lock(mutex_);
     eraseBusyPolls_ = polls;
 }
 
-void EmulatedCamera::failNextFlashWrites(int count) {
+void EmulatedCamera::failNextFlashWrites(int count)
+{
     std::lock_guard lock(mutex_);
     failFlashWrites_ = count;
 }
 
-std::vector<uint8_t> EmulatedCamera::ram(uint32_t address, size_t length) const {
+std::vector<uint8_t> EmulatedCamera::ram(uint32_t address, size_t length) const
+{
     std::lock_guard lock(mutex_);
     std::vector<uint8_t> out(length, 0);
     for (size_t i = 0; i < length; ++i) {
         auto it = ram_.find(address + static_cast<uint32_t>(i));
-        if (it != ram_.end()) out[i] = it->second;
+        if (it != ram_.end())
+            out[i] = it->second;
     }
     return out;
 }
 
-std::vector<uint8_t> EmulatedCamera::eeprom(int select, uint32_t address, size_t length) const {
+std::vector<uint8_t> EmulatedCamera::eeprom(int select, uint32_t address, size_t length) const
+{
     std::lock_guard lock(mutex_);
     std::vector<uint8_t> out(length, 0xFF);
     auto it = eeprom_.find(select);
-    if (it == eeprom_.end()) return out;
-    for (size_t i = 0; i < length && address + i < it->second.size(); ++i) out[i] = it->second[address + i];
+    if (it == eeprom_.end())
+        return out;
+    for (size_t i = 0; i < length && address + i < it->second.size(); ++i)
+        out[i] = it->second[address + i];
     return out;
 }
 
-std::vector<uint8_t> EmulatedCamera::spiFlash(size_t offset, size_t length) const {
+std::vector<uint8_t> EmulatedCamera::spiFlash(size_t offset, size_t length) const
+{
     std::lock_guard lock(mutex_);
     std::vector<uint8_t> out(length, 0xFF);
-    for (size_t i = 0; i < length && offset + i < spi_.size(); ++i) out[i] = spi_[offset + i];
+    for (size_t i = 0; i < length && offset + i < spi_.size(); ++i)
+        out[i] = spi_[offset + i];
     return out;
 }
 
-std::optional<uint32_t> EmulatedCamera::startedEntry() const {
+std::optional<uint32_t> EmulatedCamera::startedEntry() const
+{
     std::lock_guard lock(mutex_);
     return entry_;
 }
 
-int EmulatedCamera::ramWrites() const {
+int EmulatedCamera::ramWrites() const
+{
     std::lock_guard lock(mutex_);
     return ramWrites_;
 }
 
 // ---------------------------------------------------------------- transport
 
-std::unique_ptr<UsbTransfer> EmulatedCamera::submit(uint64_t generation, uint8_t endpoint, uint8_t* data, int length) {
+std::unique_ptr<UsbTransfer> EmulatedCamera::submit(uint64_t generation, uint8_t endpoint, uint8_t* data, int length)
+{
     std::lock_guard lock(mutex_);
-    if (!present_ || generation != generation_) return std::make_unique<EmulatedTransfer>(UsbStatus::NoDevice);
+    if (!present_ || generation != generation_)
+        return std::make_unique<EmulatedTransfer>(UsbStatus::NoDevice);
     if (endpoint != 0x01 && endpoint != 0x81 && endpoint != 0x82 && endpoint != 0x83)
         return std::make_unique<EmulatedTransfer>(UsbStatus::Stall);
-    if (takeFault(failTransfers_, endpoint)) return std::make_unique<EmulatedTransfer>(UsbStatus::IoError);
+    if (takeFault(failTransfers_, endpoint))
+        return std::make_unique<EmulatedTransfer>(UsbStatus::IoError);
     auto t = std::make_unique<EmulatedTransfer>(shared_from_this(), endpoint, data, length);
     t->stalled_ = takeFault(stallTransfers_, endpoint);
     if (endpoint == 0x01 && !t->stalled_) {
@@ -349,10 +413,12 @@ std::unique_ptr<UsbTransfer> EmulatedCamera::submit(uint64_t generation, uint8_t
     return t;
 }
 
-void EmulatedCamera::abortPipe(uint8_t endpoint) {
+void EmulatedCamera::abortPipe(uint8_t endpoint)
+{
     std::lock_guard lock(mutex_);
     auto it = queues_.find(endpoint);
-    if (it == queues_.end()) return;
+    if (it == queues_.end())
+        return;
     for (EmulatedTransfer* t : it->second) {
         t->done_ = true;
         t->status_ = UsbStatus::Cancelled;
@@ -362,34 +428,40 @@ void EmulatedCamera::abortPipe(uint8_t endpoint) {
     cond_.notify_all();
 }
 
-void EmulatedCamera::forget(EmulatedTransfer* t) {
+void EmulatedCamera::forget(EmulatedTransfer* t)
+{
     auto& q = queues_[t->endpoint_];
     q.erase(std::remove(q.begin(), q.end(), t), q.end());
 }
 
-void EmulatedCamera::complete(EmulatedTransfer* t, UsbStatus status, int length) {
+void EmulatedCamera::complete(EmulatedTransfer* t, UsbStatus status, int length)
+{
     t->done_ = true;
     t->status_ = status;
     t->actual_ = length;
     cond_.notify_all();
 }
 
-bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs) {
+bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
+{
     const auto start = Clock::now();
-    const auto deadline = timeoutMs == UINT32_MAX ? Clock::time_point::max()
-                                                  : start + std::chrono::milliseconds(timeoutMs);
+    const auto deadline =
+        timeoutMs == UINT32_MAX ? Clock::time_point::max() : start + std::chrono::milliseconds(timeoutMs);
     std::unique_lock lock(mutex_, std::adopt_lock);
     for (;;) {
         const auto now = Clock::now();
         pump(now);
-        if (t->done_) break;
+        if (t->done_)
+            break;
         if (now >= deadline) {
             lock.release();
             return false;
         }
         auto wake = deadline;
-        if (!acks_.empty()) wake = std::min(wake, acks_.front().due);
-        if (auto item = nextStreamItem(now)) wake = std::min(wake, *item);
+        if (!acks_.empty())
+            wake = std::min(wake, acks_.front().due);
+        if (auto item = nextStreamItem(now))
+            wake = std::min(wake, *item);
         // Waking up at least every 50 ms keeps a missed notification harmless.
         wake = std::min(wake, now + std::chrono::milliseconds(50));
         cond_.wait_until(lock, wake);
@@ -398,8 +470,10 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs) {
     return true;
 }
 
-void EmulatedCamera::pump(Clock::time_point now) {
-    if (!present_) return;
+void EmulatedCamera::pump(Clock::time_point now)
+{
+    if (!present_)
+        return;
     auto& ackQueue = queues_[0x81];
     while (!ackQueue.empty() && !ackQueue.front()->stalled_ && !acks_.empty() && acks_.front().due <= now) {
         EmulatedTransfer* t = ackQueue.front();
@@ -413,22 +487,28 @@ void EmulatedCamera::pump(Clock::time_point now) {
     auto& streamQueue = queues_[0x83];
     while (present_ && !streamQueue.empty() && !streamQueue.front()->stalled_) {
         auto due = nextStreamItem(now);
-        if (!due || *due > now) break;
+        if (!due || *due > now)
+            break;
         EmulatedTransfer* t = streamQueue.front();
         streamQueue.pop_front();
         completeStream(t);
     }
 }
 
-std::optional<EmulatedCamera::Clock::time_point> EmulatedCamera::nextStreamItem(Clock::time_point now) {
-    if (!present_) return std::nullopt;
-    if (phase_ != Phase::Leader) return now;
-    if (config_.fps <= 0) return credits_ > 0 ? std::optional(now) : std::nullopt;
+std::optional<EmulatedCamera::Clock::time_point> EmulatedCamera::nextStreamItem(Clock::time_point now)
+{
+    if (!present_)
+        return std::nullopt;
+    if (phase_ != Phase::Leader)
+        return now;
+    if (config_.fps <= 0)
+        return credits_ > 0 ? std::optional(now) : std::nullopt;
     const auto period = std::chrono::duration<double>(1.0 / config_.fps);
     return t0_ + std::chrono::duration_cast<Clock::duration>(period * static_cast<double>(nextSlot_));
 }
 
-SceneSettings EmulatedCamera::currentScene() const {
+SceneSettings EmulatedCamera::currentScene() const
+{
     SceneSettings s;
     s.roiX = registers_.value(reg::kRoiX);
     s.roiY = registers_.value(reg::kRoiY);
@@ -447,7 +527,8 @@ SceneSettings EmulatedCamera::currentScene() const {
     return s;
 }
 
-void EmulatedCamera::beginFrame(Clock::time_point now) {
+void EmulatedCamera::beginFrame(Clock::time_point now)
+{
     uint64_t slot = nextSlot_;
     if (config_.fps > 0) {
         // A host that fell further behind than the camera's memory reaches
@@ -455,7 +536,8 @@ void EmulatedCamera::beginFrame(Clock::time_point now) {
         const double elapsed = std::chrono::duration<double>(now - t0_).count();
         const auto current = static_cast<uint64_t>(elapsed * config_.fps);
         const auto buffered = static_cast<uint64_t>(std::max(0, config_.bufferedFrames));
-        if (current > buffered) slot = std::max<uint64_t>(slot, current - buffered);
+        if (current > buffered)
+            slot = std::max<uint64_t>(slot, current - buffered);
     } else {
         --credits_;
     }
@@ -502,7 +584,8 @@ void EmulatedCamera::beginFrame(Clock::time_point now) {
     if (shortFrames_ > 0) {
         --shortFrames_;
         payloadLength_ -= std::min(shortBytes_, payloadLength_);
-    } else if (config_.shortPayloadEvery > 0 && framesStarted_ % static_cast<uint64_t>(config_.shortPayloadEvery) == 0) {
+    } else if (config_.shortPayloadEvery > 0 &&
+               framesStarted_ % static_cast<uint64_t>(config_.shortPayloadEvery) == 0) {
         payloadLength_ -= std::min<size_t>(2, payloadLength_);
     }
     payloadSent_ = 0;
@@ -523,7 +606,8 @@ void EmulatedCamera::beginFrame(Clock::time_point now) {
     put32(&leader_[stream::kOffsetYOffset], static_cast<uint32_t>(scene.roiY));
 }
 
-void EmulatedCamera::completeStream(EmulatedTransfer* t) {
+void EmulatedCamera::completeStream(EmulatedTransfer* t)
+{
     const auto now = Clock::now();
     std::vector<uint8_t> trailer;
     const uint8_t* src = nullptr;
@@ -544,7 +628,8 @@ void EmulatedCamera::completeStream(EmulatedTransfer* t) {
         src = payload_.data() + payloadSent_;
         n = std::min(stream::kChunkSize, payloadLength_ - payloadSent_);
         payloadSent_ += n;
-        if (payloadSent_ >= payloadLength_) phase_ = Phase::Trailer;
+        if (payloadSent_ >= payloadLength_)
+            phase_ = Phase::Trailer;
         break;
     case Phase::Trailer:
         trailer.assign(stream::kTrailerSize, 0);
@@ -569,7 +654,8 @@ void EmulatedCamera::completeStream(EmulatedTransfer* t) {
 
 // ---------------------------------------------------------------- registers
 
-void EmulatedCamera::queueAck(uint16_t status, uint16_t code, uint16_t requestId, const std::vector<uint8_t>& payload) {
+void EmulatedCamera::queueAck(uint16_t status, uint16_t code, uint16_t requestId, const std::vector<uint8_t>& payload)
+{
     std::vector<uint8_t> ack(protocol::kHeaderSize + payload.size(), 0);
     put32(&ack[0], protocol::kPrefix);
     put16(&ack[4], status);
@@ -602,8 +688,10 @@ void EmulatedCamera::queueAck(uint16_t status, uint16_t code, uint16_t requestId
     cond_.notify_all();
 }
 
-void EmulatedCamera::handleCommand(const uint8_t* data, int length) {
-    if (length < static_cast<int>(protocol::kHeaderSize) || get32(data) != protocol::kPrefix) return;
+void EmulatedCamera::handleCommand(const uint8_t* data, int length)
+{
+    if (length < static_cast<int>(protocol::kHeaderSize) || get32(data) != protocol::kPrefix)
+        return;
     const uint16_t command = get16(data + 6);
     const uint16_t payloadLength = get16(data + 8);
     const uint16_t id = get16(data + 10);
@@ -627,7 +715,8 @@ void EmulatedCamera::handleCommand(const uint8_t* data, int length) {
             const uint16_t status = registers_.write(address, static_cast<int32_t>(get32(data + 20)));
             if (status == kStatusOk && address == reg::kWhiteBalanceMode && registers_.value(address) == 2) {
                 // One-shot white balance: neutral gains, then back to manual.
-                for (uint32_t r : {reg::kWbRed, reg::kWbGreen, reg::kWbBlue}) registers_.write(r, 40);
+                for (uint32_t r : {reg::kWbRed, reg::kWbGreen, reg::kWbBlue})
+                    registers_.write(r, 40);
                 registers_.write(reg::kWhiteBalanceMode, 0);
             }
             put32(reply.data(), status == kStatusOk ? 4 : 0);
@@ -646,27 +735,34 @@ void EmulatedCamera::handleCommand(const uint8_t* data, int length) {
 // ---------------------------------------------------------------- endpoint 0
 
 ControlResult EmulatedCamera::control(uint64_t generation, uint8_t requestType, uint8_t request, uint16_t value,
-                                      uint16_t index, uint8_t* data, uint16_t length) {
+                                      uint16_t index, uint8_t* data, uint16_t length)
+{
     std::lock_guard lock(mutex_);
-    if (!present_ || generation != generation_) return {UsbStatus::NoDevice, 0};
-    if (takeFault(failControl_, request)) return {UsbStatus::IoError, 0};
+    if (!present_ || generation != generation_)
+        return {UsbStatus::NoDevice, 0};
+    if (takeFault(failControl_, request))
+        return {UsbStatus::IoError, 0};
     const bool in = (requestType & 0x80) != 0;
     const int type = (requestType >> 5) & 3;
-    if (type == 0 && in && request == 6) return descriptorRequest(value, index, data, length);
+    if (type == 0 && in && request == 6)
+        return descriptorRequest(value, index, data, length);
     if (type == 0 && in && request == 10) {
         std::vector<uint8_t> alt{0};
         return copyOut(alt, data, length);
     }
-    if (type == 2) return vendorRequest(in, request, value, index, data, length);
+    if (type == 2)
+        return vendorRequest(in, request, value, index, data, length);
     return {UsbStatus::Stall, 0};
 }
 
-ControlResult EmulatedCamera::descriptorRequest(uint16_t value, uint16_t index, uint8_t* data, uint16_t length) {
+ControlResult EmulatedCamera::descriptorRequest(uint16_t value, uint16_t index, uint8_t* data, uint16_t length)
+{
     const uint8_t type = static_cast<uint8_t>(value >> 8), which = static_cast<uint8_t>(value);
     switch (type) {
     case 1: return copyOut(deviceDescriptor(config_), data, length);
     case 2:
-        if (which != 0) return {UsbStatus::Stall, 0};
+        if (which != 0)
+            return {UsbStatus::Stall, 0};
         return copyOut(configurationDescriptor(config_), data, length);
     case 3: {
         if (which == 0) {
@@ -680,18 +776,21 @@ ControlResult EmulatedCamera::descriptorRequest(uint16_t value, uint16_t index, 
         if (std::find(config_.languages.begin(), config_.languages.end(), index) == config_.languages.end())
             return {UsbStatus::Stall, 0};
         const std::string* texts[] = {&config_.manufacturer, &config_.product, &config_.serial};
-        if (which > 3) return {UsbStatus::Stall, 0};
+        if (which > 3)
+            return {UsbStatus::Stall, 0};
         return copyOut(stringDescriptor(*texts[which - 1]), data, length);
     }
     case 15:
-        if ((config_.bcdUSB >> 8) < 2 || config_.bcdUSB < 0x0201) return {UsbStatus::Stall, 0};
+        if ((config_.bcdUSB >> 8) < 2 || config_.bcdUSB < 0x0201)
+            return {UsbStatus::Stall, 0};
         return copyOut(bosDescriptor(), data, length);
     default: return {UsbStatus::Stall, 0};
     }
 }
 
 ControlResult EmulatedCamera::vendorRequest(bool in, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
-                                            uint16_t length) {
+                                            uint16_t length)
+{
     constexpr size_t kEepromSize = 64 * 1024;
     switch (request) {
     case 0xA0: {
@@ -702,7 +801,8 @@ ControlResult EmulatedCamera::vendorRequest(bool in, uint8_t request, uint16_t v
                 return {UsbStatus::Ok, 0};
             }
             ++ramWrites_;
-            for (uint16_t i = 0; i < length; ++i) ram_[address + i] = data[i];
+            for (uint16_t i = 0; i < length; ++i)
+                ram_[address + i] = data[i];
             return {UsbStatus::Ok, length};
         }
         for (uint16_t i = 0; i < length; ++i) {
@@ -718,7 +818,8 @@ ControlResult EmulatedCamera::vendorRequest(bool in, uint8_t request, uint16_t v
     case 0xBA: {
         auto& part = eeprom_[value & 7];
         part.resize(kEepromSize, 0xFF);
-        if (index + length > kEepromSize) return {UsbStatus::Stall, 0};
+        if (index + length > kEepromSize)
+            return {UsbStatus::Stall, 0};
         if (in) {
             std::memcpy(data, part.data() + index, length);
         } else if (length) {
@@ -727,39 +828,49 @@ ControlResult EmulatedCamera::vendorRequest(bool in, uint8_t request, uint16_t v
         return {UsbStatus::Ok, length};
     }
     case 0xBB:
-        if (!in) return {UsbStatus::Stall, 0};
-        if (length) std::memset(data, 0, length);
+        if (!in)
+            return {UsbStatus::Stall, 0};
+        if (length)
+            std::memset(data, 0, length);
         return {UsbStatus::Ok, length};
     case 0xD2: return {UsbStatus::Ok, 0};
     case 0xC4:
         if (!in) {
-            if (value != 1) return {UsbStatus::Stall, 0};
+            if (value != 1)
+                return {UsbStatus::Stall, 0};
             const size_t start = size_t(index) * 0x10000;
-            if (spi_.size() < start + 0x10000) spi_.resize(start + 0x10000, 0xFF);
+            if (spi_.size() < start + 0x10000)
+                spi_.resize(start + 0x10000, 0xFF);
             std::fill(spi_.begin() + static_cast<std::ptrdiff_t>(start),
                       spi_.begin() + static_cast<std::ptrdiff_t>(start + 0x10000), 0xFF);
             eraseBusyLeft_ = eraseBusyPolls_;
             return {UsbStatus::Ok, 0};
         }
-        if (length < 1) return {UsbStatus::Stall, 0};
+        if (length < 1)
+            return {UsbStatus::Stall, 0};
         data[0] = eraseBusyLeft_ > 0 ? 1 : 0;
-        if (eraseBusyLeft_ > 0) --eraseBusyLeft_;
+        if (eraseBusyLeft_ > 0)
+            --eraseBusyLeft_;
         return {UsbStatus::Ok, 1};
     case 0xC2: {
-        if (in) return {UsbStatus::Stall, 0};
+        if (in)
+            return {UsbStatus::Stall, 0};
         if (failFlashWrites_ > 0) {
             --failFlashWrites_;
             flashWriteFailed_ = true;
             return {UsbStatus::Ok, length};
         }
         const size_t start = size_t(index) * 256;
-        if (spi_.size() < start + length) spi_.resize(start + length, 0xFF);
+        if (spi_.size() < start + length)
+            spi_.resize(start + length, 0xFF);
         // Flash programming only clears bits; unerased pages show it.
-        for (uint16_t i = 0; i < length; ++i) spi_[start + i] &= data[i];
+        for (uint16_t i = 0; i < length; ++i)
+            spi_[start + i] &= data[i];
         return {UsbStatus::Ok, length};
     }
     case 0xD1:
-        if (!in || length < 4) return {UsbStatus::Stall, 0};
+        if (!in || length < 4)
+            return {UsbStatus::Stall, 0};
         put32(data, flashWriteFailed_ ? 1 : 0);
         flashWriteFailed_ = false;
         return {UsbStatus::Ok, 4};

@@ -73,9 +73,9 @@ public:
     void shortenNextPayloads(int frames, size_t missingBytes);
     void overrideNextLeaders(int frames, uint32_t width, uint32_t height);
     void failNextControlRequests(uint8_t request, int count);
-    void corruptNextReadBacks(int count);  // RAM read-back differs from what was written
-    void setEraseBusyPolls(int polls);     // SPI erase status reads busy this often
-    void failNextFlashWrites(int count);   // SPI page status reports an error
+    void corruptNextReadBacks(int count); // RAM read-back differs from what was written
+    void setEraseBusyPolls(int polls);    // SPI erase status reads busy this often
+    void failNextFlashWrites(int count);  // SPI page status reports an error
 
     // --- firmware targets ---
     std::vector<uint8_t> ram(uint32_t address, size_t length) const;

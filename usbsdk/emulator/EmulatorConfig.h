@@ -31,10 +31,10 @@ struct EmulatorConfig {
     uint16_t blockReadAckCode = 0x0801;
 
     // Periodic faults (0 = off), for demos and soak runs.
-    int shortPayloadEvery = 0;  // every n-th frame misses 2 bytes
-    int failStreamEvery = 0;    // every n-th stream transfer fails
-    int badAckEvery = 0;        // every n-th acknowledgement carries a stale id
-    int unplugAfterFrames = 0;  // the camera disappears after this many frames
+    int shortPayloadEvery = 0; // every n-th frame misses 2 bytes
+    int failStreamEvery = 0;   // every n-th stream transfer fails
+    int badAckEvery = 0;       // every n-th acknowledgement carries a stale id
+    int unplugAfterFrames = 0; // the camera disappears after this many frames
 };
 
 } // namespace usbsdk::emulator

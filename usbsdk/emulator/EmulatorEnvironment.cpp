@@ -10,7 +10,8 @@
 namespace usbsdk::emulator {
 namespace {
 
-bool parseInt(const std::string& text, long& out) {
+bool parseInt(const std::string& text, long& out)
+{
     char* end = nullptr;
     out = std::strtol(text.c_str(), &end, 10);
     return !text.empty() && end && *end == '\0';
@@ -18,7 +19,8 @@ bool parseInt(const std::string& text, long& out) {
 
 } // namespace
 
-bool configFromEnvironment(EmulatorConfig& config, std::string& error) {
+bool configFromEnvironment(EmulatorConfig& config, std::string& error)
+{
     if (const char* size = std::getenv("SENSORLINK_EMULATE_SIZE")) {
         unsigned w = 0, h = 0;
         char extra = 0;
@@ -38,7 +40,8 @@ bool configFromEnvironment(EmulatorConfig& config, std::string& error) {
         }
         config.fps = v;
     }
-    if (const char* stamp = std::getenv("SENSORLINK_EMULATE_STAMP")) config.stamp = std::string(stamp) == "1";
+    if (const char* stamp = std::getenv("SENSORLINK_EMULATE_STAMP"))
+        config.stamp = std::string(stamp) == "1";
     if (const char* usb = std::getenv("SENSORLINK_EMULATE_USB")) {
         const std::string v(usb);
         if (v == "2") {
@@ -63,7 +66,8 @@ bool configFromEnvironment(EmulatorConfig& config, std::string& error) {
         std::stringstream list(faults);
         std::string item;
         while (std::getline(list, item, ',')) {
-            if (item.empty()) continue;
+            if (item.empty())
+                continue;
             const auto eq = item.find('=');
             long n = 0;
             if (eq == std::string::npos || !parseInt(item.substr(eq + 1), n) || n < 0) {
@@ -71,10 +75,14 @@ bool configFromEnvironment(EmulatorConfig& config, std::string& error) {
                 return false;
             }
             const std::string key = item.substr(0, eq);
-            if (key == "short_payload_every") config.shortPayloadEvery = static_cast<int>(n);
-            else if (key == "fail_stream_every") config.failStreamEvery = static_cast<int>(n);
-            else if (key == "bad_ack_every") config.badAckEvery = static_cast<int>(n);
-            else if (key == "unplug_after") config.unplugAfterFrames = static_cast<int>(n);
+            if (key == "short_payload_every")
+                config.shortPayloadEvery = static_cast<int>(n);
+            else if (key == "fail_stream_every")
+                config.failStreamEvery = static_cast<int>(n);
+            else if (key == "bad_ack_every")
+                config.badAckEvery = static_cast<int>(n);
+            else if (key == "unplug_after")
+                config.unplugAfterFrames = static_cast<int>(n);
             else {
                 error = "unknown SENSORLINK_EMULATE_FAULTS entry: " + key;
                 return false;
@@ -84,10 +92,12 @@ bool configFromEnvironment(EmulatorConfig& config, std::string& error) {
     return true;
 }
 
-std::shared_ptr<UsbBus> busFromEnvironment() {
+std::shared_ptr<UsbBus> busFromEnvironment()
+{
     const char* count = std::getenv("SENSORLINK_EMULATE");
     long n = 0;
-    if (!count || !parseInt(count, n) || n <= 0) return nullptr;
+    if (!count || !parseInt(count, n) || n <= 0)
+        return nullptr;
     EmulatorConfig config;
     std::string error;
     if (!configFromEnvironment(config, error)) {

@@ -20,10 +20,11 @@ struct Blob {
 constexpr Blob kBlobs[] = {
     {-420, -250, 90, 90, {0.75f, 0.30f, 0.45f}}, {300, -280, 60, 60, {0.35f, 0.55f, 0.30f}},
     {-200, 260, 140, 45, {0.45f, 0.35f, 0.70f}}, {480, 240, 35, 110, {0.80f, 0.60f, 0.20f}},
-    {60, -420, 25, 25, {0.20f, 0.20f, 0.25f}},  {-650, 120, 70, 30, {0.60f, 0.25f, 0.20f}},
+    {60, -420, 25, 25, {0.20f, 0.20f, 0.25f}},   {-650, 120, 70, 30, {0.60f, 0.25f, 0.20f}},
 };
 
-Rgb scenePixel(int x, int y) {
+Rgb scenePixel(int x, int y)
+{
     const float dx = static_cast<float>(x - kSensorCentreX), dy = static_cast<float>(y - kSensorCentreY);
     // Transmitted light, slightly warm, darkening towards the edges.
     const float vignette = 1.0f - 0.25f * std::min(1.0f, (dx * dx + dy * dy) / (1200.0f * 1200.0f));
@@ -45,7 +46,8 @@ Rgb scenePixel(int x, int y) {
         const int tick = ax % kScalePitch;
         const int index = ax / kScalePitch;
         const int length = index % 10 == 0 ? 60 : (index % 5 == 0 ? 40 : 24);
-        if (baseline || (tick < 2 && ay > 1 && ay <= length)) c = {0.08f, 0.08f, 0.10f};
+        if (baseline || (tick < 2 && ay > 1 && ay <= length))
+            c = {0.08f, 0.08f, 0.10f};
     }
     return c;
 }
@@ -54,7 +56,8 @@ uint8_t clampByte(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 255
 
 } // namespace
 
-void renderScene(const SceneSettings& s, std::vector<uint8_t>& out) {
+void renderScene(const SceneSettings& s, std::vector<uint8_t>& out)
+{
     out.resize(size_t(s.width) * s.height * 2);
     // Brightness: exposure time (or the automatic target) times gain.
     float exposure = s.exposureMode == 3 ? s.exposureTarget / 120.0f : s.exposureTime / 20000.0f;

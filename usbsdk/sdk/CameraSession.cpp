@@ -15,14 +15,18 @@ constexpr int kMaxStaleAcks = 4;
 
 CameraSession::CameraSession(const SessionOptions& options)
     : options_(options), ring_(std::make_unique<FrameRing>()),
-      assembler_(std::make_unique<FrameAssembler>(*ring_, options.maxDimension)) {}
+      assembler_(std::make_unique<FrameAssembler>(*ring_, options.maxDimension))
+{
+}
 
 CameraSession::~CameraSession() { stopCapture(); }
 
-void CameraSession::attach(std::unique_ptr<UsbDevice> device) {
+void CameraSession::attach(std::unique_ptr<UsbDevice> device)
+{
     streamEndpoint_ = commandEndpoint_ = ackEndpoint_ = nullptr;
     device_ = std::move(device);
-    if (!device_) return;
+    if (!device_)
+        return;
     for (int i = 1; i < device_->endpointCount(); ++i) {
         CCyUSBEndPoint* ep = device_->endpoint(i);
         switch (ep->address()) {
@@ -33,10 +37,12 @@ void CameraSession::attach(std::unique_ptr<UsbDevice> device) {
         }
     }
     for (CCyUSBEndPoint* ep : {commandEndpoint_, ackEndpoint_})
-        if (ep) ep->timeOut = options_.commandTimeoutMs;
+        if (ep)
+            ep->timeOut = options_.commandTimeoutMs;
 }
 
-void CameraSession::reset() {
+void CameraSession::reset()
+{
     stopCapture();
     ring_->resetIndices();
     assembler_->restart();
@@ -46,14 +52,17 @@ void CameraSession::reset() {
 }
 
 int32_t CameraSession::transact(protocol::Kind kind, const std::vector<uint8_t>& command, uint8_t* reply,
-                                size_t replyLength, std::vector<uint8_t>& ack) {
-    if (!commandEndpoint_) return VEXEL_E_NOT_INITIALISED;
+                                size_t replyLength, std::vector<uint8_t>& ack)
+{
+    if (!commandEndpoint_)
+        return VEXEL_E_NOT_INITIALISED;
     // Up to 100 attempts of 10 ms each to get the channel. Polled with
     // try_lock: timed locks are not understood by the thread sanitizer.
     std::unique_lock lock(commandMutex_, std::defer_lock);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(100 * 10);
     while (!lock.try_lock()) {
-        if (std::chrono::steady_clock::now() >= giveUp) return VEXEL_E_TRANSACTION;
+        if (std::chrono::steady_clock::now() >= giveUp)
+            return VEXEL_E_TRANSACTION;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     if (!ackEndpoint_) {
@@ -96,76 +105,96 @@ int32_t CameraSession::transact(protocol::Kind kind, const std::vector<uint8_t>&
             return VEXEL_E_TRANSACTION;
         }
     }
-    if (reply) std::memcpy(reply, ack.data() + protocol::kHeaderSize, replyLength);
+    if (reply)
+        std::memcpy(reply, ack.data() + protocol::kHeaderSize, replyLength);
     ctrlState_ = kStateOn;
     return VEXEL_OK;
 }
 
-int32_t CameraSession::setParam(uint32_t reg, int32_t value) {
+int32_t CameraSession::setParam(uint32_t reg, int32_t value)
+{
     std::vector<uint8_t> ack;
     return transact(protocol::Kind::SingleWrite, protocol::singleWrite(0, reg, value), nullptr, 4, ack);
 }
 
-int32_t CameraSession::getParam(uint32_t reg, int32_t* value) {
+int32_t CameraSession::getParam(uint32_t reg, int32_t* value)
+{
     std::vector<uint8_t> ack;
     uint8_t bytes[4];
     const int32_t rc = transact(protocol::Kind::SingleRead, protocol::singleRead(0, reg), bytes, 4, ack);
-    if (rc == VEXEL_OK) *value = static_cast<int32_t>(protocol::get32(bytes));
+    if (rc == VEXEL_OK)
+        *value = static_cast<int32_t>(protocol::get32(bytes));
     return rc;
 }
 
-int32_t CameraSession::setBlock(uint16_t address, const void* data, int32_t length) {
+int32_t CameraSession::setBlock(uint16_t address, const void* data, int32_t length)
+{
     std::vector<uint8_t> ack;
     const auto* bytes = static_cast<const uint8_t*>(data);
     // The command's length field is 16 bits wide and carries length + 8.
-    if (length > 0xFFFF - 8) return VEXEL_E_NO_SESSION;
+    if (length > 0xFFFF - 8)
+        return VEXEL_E_NO_SESSION;
     uint8_t written[4];
-    const int32_t rc = transact(protocol::Kind::BlockWrite,
-                                protocol::blockWrite(0, address, {bytes, static_cast<size_t>(length)}), written, 4, ack);
-    if (rc != VEXEL_OK) return rc;
+    const int32_t rc =
+        transact(protocol::Kind::BlockWrite, protocol::blockWrite(0, address, {bytes, static_cast<size_t>(length)}),
+                 written, 4, ack);
+    if (rc != VEXEL_OK)
+        return rc;
     return protocol::get32(written) == static_cast<uint32_t>(length) ? VEXEL_OK : VEXEL_E_BLOCK_LENGTH;
 }
 
-int32_t CameraSession::getBlock(uint16_t address, void* buffer, int32_t* length) {
+int32_t CameraSession::getBlock(uint16_t address, void* buffer, int32_t* length)
+{
     std::vector<uint8_t> ack;
     const uint32_t n = protocol::blockReadLength(address);
-    const int32_t rc = transact(protocol::Kind::BlockRead, protocol::blockRead(0, address),
-                                static_cast<uint8_t*>(buffer), n, ack);
-    if (rc == VEXEL_OK) *length = static_cast<int32_t>(n);
+    const int32_t rc =
+        transact(protocol::Kind::BlockRead, protocol::blockRead(0, address), static_cast<uint8_t*>(buffer), n, ack);
+    if (rc == VEXEL_OK)
+        *length = static_cast<int32_t>(n);
     return rc;
 }
 
-int32_t CameraSession::startCtrl() {
-    if (ctrlState_ == kStateOn) return VEXEL_E_STATE;
-    if (!commandEndpoint_ || !ackEndpoint_) return VEXEL_E_NO_ENDPOINT;
+int32_t CameraSession::startCtrl()
+{
+    if (ctrlState_ == kStateOn)
+        return VEXEL_E_STATE;
+    if (!commandEndpoint_ || !ackEndpoint_)
+        return VEXEL_E_NO_ENDPOINT;
     ctrlRequested_ = kStateOn;
     ctrlState_ = kStateOn;
     return VEXEL_OK;
 }
 
-void CameraSession::stopCtrl() {
+void CameraSession::stopCtrl()
+{
     ctrlRequested_ = kStateOff;
     ctrlState_ = kStateOff;
 }
 
-void CameraSession::setCallback(VexelCaptureCallback callback, void* userData, int32_t userValue) {
+void CameraSession::setCallback(VexelCaptureCallback callback, void* userData, int32_t userValue)
+{
     std::lock_guard lock(callbackMutex_);
     callback_ = callback;
     userData_ = userData;
     userValue_ = userValue;
 }
 
-int32_t CameraSession::startCapture() {
-    if (captureRequested_ == kStateOn && captureState_ == kStateOn) return VEXEL_E_STATE;
-    if (!streamEndpoint_) return VEXEL_E_NO_ENDPOINT;
+int32_t CameraSession::startCapture()
+{
+    if (captureRequested_ == kStateOn && captureState_ == kStateOn)
+        return VEXEL_E_STATE;
+    if (!streamEndpoint_)
+        return VEXEL_E_NO_ENDPOINT;
     captureRequested_ = kStateOn;
     if (captureState_ == kStateOff) {
         // A stream thread that gave up has ended; collect it before the next.
-        if (streamThread_.joinable()) streamThread_.join();
+        if (streamThread_.joinable())
+            streamThread_.join();
         streamThread_ = std::thread(&CameraSession::streamThread, this);
     }
     if (!deliveryRunning_) {
-        if (deliveryThread_.joinable()) deliveryThread_.join();
+        if (deliveryThread_.joinable())
+            deliveryThread_.join();
         deliveryRunning_ = true;
         deliveryThread_ = std::thread(&CameraSession::deliveryThread, this);
     }
@@ -173,20 +202,24 @@ int32_t CameraSession::startCapture() {
     return VEXEL_OK;
 }
 
-void CameraSession::stopCapture() {
+void CameraSession::stopCapture()
+{
     captureRequested_ = kStateOff;
     if (streamThread_.joinable()) {
         // Cancelling the queued reads ends the stream thread's pass at once
         // instead of after up to four read time-outs.
-        if (streamEndpoint_) streamEndpoint_->abort();
+        if (streamEndpoint_)
+            streamEndpoint_->abort();
         streamThread_.join();
     }
-    if (deliveryThread_.joinable()) deliveryThread_.join();
+    if (deliveryThread_.joinable())
+        deliveryThread_.join();
     deliveryRunning_ = false;
     captureState_ = kStateOff;
 }
 
-void CameraSession::streamThread() {
+void CameraSession::streamThread()
+{
     CCyUSBEndPoint& ep = *streamEndpoint_;
     ep.timeOut = kStreamTimeoutMs;
     const int chunk = ep.setTransferSize(static_cast<int>(stream::kChunkSize));
@@ -209,11 +242,13 @@ void CameraSession::streamThread() {
             captureState_ = kStateOff;
             break;
         }
-        if (failures > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (failures > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         for (int i = 0; i < kQueuedReads; ++i) {
             if (!ep.waitForTransfer(pending[i], kStreamTimeoutMs)) {
                 ep.abort();
-                if (!ep.waitForTransfer(pending[i], 2000)) ep.abort();
+                if (!ep.waitForTransfer(pending[i], 2000))
+                    ep.abort();
             }
             int length = 0;
             if (!ep.finishTransfer(pending[i], length)) {
@@ -224,7 +259,8 @@ void CameraSession::streamThread() {
             }
             if (captureRequested_ == kStateOn) {
                 pending[i] = ep.beginTransfer(buffers[i].data(), chunk);
-                if (pending[i]->wait(0) && pending[i]->status() != UsbStatus::Ok) ++failures;
+                if (pending[i]->wait(0) && pending[i]->status() != UsbStatus::Ok)
+                    ++failures;
             }
         }
     }
@@ -232,7 +268,8 @@ void CameraSession::streamThread() {
     pending.clear(); // each outstanding request ends before its buffer goes
 }
 
-void CameraSession::deliveryThread() {
+void CameraSession::deliveryThread()
+{
     while (captureRequested_ == kStateOn) {
         FrameRing::Frame frame{};
         if (!ring_->take(frame)) {
@@ -248,7 +285,8 @@ void CameraSession::deliveryThread() {
             userData = userData_;
             userValue = userValue_;
         }
-        if (callback) callback(frame.data, frame.size, userData, userValue);
+        if (callback)
+            callback(frame.data, frame.size, userData, userValue);
         ring_->release();
     }
 }

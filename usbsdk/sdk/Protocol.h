@@ -8,7 +8,7 @@
 
 namespace usbsdk::protocol {
 
-constexpr uint32_t kPrefix = 0x43563355;       // "U3VC"
+constexpr uint32_t kPrefix = 0x43563355; // "U3VC"
 constexpr uint16_t kFlagAckRequested = 0x4000;
 constexpr uint16_t kCmdRead = 0x0800;
 constexpr uint16_t kAckRead = 0x0801;
@@ -43,15 +43,19 @@ AckHeader parseAckHeader(std::span<const uint8_t> ack);
 bool ackMatches(std::span<const uint8_t> ack, Kind kind, uint16_t requestId);
 
 // Little-endian helpers shared with the emulator.
-inline void put16(uint8_t* p, uint16_t v) {
+inline void put16(uint8_t* p, uint16_t v)
+{
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
 }
-inline void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+inline void put32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 inline uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t get32(const uint8_t* p) {
+inline uint32_t get32(const uint8_t* p)
+{
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 

@@ -13,33 +13,46 @@
 
 namespace usbsdk {
 
-std::shared_ptr<UsbBus> defaultBus() {
-    if (auto emulated = emulator::busFromEnvironment()) return emulated;
+std::shared_ptr<UsbBus> defaultBus()
+{
+    if (auto emulated = emulator::busFromEnvironment())
+        return emulated;
     return makeLibusbBus();
 }
 
-Sdk::Sdk(SdkOptions options) : options_(std::move(options)) {
-    if (!options_.busFactory) options_.busFactory = defaultBus;
+Sdk::Sdk(SdkOptions options) : options_(std::move(options))
+{
+    if (!options_.busFactory)
+        options_.busFactory = defaultBus;
 }
 
-Sdk::~Sdk() {
-    if (initialised_) uninit();
+Sdk::~Sdk()
+{
+    if (initialised_)
+        uninit();
 }
 
-int32_t Sdk::init() {
-    if (initialised_) return VEXEL_E_STATE;
+int32_t Sdk::init()
+{
+    if (initialised_)
+        return VEXEL_E_STATE;
     bus_ = options_.busFactory();
-    if (!bus_) return VEXEL_E_NO_MEMORY;
+    if (!bus_)
+        return VEXEL_E_NO_MEMORY;
     device_ = std::make_unique<UsbDevice>(bus_);
-    for (auto& s : sessions_) s.reset();
+    for (auto& s : sessions_)
+        s.reset();
     initialised_ = true;
     return VEXEL_OK;
 }
 
-int32_t Sdk::uninit() {
-    if (!initialised_) return VEXEL_E_STATE;
+int32_t Sdk::uninit()
+{
+    if (!initialised_)
+        return VEXEL_E_STATE;
     for (auto& s : sessions_) {
-        if (s) s->stopCapture();
+        if (s)
+            s->stopCapture();
         s.reset();
     }
     device_.reset();
@@ -48,9 +61,12 @@ int32_t Sdk::uninit() {
     return VEXEL_OK;
 }
 
-int32_t Sdk::searchCamera(CameraInfo* list) {
-    if (!initialised_) return VEXEL_E_NOT_INITIALISED;
-    if (!list) return VEXEL_E_ARGUMENT;
+int32_t Sdk::searchCamera(CameraInfo* list)
+{
+    if (!initialised_)
+        return VEXEL_E_NOT_INITIALISED;
+    if (!list)
+        return VEXEL_E_ARGUMENT;
     const int n = device_->deviceCount();
     // The caller's list holds one record per camera session; cameras beyond
     // that could not be logged in anyway and are not written.
@@ -70,14 +86,19 @@ int32_t Sdk::searchCamera(CameraInfo* list) {
     return reported;
 }
 
-int32_t Sdk::loginCamera(const CameraInfo* info) {
-    if (!initialised_) return VEXEL_E_NOT_INITIALISED;
-    if (!info) return VEXEL_E_ARGUMENT;
-    if (info->index < 0 || info->index >= VEXEL_MAX_CAMERAS) return VEXEL_E_LOGIN_INDEX;
+int32_t Sdk::loginCamera(const CameraInfo* info)
+{
+    if (!initialised_)
+        return VEXEL_E_NOT_INITIALISED;
+    if (!info)
+        return VEXEL_E_ARGUMENT;
+    if (info->index < 0 || info->index >= VEXEL_MAX_CAMERAS)
+        return VEXEL_E_LOGIN_INDEX;
     auto& slot = sessions_[static_cast<size_t>(info->index)];
     if (!slot) {
         slot.reset(new (std::nothrow) CameraSession({options_.maxDimension, options_.commandTimeoutMs}));
-        if (!slot) return VEXEL_E_NO_MEMORY;
+        if (!slot)
+            return VEXEL_E_NO_MEMORY;
     }
     CameraSession& s = *slot;
     s.reset();
@@ -89,118 +110,160 @@ int32_t Sdk::loginCamera(const CameraInfo* info) {
     s.loggedIn = true;
     s.attach(nullptr);
     auto device = std::make_unique<UsbDevice>(bus_);
-    if (!device->open(info->index)) return VEXEL_E_NO_SESSION;
+    if (!device->open(info->index))
+        return VEXEL_E_NO_SESSION;
     s.attach(std::move(device));
     return info->index;
 }
 
-int32_t Sdk::logoutCamera(int32_t index) {
-    if (index < 0 || index >= VEXEL_MAX_CAMERAS) return VEXEL_E_ARGUMENT;
-    if (!initialised_) return VEXEL_OK;
+int32_t Sdk::logoutCamera(int32_t index)
+{
+    if (index < 0 || index >= VEXEL_MAX_CAMERAS)
+        return VEXEL_E_ARGUMENT;
+    if (!initialised_)
+        return VEXEL_OK;
     auto& s = sessions_[static_cast<size_t>(index)];
-    if (!s) return VEXEL_OK;
-    if (!s->loggedIn) return VEXEL_E_STATE;
+    if (!s)
+        return VEXEL_OK;
+    if (!s->loggedIn)
+        return VEXEL_E_STATE;
     s->reset();
     return VEXEL_OK;
 }
 
-int32_t Sdk::checkedSession(int32_t index, CameraSession*& session) {
-    if (!initialised_) return VEXEL_E_NOT_INITIALISED;
-    if (index < 0 || index >= VEXEL_MAX_CAMERAS) return VEXEL_E_ARGUMENT;
+int32_t Sdk::checkedSession(int32_t index, CameraSession*& session)
+{
+    if (!initialised_)
+        return VEXEL_E_NOT_INITIALISED;
+    if (index < 0 || index >= VEXEL_MAX_CAMERAS)
+        return VEXEL_E_ARGUMENT;
     session = sessions_[static_cast<size_t>(index)].get();
-    if (!session || !session->loggedIn) return VEXEL_E_NO_SESSION;
+    if (!session || !session->loggedIn)
+        return VEXEL_E_NO_SESSION;
     return VEXEL_OK;
 }
 
-CameraSession* Sdk::session(int32_t index) {
-    if (index < 0 || index >= VEXEL_MAX_CAMERAS) return nullptr;
+CameraSession* Sdk::session(int32_t index)
+{
+    if (index < 0 || index >= VEXEL_MAX_CAMERAS)
+        return nullptr;
     return sessions_[static_cast<size_t>(index)].get();
 }
 
-CameraInfo* Sdk::getCameraInfo(int32_t index) {
+CameraInfo* Sdk::getCameraInfo(int32_t index)
+{
     CameraSession* s = nullptr;
     return checkedSession(index, s) == VEXEL_OK ? &s->info : nullptr;
 }
 
-int32_t Sdk::setCaptureCallback(int32_t index, VexelCaptureCallback callback, void* userData, int32_t userValue) {
+int32_t Sdk::setCaptureCallback(int32_t index, VexelCaptureCallback callback, void* userData, int32_t userValue)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
     s->setCallback(callback, userData, userValue);
     return VEXEL_OK;
 }
 
-int32_t Sdk::startCapture(int32_t index) {
+int32_t Sdk::startCapture(int32_t index)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
     return s->startCapture();
 }
 
-int32_t Sdk::stopCapture(int32_t index) {
+int32_t Sdk::stopCapture(int32_t index)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
     s->stopCapture();
     return VEXEL_OK;
 }
 
-int32_t Sdk::getCaptureConnectState(int32_t index) {
+int32_t Sdk::getCaptureConnectState(int32_t index)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
     return s->captureState();
 }
 
-int32_t Sdk::startCtrl(int32_t index) {
+int32_t Sdk::startCtrl(int32_t index)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
     return s->startCtrl();
 }
 
-int32_t Sdk::stopCtrl(int32_t index) {
+int32_t Sdk::stopCtrl(int32_t index)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
     s->stopCtrl();
     return VEXEL_OK;
 }
 
-int32_t Sdk::getCtrlConnectState(int32_t index) {
+int32_t Sdk::getCtrlConnectState(int32_t index)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
     return s->ctrlState();
 }
 
-int32_t Sdk::setParam(int32_t index, uint32_t param, int32_t value) {
+int32_t Sdk::setParam(int32_t index, uint32_t param, int32_t value)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
     return s->setParam(param, value);
 }
 
-int32_t Sdk::getParam(int32_t index, uint32_t param, int32_t* value) {
+int32_t Sdk::getParam(int32_t index, uint32_t param, int32_t* value)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
-    if (!value) return VEXEL_E_ARGUMENT;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
+    if (!value)
+        return VEXEL_E_ARGUMENT;
     return s->getParam(param, value);
 }
 
-int32_t Sdk::setBlockParam(int32_t index, uint16_t address, const void* data, int32_t length) {
+int32_t Sdk::setBlockParam(int32_t index, uint16_t address, const void* data, int32_t length)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
-    if (!data || length <= 4) return VEXEL_E_NO_SESSION;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
+    if (!data || length <= 4)
+        return VEXEL_E_NO_SESSION;
     return s->setBlock(address, data, length);
 }
 
-int32_t Sdk::getBlockParam(int32_t index, uint16_t address, void* buffer, int32_t* length) {
+int32_t Sdk::getBlockParam(int32_t index, uint16_t address, void* buffer, int32_t* length)
+{
     CameraSession* s = nullptr;
-    if (int32_t rc = checkedSession(index, s)) return rc;
-    if (!buffer || !length) return VEXEL_E_ARGUMENT;
+    if (int32_t rc = checkedSession(index, s))
+        return rc;
+    if (!buffer || !length)
+        return VEXEL_E_ARGUMENT;
     return s->getBlock(address, buffer, length);
 }
 
-int32_t Sdk::fwUpdate(int32_t deviceIndex, const char* path, int32_t target) {
-    if (!initialised_) return VEXEL_E_NOT_INITIALISED;
-    if (!device_->open(deviceIndex)) return VEXEL_E_NO_SESSION;
+int32_t Sdk::fwUpdate(int32_t deviceIndex, const char* path, int32_t target)
+{
+    if (!initialised_)
+        return VEXEL_E_NOT_INITIALISED;
+    if (!device_->open(deviceIndex))
+        return VEXEL_E_NO_SESSION;
     std::vector<uint8_t> image;
     if (path) {
         std::ifstream file(path, std::ios::binary);
-        if (file) image.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        if (file)
+            image.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
     lastFirmwareResult_ = image.empty() ? kFwNoImage : device_->downloadFirmware(image.data(), image.size(), target);
     device_->close();

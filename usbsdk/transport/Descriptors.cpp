@@ -8,7 +8,8 @@ namespace {
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
-void appendUtf8(std::string& out, uint32_t cp) {
+void appendUtf8(std::string& out, uint32_t cp)
+{
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -28,17 +29,21 @@ void appendUtf8(std::string& out, uint32_t cp) {
 
 } // namespace
 
-int EndpointDescriptor::maxPacketSize() const {
+int EndpointDescriptor::maxPacketSize() const
+{
     int size = (wMaxPacketSize & 0x7FF) * (((wMaxPacketSize >> 11) & 3) + 1);
     if (companion) {
         size *= companion->maxBurst + 1;
-        if (transferType() == 1) size *= (companion->attributes & 3) + 1;
+        if (transferType() == 1)
+            size *= (companion->attributes & 3) + 1;
     }
     return size;
 }
 
-std::optional<DeviceDescriptor> parseDeviceDescriptor(std::span<const uint8_t> b) {
-    if (b.size() < 18 || b[0] < 18 || b[1] != kDescDevice) return std::nullopt;
+std::optional<DeviceDescriptor> parseDeviceDescriptor(std::span<const uint8_t> b)
+{
+    if (b.size() < 18 || b[0] < 18 || b[1] != kDescDevice)
+        return std::nullopt;
     DeviceDescriptor d;
     d.bcdUSB = le16(&b[2]);
     d.deviceClass = b[4];
@@ -55,8 +60,10 @@ std::optional<DeviceDescriptor> parseDeviceDescriptor(std::span<const uint8_t> b
     return d;
 }
 
-std::optional<ConfigurationDescriptor> parseConfiguration(std::span<const uint8_t> b, bool superSpeed) {
-    if (b.size() < 9 || b[0] < 9 || b[1] != kDescConfiguration) return std::nullopt;
+std::optional<ConfigurationDescriptor> parseConfiguration(std::span<const uint8_t> b, bool superSpeed)
+{
+    if (b.size() < 9 || b[0] < 9 || b[1] != kDescConfiguration)
+        return std::nullopt;
     ConfigurationDescriptor c;
     c.totalLength = le16(&b[2]);
     c.numInterfaces = b[4];
@@ -68,13 +75,16 @@ std::optional<ConfigurationDescriptor> parseConfiguration(std::span<const uint8_
     // Each descriptor is [bLength][bDescriptorType]...; a length below 2 or
     // past the end stops the walk instead of looping or overrunning.
     auto next = [&](size_t at) -> std::optional<std::span<const uint8_t>> {
-        if (at + 2 > end || b[at] < 2 || at + b[at] > end) return std::nullopt;
+        if (at + 2 > end || b[at] < 2 || at + b[at] > end)
+            return std::nullopt;
         return b.subspan(at, b[at]);
     };
     while (auto d = next(pos)) {
         pos += d->size();
-        if ((*d)[1] != kDescInterface || d->size() < 9) continue;
-        if (c.interfaces.size() >= ConfigurationDescriptor::kMaxInterfaces) break;
+        if ((*d)[1] != kDescInterface || d->size() < 9)
+            continue;
+        if (c.interfaces.size() >= ConfigurationDescriptor::kMaxInterfaces)
+            break;
         InterfaceDescriptor itf;
         itf.number = (*d)[2];
         itf.alternateSetting = (*d)[3];
@@ -84,10 +94,13 @@ std::optional<ConfigurationDescriptor> parseConfiguration(std::span<const uint8_
         itf.interfaceProtocol = (*d)[7];
         while (itf.endpoints.size() < itf.numEndpoints) {
             auto e = next(pos);
-            if (!e) break;
-            if ((*e)[1] == kDescInterface) break; // fewer endpoints than announced
+            if (!e)
+                break;
+            if ((*e)[1] == kDescInterface)
+                break; // fewer endpoints than announced
             pos += e->size();
-            if ((*e)[1] != kDescEndpoint || e->size() < 7) continue;
+            if ((*e)[1] != kDescEndpoint || e->size() < 7)
+                continue;
             EndpointDescriptor ep;
             ep.length = (*e)[0];
             ep.type = (*e)[1];
@@ -108,8 +121,10 @@ std::optional<ConfigurationDescriptor> parseConfiguration(std::span<const uint8_
     return c;
 }
 
-std::optional<BosDescriptor> parseBos(std::span<const uint8_t> b) {
-    if (b.size() < 5 || b[0] < 5 || b[1] != kDescBos) return std::nullopt;
+std::optional<BosDescriptor> parseBos(std::span<const uint8_t> b)
+{
+    if (b.size() < 5 || b[0] < 5 || b[1] != kDescBos)
+        return std::nullopt;
     BosDescriptor bos;
     const size_t end = std::min<size_t>(b.size(), le16(&b[2]));
     size_t pos = b[0];
@@ -144,22 +159,30 @@ std::optional<BosDescriptor> parseBos(std::span<const uint8_t> b) {
     return bos;
 }
 
-std::vector<uint16_t> parseLanguages(std::span<const uint8_t> b) {
+std::vector<uint16_t> parseLanguages(std::span<const uint8_t> b)
+{
     std::vector<uint16_t> langs;
-    if (b.size() < 2 || b[1] != kDescString) return langs;
+    if (b.size() < 2 || b[1] != kDescString)
+        return langs;
     const size_t end = std::min<size_t>(b.size(), b[0]);
-    for (size_t i = 2; i + 1 < end; i += 2) langs.push_back(le16(&b[i]));
+    for (size_t i = 2; i + 1 < end; i += 2)
+        langs.push_back(le16(&b[i]));
     return langs;
 }
 
-uint16_t chooseLanguage(const std::vector<uint16_t>& languages) {
-    if (languages.empty()) return 0;
-    if (std::find(languages.begin(), languages.end(), 0x0409) != languages.end()) return 0x0409;
+uint16_t chooseLanguage(const std::vector<uint16_t>& languages)
+{
+    if (languages.empty())
+        return 0;
+    if (std::find(languages.begin(), languages.end(), 0x0409) != languages.end())
+        return 0x0409;
     return languages.front();
 }
 
-std::optional<std::string> parseString(std::span<const uint8_t> b) {
-    if (b.size() < 3 || b[0] <= 2 || b[1] != kDescString) return std::nullopt;
+std::optional<std::string> parseString(std::span<const uint8_t> b)
+{
+    if (b.size() < 3 || b[0] <= 2 || b[1] != kDescString)
+        return std::nullopt;
     const size_t end = std::min<size_t>(b.size(), b[0]);
     std::string out;
     for (size_t i = 2; i + 1 < end; i += 2) {
@@ -171,7 +194,8 @@ std::optional<std::string> parseString(std::span<const uint8_t> b) {
                 i += 2;
             }
         }
-        if (cp == 0) break;
+        if (cp == 0)
+            break;
         appendUtf8(out, cp);
     }
     return out;

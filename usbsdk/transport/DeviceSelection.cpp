@@ -6,10 +6,12 @@
 
 namespace usbsdk {
 
-bool hasCameraEndpoints(const InterfaceDescriptor& interface) {
+bool hasCameraEndpoints(const InterfaceDescriptor& interface)
+{
     bool command = false, ack = false, stream = false;
     for (const EndpointDescriptor& ep : interface.endpoints) {
-        if (ep.transferType() != 2) continue;
+        if (ep.transferType() != 2)
+            continue;
         command |= ep.address == 0x01;
         ack |= ep.address == 0x81;
         stream |= ep.address == 0x83;
@@ -17,13 +19,16 @@ bool hasCameraEndpoints(const InterfaceDescriptor& interface) {
     return command && ack && stream;
 }
 
-std::optional<int> cameraInterfaceNumber(const ConfigurationDescriptor& configuration) {
+std::optional<int> cameraInterfaceNumber(const ConfigurationDescriptor& configuration)
+{
     for (const InterfaceDescriptor& itf : configuration.interfaces)
-        if (hasCameraEndpoints(itf)) return itf.number;
+        if (hasCameraEndpoints(itf))
+            return itf.number;
     return std::nullopt;
 }
 
-UsbIdList parseUsbIdList(const std::string& text) {
+UsbIdList parseUsbIdList(const std::string& text)
+{
     UsbIdList ids;
     std::stringstream list(text);
     std::string item;
@@ -36,14 +41,17 @@ UsbIdList parseUsbIdList(const std::string& text) {
     return ids;
 }
 
-bool idAllowed(const UsbIdList& allowed, uint16_t vendorId, uint16_t productId) {
+bool idAllowed(const UsbIdList& allowed, uint16_t vendorId, uint16_t productId)
+{
     return allowed.empty() ||
            std::find(allowed.begin(), allowed.end(), std::make_pair(vendorId, productId)) != allowed.end();
 }
 
 bool countsAsCamera(const ConfigurationDescriptor* configuration, uint16_t vendorId, uint16_t productId,
-                    const UsbIdList& allowed) {
-    if (!allowed.empty()) return idAllowed(allowed, vendorId, productId);
+                    const UsbIdList& allowed)
+{
+    if (!allowed.empty())
+        return idAllowed(allowed, vendorId, productId);
     return configuration && cameraInterfaceNumber(*configuration).has_value();
 }
 

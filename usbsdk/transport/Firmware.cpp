@@ -20,7 +20,8 @@ uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (st
 
 // One vendor request on the control endpoint; true when the whole data stage moved.
 bool vendorRequest(CCyControlEndPoint& ep, bool in, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
-                   int length) {
+                   int length)
+{
     ep.target = CCyControlEndPoint::TgtDevice;
     ep.reqType = CCyControlEndPoint::ReqVendor;
     ep.direction = in ? CCyControlEndPoint::DirFromDevice : CCyControlEndPoint::DirToDevice;
@@ -31,22 +32,29 @@ bool vendorRequest(CCyControlEndPoint& ep, bool in, uint8_t request, uint16_t va
     return ep.transfer(data, len) && len == length;
 }
 
-int downloadRam(CCyControlEndPoint& ep, const uint8_t* image, size_t length) {
-    if (length < 2 || image[0] != 'C' || image[1] != 'Y') return kFwNoSignature;
+int downloadRam(CCyControlEndPoint& ep, const uint8_t* image, size_t length)
+{
+    if (length < 2 || image[0] != 'C' || image[1] != 'Y')
+        return kFwNoSignature;
     size_t pos = 4;
     uint32_t checksum = 0; // accumulated as the image format defines it; the controller checks it
     std::vector<uint8_t> readBack(kChunk);
     for (;;) {
-        if (pos + 4 > length) return kFwSectionPastEnd;
+        if (pos + 4 > length)
+            return kFwSectionPastEnd;
         const uint32_t words = le32(image + pos);
         pos += 4;
-        if (words == 0) break;
-        if (pos + 4 > length) return kFwSectionPastEnd;
+        if (words == 0)
+            break;
+        if (pos + 4 > length)
+            return kFwSectionPastEnd;
         uint32_t address = le32(image + pos);
         pos += 4;
         size_t remaining = static_cast<size_t>(words) * 4;
-        if (remaining > length - pos) return kFwChunkPastEnd;
-        for (size_t i = 0; i < remaining; i += 4) checksum += le32(image + pos + i);
+        if (remaining > length - pos)
+            return kFwChunkPastEnd;
+        for (size_t i = 0; i < remaining; i += 4)
+            checksum += le32(image + pos + i);
         while (remaining > 0) {
             const size_t n = std::min(remaining, kChunk);
             uint8_t* chunk = const_cast<uint8_t*>(image + pos); // OUT stage only reads it
@@ -67,15 +75,19 @@ int downloadRam(CCyControlEndPoint& ep, const uint8_t* image, size_t length) {
             remaining -= n;
         }
     }
-    if (pos + 4 > length) return kFwSectionPastEnd;
+    if (pos + 4 > length)
+        return kFwSectionPastEnd;
     const uint32_t entry = le32(image + pos);
     (void)checksum;
-    if (!vendorRequest(ep, false, 0xA0, entry & 0xFFFF, entry >> 16, nullptr, 0)) return kFwTransferFailed;
+    if (!vendorRequest(ep, false, 0xA0, entry & 0xFFFF, entry >> 16, nullptr, 0))
+        return kFwTransferFailed;
     return kFwOk;
 }
 
-int downloadEeprom(CCyControlEndPoint& ep, const uint8_t* image, size_t length) {
-    if (length < 3) return kFwBadEepromSize;
+int downloadEeprom(CCyControlEndPoint& ep, const uint8_t* image, size_t length)
+{
+    if (length < 3)
+        return kFwBadEepromSize;
     const int sizeCode = (image[2] >> 1) & 7;
     size_t deviceSize = 0;
     switch (sizeCode) {
@@ -97,7 +109,8 @@ int downloadEeprom(CCyControlEndPoint& ep, const uint8_t* image, size_t length) 
         size_t n = std::min({kChunk, length - pos, deviceSize - inDevice});
         chunk.assign(image + pos, image + pos + n);
         const bool last = pos + n >= length;
-        if (last && n % static_cast<size_t>(packet) != 0) chunk.resize((n / packet + 1) * packet, 0);
+        if (last && n % static_cast<size_t>(packet) != 0)
+            chunk.resize((n / packet + 1) * packet, 0);
         if (!vendorRequest(ep, false, 0xBA, select, static_cast<uint16_t>(inDevice), chunk.data(),
                            static_cast<int>(chunk.size()))) {
             platform::DebugPrintf("firmware: EEPROM chunk at %zu failed\n", pos);
@@ -106,24 +119,31 @@ int downloadEeprom(CCyControlEndPoint& ep, const uint8_t* image, size_t length) 
         pos += n;
     }
     uint8_t status = 0;
-    if (!vendorRequest(ep, true, 0xBB, 0, 0, &status, 1)) return kFwTransferFailed;
+    if (!vendorRequest(ep, true, 0xBB, 0, 0, &status, 1))
+        return kFwTransferFailed;
     return kFwOk;
 }
 
-int downloadSpi(CCyControlEndPoint& ep, const uint8_t* image, size_t length) {
+int downloadSpi(CCyControlEndPoint& ep, const uint8_t* image, size_t length)
+{
     constexpr size_t kPage = 256, kSector = 64 * 1024;
     const size_t padded = (length + kPage - 1) / kPage * kPage;
     std::vector<uint8_t> data(image, image + length);
     data.resize(padded, 0xFF);
-    if (!vendorRequest(ep, false, 0xD2, 0, 0, nullptr, 0)) return kFwTransferFailed;
+    if (!vendorRequest(ep, false, 0xD2, 0, 0, nullptr, 0))
+        return kFwTransferFailed;
     for (size_t sector = 0; sector * kSector < padded; ++sector) {
-        if (!vendorRequest(ep, false, 0xC4, 1, static_cast<uint16_t>(sector), nullptr, 0)) return kFwEraseFailed;
+        if (!vendorRequest(ep, false, 0xC4, 1, static_cast<uint16_t>(sector), nullptr, 0))
+            return kFwEraseFailed;
         int polls = 0;
         for (;;) {
             uint8_t busy = 1;
-            if (!vendorRequest(ep, true, 0xC4, 0, static_cast<uint16_t>(sector), &busy, 1)) return kFwEraseFailed;
-            if (busy == 0) break;
-            if (++polls >= kEraseBusyPolls) return kFwEraseFailed;
+            if (!vendorRequest(ep, true, 0xC4, 0, static_cast<uint16_t>(sector), &busy, 1))
+                return kFwEraseFailed;
+            if (busy == 0)
+                break;
+            if (++polls >= kEraseBusyPolls)
+                return kFwEraseFailed;
         }
     }
     for (size_t pos = 0; pos < padded; pos += kChunk) {
@@ -141,7 +161,8 @@ int downloadSpi(CCyControlEndPoint& ep, const uint8_t* image, size_t length) {
 
 } // namespace
 
-const char* firmwareResultName(int result) {
+const char* firmwareResultName(int result)
+{
     switch (result) {
     case kFwOk: return "success";
     case kFwTransferFailed: return "transfer or verification failed";
@@ -156,9 +177,12 @@ const char* firmwareResultName(int result) {
     }
 }
 
-int UsbDevice::downloadFirmware(const uint8_t* image, size_t length, int target) {
-    if (!image || length == 0) return kFwNoImage;
-    if (!control_) return kFwTransferFailed;
+int UsbDevice::downloadFirmware(const uint8_t* image, size_t length, int target)
+{
+    if (!image || length == 0)
+        return kFwNoImage;
+    if (!control_)
+        return kFwTransferFailed;
     const uint32_t savedTimeout = control_->timeOut;
     int result = kFwBadTarget;
     switch (target) {

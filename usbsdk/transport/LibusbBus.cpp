@@ -21,7 +21,8 @@
 namespace usbsdk {
 namespace {
 
-UsbStatus fromLibusb(int error) {
+UsbStatus fromLibusb(int error)
+{
     switch (error) {
     case LIBUSB_SUCCESS: return UsbStatus::Ok;
     case LIBUSB_ERROR_TIMEOUT: return UsbStatus::Timeout;
@@ -33,7 +34,8 @@ UsbStatus fromLibusb(int error) {
     }
 }
 
-UsbStatus fromTransferStatus(libusb_transfer_status s) {
+UsbStatus fromTransferStatus(libusb_transfer_status s)
+{
     switch (s) {
     case LIBUSB_TRANSFER_COMPLETED: return UsbStatus::Ok;
     case LIBUSB_TRANSFER_TIMED_OUT: return UsbStatus::Timeout;
@@ -50,15 +52,18 @@ UsbStatus fromTransferStatus(libusb_transfer_status s) {
 class Context {
 public:
     Context() = default;
-    ~Context() {
+    ~Context()
+    {
         stop_ = true;
         if (thread_.joinable()) {
             libusb_interrupt_event_handler(ctx_);
             thread_.join();
         }
-        if (ctx_) libusb_exit(ctx_);
+        if (ctx_)
+            libusb_exit(ctx_);
     }
-    bool init() {
+    bool init()
+    {
         if (libusb_init(&ctx_) != 0) {
             ctx_ = nullptr;
             return false;
@@ -86,16 +91,19 @@ struct CameraMatch {
     std::vector<uint8_t> ports;
 };
 
-UsbIdList allowedIds() {
+UsbIdList allowedIds()
+{
     const char* env = std::getenv("SENSORLINK_USB_IDS");
     return env ? parseUsbIdList(env) : UsbIdList{};
 }
 
 // The active configuration in our own descriptor form, so the selection rule
 // is the tested one; nullopt when it cannot be read.
-std::optional<ConfigurationDescriptor> activeConfiguration(libusb_device* device) {
+std::optional<ConfigurationDescriptor> activeConfiguration(libusb_device* device)
+{
     libusb_config_descriptor* config = nullptr;
-    if (libusb_get_active_config_descriptor(device, &config) != 0) return std::nullopt;
+    if (libusb_get_active_config_descriptor(device, &config) != 0)
+        return std::nullopt;
     ConfigurationDescriptor ours;
     for (int i = 0; i < config->bNumInterfaces; ++i) {
         const libusb_interface& itf = config->interface[i];
@@ -126,15 +134,19 @@ public:
     LibusbTransfer(LibusbConnection* owner, uint8_t endpoint) : owner_(owner), endpoint_(endpoint) {}
     ~LibusbTransfer() override;
 
-    bool submit(libusb_device_handle* handle, uint8_t* data, int length) {
+    bool submit(libusb_device_handle* handle, uint8_t* data, int length)
+    {
         transfer_ = libusb_alloc_transfer(0);
-        if (!transfer_) return fail(UsbStatus::IoError);
+        if (!transfer_)
+            return fail(UsbStatus::IoError);
         libusb_fill_bulk_transfer(transfer_, handle, endpoint_, data, length, &LibusbTransfer::onComplete, this, 0);
         const int rc = libusb_submit_transfer(transfer_);
-        if (rc != 0) return fail(fromLibusb(rc));
+        if (rc != 0)
+            return fail(fromLibusb(rc));
         return true;
     }
-    bool wait(uint32_t timeoutMs) override {
+    bool wait(uint32_t timeoutMs) override
+    {
         std::unique_lock lock(mutex_);
         if (timeoutMs == UINT32_MAX) {
             cond_.wait(lock, [this] { return done_; });
@@ -142,28 +154,34 @@ public:
         }
         return cond_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return done_; });
     }
-    UsbStatus status() const override {
+    UsbStatus status() const override
+    {
         std::lock_guard lock(mutex_);
         return status_;
     }
-    int actualLength() const override {
+    int actualLength() const override
+    {
         std::lock_guard lock(mutex_);
         return length_;
     }
     uint8_t endpoint() const { return endpoint_; }
-    bool done() const {
+    bool done() const
+    {
         std::lock_guard lock(mutex_);
         return done_;
     }
-    void cancel() {
+    void cancel()
+    {
         std::unique_lock lock(mutex_);
-        if (done_ || !transfer_) return;
+        if (done_ || !transfer_)
+            return;
         lock.unlock();
         libusb_cancel_transfer(transfer_);
     }
 
 private:
-    bool fail(UsbStatus s) {
+    bool fail(UsbStatus s)
+    {
         std::lock_guard lock(mutex_);
         status_ = s;
         done_ = true;
@@ -186,13 +204,18 @@ public:
     LibusbConnection(std::shared_ptr<Context> context, libusb_device_handle* handle, int interfaceNumber, bool claimed,
                      std::string path)
         : context_(std::move(context)), handle_(handle), interface_(interfaceNumber), claimed_(claimed),
-          path_(std::move(path)) {}
-    ~LibusbConnection() override {
-        if (claimed_) libusb_release_interface(handle_, interface_);
+          path_(std::move(path))
+    {
+    }
+    ~LibusbConnection() override
+    {
+        if (claimed_)
+            libusb_release_interface(handle_, interface_);
         libusb_close(handle_);
     }
     ControlResult control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
-                          uint16_t length, uint32_t timeoutMs) override {
+                          uint16_t length, uint32_t timeoutMs) override
+    {
         uint8_t dummy = 0;
         const int rc = libusb_control_transfer(handle_, requestType, request, value, index, data ? data : &dummy,
                                                length, timeoutMs);
@@ -201,7 +224,8 @@ public:
         r.length = rc < 0 ? 0 : rc;
         return r;
     }
-    std::unique_ptr<UsbTransfer> submitBulk(uint8_t endpoint, uint8_t* data, int length) override {
+    std::unique_ptr<UsbTransfer> submitBulk(uint8_t endpoint, uint8_t* data, int length) override
+    {
         auto t = std::make_unique<LibusbTransfer>(this, endpoint);
         {
             std::lock_guard lock(mutex_);
@@ -210,25 +234,31 @@ public:
         t->submit(handle_, data, length);
         return t;
     }
-    void abortPipe(uint8_t endpoint) override {
+    void abortPipe(uint8_t endpoint) override
+    {
         // A transfer stays alive while it is in live_ (its destructor leaves
         // through forget()), so it can be inspected under mutex_.
         std::unique_lock lock(mutex_);
         std::vector<LibusbTransfer*> victims;
         for (auto* t : live_)
-            if (t->endpoint() == endpoint) victims.push_back(t);
-        for (auto* t : victims) t->cancel();
-        for (auto* t : victims) changed_.wait(lock, [&] { return !live_.count(t) || t->done(); });
+            if (t->endpoint() == endpoint)
+                victims.push_back(t);
+        for (auto* t : victims)
+            t->cancel();
+        for (auto* t : victims)
+            changed_.wait(lock, [&] { return !live_.count(t) || t->done(); });
     }
     int interfaceNumber() const override { return interface_; }
     std::string path() const override { return path_; }
 
-    void forget(LibusbTransfer* t) {
+    void forget(LibusbTransfer* t)
+    {
         std::lock_guard lock(mutex_);
         live_.erase(t);
         changed_.notify_all();
     }
-    void completed() {
+    void completed()
+    {
         std::lock_guard lock(mutex_);
         changed_.notify_all();
     }
@@ -244,7 +274,8 @@ private:
     std::set<LibusbTransfer*> live_;
 };
 
-void LIBUSB_CALL LibusbTransfer::onComplete(libusb_transfer* t) {
+void LIBUSB_CALL LibusbTransfer::onComplete(libusb_transfer* t)
+{
     auto* self = static_cast<LibusbTransfer*>(t->user_data);
     LibusbConnection* owner = self->owner_;
     {
@@ -257,7 +288,8 @@ void LIBUSB_CALL LibusbTransfer::onComplete(libusb_transfer* t) {
     owner->completed();
 }
 
-LibusbTransfer::~LibusbTransfer() {
+LibusbTransfer::~LibusbTransfer()
+{
     if (transfer_) {
         cancel();
         wait(UINT32_MAX);
@@ -272,10 +304,12 @@ public:
 
     int deviceCount() override { return static_cast<int>(scan().size()); }
 
-    std::unique_ptr<UsbConnection> open(int index) override {
+    std::unique_ptr<UsbConnection> open(int index) override
+    {
         libusb_device** list = nullptr;
         const ssize_t n = libusb_get_device_list(context_->get(), &list);
-        if (n < 0) return nullptr;
+        if (n < 0)
+            return nullptr;
         std::unique_ptr<UsbConnection> result;
         auto cams = matches(list, n);
         if (index >= 0 && static_cast<size_t>(index) < cams.size()) {
@@ -290,7 +324,8 @@ public:
                 // unclaimed: its descriptors can be read (search), its bulk
                 // transfers fail.
                 const int claim = libusb_claim_interface(handle, m.interfaceNumber);
-                if (claim != 0) platform::DebugPrintf("libusb_claim_interface: %s\n", libusb_error_name(claim));
+                if (claim != 0)
+                    platform::DebugPrintf("libusb_claim_interface: %s\n", libusb_error_name(claim));
                 if (claim != 0 && claim != LIBUSB_ERROR_BUSY && claim != LIBUSB_ERROR_NOT_FOUND) {
                     libusb_close(handle);
                 } else {
@@ -308,14 +343,17 @@ public:
     }
 
 private:
-    std::vector<CameraMatch> matches(libusb_device** list, ssize_t n) {
+    std::vector<CameraMatch> matches(libusb_device** list, ssize_t n)
+    {
         const auto ids = allowedIds();
         std::vector<CameraMatch> cams;
         for (ssize_t i = 0; i < n; ++i) {
             libusb_device_descriptor dd{};
-            if (libusb_get_device_descriptor(list[i], &dd) != 0) continue;
+            if (libusb_get_device_descriptor(list[i], &dd) != 0)
+                continue;
             const auto config = activeConfiguration(list[i]);
-            if (!countsAsCamera(config ? &*config : nullptr, dd.idVendor, dd.idProduct, ids)) continue;
+            if (!countsAsCamera(config ? &*config : nullptr, dd.idVendor, dd.idProduct, ids))
+                continue;
             // Without the camera interface (a listed controller waiting for
             // firmware) interface 0 is claimed; endpoint 0 needs no claim anyway.
             const int itf = config ? cameraInterfaceNumber(*config).value_or(0) : 0;
@@ -327,13 +365,16 @@ private:
         std::sort(cams.begin(), cams.end(), [](const CameraMatch& a, const CameraMatch& b) {
             return std::tie(a.bus, a.ports) < std::tie(b.bus, b.ports);
         });
-        if (cams.size() > 255) cams.resize(255);
+        if (cams.size() > 255)
+            cams.resize(255);
         return cams;
     }
-    std::vector<CameraMatch> scan() {
+    std::vector<CameraMatch> scan()
+    {
         libusb_device** list = nullptr;
         const ssize_t n = libusb_get_device_list(context_->get(), &list);
-        if (n < 0) return {};
+        if (n < 0)
+            return {};
         auto cams = matches(list, n);
         libusb_free_device_list(list, 1);
         return cams;
@@ -344,9 +385,11 @@ private:
 
 } // namespace
 
-std::shared_ptr<UsbBus> makeLibusbBus() {
+std::shared_ptr<UsbBus> makeLibusbBus()
+{
     auto context = std::make_shared<Context>();
-    if (!context->init()) return nullptr;
+    if (!context->init())
+        return nullptr;
     return std::make_shared<LibusbBus>(std::move(context));
 }
 

@@ -43,8 +43,8 @@ class UsbConnection {
 public:
     virtual ~UsbConnection() = default;
     // Control transfer; the direction comes from bit 7 of `requestType`.
-    virtual ControlResult control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index,
-                                  uint8_t* data, uint16_t length, uint32_t timeoutMs) = 0;
+    virtual ControlResult control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
+                                  uint16_t length, uint32_t timeoutMs) = 0;
     // Starts a bulk transfer on `endpoint` (bit 7 set: IN). The buffer must stay
     // valid until the transfer completed or was destroyed. Never null: a failed
     // submission yields a transfer that is already complete with an error.

@@ -8,7 +8,8 @@ constexpr uint32_t kDescriptorTimeoutMs = 5000;
 constexpr uint8_t kGetDescriptor = 6;
 constexpr uint8_t kGetInterface = 10;
 
-std::unique_ptr<CCyUSBEndPoint> makeEndpoint(UsbConnection* c, const EndpointDescriptor& d) {
+std::unique_ptr<CCyUSBEndPoint> makeEndpoint(UsbConnection* c, const EndpointDescriptor& d)
+{
     switch (d.transferType()) {
     case 1: return std::make_unique<CCyIsocEndPoint>(c, d);
     case 2: return std::make_unique<CCyBulkEndPoint>(c, d);
@@ -25,13 +26,15 @@ UsbDevice::UsbDevice(std::shared_ptr<UsbBus> bus) : bus_(std::move(bus)) {}
 
 UsbDevice::~UsbDevice() { close(); }
 
-int UsbDevice::deviceCount() {
+int UsbDevice::deviceCount()
+{
     const int n = bus_ ? bus_->deviceCount() : 0;
     deviceCount_ = n < 0 ? 0 : (n > 255 ? 255 : n);
     return deviceCount_;
 }
 
-void UsbDevice::close() {
+void UsbDevice::close()
+{
     endpoints_.clear();
     control_ = nullptr;
     configurations_.clear();
@@ -45,11 +48,13 @@ void UsbDevice::close() {
     deviceNumber_ = -1;
 }
 
-bool UsbDevice::readDescriptor(uint16_t value, uint16_t language, std::vector<uint8_t>& out, uint16_t length) {
+bool UsbDevice::readDescriptor(uint16_t value, uint16_t language, std::vector<uint8_t>& out, uint16_t length)
+{
     out.assign(length, 0);
     const ControlResult r =
         connection_->control(0x80, kGetDescriptor, value, language, out.data(), length, kDescriptorTimeoutMs);
-    if (!r.ok()) return false;
+    if (!r.ok())
+        return false;
     out.resize(static_cast<size_t>(r.length));
     return true;
 }
@@ -57,23 +62,32 @@ bool UsbDevice::readDescriptor(uint16_t value, uint16_t language, std::vector<ui
 // Reads the first `headerLength` bytes to learn the total length (a byte at
 // offset 0 when totalOffset is 0, else a 16-bit field at totalOffset), then all.
 bool UsbDevice::readFullDescriptor(uint16_t value, uint16_t language, uint16_t headerLength, size_t totalOffset,
-                                   std::vector<uint8_t>& out) {
-    if (!readDescriptor(value, language, out, headerLength) || out.size() < headerLength) return false;
-    const uint16_t total = totalOffset == 0 ? out[0] : static_cast<uint16_t>(out[totalOffset] | (out[totalOffset + 1] << 8));
-    if (total < headerLength) return false;
+                                   std::vector<uint8_t>& out)
+{
+    if (!readDescriptor(value, language, out, headerLength) || out.size() < headerLength)
+        return false;
+    const uint16_t total =
+        totalOffset == 0 ? out[0] : static_cast<uint16_t>(out[totalOffset] | (out[totalOffset + 1] << 8));
+    if (total < headerLength)
+        return false;
     return readDescriptor(value, language, out, total) && out.size() >= headerLength;
 }
 
-std::string UsbDevice::readString(uint8_t index) {
-    if (index == 0) return {};
+std::string UsbDevice::readString(uint8_t index)
+{
+    if (index == 0)
+        return {};
     std::vector<uint8_t> bytes;
-    if (!readDescriptor(static_cast<uint16_t>(0x0300 | index), languageId_, bytes, 255)) return {};
+    if (!readDescriptor(static_cast<uint16_t>(0x0300 | index), languageId_, bytes, 255))
+        return {};
     return parseString(bytes).value_or(std::string());
 }
 
-bool UsbDevice::open(int index) {
+bool UsbDevice::open(int index)
+{
     close();
-    if (deviceCount() == 0 || index < 0 || index >= deviceCount_) return false;
+    if (deviceCount() == 0 || index < 0 || index >= deviceCount_)
+        return false;
     connection_ = bus_->open(index);
     if (!connection_) {
         platform::DebugPrintf("UsbDevice: cannot open device %d\n", index);
@@ -105,8 +119,10 @@ bool UsbDevice::open(int index) {
     }
 
     for (uint8_t i = 0; i < deviceDescriptor_.numConfigurations; ++i) {
-        if (!readFullDescriptor(static_cast<uint16_t>(0x0200 | i), 0, 9, 2, bytes)) continue;
-        if (auto config = parseConfiguration(bytes, deviceDescriptor_.isUsb3())) configurations_.push_back(std::move(*config));
+        if (!readFullDescriptor(static_cast<uint16_t>(0x0200 | i), 0, 9, 2, bytes))
+            continue;
+        if (auto config = parseConfiguration(bytes, deviceDescriptor_.isUsb3()))
+            configurations_.push_back(std::move(*config));
     }
 
     // SuperSpeed devices give the default pipe's packet size as a power of two.
@@ -124,19 +140,22 @@ bool UsbDevice::open(int index) {
     // device does not answer, in which case the first setting is used).
     const int itfNumber = connection_->interfaceNumber();
     uint8_t alt = 0xFF;
-    const ControlResult r = connection_->control(0x81, kGetInterface, 0, static_cast<uint16_t>(itfNumber), &alt, 1,
-                                                 kDescriptorTimeoutMs);
+    const ControlResult r =
+        connection_->control(0x81, kGetInterface, 0, static_cast<uint16_t>(itfNumber), &alt, 1, kDescriptorTimeoutMs);
     altSetting_ = (r.ok() && r.length == 1) ? alt : 255;
 
     const InterfaceDescriptor* chosen = nullptr;
     for (const auto& itf : configurations_.front().interfaces) {
-        if (itf.number == itfNumber && itf.alternateSetting == altSetting_) chosen = &itf;
+        if (itf.number == itfNumber && itf.alternateSetting == altSetting_)
+            chosen = &itf;
     }
     if (!chosen) {
         for (const auto& itf : configurations_.front().interfaces)
-            if (itf.number == itfNumber && !chosen) chosen = &itf;
+            if (itf.number == itfNumber && !chosen)
+                chosen = &itf;
     }
-    if (!chosen) chosen = &configurations_.front().interfaces.front();
+    if (!chosen)
+        chosen = &configurations_.front().interfaces.front();
     for (const auto& d : chosen->endpoints) {
         auto ep = makeEndpoint(connection_.get(), d);
         ep->direct = true;
@@ -145,9 +164,11 @@ bool UsbDevice::open(int index) {
     return true;
 }
 
-CCyUSBEndPoint* UsbDevice::endpointByAddress(uint8_t address) const {
+CCyUSBEndPoint* UsbDevice::endpointByAddress(uint8_t address) const
+{
     for (size_t i = 1; i < endpoints_.size(); ++i)
-        if (endpoints_[i]->address() == address) return endpoints_[i].get();
+        if (endpoints_[i]->address() == address)
+            return endpoints_[i].get();
     return nullptr;
 }
 

@@ -17,7 +17,8 @@ private:
 
 } // namespace
 
-const char* usbStatusName(UsbStatus status) {
+const char* usbStatusName(UsbStatus status)
+{
     switch (status) {
     case UsbStatus::Ok: return "ok";
     case UsbStatus::Timeout: return "timeout";
@@ -31,20 +32,27 @@ const char* usbStatusName(UsbStatus status) {
 }
 
 CCyUSBEndPoint::CCyUSBEndPoint(UsbConnection* connection, const EndpointDescriptor& descriptor)
-    : connection_(connection), descriptor_(descriptor), maxPacketSize_(descriptor.maxPacketSize()) {}
+    : connection_(connection), descriptor_(descriptor), maxPacketSize_(descriptor.maxPacketSize())
+{
+}
 
-TransferContext CCyUSBEndPoint::beginTransfer(uint8_t* buffer, int length) {
-    if (!connection_) return std::make_unique<FailedTransfer>(UsbStatus::NoDevice);
+TransferContext CCyUSBEndPoint::beginTransfer(uint8_t* buffer, int length)
+{
+    if (!connection_)
+        return std::make_unique<FailedTransfer>(UsbStatus::NoDevice);
     return connection_->submitBulk(descriptor_.address, buffer, length);
 }
 
-bool CCyUSBEndPoint::waitForTransfer(TransferContext& context, uint32_t timeoutMs) {
+bool CCyUSBEndPoint::waitForTransfer(TransferContext& context, uint32_t timeoutMs)
+{
     return context && context->wait(timeoutMs);
 }
 
-bool CCyUSBEndPoint::finishTransfer(TransferContext& context, int& length) {
+bool CCyUSBEndPoint::finishTransfer(TransferContext& context, int& length)
+{
     length = 0;
-    if (!context) return false;
+    if (!context)
+        return false;
     if (!context->wait(0)) {
         // Still pending: this request is given up, its buffer released safely.
         usbStatus = UsbStatus::Cancelled;
@@ -59,7 +67,8 @@ bool CCyUSBEndPoint::finishTransfer(TransferContext& context, int& length) {
     return usbStatus == UsbStatus::Ok;
 }
 
-bool CCyUSBEndPoint::transfer(uint8_t* buffer, int& length) {
+bool CCyUSBEndPoint::transfer(uint8_t* buffer, int& length)
+{
     TransferContext context = beginTransfer(buffer, length);
     bool waited = waitForTransfer(context, timeOut);
     if (!waited) {
@@ -78,22 +87,27 @@ bool CCyUSBEndPoint::transfer(uint8_t* buffer, int& length) {
     return finishTransfer(context, length);
 }
 
-void CCyUSBEndPoint::abort() {
-    if (connection_) connection_->abortPipe(descriptor_.address);
+void CCyUSBEndPoint::abort()
+{
+    if (connection_)
+        connection_->abortPipe(descriptor_.address);
 }
 
-int CCyUSBEndPoint::setTransferSize(int bytes) {
+int CCyUSBEndPoint::setTransferSize(int bytes)
+{
     const int packet = maxPacketSize_ > 0 ? maxPacketSize_ : 1;
     transferSize_ = (bytes + packet - 1) / packet * packet;
     return transferSize_;
 }
 
-TransferContext CCyIsocEndPoint::beginTransfer(uint8_t*, int) {
+TransferContext CCyIsocEndPoint::beginTransfer(uint8_t*, int)
+{
     return std::make_unique<FailedTransfer>(UsbStatus::IoError);
 }
 
 namespace {
-EndpointDescriptor controlDescriptor(int maxPacketSize0) {
+EndpointDescriptor controlDescriptor(int maxPacketSize0)
+{
     EndpointDescriptor d;
     d.length = 7;
     d.type = kDescEndpoint;
@@ -105,13 +119,17 @@ EndpointDescriptor controlDescriptor(int maxPacketSize0) {
 } // namespace
 
 CCyControlEndPoint::CCyControlEndPoint(UsbConnection* connection, int maxPacketSize0)
-    : CCyUSBEndPoint(connection, controlDescriptor(maxPacketSize0)) {}
+    : CCyUSBEndPoint(connection, controlDescriptor(maxPacketSize0))
+{
+}
 
-uint8_t CCyControlEndPoint::requestTypeByte() const {
+uint8_t CCyControlEndPoint::requestTypeByte() const
+{
     return static_cast<uint8_t>((direction << 7) | ((reqType << 5) & 0x60) | (target & 0x1F));
 }
 
-TransferContext CCyControlEndPoint::beginTransfer(uint8_t* buffer, int length) {
+TransferContext CCyControlEndPoint::beginTransfer(uint8_t* buffer, int length)
+{
     // Control transfers are synchronous on every transport; the context
     // carries the finished result.
     class Done final : public UsbTransfer {
@@ -124,12 +142,14 @@ TransferContext CCyControlEndPoint::beginTransfer(uint8_t* buffer, int length) {
     private:
         ControlResult r_;
     };
-    if (!connection_ || length < 0 || length > 0xFFFF) return std::make_unique<FailedTransfer>(UsbStatus::IoError);
-    return std::make_unique<Done>(connection_->control(requestTypeByte(), reqCode, value, index, buffer,
-                                                       static_cast<uint16_t>(length), timeOut));
+    if (!connection_ || length < 0 || length > 0xFFFF)
+        return std::make_unique<FailedTransfer>(UsbStatus::IoError);
+    return std::make_unique<Done>(
+        connection_->control(requestTypeByte(), reqCode, value, index, buffer, static_cast<uint16_t>(length), timeOut));
 }
 
-bool CCyControlEndPoint::transfer(uint8_t* buffer, int& length) {
+bool CCyControlEndPoint::transfer(uint8_t* buffer, int& length)
+{
     TransferContext context = beginTransfer(buffer, length);
     return finishTransfer(context, length);
 }

@@ -41,7 +41,7 @@ public:
     bool directionIn() const { return (descriptor_.address & 0x80) != 0; }
     const EndpointDescriptor& descriptor() const { return descriptor_; }
 
-    uint32_t timeOut = 10000;       // ms
+    uint32_t timeOut = 10000;            // ms
     UsbStatus usbStatus = UsbStatus::Ok; // of the last transfer
     int bytesTransferred = 0;
     bool direct = true;
