@@ -9,6 +9,9 @@ cd "$root"
 
 bash scripts/setup.sh
 
+echo "== source format"
+bash scripts/check-format.sh
+
 jobs=$(nproc)
 export ASAN_OPTIONS="detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

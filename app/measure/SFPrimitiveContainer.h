@@ -2,6 +2,8 @@
 #include "MeasureTypes.h"
 #include "SFPrimitiveBase.h"
 
+#include "app/common/AppMessages.h"
+
 #include "platform/CriticalSection.h"
 #include "platform/WindowMessages.h"
 
@@ -12,12 +14,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// Messages to the main window, sent synchronously after the lock is released.
-constexpr platform::UINT WM_MEASURE_ADDED = platform::WM_USER + 110;   // wParam 0
-constexpr platform::UINT WM_MEASURE_REMOVED = platform::WM_USER + 111; // wParam former index
-constexpr platform::UINT WM_MEASURE_CLEARED = platform::WM_USER + 112; // wParam 0
-constexpr platform::UINT WM_MEASURE_CHANGED = platform::WM_USER + 113; // wParam index, lParam 1 in calibration mode
 
 // The render control's rectangle in the coordinates of its host window.
 struct ViewRect {

@@ -1,5 +1,6 @@
 #include "app/shell/MainWnd.h"
 
+#include "app/common/AppMessages.h"
 #include "app/shell/AppConfig.h"
 #include "app/shell/Language.h"
 #include "app/shell/Startup.h"
@@ -281,7 +282,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         bHandled = TRUE;
         return 0;
     }
-    if (uMsg == WM_USER + 114) {
+    if (uMsg == WM_RENDER_TOGGLE_FULLSCREEN) {
         ToggleFullscreen();
         bHandled = TRUE;
         return 0;

@@ -13,6 +13,7 @@
 // handed-over frame, the control size and the fit; held only briefly, so the
 // capture thread never waits for a drawing pass) → the container's lock.
 
+#include "app/common/AppMessages.h"
 #include "app/measure/SFPrimitiveContainer.h"
 #include "app/view/FrameSink.h"
 #include "app/view/RoundedRectangleShape.h"
@@ -38,9 +39,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-// Sent to the main window on a double click of the picture: toggle full screen.
-constexpr platform::UINT WM_RENDER_TOGGLE_FULLSCREEN = platform::WM_USER + 114;
 
 class CImageRenderUI : public CNativeWindowUI, public FrameSink {
 public:

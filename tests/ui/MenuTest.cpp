@@ -35,7 +35,7 @@ TEST_F(MenuTest, ClickPostsTheItemRecordToTheWindow)
     EXPECT_STREQ(cmd.szUserData, "settings");
     EXPECT_STREQ(cmd.szText, "Settings") << "the translated text";
     ASSERT_EQ(window.received.size(), 1u);
-    EXPECT_EQ(window.received[0].message, WM_USER + 121u);
+    EXPECT_EQ(window.received[0].message, WM_MENUCLICK);
 }
 
 TEST_F(MenuTest, SubItemsChecksAndDisabledItems)

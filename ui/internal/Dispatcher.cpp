@@ -1,5 +1,7 @@
 #include "ui/internal/Dispatcher.h"
 
+#include "ui/UIDefs.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
@@ -122,7 +124,7 @@ void UiDispatcher::forget(platform::HWND window)
             continue;
         }
         // A menu record nobody will receive is freed here.
-        if ((*it)->message == platform::WM_USER + 121 && !(*it)->synchronous)
+        if ((*it)->message == WM_MENUCLICK && !(*it)->synchronous)
             std::free(reinterpret_cast<void*>((*it)->wParam));
         (*it)->finished = true;
         (*it)->done.notify_all();

@@ -1,0 +1,21 @@
+#pragma once
+// The program's own window messages: every id the measurement engine, the
+// render view, the camera session and the main window exchange. All go to the
+// main window. The framework's menu-command id (WM_MENUCLICK) belongs to ui/.
+#include "platform/WindowMessages.h"
+
+// Sent synchronously by the measurement container after its lock is released.
+constexpr platform::UINT WM_MEASURE_ADDED = platform::WM_USER + 110; // a primitive was finished; wParam 0
+constexpr platform::UINT WM_MEASURE_REMOVED =
+    platform::WM_USER + 111; // a primitive was deleted; wParam its former index
+constexpr platform::UINT WM_MEASURE_CLEARED = platform::WM_USER + 112; // every primitive was deleted; wParam 0
+constexpr platform::UINT WM_MEASURE_CHANGED =
+    platform::WM_USER + 113; // a primitive moved or changed; wParam index, lParam 1 in calibration mode
+
+// Posted by the render view on a double click of the picture.
+constexpr platform::UINT WM_RENDER_TOGGLE_FULLSCREEN = platform::WM_USER + 114; // toggle full screen
+
+// Raised by the frame callback for report kinds 2 and 1 (the camera library
+// never sends these kinds; the handlers exist for cameras that would).
+constexpr platform::UINT WM_CAMERA_WHITE_BALANCE_REPORT = platform::WM_USER + 130; // one-push white balance done
+constexpr platform::UINT WM_CAMERA_EXPOSURE_REPORT = platform::WM_USER + 131;      // automatic exposure settled
