@@ -81,4 +81,22 @@ std::string executableFolder()
     return exe.parent_path().string();
 }
 
+std::string dataFolder()
+{
+    const std::filesystem::path installed = std::filesystem::path(executableFolder()) / ".." / "share" / "pellumo";
+    std::error_code error;
+    if (std::filesystem::is_directory(installed, error))
+        return installed.lexically_normal().string();
+    return executableFolder();
+}
+
+std::string helperProgram(const std::string& name)
+{
+    const std::filesystem::path installed =
+        std::filesystem::path(executableFolder()) / ".." / "libexec" / "pellumo" / name;
+    if (::access(installed.c_str(), X_OK) == 0)
+        return installed.lexically_normal().string();
+    return executableFolder() + "/" + name;
+}
+
 } // namespace platform

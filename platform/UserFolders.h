@@ -17,4 +17,12 @@ std::string homeFolder();
 // The folder that holds the running executable (no trailing '/').
 std::string executableFolder();
 
+// The program's data (label font, recording symbol): <exe dir>/../share/pellumo
+// when installed, else the executable's folder (a build folder).
+std::string dataFolder();
+
+// A helper program of the installation (the box simulator of demo mode):
+// <exe dir>/../libexec/pellumo/<name> when installed, else <exe dir>/<name>.
+std::string helperProgram(const std::string& name);
+
 } // namespace platform

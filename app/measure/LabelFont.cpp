@@ -25,7 +25,7 @@ FontState& state()
 
 std::string pathLocked(const FontState& s)
 {
-    return s.overridePath.empty() ? platform::executableFolder() + "/fonts/fzht.ttf" : s.overridePath;
+    return s.overridePath.empty() ? platform::dataFolder() + "/fonts/fzht.ttf" : s.overridePath;
 }
 
 } // namespace

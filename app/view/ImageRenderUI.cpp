@@ -49,7 +49,7 @@ void* CImageRenderUI::GetInterface(LPCTSTR pstrName)
     return std::strcmp(pstrName, "ImageRender") == 0 ? this : CNativeWindowUI::GetInterface(pstrName);
 }
 
-bool CImageRenderUI::loadOverlayResources() { return loadOverlayResources(platform::executableFolder()); }
+bool CImageRenderUI::loadOverlayResources() { return loadOverlayResources(platform::dataFolder()); }
 
 bool CImageRenderUI::loadOverlayResources(const std::string& folder)
 {
