@@ -72,11 +72,21 @@ SENSORLINK_API int32_t Vexel_Init(void) VEXEL_NOEXCEPT;
 SENSORLINK_API int32_t Vexel_UnInit(void) VEXEL_NOEXCEPT;
 
 /* Fills `list` with the cameras present and returns their number. `list` must
-   have room for VEXEL_MAX_CAMERAS records; at most that many are written. */
+   have room for VEXEL_MAX_CAMERAS records; at most that many are written. The
+   ids are read without opening a device, so a camera the user may not open is
+   still listed (its login then fails). */
 SENSORLINK_API int32_t Vexel_SearchCamera(CameraInfo* list) VEXEL_NOEXCEPT;
 /* Opens camera info->index and returns the index (a negative code on failure). */
 SENSORLINK_API int32_t Vexel_LoginCamera(const CameraInfo* info) VEXEL_NOEXCEPT;
 SENSORLINK_API int32_t Vexel_LogoutCamera(int32_t index) VEXEL_NOEXCEPT;
+/* Why the last Vexel_LoginCamera could not open its camera; VEXEL_OPEN_OK after
+   one that could. */
+#define VEXEL_OPEN_OK 0
+#define VEXEL_OPEN_NO_PERMISSION 1 /* the device node is not accessible: the udev rule is missing */
+#define VEXEL_OPEN_BUSY 2          /* another program holds the camera */
+#define VEXEL_OPEN_GONE 3          /* unplugged */
+#define VEXEL_OPEN_FAILED 4
+SENSORLINK_API int32_t Vexel_GetOpenFailure(void) VEXEL_NOEXCEPT;
 /* The logged-in camera's record, or NULL. Valid while the camera stays logged in. */
 SENSORLINK_API CameraInfo* Vexel_GetCameraInfo(int32_t index) VEXEL_NOEXCEPT;
 

@@ -45,6 +45,10 @@ int32_t Vexel_LogoutCamera(int32_t index) noexcept
 {
     return guarded([&] { return sdk().logoutCamera(index); });
 }
+int32_t Vexel_GetOpenFailure(void) noexcept
+{
+    return guarded([] { return sdk().openFailure(); });
+}
 CameraInfo* Vexel_GetCameraInfo(int32_t index) noexcept { return sdk().getCameraInfo(index); }
 int32_t Vexel_SetCaptureCallback(int32_t index, VexelCaptureCallback callback, void* userData,
                                  int32_t userValue) noexcept

@@ -79,8 +79,11 @@ std::uint16_t langIdFromLocale(const std::string& locale)
 int programLanguageFromLangId(std::uint16_t langId)
 {
     const unsigned primary = langId & 0x3FFu;
+    // Only the simplified-Chinese sublanguage itself (field value 2, i.e.
+    // 0x0800 in the top six bits); Hong Kong (0x0C04), Macao (0x1404) and
+    // Singapore (0x1004) merely share bits with it and select English.
     if (primary == 0x04)
-        return (langId & 0x0800u) ? 1 : 0;
+        return (langId & 0xFC00u) == 0x0800u ? 1 : 0;
     switch (primary) {
     case 0x12: return 2;
     case 0x21: return 3;

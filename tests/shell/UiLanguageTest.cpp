@@ -32,9 +32,11 @@ TEST(UiLanguageTest, LocalesMapToWindowsLanguageIds)
 TEST(UiLanguageTest, LanguageRuleOnTheWindowsId)
 {
     EXPECT_EQ(languageFor("zh_CN.UTF-8"), 1);
-    EXPECT_EQ(languageFor("zh_SG"), 0);       // 0x1004 lacks the 0x0800 bit
+    EXPECT_EQ(languageFor("zh_SG"), 0);       // sublanguage 4, not simplified Chinese
     EXPECT_EQ(languageFor("zh_TW.UTF-8"), 0); // traditional Chinese → English
-    EXPECT_EQ(languageFor("zh_HK"), 1);       // 0x0C04 carries the 0x0800 bit
+    EXPECT_EQ(languageFor("zh_HK"), 0);       // 0x0C04 shares the 0x0800 bit only
+    EXPECT_EQ(languageFor("zh_MO"), 0);       // 0x1404
+    EXPECT_EQ(languageFor("zh-Hans"), 1);
     EXPECT_EQ(languageFor("ko_KR"), 2);
     EXPECT_EQ(languageFor("id_ID"), 3);
     EXPECT_EQ(languageFor("ja_JP"), 4);

@@ -1,4 +1,5 @@
 // Library and session life cycle and the result code of every entry point.
+#include <set>
 #include <thread>
 
 #include "SdkTestSupport.h"
@@ -169,6 +170,103 @@ TEST_F(SessionTest, TwoCamerasWorkSideBySide)
     EXPECT_EQ(sdk->setParam(1, 0x1140, 22), VEXEL_OK);
     EXPECT_EQ(bus->camera(0)->registerValue(0x1140), 11);
     EXPECT_EQ(bus->camera(1)->registerValue(0x1140), 22);
+}
+
+} // namespace
+} // namespace usbsdk::testing
+
+namespace usbsdk::testing {
+namespace {
+
+// The emulated bus seen through a gate: counts what is opened and still open,
+// and refuses to open the devices it is told to, as a device node without
+// access rights does.
+class GatedBus final : public UsbBus {
+public:
+    explicit GatedBus(std::shared_ptr<emulator::EmulatedBus> inner) : inner_(std::move(inner)) {}
+    int deviceCount() override { return inner_->deviceCount(); }
+    std::vector<UsbDeviceIds> listDevices() override { return inner_->listDevices(); }
+    std::unique_ptr<UsbConnection> open(int index) override
+    {
+        ++opens;
+        if (refused.count(index)) {
+            lastError_ = UsbOpenError::NoPermission;
+            return nullptr;
+        }
+        auto connection = inner_->open(index);
+        lastError_ = connection ? UsbOpenError::None : UsbOpenError::Gone;
+        return connection ? std::make_unique<Counted>(std::move(connection), live) : nullptr;
+    }
+    UsbOpenError lastOpenError() const override { return lastError_; }
+
+    std::set<int> refused;
+    int opens = 0;
+    std::shared_ptr<int> live = std::make_shared<int>(0);
+
+private:
+    class Counted final : public UsbConnection {
+    public:
+        Counted(std::unique_ptr<UsbConnection> inner, std::shared_ptr<int> live)
+            : inner_(std::move(inner)), live_(std::move(live))
+        {
+            ++*live_;
+        }
+        ~Counted() override { --*live_; }
+        ControlResult control(uint8_t type, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
+                              uint16_t length, uint32_t timeoutMs) override
+        {
+            return inner_->control(type, request, value, index, data, length, timeoutMs);
+        }
+        std::unique_ptr<UsbTransfer> submitBulk(uint8_t endpoint, uint8_t* data, int length) override
+        {
+            return inner_->submitBulk(endpoint, data, length);
+        }
+        void abortPipe(uint8_t endpoint) override { inner_->abortPipe(endpoint); }
+        int interfaceNumber() const override { return inner_->interfaceNumber(); }
+        std::string path() const override { return inner_->path(); }
+
+    private:
+        std::unique_ptr<UsbConnection> inner_;
+        std::shared_ptr<int> live_;
+    };
+
+    std::shared_ptr<emulator::EmulatedBus> inner_;
+    UsbOpenError lastError_ = UsbOpenError::None;
+};
+
+TEST(SessionAccessTest, SearchOpensNothingAndLogoutClosesTheCamera)
+{
+    auto emulated = std::make_shared<emulator::EmulatedBus>();
+    emulated->addCamera();
+    emulated->addCamera();
+    auto bus = std::make_shared<GatedBus>(emulated);
+    bus->refused.insert(1); // no access to the second camera
+    Sdk sdk(SdkOptions{4096, 300, [bus] { return bus; }});
+    ASSERT_EQ(sdk.init(), VEXEL_OK);
+
+    // Listing reads ids only: the camera without access is listed too.
+    CameraInfo list[VEXEL_MAX_CAMERAS]{};
+    ASSERT_EQ(sdk.searchCamera(list), 2);
+    EXPECT_EQ(bus->opens, 0);
+    EXPECT_EQ(list[1].index, 1);
+    EXPECT_EQ(list[1].vendorId, 0x1209);
+
+    // Its login fails and says why; the other camera's succeeds.
+    EXPECT_EQ(sdk.loginCamera(&list[1]), VEXEL_E_NO_SESSION);
+    EXPECT_EQ(sdk.openFailure(), VEXEL_OPEN_NO_PERMISSION);
+    ASSERT_EQ(sdk.loginCamera(&list[0]), 0);
+    EXPECT_EQ(sdk.openFailure(), VEXEL_OPEN_OK);
+    EXPECT_EQ(*bus->live, 1);
+
+    // Logging out hands the camera back; switching cameras leaves none held.
+    EXPECT_EQ(sdk.logoutCamera(0), VEXEL_OK);
+    EXPECT_EQ(*bus->live, 0);
+    bus->refused.clear();
+    ASSERT_EQ(sdk.loginCamera(&list[1]), 1);
+    EXPECT_EQ(*bus->live, 1);
+    EXPECT_EQ(sdk.logoutCamera(1), VEXEL_OK);
+    EXPECT_EQ(*bus->live, 0);
+    EXPECT_EQ(sdk.uninit(), VEXEL_OK);
 }
 
 } // namespace

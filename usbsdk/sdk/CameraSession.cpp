@@ -44,6 +44,9 @@ void CameraSession::attach(std::unique_ptr<UsbDevice> device)
 void CameraSession::reset()
 {
     stopCapture();
+    // The device goes with the login: a logged-out camera stays claimed by
+    // nobody, so another session (or program) can open it.
+    attach(nullptr);
     ring_->resetIndices();
     assembler_->restart();
     ctrlRequested_ = kStateOff;

@@ -20,6 +20,20 @@ std::shared_ptr<UsbBus> defaultBus()
     return makeLibusbBus();
 }
 
+namespace {
+int32_t openFailureCode(UsbOpenError error)
+{
+    switch (error) {
+    case UsbOpenError::None: return VEXEL_OPEN_OK;
+    case UsbOpenError::NoPermission: return VEXEL_OPEN_NO_PERMISSION;
+    case UsbOpenError::Busy: return VEXEL_OPEN_BUSY;
+    case UsbOpenError::Gone: return VEXEL_OPEN_GONE;
+    case UsbOpenError::Other: break;
+    }
+    return VEXEL_OPEN_FAILED;
+}
+} // namespace
+
 Sdk::Sdk(SdkOptions options) : options_(std::move(options))
 {
     if (!options_.busFactory)
@@ -67,22 +81,18 @@ int32_t Sdk::searchCamera(CameraInfo* list)
         return VEXEL_E_NOT_INITIALISED;
     if (!list)
         return VEXEL_E_ARGUMENT;
-    const int n = device_->deviceCount();
+    // Only the ids are needed: nothing is opened, so listing neither takes a
+    // camera from another program nor fails on one the user may not open.
+    const std::vector<UsbDeviceIds> ids = bus_->listDevices();
     // The caller's list holds one record per camera session; cameras beyond
     // that could not be logged in anyway and are not written.
+    const int n = static_cast<int>(ids.size());
     const int reported = n < VEXEL_MAX_CAMERAS ? n : VEXEL_MAX_CAMERAS;
     for (int i = 0; i < reported; ++i) {
-        if (!device_->open(i)) {
-            device_->close();
-            return VEXEL_E_SEARCH_OPEN;
-        }
         list[i].index = i;
-        list[i].vendorId = device_->vendorId();
-        list[i].productId = device_->productId();
+        list[i].vendorId = ids[static_cast<size_t>(i)].vendorId;
+        list[i].productId = ids[static_cast<size_t>(i)].productId;
     }
-    // Each login opens its own device; keeping this one open would hold the
-    // camera's interface.
-    device_->close();
     return reported;
 }
 
@@ -110,8 +120,11 @@ int32_t Sdk::loginCamera(const CameraInfo* info)
     s.loggedIn = true;
     s.attach(nullptr);
     auto device = std::make_unique<UsbDevice>(bus_);
-    if (!device->open(info->index))
+    if (!device->open(info->index)) {
+        openFailure_ = openFailureCode(bus_->lastOpenError());
         return VEXEL_E_NO_SESSION;
+    }
+    openFailure_ = VEXEL_OPEN_OK;
     s.attach(std::move(device));
     return info->index;
 }

@@ -36,6 +36,8 @@ public:
     int32_t searchCamera(CameraInfo* list);
     int32_t loginCamera(const CameraInfo* info);
     int32_t logoutCamera(int32_t index);
+    // A VEXEL_OPEN_ code: why the last login could not open its camera.
+    int32_t openFailure() const { return openFailure_; }
     CameraInfo* getCameraInfo(int32_t index);
     int32_t setCaptureCallback(int32_t index, VexelCaptureCallback callback, void* userData, int32_t userValue);
     int32_t startCapture(int32_t index);
@@ -65,6 +67,7 @@ private:
     std::unique_ptr<UsbDevice> device_;
     std::array<std::unique_ptr<CameraSession>, VEXEL_MAX_CAMERAS> sessions_;
     int lastFirmwareResult_ = 0;
+    int32_t openFailure_ = VEXEL_OPEN_OK;
 };
 
 } // namespace usbsdk

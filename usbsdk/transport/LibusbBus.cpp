@@ -17,35 +17,10 @@
 
 #include "platform/DebugOutput.h"
 #include "usbsdk/transport/DeviceSelection.h"
+#include "usbsdk/transport/LibusbTransfers.h"
 
 namespace usbsdk {
 namespace {
-
-UsbStatus fromLibusb(int error)
-{
-    switch (error) {
-    case LIBUSB_SUCCESS: return UsbStatus::Ok;
-    case LIBUSB_ERROR_TIMEOUT: return UsbStatus::Timeout;
-    case LIBUSB_ERROR_PIPE: return UsbStatus::Stall;
-    case LIBUSB_ERROR_NO_DEVICE: return UsbStatus::NoDevice;
-    case LIBUSB_ERROR_OVERFLOW: return UsbStatus::Overflow;
-    case LIBUSB_ERROR_INTERRUPTED: return UsbStatus::Cancelled;
-    default: return UsbStatus::IoError;
-    }
-}
-
-UsbStatus fromTransferStatus(libusb_transfer_status s)
-{
-    switch (s) {
-    case LIBUSB_TRANSFER_COMPLETED: return UsbStatus::Ok;
-    case LIBUSB_TRANSFER_TIMED_OUT: return UsbStatus::Timeout;
-    case LIBUSB_TRANSFER_CANCELLED: return UsbStatus::Cancelled;
-    case LIBUSB_TRANSFER_STALL: return UsbStatus::Stall;
-    case LIBUSB_TRANSFER_NO_DEVICE: return UsbStatus::NoDevice;
-    case LIBUSB_TRANSFER_OVERFLOW: return UsbStatus::Overflow;
-    default: return UsbStatus::IoError;
-    }
-}
 
 // The libusb context and the thread that runs its event loop, shared by the
 // bus and every connection opened from it.
@@ -127,78 +102,6 @@ std::optional<ConfigurationDescriptor> activeConfiguration(libusb_device* device
     return ours;
 }
 
-class LibusbConnection;
-
-class LibusbTransfer final : public UsbTransfer {
-public:
-    LibusbTransfer(LibusbConnection* owner, uint8_t endpoint) : owner_(owner), endpoint_(endpoint) {}
-    ~LibusbTransfer() override;
-
-    bool submit(libusb_device_handle* handle, uint8_t* data, int length)
-    {
-        transfer_ = libusb_alloc_transfer(0);
-        if (!transfer_)
-            return fail(UsbStatus::IoError);
-        libusb_fill_bulk_transfer(transfer_, handle, endpoint_, data, length, &LibusbTransfer::onComplete, this, 0);
-        const int rc = libusb_submit_transfer(transfer_);
-        if (rc != 0)
-            return fail(fromLibusb(rc));
-        return true;
-    }
-    bool wait(uint32_t timeoutMs) override
-    {
-        std::unique_lock lock(mutex_);
-        if (timeoutMs == UINT32_MAX) {
-            cond_.wait(lock, [this] { return done_; });
-            return true;
-        }
-        return cond_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return done_; });
-    }
-    UsbStatus status() const override
-    {
-        std::lock_guard lock(mutex_);
-        return status_;
-    }
-    int actualLength() const override
-    {
-        std::lock_guard lock(mutex_);
-        return length_;
-    }
-    uint8_t endpoint() const { return endpoint_; }
-    bool done() const
-    {
-        std::lock_guard lock(mutex_);
-        return done_;
-    }
-    void cancel()
-    {
-        std::unique_lock lock(mutex_);
-        if (done_ || !transfer_)
-            return;
-        lock.unlock();
-        libusb_cancel_transfer(transfer_);
-    }
-
-private:
-    bool fail(UsbStatus s)
-    {
-        std::lock_guard lock(mutex_);
-        status_ = s;
-        done_ = true;
-        return false;
-    }
-    static void LIBUSB_CALL onComplete(libusb_transfer* t);
-
-    LibusbConnection* owner_;
-    uint8_t endpoint_;
-    libusb_transfer* transfer_ = nullptr;
-    mutable std::mutex mutex_;
-    std::condition_variable cond_;
-    bool done_ = false;
-    UsbStatus status_ = UsbStatus::IoError;
-    int length_ = 0;
-};
-
 class LibusbConnection final : public UsbConnection {
 public:
     LibusbConnection(std::shared_ptr<Context> context, libusb_device_handle* handle, int interfaceNumber, bool claimed,
@@ -220,48 +123,17 @@ public:
         const int rc = libusb_control_transfer(handle_, requestType, request, value, index, data ? data : &dummy,
                                                length, timeoutMs);
         ControlResult r;
-        r.status = rc < 0 ? fromLibusb(rc) : UsbStatus::Ok;
+        r.status = rc < 0 ? usbStatusFromLibusb(rc) : UsbStatus::Ok;
         r.length = rc < 0 ? 0 : rc;
         return r;
     }
     std::unique_ptr<UsbTransfer> submitBulk(uint8_t endpoint, uint8_t* data, int length) override
     {
-        auto t = std::make_unique<LibusbTransfer>(this, endpoint);
-        {
-            std::lock_guard lock(mutex_);
-            live_.insert(t.get());
-        }
-        t->submit(handle_, data, length);
-        return t;
+        return transfers_.submitBulk(handle_, endpoint, data, length);
     }
-    void abortPipe(uint8_t endpoint) override
-    {
-        // A transfer stays alive while it is in live_ (its destructor leaves
-        // through forget()), so it can be inspected under mutex_.
-        std::unique_lock lock(mutex_);
-        std::vector<LibusbTransfer*> victims;
-        for (auto* t : live_)
-            if (t->endpoint() == endpoint)
-                victims.push_back(t);
-        for (auto* t : victims)
-            t->cancel();
-        for (auto* t : victims)
-            changed_.wait(lock, [&] { return !live_.count(t) || t->done(); });
-    }
+    void abortPipe(uint8_t endpoint) override { transfers_.abortPipe(endpoint); }
     int interfaceNumber() const override { return interface_; }
     std::string path() const override { return path_; }
-
-    void forget(LibusbTransfer* t)
-    {
-        std::lock_guard lock(mutex_);
-        live_.erase(t);
-        changed_.notify_all();
-    }
-    void completed()
-    {
-        std::lock_guard lock(mutex_);
-        changed_.notify_all();
-    }
 
 private:
     std::shared_ptr<Context> context_;
@@ -269,33 +141,41 @@ private:
     int interface_;
     bool claimed_;
     std::string path_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::set<LibusbTransfer*> live_;
+    LibusbTransferSet transfers_;
 };
 
-void LIBUSB_CALL LibusbTransfer::onComplete(libusb_transfer* t)
+UsbOpenError openErrorOf(int rc)
 {
-    auto* self = static_cast<LibusbTransfer*>(t->user_data);
-    LibusbConnection* owner = self->owner_;
-    {
-        std::lock_guard lock(self->mutex_);
-        self->status_ = fromTransferStatus(t->status);
-        self->length_ = t->actual_length;
-        self->done_ = true;
-        self->cond_.notify_all();
+    switch (rc) {
+    case LIBUSB_SUCCESS: return UsbOpenError::None;
+    case LIBUSB_ERROR_ACCESS: return UsbOpenError::NoPermission;
+    case LIBUSB_ERROR_BUSY: return UsbOpenError::Busy;
+    case LIBUSB_ERROR_NO_DEVICE:
+    case LIBUSB_ERROR_NOT_FOUND: return UsbOpenError::Gone;
+    default: return UsbOpenError::Other;
     }
-    owner->completed();
 }
 
-LibusbTransfer::~LibusbTransfer()
+// Said once per process: the same advice on every attempt would only repeat.
+void explainNoPermission(const std::string& path)
 {
-    if (transfer_) {
-        cancel();
-        wait(UINT32_MAX);
-        libusb_free_transfer(transfer_);
+    static std::atomic<bool> said{false};
+    if (said.exchange(true))
+        return;
+    platform::DebugPrintf("sensorlink: no permission to open the USB camera at %s; install the udev rule "
+                          "usbsdk/udev/70-pellumo-sensorlink.rules (see README, \"Access without root\") and "
+                          "replug the camera\n",
+                          path.c_str());
+}
+
+std::string pathOf(const CameraMatch& m)
+{
+    std::string path = "usb:" + std::to_string(m.bus);
+    for (size_t i = 0; i < m.ports.size(); ++i) {
+        path += i ? '.' : '-';
+        path += std::to_string(m.ports[i]);
     }
-    owner_->forget(this);
+    return path;
 }
 
 class LibusbBus final : public UsbBus {
@@ -304,43 +184,71 @@ public:
 
     int deviceCount() override { return static_cast<int>(scan().size()); }
 
+    std::vector<UsbDeviceIds> listDevices() override
+    {
+        // Descriptors come from libusb's cached copy (sysfs on Linux): nothing
+        // is opened, claimed or detached, and no access rights are needed.
+        std::vector<UsbDeviceIds> ids;
+        libusb_device** list = nullptr;
+        const ssize_t n = libusb_get_device_list(context_->get(), &list);
+        if (n < 0)
+            return ids;
+        for (const CameraMatch& m : matches(list, n)) {
+            libusb_device_descriptor dd{};
+            UsbDeviceIds id;
+            if (libusb_get_device_descriptor(m.device, &dd) == 0) {
+                id.vendorId = dd.idVendor;
+                id.productId = dd.idProduct;
+            }
+            ids.push_back(id);
+        }
+        libusb_free_device_list(list, 1);
+        return ids;
+    }
+
     std::unique_ptr<UsbConnection> open(int index) override
     {
         libusb_device** list = nullptr;
         const ssize_t n = libusb_get_device_list(context_->get(), &list);
-        if (n < 0)
+        if (n < 0) {
+            lastOpenError_ = UsbOpenError::Other;
             return nullptr;
+        }
         std::unique_ptr<UsbConnection> result;
+        UsbOpenError error = UsbOpenError::Gone;
         auto cams = matches(list, n);
         if (index >= 0 && static_cast<size_t>(index) < cams.size()) {
             const CameraMatch& m = cams[static_cast<size_t>(index)];
+            const std::string path = pathOf(m);
             libusb_device_handle* handle = nullptr;
             const int rc = libusb_open(m.device, &handle);
             if (rc != 0) {
-                platform::DebugPrintf("libusb_open: %s\n", libusb_error_name(rc));
+                error = openErrorOf(rc);
+                platform::DebugPrintf("libusb_open %s: %s\n", path.c_str(), libusb_error_name(rc));
+                if (error == UsbOpenError::NoPermission)
+                    explainNoPermission(path);
             } else {
                 libusb_set_auto_detach_kernel_driver(handle, 1);
                 // A camera already streaming to another session is still opened,
-                // unclaimed: its descriptors can be read (search), its bulk
-                // transfers fail.
+                // unclaimed: its descriptors can be read, its bulk transfers fail.
                 const int claim = libusb_claim_interface(handle, m.interfaceNumber);
                 if (claim != 0)
-                    platform::DebugPrintf("libusb_claim_interface: %s\n", libusb_error_name(claim));
+                    platform::DebugPrintf("libusb_claim_interface %s: %s\n", path.c_str(), libusb_error_name(claim));
                 if (claim != 0 && claim != LIBUSB_ERROR_BUSY && claim != LIBUSB_ERROR_NOT_FOUND) {
+                    error = openErrorOf(claim);
                     libusb_close(handle);
                 } else {
-                    std::string path = "usb:" + std::to_string(m.bus);
-                    for (size_t i = 0; i < m.ports.size(); ++i) {
-                        path += i ? '.' : '-';
-                        path += std::to_string(m.ports[i]);
-                    }
+                    error = UsbOpenError::None;
                     result = std::make_unique<LibusbConnection>(context_, handle, m.interfaceNumber, claim == 0, path);
                 }
             }
         }
         libusb_free_device_list(list, 1);
+        lastOpenError_ = error;
         return result;
     }
+
+    UsbOpenError lastOpenError() const override { return lastOpenError_; }
 
 private:
     std::vector<CameraMatch> matches(libusb_device** list, ssize_t n)
@@ -381,6 +289,7 @@ private:
     }
 
     std::shared_ptr<Context> context_;
+    std::atomic<UsbOpenError> lastOpenError_{UsbOpenError::None};
 };
 
 } // namespace

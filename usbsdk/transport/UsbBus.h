@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace usbsdk {
 
@@ -57,13 +58,37 @@ public:
     virtual std::string path() const = 0;
 };
 
+struct UsbDeviceIds {
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+};
+
+// Why a device could not be opened.
+enum class UsbOpenError {
+    None,
+    NoPermission, // the user may not open the device node (the udev rule is missing)
+    Busy,         // another program holds the camera's interface
+    Gone,         // unplugged, or no such index
+    Other,
+};
+
 // The cameras reachable on this machine, in a stable order.
 class UsbBus {
 public:
     virtual ~UsbBus() = default;
     virtual int deviceCount() = 0;
+    // The ids of the devices deviceCount() counts, in the same order. A listing
+    // must not disturb a device (no open, no claim, no driver detach), so a
+    // camera the user may not open is still listed. This fallback opens each
+    // device and reads its device descriptor; buses that can read descriptors
+    // without opening override it.
+    virtual std::vector<UsbDeviceIds> listDevices();
     // Opens device `index` of the current enumeration; null on failure.
     virtual std::unique_ptr<UsbConnection> open(int index) = 0;
+    // Why the last open() failed; None after one that succeeded.
+    virtual UsbOpenError lastOpenError() const { return UsbOpenError::Other; }
 };
+
+const char* usbOpenErrorText(UsbOpenError error);
 
 } // namespace usbsdk
