@@ -1,0 +1,125 @@
+# Installation: `cmake --install <build> [--prefix P]` lays out
+#   bin/                      Pellumo, lensbridge_tool, sensorlink_tool
+#   lib/<multiarch>/          liblensbridge, libsensorlink, libVexel (soname 1), pkgconfig/
+#   include/pellumo/          the public headers at their in-tree paths
+#   libexec/pellumo/          helper programs of demo mode (box_simulator)
+#   share/pellumo/            label font, recording symbol
+#   share/applications, share/icons/hicolor, share/metainfo, share/man/man1
+#   lib/udev/rules.d/         access rule for the USB cameras
+# The program finds its data and helpers relative to its own folder, so any
+# prefix works. Prefix installs reach their libraries through an
+# $ORIGIN-relative run path; an install into /usr (the Debian package) has
+# none, the libraries being in the system's search path there.
+
+include(GNUInstallDirs)
+# Multiarch library folder under every prefix (/usr/local/lib/x86_64-linux-gnu
+# is in Debian's default search path too). GNUInstallDirs picks it only for
+# /usr, and only when no package config included it before with another prefix.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(PELLUMO_INSTALL_LIBDIR "lib/${CMAKE_LIBRARY_ARCHITECTURE}" CACHE PATH "Library folder of the installation")
+else()
+  set(PELLUMO_INSTALL_LIBDIR "${CMAKE_INSTALL_LIBDIR}" CACHE PATH "Library folder of the installation")
+endif()
+
+set(PELLUMO_APP_ID "org.pellumo.Pellumo" CACHE INTERNAL "Reverse-DNS application id of the desktop file and metainfo")
+set(PELLUMO_PACKAGE_NAME "pellumo")
+set(PELLUMO_SOVERSION 1)
+set(PELLUMO_DATA_DIR "${CMAKE_INSTALL_DATADIR}/${PELLUMO_PACKAGE_NAME}")
+set(PELLUMO_HELPER_DIR "${CMAKE_INSTALL_LIBEXECDIR}/${PELLUMO_PACKAGE_NAME}")
+set(PELLUMO_INCLUDE_DIR "${CMAKE_INSTALL_INCLUDEDIR}/${PELLUMO_PACKAGE_NAME}")
+set(PELLUMO_UDEV_RULES_DIR "lib/udev/rules.d")
+
+# ---- libraries: versions, sonames, run paths ------------------------------
+set(pellumo_libraries lensbridge sensorlink Vexel)
+set_target_properties(${pellumo_libraries} PROPERTIES
+  VERSION ${PROJECT_VERSION}
+  SOVERSION ${PELLUMO_SOVERSION}
+  INSTALL_RPATH "$ORIGIN")
+
+# Run path from each installed folder to the library folder.
+function(pellumo_origin_rpath out from_dir)
+  file(RELATIVE_PATH to_lib "/${from_dir}" "/${PELLUMO_INSTALL_LIBDIR}")
+  set(${out} "$ORIGIN/${to_lib}" PARENT_SCOPE)
+endfunction()
+pellumo_origin_rpath(bin_rpath "${CMAKE_INSTALL_BINDIR}")
+pellumo_origin_rpath(helper_rpath "${PELLUMO_HELPER_DIR}")
+
+set(pellumo_programs Pellumo)
+foreach(tool lensbridge_tool sensorlink_tool)
+  if(TARGET ${tool})
+    list(APPEND pellumo_programs ${tool})
+  endif()
+endforeach()
+set_target_properties(${pellumo_programs} PROPERTIES INSTALL_RPATH "${bin_rpath}")
+
+install(TARGETS ${pellumo_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS ${pellumo_libraries}
+  LIBRARY DESTINATION ${PELLUMO_INSTALL_LIBDIR})
+
+set(pellumo_helpers)
+if(TARGET box_simulator)
+  set_target_properties(box_simulator PROPERTIES INSTALL_RPATH "${helper_rpath}")
+  install(TARGETS box_simulator RUNTIME DESTINATION ${PELLUMO_HELPER_DIR})
+  list(APPEND pellumo_helpers "${PELLUMO_HELPER_DIR}/box_simulator")
+endif()
+
+# In the system prefix the libraries are found without a run path (and the
+# Debian policy forbids one), so the installed copies lose theirs.
+set(pellumo_installed_elf_files)
+foreach(program ${pellumo_programs})
+  list(APPEND pellumo_installed_elf_files "${CMAKE_INSTALL_BINDIR}/${program}")
+endforeach()
+foreach(library ${pellumo_libraries})
+  list(APPEND pellumo_installed_elf_files
+    "${PELLUMO_INSTALL_LIBDIR}/${CMAKE_SHARED_LIBRARY_PREFIX}${library}${CMAKE_SHARED_LIBRARY_SUFFIX}.${PROJECT_VERSION}")
+endforeach()
+list(APPEND pellumo_installed_elf_files ${pellumo_helpers})
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    foreach(file ${pellumo_installed_elf_files})
+      file(RPATH_REMOVE FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${file}\")
+    endforeach()
+  endif()")
+
+# ---- public headers and pkg-config files --------------------------------
+install(FILES
+  camera/CMCameraBase.h
+  camera/CMTypes.h
+  camera/CWImage.h
+  camera/LensbridgeExport.h
+  DESTINATION ${PELLUMO_INCLUDE_DIR}/camera)
+install(FILES camera/factory/CMFactory.h DESTINATION ${PELLUMO_INCLUDE_DIR}/camera/factory)
+install(FILES usbsdk/Vexel.h usbsdk/SensorlinkExport.h DESTINATION ${PELLUMO_INCLUDE_DIR}/usbsdk)
+
+# The .pc files are written at install time so that they name the prefix
+# actually installed to (cpack installs into /usr, a developer elsewhere).
+foreach(module lensbridge sensorlink vexel)
+  install(CODE "
+    set(prefix \"\${CMAKE_INSTALL_PREFIX}\")
+    set(libdir \"\\\${prefix}/${PELLUMO_INSTALL_LIBDIR}\")
+    set(includedir \"\\\${prefix}/${PELLUMO_INCLUDE_DIR}\")
+    set(version \"${PROJECT_VERSION}\")
+    set(pc \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PELLUMO_INSTALL_LIBDIR}/pkgconfig/${module}.pc\")
+    message(STATUS \"Installing: \${pc}\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/pkgconfig/${module}.pc.in\" \"\${pc}\" @ONLY)")
+endforeach()
+
+# ---- program data --------------------------------------------------------
+install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/images/recording.png DESTINATION ${PELLUMO_DATA_DIR}/images)
+# Into /usr the label font is a link to the system's copy (the Debian package
+# depends on the font's package); elsewhere it is copied.
+install(CODE "
+  set(font_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PELLUMO_DATA_DIR}/fonts\")
+  file(MAKE_DIRECTORY \"\${font_dir}\")
+  file(REMOVE \"\${font_dir}/fzht.ttf\")
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\" AND \"${PELLUMO_LABEL_FONT_SOURCE}\" MATCHES \"^/usr/share/fonts/\")
+    message(STATUS \"Installing: \${font_dir}/fzht.ttf -> ${PELLUMO_LABEL_FONT_SOURCE}\")
+    file(CREATE_LINK \"${PELLUMO_LABEL_FONT_SOURCE}\" \"\${font_dir}/fzht.ttf\" SYMBOLIC)
+  else()
+    file(INSTALL \"${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/fonts/fzht.ttf\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${PELLUMO_DATA_DIR}/fonts\")
+  endif()")
+
+install(FILES usbsdk/udev/70-pellumo-sensorlink.rules DESTINATION ${PELLUMO_UDEV_RULES_DIR})
+
+# Desktop file, icons, metainfo, man page, package documents.
+include(${PROJECT_SOURCE_DIR}/packaging/DesktopFiles.cmake)
