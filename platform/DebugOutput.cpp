@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include <poll.h>
+
 namespace platform {
 namespace {
 
@@ -47,6 +49,26 @@ void DebugPrintf(const char* format, ...)
     va_start(args, format);
     vprintTo(debugSink(), format, args);
     va_end(args);
+}
+
+void DebugPrintfNoWait(const char* format, ...)
+{
+    FILE* sink = debugSink();
+    if (!sink)
+        return;
+    std::unique_lock lock(outputMutex(), std::try_to_lock);
+    if (!lock.owns_lock())
+        return;
+    // A pipe reports writable while a whole page is free, so one short line
+    // then goes through without blocking; a regular file is always writable.
+    pollfd writable{fileno(sink), POLLOUT, 0};
+    if (::poll(&writable, 1, 0) != 1 || !(writable.revents & POLLOUT))
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(sink, format, args);
+    va_end(args);
+    std::fflush(sink);
 }
 
 void ConsolePrintf(const char* format, ...)

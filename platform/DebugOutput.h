@@ -7,6 +7,11 @@ namespace platform {
 // and can be silenced with PELLUMO_DEBUG_LOG=off.
 void DebugPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// The same, for threads that must never wait on diagnostics (frame
+// delivery): the line is dropped when another thread is printing or the
+// sink cannot take it at once (standard error a full pipe nobody reads).
+void DebugPrintfNoWait(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Console diagnostics that the design prints to standard output.
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

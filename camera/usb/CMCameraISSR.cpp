@@ -1,5 +1,6 @@
 #include "camera/usb/CMCameraISSR.h"
 
+#include "camera/usb/UsbOpenFailureRecord.h"
 #include "platform/DebugOutput.h"
 
 #include <array>
@@ -109,6 +110,7 @@ int CMCameraISSR::Init(CMFrameCallback cb, void* userData, long, long)
     CameraInfo list[kSearchRecords];
     std::memset(list, 0, sizeof list);
     const int32_t found = m_sdk.searchCamera(list);
+    int result = CM_OK;
     // Only a camera the search actually reported: an index past the result
     // would log in a zero-filled record, i.e. some other camera.
     if (found > 0 && m_nDeviceIndex >= 0 && m_nDeviceIndex < found && m_nDeviceIndex < kSearchRecords) {
@@ -119,15 +121,23 @@ int CMCameraISSR::Init(CMFrameCallback cb, void* userData, long, long)
             if (m_sdk.startCtrl(index) != VEXEL_OK)
                 platform::DebugPrintf("Vexel_StartCtrl error\n");
             m_sdk.setParam(index, kRegExposureMode, kExposureAutomatic);
+            m_reportedFormat = kNoFormatReported;
             m_sdkIndex = index;
+            recordOpenFailure(VEXEL_OPEN_OK);
         } else {
+            // A listed camera that cannot be opened is a failure, not a camera
+            // that merely never delivers; the reason is kept for the message.
+            const int32_t reason = m_sdk.getOpenFailure();
+            recordOpenFailure(reason);
             // A failed open still leaves the session marked as logged in.
             m_sdk.logoutCamera(record.index);
-            platform::DebugPrintf("Vexel_LoginCamera error 0x%x\n", static_cast<unsigned>(index));
+            platform::DebugPrintf("Vexel_LoginCamera error 0x%x (open failure %d)\n", static_cast<unsigned>(index),
+                                  reason);
+            result = CM_E_OPEN;
         }
     }
     setCallback(cb, userData);
-    return CM_OK;
+    return result;
 }
 
 void CMCameraISSR::Release()
@@ -158,10 +168,13 @@ int CMCameraISSR::startPreview()
 
 int CMCameraISSR::stopPreview()
 {
-    CMCameraSDK::stopPreview();
+    pause(true);
     const int index = sdkIndex();
     if (index >= 0)
         m_sdk.stopCapture(index);
+    // Only after the stop: a frame counted while the delivery thread was
+    // being joined would otherwise leave a rate behind.
+    CMCameraSDK::stopPreview();
     return CM_OK;
 }
 
@@ -340,16 +353,23 @@ void CMCameraISSR::handleFrame(const uint8_t* frame, int32_t frameSize)
     if (frameSize < kLeaderSize)
         return;
     const uint32_t pixelFormat = leaderField(frame, kLeaderPixelFormat);
-    platform::DebugPrintf("U3V_LEADER Format 0x%x\n", pixelFormat);
+    // Said for the first frame and on a change of format, never per frame, and
+    // dropped rather than waited for: the delivery thread must not stall on
+    // a diagnostics sink nobody reads.
+    if (m_reportedFormat.exchange(pixelFormat) != pixelFormat)
+        platform::DebugPrintfNoWait("U3V_LEADER Format 0x%x\n", pixelFormat);
     const uint32_t width = leaderField(frame, kLeaderWidth);
     const uint32_t height = leaderField(frame, kLeaderHeight);
     // The image describes the payload only: the host reads dataSize bytes
     // from data, which starts after the leader.
     const auto payloadSize = static_cast<unsigned>(frameSize - kLeaderSize);
     if (width == 0 || height == 0 || uint64_t(width) * height * 2 > payloadSize) {
-        platform::DebugPrintf("USB camera: frame of %ux%u in %u payload bytes dropped\n", width, height, payloadSize);
+        if (!m_reportedBadFrame.exchange(true))
+            platform::DebugPrintfNoWait("USB camera: frame of %ux%u in %u payload bytes dropped\n", width, height,
+                                        payloadSize);
         return;
     }
+    m_reportedBadFrame = false;
     CWImage image(static_cast<int>(width), static_cast<int>(height), const_cast<uint8_t*>(frame + kLeaderSize),
                   payloadSize, payloadSize, true, pixelFormat == kPixelFormatYuyv ? FMT_YUYV : FMT_YUY2, 0);
     deliverFrame(&image, DeliveryOrder::GrabThenCallback, true);

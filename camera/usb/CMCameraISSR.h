@@ -8,6 +8,7 @@
 #include "camera/usb/SensorlinkUse.h"
 
 #include <atomic>
+#include <cstdint>
 
 class CMCameraISSR : public CMCameraSDK {
 public:
@@ -54,4 +55,10 @@ private:
     SensorlinkUse m_sdkUse; // the SDK stays initialised while this camera lives
     // Read by the SDK's delivery thread while host threads log in and out.
     std::atomic<int> m_sdkIndex{-1};
+    // The stream pixel format last written to the debug output (wider than
+    // any format, so the first frame always differs).
+    static constexpr uint64_t kNoFormatReported = UINT64_MAX;
+    std::atomic<uint64_t> m_reportedFormat{kNoFormatReported};
+    // A run of frames too short for their leader is reported once.
+    std::atomic<bool> m_reportedBadFrame{false};
 };

@@ -17,6 +17,7 @@ const SensorlinkApi& sensorlinkApi()
         [](int32_t index) { return Vexel_StopCtrl(index); },
         [](int32_t index, uint32_t param, int32_t value) { return Vexel_SetParam(index, param, value); },
         [](int32_t index, uint32_t param, int32_t* value) { return Vexel_GetParam(index, param, value); },
+        [] { return Vexel_GetOpenFailure(); },
     };
     return api;
 }

@@ -17,6 +17,7 @@ struct SensorlinkApi {
     int32_t (*stopCtrl)(int32_t index);
     int32_t (*setParam)(int32_t index, uint32_t param, int32_t value);
     int32_t (*getParam)(int32_t index, uint32_t param, int32_t* value);
+    int32_t (*getOpenFailure)();
 };
 
 const SensorlinkApi& sensorlinkApi();

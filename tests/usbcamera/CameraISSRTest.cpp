@@ -1,11 +1,17 @@
 // The USB camera's mapping onto the SDK, call by call, against a scripted SDK.
 #include "ScriptedSdk.h"
 #include "camera/usb/CMCameraISSR.h"
+#include "camera/usb/UsbOpenFailure.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace {
@@ -98,15 +104,27 @@ TEST_F(CameraISSRTest, WithoutCameraEveryOperationAnswersWithoutTouchingTheSdk)
     EXPECT_TRUE(sdk().calls.empty());
 }
 
-TEST_F(CameraISSRTest, FailedLoginLeavesTheCameraClosedAndItsSessionLoggedOut)
+TEST_F(CameraISSRTest, FailedLoginIsReportedWithItsReasonAndLeavesTheSessionLoggedOut)
 {
     sdk().addCamera();
     sdk().loginFailure = VEXEL_E_NO_SESSION;
+    sdk().openFailure = VEXEL_OPEN_NO_PERMISSION;
     CMCameraISSR camera(0, ScriptedSdk::api());
-    EXPECT_EQ(camera.Init(&HostSink::callback, &sink, 0, 0), 0);
+    EXPECT_EQ(camera.Init(&HostSink::callback, &sink, 0, 0), CM_E_OPEN);
+    EXPECT_EQ(CMGetLastOpenFailure(), CM_OPEN_FAILURE_PERMISSION);
+    EXPECT_STREQ(CMOpenFailureTextId(CMGetLastOpenFailure()), "STR_USB_ACCESS_RULE");
     EXPECT_EQ(sdk().callsOf("logout"), (std::vector<Call>{{"logout", 0}}));
     EXPECT_TRUE(sdk().callsOf("startCtrl").empty());
     EXPECT_EQ(camera.SetProperty(CM_PROP_GAIN, 1), CM_E_INVALIDARG);
+
+    // A camera held by another program: a failure without the rule's line.
+    sdk().openFailure = VEXEL_OPEN_BUSY;
+    EXPECT_EQ(camera.Init(&HostSink::callback, &sink, 0, 0), CM_E_OPEN);
+    EXPECT_EQ(CMOpenFailureTextId(CMGetLastOpenFailure()), nullptr);
+
+    sdk().loginFailure = 0;
+    EXPECT_EQ(camera.Init(&HostSink::callback, &sink, 0, 0), CM_OK);
+    EXPECT_EQ(CMGetLastOpenFailure(), CM_OPEN_FAILURE_NONE);
 }
 
 TEST_F(CameraISSRTest, PreviewSizeWritesTheCentredWindowOffsetsFirst)
@@ -265,6 +283,25 @@ TEST_F(CameraISSRTest, PreviewStartsAndStopsCapture)
     EXPECT_EQ(sdk().ops(), (std::vector<std::string>{"startCapture", "startCapture", "stopCapture"}));
 }
 
+TEST_F(CameraISSRTest, NoFrameRateIsLeftAfterStopPreview)
+{
+    auto camera = openCamera();
+    ASSERT_EQ(camera->startPreview(), 0);
+    const auto frame = makeStreamFrame(0x0210003B, 4, 3, 24);
+    // The rate is measured over windows of a second.
+    while (camera->GetFrameRate() == 0.0f) {
+        deliver(frame);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    // The delivery thread finishes one more frame while the stop joins it,
+    // with the next window already over, so that frame computes a rate.
+    sdk().onStopCapture = [&] { deliver(frame); };
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_EQ(camera->stopPreview(), 0);
+    EXPECT_EQ(camera->GetFrameRate(), 0.0f);
+    sdk().onStopCapture = nullptr;
+}
+
 TEST_F(CameraISSRTest, StartPreviewReportsACameraThatCannotStream)
 {
     auto camera = openCamera();
@@ -324,6 +361,96 @@ TEST_F(CameraISSRTest, FramesDescribeThePayloadWithoutCopying)
     deliver(makeStreamFrame(0x01080001, 4, 3, 24));
     EXPECT_EQ(sink.last.format, FMT_YUY2);
     sink.last.data = nullptr;
+}
+
+// Standard error redirected into a pipe that the test reads only when it wants.
+class StderrPipe {
+public:
+    StderrPipe()
+    {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        read_ = fds[0];
+        write_ = fds[1];
+        ::fcntl(read_, F_SETFL, O_NONBLOCK);
+        saved_ = ::dup(2);
+        ::dup2(write_, 2);
+    }
+    ~StderrPipe()
+    {
+        ::dup2(saved_, 2);
+        for (int fd : {saved_, read_, write_})
+            ::close(fd);
+    }
+    // Fills the pipe to the brim, as a reader that never reads would leave it.
+    void fill()
+    {
+        const int flags = ::fcntl(write_, F_GETFL);
+        ::fcntl(write_, F_SETFL, flags | O_NONBLOCK);
+        const std::string block(4096, '#');
+        while (::write(write_, block.data(), block.size()) > 0) {
+        }
+        while (::write(write_, block.data(), 1) > 0) {
+        }
+        ::fcntl(write_, F_SETFL, flags);
+    }
+    std::string drain()
+    {
+        std::string text;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(read_, buffer, sizeof buffer)) > 0)
+            text.append(buffer, static_cast<size_t>(n));
+        return text;
+    }
+
+private:
+    int read_ = -1, write_ = -1, saved_ = -1;
+};
+
+size_t countOf(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(CameraISSRTest, TheFormatLineComesOnChangesOnlyAndNeverHoldsUpFrames)
+{
+    if (const char* log = std::getenv("PELLUMO_DEBUG_LOG"); log && *log)
+        GTEST_SKIP() << "the debug output does not go to standard error here";
+    auto camera = openCamera();
+    const auto yuyv = makeStreamFrame(0x0210003B, 4, 3, 24);
+    const auto yuy2 = makeStreamFrame(0x01080001, 4, 3, 24);
+    StderrPipe err;
+
+    // Standard error is a pipe nobody reads: frames and the stop go on.
+    err.fill();
+    std::atomic<bool> finished{false};
+    std::thread delivery([&] {
+        for (int i = 0; i < 400; ++i)
+            deliver(i % 100 < 50 ? yuyv : yuy2);
+        camera->stopPreview();
+        finished = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!finished && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool flowed = finished;
+    err.drain(); // frees a writer stuck on the full pipe
+    delivery.join();
+    EXPECT_TRUE(flowed) << "the delivery thread waited for standard error";
+    EXPECT_EQ(sink.frames, 400);
+
+    // With room in the pipe: one line for the first frame, one per change.
+    err.drain();
+    ASSERT_EQ(camera->Init(&HostSink::callback, &sink, 0, 0), CM_OK);
+    for (int i = 0; i < 100; ++i)
+        deliver(i < 60 ? yuyv : yuy2);
+    const std::string text = err.drain();
+    EXPECT_EQ(countOf(text, "U3V_LEADER Format"), 2u) << text;
+    EXPECT_EQ(countOf(text, "U3V_LEADER Format 0x210003b\n"), 1u) << text;
 }
 
 TEST_F(CameraISSRTest, FramesWhoseLeaderPromisesMoreThanThePayloadAreDropped)

@@ -6,6 +6,7 @@
 #include "camera/usb/SensorlinkApi.h"
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,8 +22,10 @@ struct ScriptedSdk {
 
     // Script.
     std::vector<CameraInfo> cameras;
-    int32_t searchResult = -1; // -1: the number of cameras
-    int32_t loginFailure = 0;  // non-zero: login returns it
+    int32_t searchResult = -1;           // -1: the number of cameras
+    int32_t loginFailure = 0;            // non-zero: login returns it
+    int32_t openFailure = VEXEL_OPEN_OK; // what the SDK reports as the reason of a failed login
+    std::function<void()> onStopCapture; // runs inside stopCapture (e.g. a frame that races the stop)
     int32_t startCaptureResult = VEXEL_OK;
     std::map<uint32_t, int32_t> registers;
     std::map<uint32_t, bool> failingRegisters; // reads and writes of these fail
@@ -121,7 +124,10 @@ struct ScriptedSdk {
                 return s.startCaptureResult;
             },
             [](int32_t index) {
-                instance().calls.push_back({"stopCapture", index});
+                auto& s = instance();
+                s.calls.push_back({"stopCapture", index});
+                if (s.onStopCapture)
+                    s.onStopCapture();
                 return VEXEL_OK;
             },
             [](int32_t index) {
@@ -148,6 +154,7 @@ struct ScriptedSdk {
                 *value = s.registers[reg];
                 return VEXEL_OK;
             },
+            [] { return instance().openFailure; },
         };
         return table;
     }
