@@ -326,25 +326,23 @@ int CMCameraBase::GetPreviewImage_Internal(CWImage* image)
     grab.done.reset(); // a signal left by an earlier, withdrawn request is stale
     grab.target = image;
     grab.pending = true;
+    grab.copied = false;
     Unlock();
 
-    if (grab.done.wait(kPreviewGrabTimeoutMs)) {
-        Lock();
-        grab.target = nullptr;
-        Unlock();
-        return CM_OK;
-    }
-
-    // Timed out. A frame may have served the request between the wait giving
-    // up and the lock: then the copy is complete and the grab succeeded.
+    const bool signalled = grab.done.wait(kPreviewGrabTimeoutMs);
+    // Without a signal, a frame may still have served the request between the
+    // wait giving up and the lock. Served means copied: a frame whose copy
+    // could not be allocated ends the request without a picture.
     Lock();
+    const bool copied = grab.copied;
     const bool served = !grab.pending;
     grab.pending = false;
     grab.target = nullptr;
-    if (served)
+    grab.copied = false;
+    if (served && !signalled)
         grab.done.reset();
     Unlock();
-    return served ? CM_OK : CM_E_TIMEOUT;
+    return copied ? CM_OK : CM_E_TIMEOUT;
 }
 
 void CMCameraBase::grabberPreviewImage(CWImage* image)
@@ -355,8 +353,10 @@ void CMCameraBase::grabberPreviewImage(CWImage* image)
     grab.pending = false;
     CWImage* target = grab.target;
     unsigned char* copy = new (std::nothrow) unsigned char[image->dataSize ? image->dataSize : 1];
-    if (!copy)
-        return; // the waiter times out
+    if (!copy) {
+        grab.done.set(); // the waiter returns at once, without a picture
+        return;
+    }
     if (image->dataSize)
         std::memcpy(copy, image->data, image->dataSize);
     target->data = copy;
@@ -366,6 +366,7 @@ void CMCameraBase::grabberPreviewImage(CWImage* image)
     target->format = image->format;
     target->bottomUp = image->bottomUp;
     target->dataSize = image->dataSize;
+    grab.copied = true;
     grab.done.set();
 }
 

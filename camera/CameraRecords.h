@@ -26,9 +26,11 @@ struct CMPixelProcessor {
     std::atomic<int> colorMode{0};
 };
 
-// `target` and `pending` are guarded by the camera lock.
+// `target`, `pending` and `copied` are guarded by the camera lock. `copied`
+// tells a served request from one whose copy could not be allocated.
 struct CMPreviewGrabRequest {
     CWImage* target = nullptr;
     bool pending = false;
+    bool copied = false;
     platform::Event done{false, false}; // auto-reset, initially clear
 };
