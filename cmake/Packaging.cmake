@@ -23,6 +23,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Installs see CMAKE_INSTALL_PREFIX=/usr (the staging folder goes into DESTDIR),
 # so the install rules place the package exactly as it will be installed.
 set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_NAME ${PELLUMO_PACKAGE_NAME})
@@ -37,6 +38,13 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # What the binaries do not show: the label font the program links to, Qt's
 # X platform plugin and SVG image plugin, Mesa's drivers for the render view.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, libqt6svg6, libgl1-mesa-dri")
+# The ldconfig trigger instead of ldconfig calls; the maintainer scripts
+# apply the udev rule to cameras already plugged in.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${PROJECT_SOURCE_DIR}/packaging/debian/triggers
+  ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
+  ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
