@@ -1,0 +1,108 @@
+#include "camera/v4l2/EmulatedScene.h"
+
+#include <libyuv.h>
+#include <linux/videodev2.h>
+#include <turbojpeg.h>
+
+#include <memory>
+
+namespace v4l2 {
+namespace {
+
+constexpr SceneColour kField{128, 128, 128};
+constexpr SceneColour kPatches[2][4] = {
+    {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}},
+    {{0, 255, 255}, {255, 0, 255}, {255, 255, 255}, {0, 0, 0}},
+};
+constexpr int kJpegQuality = 85;
+
+std::vector<uint8_t> renderRgb(int width, int height)
+{
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    uint8_t* p = rgb.data();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const SceneColour c = sceneColourAt(x, y, width, height);
+            *p++ = c.r;
+            *p++ = c.g;
+            *p++ = c.b;
+        }
+    return rgb;
+}
+
+struct TjDeleter {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+
+std::vector<uint8_t> encodeJpeg(const std::vector<uint8_t>& rgb, int width, int height)
+{
+    std::unique_ptr<void, TjDeleter> encoder(tjInitCompress());
+    if (!encoder)
+        return {};
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    const int rc = tjCompress2(encoder.get(), rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_422,
+                               kJpegQuality, TJFLAG_FASTDCT);
+    std::vector<uint8_t> out;
+    if (rc == 0 && jpeg)
+        out.assign(jpeg, jpeg + size);
+    tjFree(jpeg);
+    return out;
+}
+
+std::vector<uint8_t> toYuyv(const std::vector<uint8_t>& rgb, int width, int height)
+{
+    std::vector<uint8_t> argb(static_cast<size_t>(width) * height * 4);
+    libyuv::RAWToARGB(rgb.data(), width * 3, argb.data(), width * 4, width, height);
+    std::vector<uint8_t> yuyv(static_cast<size_t>(width) * height * 2);
+    libyuv::ARGBToYUY2(argb.data(), width * 4, yuyv.data(), width * 2, width, height);
+    return yuyv;
+}
+
+} // namespace
+
+SceneColour sceneColourAt(int x, int y, int width, int height)
+{
+    // Patches fill the middle of the picture: 4 columns × 2 rows, each patch
+    // an eighth of the width and a quarter of the height, on a margin.
+    const int left = width / 8, top = height / 4;
+    const int cellW = width * 3 / 16, cellH = height / 4;
+    if (x < left || y < top || cellW <= 0 || cellH <= 0)
+        return kField;
+    const int col = (x - left) / cellW, row = (y - top) / cellH;
+    if (col >= 4 || row >= 2)
+        return kField;
+    // A thin field-coloured gap between patches keeps their edges clean.
+    const int inX = (x - left) % cellW, inY = (y - top) % cellH;
+    if (inX >= cellW * 7 / 8 || inY >= cellH * 7 / 8)
+        return kField;
+    return kPatches[row][col];
+}
+
+std::vector<uint8_t> renderScene(uint32_t fourcc, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return {};
+    std::vector<uint8_t> rgb = renderRgb(width, height);
+    switch (fourcc) {
+    case V4L2_PIX_FMT_RGB24: return rgb;
+    case V4L2_PIX_FMT_BGR24:
+        for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+            std::swap(rgb[i], rgb[i + 2]);
+        return rgb;
+    case V4L2_PIX_FMT_YUYV: return toYuyv(rgb, width, height);
+    case V4L2_PIX_FMT_MJPEG: return encodeJpeg(rgb, width, height);
+    default: {
+        // Formats the emulator does not draw (H.264 among them) still carry
+        // bytes, so a stream in them moves.
+        std::vector<uint8_t> placeholder(static_cast<size_t>(width) * height * 2, 0x10);
+        if (fourcc == V4L2_PIX_FMT_H264 && placeholder.size() >= 5) {
+            const uint8_t startCode[5] = {0, 0, 0, 1, 0x09};
+            std::copy(startCode, startCode + 5, placeholder.begin());
+        }
+        return placeholder;
+    }
+    }
+}
+
+} // namespace v4l2

@@ -1,0 +1,749 @@
+#include "camera/v4l2/EmulatedVideoDevice.h"
+
+#include "camera/v4l2/EmulatedScene.h"
+
+#include <linux/videodev2.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+
+namespace v4l2 {
+namespace {
+
+constexpr const char* kPathPrefix = "emulated:video";
+constexpr uint32_t kMaxBuffers = 8;
+
+bool isCompressed(uint32_t fourcc) { return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_H264; }
+
+uint32_t bytesPerLine(uint32_t fourcc, int width)
+{
+    switch (fourcc) {
+    case V4L2_PIX_FMT_YUYV: return static_cast<uint32_t>(width) * 2;
+    case V4L2_PIX_FMT_BGR24:
+    case V4L2_PIX_FMT_RGB24: return static_cast<uint32_t>(width) * 3;
+    default: return 0;
+    }
+}
+
+uint32_t imageSize(uint32_t fourcc, int width, int height)
+{
+    const uint32_t line = bytesPerLine(fourcc, width);
+    // Compressed pictures get the worst case a UVC camera announces.
+    return line ? line * static_cast<uint32_t>(height) : static_cast<uint32_t>(width) * height * 2;
+}
+
+void copyName(uint8_t* to, size_t size, const std::string& from)
+{
+    std::memset(to, 0, size);
+    std::memcpy(to, from.data(), std::min(size - 1, from.size()));
+}
+
+uint32_t pageAligned(uint32_t length) { return (length + 4095u) & ~4095u; }
+
+} // namespace
+
+// ---- the shared camera ----
+
+EmulatedCamera::EmulatedCamera(EmulatedCameraSpec spec) : m_spec(std::move(spec))
+{
+    for (const EmulatedControl& c : m_spec.controls)
+        m_controls[c.id] = std::clamp(c.def, c.min, c.max);
+    for (const auto& [reg, value] : m_spec.registerDefaults)
+        m_registers[reg & 0xFF] = static_cast<uint16_t>(value);
+    if (!m_spec.formats.empty() && !m_spec.formats[0].sizes.empty()) {
+        m_fourcc = m_spec.formats[0].fourcc;
+        m_width = m_spec.formats[0].sizes[0].first;
+        m_height = m_spec.formats[0].sizes[0].second;
+    }
+    m_framesPerSecond = m_spec.framesPerSecond > 0 ? m_spec.framesPerSecond : 30;
+}
+
+void EmulatedCamera::setFaults(const EmulatedFaults& faults)
+{
+    std::lock_guard lock(m_mutex);
+    m_faults = faults;
+    m_changed.notify_all();
+}
+
+void EmulatedCamera::unplug()
+{
+    std::lock_guard lock(m_mutex);
+    m_plugged = false;
+    m_changed.notify_all();
+}
+
+bool EmulatedCamera::plugged()
+{
+    std::lock_guard lock(m_mutex);
+    return m_plugged;
+}
+
+int EmulatedCamera::registerValue(int reg)
+{
+    std::lock_guard lock(m_mutex);
+    return m_registers[reg & 0xFF];
+}
+
+std::vector<std::pair<uint32_t, int>> EmulatedCamera::controlWrites()
+{
+    std::lock_guard lock(m_mutex);
+    return m_writes;
+}
+
+uint64_t EmulatedCamera::framesDelivered()
+{
+    std::lock_guard lock(m_mutex);
+    return m_framesDelivered;
+}
+
+const EmulatedControl* EmulatedCamera::findControl(uint32_t id) const
+{
+    for (const EmulatedControl& c : m_spec.controls)
+        if (c.id == id)
+            return &c;
+    return nullptr;
+}
+
+const std::vector<uint8_t>& EmulatedCamera::scene(uint32_t fourcc, int width, int height)
+{
+    const auto key = std::make_tuple(fourcc, width, height);
+    auto it = m_scenes.find(key);
+    if (it == m_scenes.end())
+        it = m_scenes.emplace(key, renderScene(fourcc, width, height)).first;
+    return it->second;
+}
+
+// ---- the still method ----
+
+class EmulatedStillPin : public StillPin {
+public:
+    explicit EmulatedStillPin(EmulatedCamera& camera) : m_camera(camera)
+    {
+        const auto& formats = camera.spec().stillFormats;
+        if (!formats.empty() && !formats[0].sizes.empty()) {
+            m_fourcc = formats[0].fourcc;
+            m_width = formats[0].sizes[0].first;
+            m_height = formats[0].sizes[0].second;
+        }
+    }
+
+    std::vector<Format> formats() override
+    {
+        std::vector<Format> out;
+        for (const EmulatedFormat& f : m_camera.spec().stillFormats)
+            out.push_back({f.fourcc, f.sizes});
+        return out;
+    }
+
+    int setFormat(uint32_t fourcc, int width, int height) override
+    {
+        std::lock_guard lock(m_camera.m_mutex);
+        if (!m_camera.m_plugged)
+            return -ENODEV;
+        for (const EmulatedFormat& f : m_camera.spec().stillFormats)
+            if (f.fourcc == fourcc)
+                for (const auto& [w, h] : f.sizes)
+                    if (w == width && h == height) {
+                        m_fourcc = fourcc;
+                        m_width = width;
+                        m_height = height;
+                        return 0;
+                    }
+        return -EINVAL;
+    }
+
+    void getFormat(uint32_t& fourcc, int& width, int& height) override
+    {
+        std::lock_guard lock(m_camera.m_mutex);
+        fourcc = m_fourcc;
+        width = m_width;
+        height = m_height;
+    }
+
+    void setHandler(Handler handler) override
+    {
+        std::lock_guard lock(m_camera.m_mutex);
+        m_handler = std::move(handler);
+    }
+
+    int trigger() override
+    {
+        std::unique_lock lock(m_camera.m_mutex);
+        if (!m_camera.m_plugged)
+            return -ENODEV;
+        if (m_camera.m_faults.stillRefused)
+            return -EIO;
+        if (m_camera.m_faults.stillLost || !m_handler)
+            return 0;
+        const std::vector<uint8_t>& picture = m_camera.scene(m_fourcc, m_width, m_height);
+        Handler handler = m_handler;
+        lock.unlock(); // scenes are never dropped, so the picture stays valid
+        handler(picture.data(), picture.size());
+        return 0;
+    }
+
+private:
+    EmulatedCamera& m_camera;
+    uint32_t m_fourcc = 0;
+    int m_width = 0, m_height = 0;
+    Handler m_handler;
+};
+
+// ---- one open handle ----
+
+class EmulatedVideoDevice : public VideoDeviceIo {
+public:
+    EmulatedVideoDevice(std::shared_ptr<EmulatedCamera> camera, int node) : m_camera(std::move(camera)), m_node(node)
+    {
+        if (!m_camera->spec().stillFormats.empty())
+            m_still = std::make_unique<EmulatedStillPin>(*m_camera);
+    }
+
+    ~EmulatedVideoDevice() override
+    {
+        std::lock_guard lock(m_camera->m_mutex);
+        if (m_camera->m_owner == this)
+            m_camera->m_owner = nullptr;
+        m_camera->m_changed.notify_all();
+    }
+
+    int ioctl(unsigned long request, void* arg) override;
+    void* map(size_t length, uint32_t offset) override;
+    void unmap(void*, size_t) override {}
+    int poll(int timeoutMs) override;
+    StillPin* stillPin() override { return m_still.get(); }
+
+private:
+    struct Buffer {
+        std::vector<uint8_t> memory;
+        uint32_t offset = 0;
+        uint32_t bytesused = 0;
+        uint32_t flags = 0;
+        uint32_t sequence = 0;
+        bool queued = false;
+    };
+    using Clock = std::chrono::steady_clock;
+
+    int queryCap(v4l2_capability& cap);
+    int enumFormat(v4l2_fmtdesc& desc);
+    int enumSizes(v4l2_frmsizeenum& sizes);
+    int enumIntervals(v4l2_frmivalenum& intervals);
+    int format(v4l2_format& fmt, bool apply);
+    int parm(v4l2_streamparm& parm, bool apply);
+    int requestBuffers(v4l2_requestbuffers& req);
+    int queryBuffer(v4l2_buffer& buf);
+    int queueBuffer(v4l2_buffer& buf);
+    int dequeueBuffer(v4l2_buffer& buf);
+    int streamOn();
+    int streamOff();
+    int queryControl(v4l2_queryctrl& query);
+    int queryMenu(v4l2_querymenu& menu);
+    int getControl(v4l2_control& control);
+    int setControl(v4l2_control& control);
+    bool controlInactive(uint32_t id) const;
+    // Fills the oldest queued buffer with the next frame. Caller holds the lock.
+    void produceFrame();
+
+    std::shared_ptr<EmulatedCamera> m_camera;
+    const int m_node;
+    std::unique_ptr<EmulatedStillPin> m_still;
+    std::vector<Buffer> m_buffers;
+    std::deque<size_t> m_queued, m_done;
+    bool m_streaming = false;
+    uint32_t m_sequence = 0;
+    Clock::time_point m_nextFrame;
+};
+
+int EmulatedVideoDevice::ioctl(unsigned long request, void* arg)
+{
+    if (!arg)
+        return -EFAULT;
+    std::lock_guard lock(m_camera->m_mutex);
+    if (!m_camera->m_plugged)
+        return -ENODEV;
+    switch (request) {
+    case VIDIOC_QUERYCAP: return queryCap(*static_cast<v4l2_capability*>(arg));
+    case VIDIOC_ENUM_FMT: return enumFormat(*static_cast<v4l2_fmtdesc*>(arg));
+    case VIDIOC_ENUM_FRAMESIZES: return enumSizes(*static_cast<v4l2_frmsizeenum*>(arg));
+    case VIDIOC_ENUM_FRAMEINTERVALS: return enumIntervals(*static_cast<v4l2_frmivalenum*>(arg));
+    case VIDIOC_G_FMT: return format(*static_cast<v4l2_format*>(arg), false);
+    case VIDIOC_TRY_FMT: {
+        auto* fmt = static_cast<v4l2_format*>(arg);
+        return format(*fmt, false);
+    }
+    case VIDIOC_S_FMT: return format(*static_cast<v4l2_format*>(arg), true);
+    case VIDIOC_G_PARM: return parm(*static_cast<v4l2_streamparm*>(arg), false);
+    case VIDIOC_S_PARM: return parm(*static_cast<v4l2_streamparm*>(arg), true);
+    case VIDIOC_REQBUFS: return requestBuffers(*static_cast<v4l2_requestbuffers*>(arg));
+    case VIDIOC_QUERYBUF: return queryBuffer(*static_cast<v4l2_buffer*>(arg));
+    case VIDIOC_QBUF: return queueBuffer(*static_cast<v4l2_buffer*>(arg));
+    case VIDIOC_DQBUF: return dequeueBuffer(*static_cast<v4l2_buffer*>(arg));
+    case VIDIOC_STREAMON: return streamOn();
+    case VIDIOC_STREAMOFF: return streamOff();
+    case VIDIOC_QUERYCTRL: return queryControl(*static_cast<v4l2_queryctrl*>(arg));
+    case VIDIOC_QUERYMENU: return queryMenu(*static_cast<v4l2_querymenu*>(arg));
+    case VIDIOC_G_CTRL: return getControl(*static_cast<v4l2_control*>(arg));
+    case VIDIOC_S_CTRL: return setControl(*static_cast<v4l2_control*>(arg));
+    default: return -ENOTTY;
+    }
+}
+
+int EmulatedVideoDevice::queryCap(v4l2_capability& cap)
+{
+    std::memset(&cap, 0, sizeof cap);
+    copyName(cap.driver, sizeof cap.driver, "uvcvideo");
+    copyName(cap.card, sizeof cap.card, m_camera->spec().name);
+    copyName(cap.bus_info, sizeof cap.bus_info, "usb-emulated-" + std::to_string(m_node));
+    cap.version = 0x060100;
+    cap.device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+    cap.capabilities = cap.device_caps | V4L2_CAP_DEVICE_CAPS;
+    return 0;
+}
+
+int EmulatedVideoDevice::enumFormat(v4l2_fmtdesc& desc)
+{
+    const auto& formats = m_camera->spec().formats;
+    if (desc.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || desc.index >= formats.size())
+        return -EINVAL;
+    const uint32_t index = desc.index;
+    std::memset(&desc, 0, sizeof desc);
+    desc.index = index;
+    desc.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    desc.pixelformat = formats[index].fourcc;
+    desc.flags = isCompressed(desc.pixelformat) ? V4L2_FMT_FLAG_COMPRESSED : 0;
+    const uint32_t f = desc.pixelformat;
+    const char fourcc[5] = {char(f & 0xFF), char(f >> 8 & 0xFF), char(f >> 16 & 0xFF), char(f >> 24 & 0xFF), 0};
+    copyName(desc.description, sizeof desc.description, fourcc);
+    return 0;
+}
+
+int EmulatedVideoDevice::enumSizes(v4l2_frmsizeenum& sizes)
+{
+    for (const EmulatedFormat& f : m_camera->spec().formats) {
+        if (f.fourcc != sizes.pixel_format)
+            continue;
+        if (sizes.index >= f.sizes.size())
+            return -EINVAL;
+        sizes.type = V4L2_FRMSIZE_TYPE_DISCRETE;
+        sizes.discrete.width = static_cast<uint32_t>(f.sizes[sizes.index].first);
+        sizes.discrete.height = static_cast<uint32_t>(f.sizes[sizes.index].second);
+        return 0;
+    }
+    return -EINVAL;
+}
+
+int EmulatedVideoDevice::enumIntervals(v4l2_frmivalenum& intervals)
+{
+    bool offered = false;
+    for (const EmulatedFormat& f : m_camera->spec().formats)
+        if (f.fourcc == intervals.pixel_format)
+            for (const auto& [w, h] : f.sizes)
+                offered |= static_cast<uint32_t>(w) == intervals.width && static_cast<uint32_t>(h) == intervals.height;
+    const int fps = m_camera->m_spec.framesPerSecond > 0 ? m_camera->m_spec.framesPerSecond : 30;
+    // The full rate and half of it.
+    const int rates[2] = {fps, fps / 2};
+    if (!offered || intervals.index >= 2 || rates[intervals.index] <= 0)
+        return -EINVAL;
+    intervals.type = V4L2_FRMIVAL_TYPE_DISCRETE;
+    intervals.discrete.numerator = 1;
+    intervals.discrete.denominator = static_cast<uint32_t>(rates[intervals.index]);
+    return 0;
+}
+
+int EmulatedVideoDevice::format(v4l2_format& fmt, bool apply)
+{
+    if (fmt.type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+        return -EINVAL;
+    EmulatedCamera& cam = *m_camera;
+    v4l2_pix_format& pix = fmt.fmt.pix;
+    uint32_t fourcc = cam.m_fourcc;
+    int width = cam.m_width, height = cam.m_height;
+    const bool query = !apply && pix.pixelformat == 0 && pix.width == 0; // G_FMT
+    if (!query) {
+        // Like a driver: an unknown format becomes the first one, a size the
+        // nearest offered size.
+        const auto& formats = cam.spec().formats;
+        if (formats.empty())
+            return -EINVAL;
+        const EmulatedFormat* chosen = &formats[0];
+        for (const EmulatedFormat& f : formats)
+            if (f.fourcc == pix.pixelformat)
+                chosen = &f;
+        fourcc = chosen->fourcc;
+        long best = -1;
+        for (const auto& [w, h] : chosen->sizes) {
+            const long distance = std::labs(long(w) - long(pix.width)) + std::labs(long(h) - long(pix.height));
+            if (best < 0 || distance < best) {
+                best = distance;
+                width = w;
+                height = h;
+            }
+        }
+    }
+    if (apply) {
+        if (cam.m_faults.busyAtFormat || (cam.m_owner && cam.m_owner != this) || !m_buffers.empty())
+            return -EBUSY;
+        cam.m_fourcc = fourcc;
+        cam.m_width = width;
+        cam.m_height = height;
+        cam.m_owner = this;
+    }
+    std::memset(&pix, 0, sizeof pix);
+    pix.pixelformat = fourcc;
+    pix.width = static_cast<uint32_t>(width);
+    pix.height = static_cast<uint32_t>(height);
+    pix.field = V4L2_FIELD_NONE;
+    pix.bytesperline = bytesPerLine(fourcc, width);
+    pix.sizeimage = imageSize(fourcc, width, height);
+    pix.colorspace = V4L2_COLORSPACE_SRGB;
+    return 0;
+}
+
+int EmulatedVideoDevice::parm(v4l2_streamparm& parm, bool apply)
+{
+    if (parm.type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
+        return -EINVAL;
+    EmulatedCamera& cam = *m_camera;
+    if (apply) {
+        const v4l2_fract wanted = parm.parm.capture.timeperframe;
+        const int full = cam.m_spec.framesPerSecond > 0 ? cam.m_spec.framesPerSecond : 30;
+        // The nearest of the two offered rates.
+        const double rate = wanted.numerator ? double(wanted.denominator) / wanted.numerator : full;
+        cam.m_framesPerSecond = (full / 2 > 0 && rate < full * 0.75) ? full / 2 : full;
+    }
+    std::memset(&parm.parm, 0, sizeof parm.parm);
+    parm.parm.capture.capability = V4L2_CAP_TIMEPERFRAME;
+    parm.parm.capture.timeperframe = {1, static_cast<uint32_t>(cam.m_framesPerSecond)};
+    parm.parm.capture.readbuffers = 0;
+    return 0;
+}
+
+int EmulatedVideoDevice::requestBuffers(v4l2_requestbuffers& req)
+{
+    if (req.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || req.memory != V4L2_MEMORY_MMAP)
+        return -EINVAL;
+    EmulatedCamera& cam = *m_camera;
+    if (m_streaming)
+        return -EBUSY;
+    if (req.count == 0) {
+        m_buffers.clear();
+        m_queued.clear();
+        m_done.clear();
+        if (cam.m_owner == this)
+            cam.m_owner = nullptr;
+        return 0;
+    }
+    if (cam.m_faults.busyAtBuffers || (cam.m_owner && cam.m_owner != this))
+        return -EBUSY;
+    cam.m_owner = this;
+    const uint32_t count = std::min(req.count, kMaxBuffers);
+    const uint32_t size = imageSize(cam.m_fourcc, cam.m_width, cam.m_height);
+    m_buffers.assign(count, Buffer{});
+    for (uint32_t i = 0; i < count; ++i) {
+        m_buffers[i].memory.assign(size, 0);
+        m_buffers[i].offset = i * pageAligned(size);
+    }
+    m_queued.clear();
+    m_done.clear();
+    req.count = count;
+    return 0;
+}
+
+int EmulatedVideoDevice::queryBuffer(v4l2_buffer& buf)
+{
+    if (buf.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buf.index >= m_buffers.size())
+        return -EINVAL;
+    const Buffer& b = m_buffers[buf.index];
+    buf.memory = V4L2_MEMORY_MMAP;
+    buf.length = static_cast<uint32_t>(b.memory.size());
+    buf.m.offset = b.offset;
+    buf.flags = V4L2_BUF_FLAG_MAPPED | (b.queued ? V4L2_BUF_FLAG_QUEUED : 0);
+    return 0;
+}
+
+int EmulatedVideoDevice::queueBuffer(v4l2_buffer& buf)
+{
+    if (buf.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buf.memory != V4L2_MEMORY_MMAP || buf.index >= m_buffers.size())
+        return -EINVAL;
+    Buffer& b = m_buffers[buf.index];
+    if (b.queued)
+        return -EINVAL;
+    b.queued = true;
+    m_queued.push_back(buf.index);
+    m_camera->m_changed.notify_all();
+    return 0;
+}
+
+int EmulatedVideoDevice::dequeueBuffer(v4l2_buffer& buf)
+{
+    if (buf.type != V4L2_BUF_TYPE_VIDEO_CAPTURE || buf.memory != V4L2_MEMORY_MMAP)
+        return -EINVAL;
+    if (!m_streaming)
+        return -EINVAL;
+    if (m_done.empty())
+        return -EAGAIN;
+    const size_t index = m_done.front();
+    m_done.pop_front();
+    Buffer& b = m_buffers[index];
+    b.queued = false;
+    buf.index = static_cast<uint32_t>(index);
+    buf.bytesused = b.bytesused;
+    buf.flags = b.flags | V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_TIMESTAMP_MONOTONIC;
+    buf.field = V4L2_FIELD_NONE;
+    buf.sequence = b.sequence;
+    buf.length = static_cast<uint32_t>(b.memory.size());
+    buf.m.offset = b.offset;
+    return 0;
+}
+
+int EmulatedVideoDevice::streamOn()
+{
+    EmulatedCamera& cam = *m_camera;
+    if (cam.m_faults.busyAtStream)
+        return -EBUSY;
+    if (m_buffers.empty())
+        return -EINVAL;
+    if (m_streaming)
+        return 0;
+    // Render the picture now, not when the first frame is due.
+    cam.scene(cam.m_fourcc, cam.m_width, cam.m_height);
+    m_streaming = true;
+    m_nextFrame = Clock::now() + std::chrono::microseconds(1000000 / cam.m_framesPerSecond);
+    return 0;
+}
+
+int EmulatedVideoDevice::streamOff()
+{
+    m_streaming = false;
+    // Every buffer returns to the application, queued or filled.
+    for (Buffer& b : m_buffers)
+        b.queued = false;
+    m_queued.clear();
+    m_done.clear();
+    m_camera->m_changed.notify_all();
+    return 0;
+}
+
+void EmulatedVideoDevice::produceFrame()
+{
+    EmulatedCamera& cam = *m_camera;
+    const size_t index = m_queued.front();
+    m_queued.pop_front();
+    Buffer& b = m_buffers[index];
+    const std::vector<uint8_t>& picture = cam.scene(cam.m_fourcc, cam.m_width, cam.m_height);
+    const size_t length = std::min(picture.size(), b.memory.size());
+    std::memcpy(b.memory.data(), picture.data(), length);
+    b.bytesused = static_cast<uint32_t>(length);
+    b.flags = 0;
+    b.sequence = m_sequence++;
+    const uint32_t n = b.sequence + 1;
+    if (cam.m_faults.shortMjpegEvery > 0 && cam.m_fourcc == V4L2_PIX_FMT_MJPEG &&
+        n % static_cast<uint32_t>(cam.m_faults.shortMjpegEvery) == 0)
+        b.bytesused /= 2;
+    if (cam.m_faults.errorEvery > 0 && n % static_cast<uint32_t>(cam.m_faults.errorEvery) == 0)
+        b.flags |= V4L2_BUF_FLAG_ERROR;
+    ++cam.m_framesDelivered;
+    m_done.push_back(index);
+}
+
+int EmulatedVideoDevice::poll(int timeoutMs)
+{
+    EmulatedCamera& cam = *m_camera;
+    std::unique_lock lock(cam.m_mutex);
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        if (!cam.m_plugged)
+            return -ENODEV;
+        if (!m_streaming)
+            return -EINVAL;
+        if (!m_done.empty())
+            return 1;
+        const Clock::time_point now = Clock::now();
+        const bool canProduce = !m_queued.empty() && !cam.m_faults.stall;
+        if (canProduce && now >= m_nextFrame) {
+            produceFrame();
+            const auto interval = std::chrono::microseconds(1000000 / cam.m_framesPerSecond);
+            m_nextFrame += interval;
+            if (m_nextFrame < now) // fell behind: the sensor does not catch up
+                m_nextFrame = now + interval;
+            continue;
+        }
+        if (now >= deadline)
+            return 0;
+        cam.m_changed.wait_until(lock, canProduce ? std::min(deadline, m_nextFrame) : deadline);
+    }
+}
+
+void* EmulatedVideoDevice::map(size_t length, uint32_t offset)
+{
+    std::lock_guard lock(m_camera->m_mutex);
+    if (!m_camera->m_plugged)
+        return nullptr;
+    for (Buffer& b : m_buffers)
+        if (b.offset == offset && length <= b.memory.size())
+            return b.memory.data();
+    return nullptr;
+}
+
+// ---- controls ----
+
+bool EmulatedVideoDevice::controlInactive(uint32_t id) const
+{
+    const auto& values = m_camera->m_controls;
+    auto valueOf = [&](uint32_t other, int fallback) {
+        auto it = values.find(other);
+        return it == values.end() ? fallback : it->second;
+    };
+    switch (id) {
+    case V4L2_CID_EXPOSURE_ABSOLUTE:
+        return valueOf(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL) != V4L2_EXPOSURE_MANUAL;
+    case V4L2_CID_WHITE_BALANCE_TEMPERATURE: return valueOf(V4L2_CID_AUTO_WHITE_BALANCE, 0) != 0;
+    case V4L2_CID_FOCUS_ABSOLUTE: return valueOf(V4L2_CID_FOCUS_AUTO, 0) != 0;
+    default: return false;
+    }
+}
+
+int EmulatedVideoDevice::queryControl(v4l2_queryctrl& query)
+{
+    const EmulatedControl* control = nullptr;
+    if (query.id & V4L2_CTRL_FLAG_NEXT_CTRL) {
+        const uint32_t after = query.id & ~(V4L2_CTRL_FLAG_NEXT_CTRL | V4L2_CTRL_FLAG_NEXT_COMPOUND);
+        for (const EmulatedControl& c : m_camera->spec().controls)
+            if (c.id > after && (!control || c.id < control->id))
+                control = &c;
+    } else {
+        control = m_camera->findControl(query.id);
+    }
+    if (!control)
+        return -EINVAL;
+    std::memset(&query, 0, sizeof query);
+    query.id = control->id;
+    query.type = control->type;
+    copyName(query.name, sizeof query.name, control->name);
+    query.minimum = control->min;
+    query.maximum = control->max;
+    query.step = control->step;
+    query.default_value = control->def;
+    query.flags = controlInactive(control->id) ? V4L2_CTRL_FLAG_INACTIVE : 0;
+    return 0;
+}
+
+int EmulatedVideoDevice::queryMenu(v4l2_querymenu& menu)
+{
+    const EmulatedControl* control = m_camera->findControl(menu.id);
+    if (!control || control->type != V4L2_CTRL_TYPE_MENU)
+        return -EINVAL;
+    for (const auto& [index, name] : control->menu)
+        if (static_cast<uint32_t>(index) == menu.index) {
+            copyName(menu.name, sizeof menu.name, name);
+            return 0;
+        }
+    return -EINVAL;
+}
+
+int EmulatedVideoDevice::getControl(v4l2_control& control)
+{
+    EmulatedCamera& cam = *m_camera;
+    if (!cam.findControl(control.id))
+        return -EINVAL;
+    if (cam.m_spec.registerTunnel && control.id == V4L2_CID_FOCUS_ABSOLUTE)
+        control.value = cam.m_registers[cam.m_selectedRegister];
+    else
+        control.value = cam.m_controls[control.id];
+    return 0;
+}
+
+int EmulatedVideoDevice::setControl(v4l2_control& control)
+{
+    EmulatedCamera& cam = *m_camera;
+    const EmulatedControl* spec = cam.findControl(control.id);
+    if (!spec)
+        return -EINVAL;
+    if (controlInactive(control.id))
+        return -EACCES; // a manual value while the automatic mode drives it
+    int value = control.value;
+    if (spec->type == V4L2_CTRL_TYPE_MENU) {
+        const bool exists =
+            std::any_of(spec->menu.begin(), spec->menu.end(), [&](const auto& item) { return item.first == value; });
+        if (!exists)
+            return -EINVAL;
+    } else {
+        // Like the UVC driver: clamp into range and round onto the step.
+        value = std::clamp(value, spec->min, spec->max);
+        if (spec->step > 1)
+            value = spec->min + (value - spec->min + spec->step / 2) / spec->step * spec->step;
+        value = std::min(value, spec->max);
+    }
+    cam.m_writes.emplace_back(control.id, value);
+    if (cam.m_spec.registerTunnel && control.id == kRollControlId)
+        cam.m_selectedRegister = value & 0xFF;
+    else if (cam.m_spec.registerTunnel && control.id == V4L2_CID_FOCUS_ABSOLUTE)
+        cam.m_registers[cam.m_selectedRegister] = static_cast<uint16_t>(value & 0xFFFF);
+    cam.m_controls[control.id] = value;
+    control.value = value;
+    return 0;
+}
+
+// ---- the bus ----
+
+EmulatedVideoBus::EmulatedVideoBus()
+{
+    for (EmulatedCameraSpec& spec : emulatedSpecsFromEnvironment())
+        m_cameras.push_back(std::make_shared<EmulatedCamera>(std::move(spec)));
+}
+
+EmulatedVideoBus& EmulatedVideoBus::instance()
+{
+    static EmulatedVideoBus bus;
+    return bus;
+}
+
+void EmulatedVideoBus::reset(const std::vector<EmulatedCameraSpec>& specs)
+{
+    std::lock_guard lock(m_mutex);
+    m_cameras.clear();
+    for (const EmulatedCameraSpec& spec : specs)
+        m_cameras.push_back(std::make_shared<EmulatedCamera>(spec));
+}
+
+std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> EmulatedVideoBus::cameras()
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> out;
+    for (size_t i = 0; i < m_cameras.size(); ++i)
+        if (m_cameras[i]->plugged())
+            out.emplace_back(kPathPrefix + std::to_string(i), m_cameras[i]);
+    return out;
+}
+
+std::shared_ptr<EmulatedCamera> EmulatedVideoBus::camera(size_t position)
+{
+    std::lock_guard lock(m_mutex);
+    return position < m_cameras.size() ? m_cameras[position] : nullptr;
+}
+
+bool EmulatedVideoBus::isEmulatedPath(const std::string& path) { return path.rfind(kPathPrefix, 0) == 0; }
+
+std::unique_ptr<VideoDeviceIo> EmulatedVideoBus::open(const std::string& path, int& error)
+{
+    error = ENOENT;
+    if (!isEmulatedPath(path))
+        return nullptr;
+    const std::string number = path.substr(std::strlen(kPathPrefix));
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos || number.size() > 3)
+        return nullptr;
+    const size_t position = std::stoul(number);
+    std::shared_ptr<EmulatedCamera> cam = camera(position);
+    if (!cam)
+        return nullptr;
+    if (!cam->plugged()) {
+        error = ENODEV;
+        return nullptr;
+    }
+    error = 0;
+    return std::make_unique<EmulatedVideoDevice>(std::move(cam), static_cast<int>(position));
+}
+
+} // namespace v4l2

@@ -1,0 +1,94 @@
+#pragma once
+// The emulated video device: a faithful model of a UVC camera behind the V4L2
+// ioctls the capture code uses (capabilities, formats, sizes, frame
+// intervals, controls with menus, memory-mapped streaming, a still method),
+// with the faults real devices show: unplugged mid-stream, busy in another
+// program, stalls, short MJPEG buffers, buffers flagged as errors.
+#include "camera/v4l2/EmulatedCameraSpec.h"
+#include "camera/v4l2/VideoDeviceIo.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <tuple>
+
+namespace v4l2 {
+
+// Faults a test (or a curious user) injects; any thread.
+struct EmulatedFaults {
+    bool busyAtFormat = false;  // S_FMT answers EBUSY
+    bool busyAtBuffers = false; // REQBUFS answers EBUSY
+    bool busyAtStream = false;  // STREAMON answers EBUSY
+    bool stall = false;         // streaming delivers nothing
+    int shortMjpegEvery = 0;    // every n-th MJPEG buffer carries half a picture
+    int errorEvery = 0;         // every n-th buffer is flagged V4L2_BUF_FLAG_ERROR
+    bool stillRefused = false;  // the still trigger fails
+    bool stillLost = false;     // the still trigger succeeds, no picture comes
+};
+
+// One emulated camera, shared by every open handle of it. Any thread.
+class EmulatedCamera {
+public:
+    explicit EmulatedCamera(EmulatedCameraSpec spec);
+
+    const EmulatedCameraSpec& spec() const { return m_spec; }
+    void setFaults(const EmulatedFaults& faults);
+    // Pulls the plug: open handles see ENODEV, the listing drops the camera.
+    void unplug();
+    bool plugged();
+    // Register file behind the tunnel.
+    int registerValue(int reg);
+    // Every control write so far, in order: (id, value).
+    std::vector<std::pair<uint32_t, int>> controlWrites();
+    // Frames handed out so far, over all handles.
+    uint64_t framesDelivered();
+
+private:
+    friend class EmulatedVideoDevice;
+    friend class EmulatedStillPin;
+
+    const EmulatedControl* findControl(uint32_t id) const;
+    // The scene in this format and size, rendered once. Caller holds m_mutex.
+    const std::vector<uint8_t>& scene(uint32_t fourcc, int width, int height);
+
+    const EmulatedCameraSpec m_spec;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_plugged = true;
+    EmulatedFaults m_faults;
+    std::map<uint32_t, int> m_controls;
+    std::vector<std::pair<uint32_t, int>> m_writes;
+    uint16_t m_registers[256] = {};
+    int m_selectedRegister = 0;
+    const void* m_owner = nullptr; // the handle holding format and buffers
+    uint32_t m_fourcc = 0;
+    int m_width = 0, m_height = 0;
+    int m_framesPerSecond;
+    uint64_t m_framesDelivered = 0;
+    std::map<std::tuple<uint32_t, int, int>, std::vector<uint8_t>> m_scenes;
+};
+
+// The emulated cameras of this process, from the environment on first use.
+// Any thread.
+class EmulatedVideoBus {
+public:
+    static EmulatedVideoBus& instance();
+    // Replaces every emulated camera (tests); handles already open keep theirs.
+    void reset(const std::vector<EmulatedCameraSpec>& specs);
+    // Plugged cameras, in order, with their node paths.
+    std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> cameras();
+    // A camera by list position among all cameras ever added (plugged or not).
+    std::shared_ptr<EmulatedCamera> camera(size_t position);
+    std::unique_ptr<VideoDeviceIo> open(const std::string& path, int& error);
+
+    static bool isEmulatedPath(const std::string& path);
+
+private:
+    EmulatedVideoBus();
+    std::mutex m_mutex;
+    std::vector<std::shared_ptr<EmulatedCamera>> m_cameras;
+};
+
+} // namespace v4l2

@@ -1,0 +1,168 @@
+#include "camera/v4l2/KernelVideoDevice.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace v4l2 {
+namespace {
+
+class KernelVideoDevice : public VideoDeviceIo {
+public:
+    explicit KernelVideoDevice(int fd) : m_fd(fd) {}
+    ~KernelVideoDevice() override { ::close(m_fd); }
+    KernelVideoDevice(const KernelVideoDevice&) = delete;
+    KernelVideoDevice& operator=(const KernelVideoDevice&) = delete;
+
+    int ioctl(unsigned long request, void* arg) override
+    {
+        for (;;) {
+            if (::ioctl(m_fd, request, arg) == 0)
+                return 0;
+            if (errno != EINTR)
+                return -errno;
+        }
+    }
+
+    void* map(size_t length, uint32_t offset) override
+    {
+        void* address = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, offset);
+        return address == MAP_FAILED ? nullptr : address;
+    }
+
+    void unmap(void* address, size_t length) override
+    {
+        if (address)
+            ::munmap(address, length);
+    }
+
+    int poll(int timeoutMs) override
+    {
+        pollfd p{m_fd, POLLIN, 0};
+        for (;;) {
+            const int rc = ::poll(&p, 1, timeoutMs);
+            if (rc < 0 && errno == EINTR)
+                continue;
+            if (rc < 0)
+                return -errno;
+            if (rc == 0)
+                return 0;
+            // A vanished device reports POLLERR; the dequeue then says ENODEV.
+            return 1;
+        }
+    }
+
+private:
+    const int m_fd;
+};
+
+int nodeNumber(const char* name)
+{
+    if (std::strncmp(name, "video", 5) != 0 || !name[5])
+        return -1;
+    char* end = nullptr;
+    const long n = std::strtol(name + 5, &end, 10);
+    return *end == '\0' && n >= 0 && n < 100000 ? static_cast<int>(n) : -1;
+}
+
+bool readHex(const std::string& file, int& value)
+{
+    std::ifstream in(file);
+    std::string text;
+    if (!(in >> text))
+        return false;
+    char* end = nullptr;
+    const long parsed = std::strtol(text.c_str(), &end, 16);
+    if (end == text.c_str() || *end != '\0' || parsed < 0 || parsed > 0xFFFF)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+} // namespace
+
+bool readUsbIds(const std::string& deviceFolder, int& vid, int& pid)
+{
+    std::string folder = deviceFolder;
+    for (int level = 0; level < 4 && folder.size() > 1; ++level) {
+        int v = 0, p = 0;
+        if (readHex(folder + "/idVendor", v) && readHex(folder + "/idProduct", p)) {
+            vid = v;
+            pid = p;
+            return true;
+        }
+        folder = folder.substr(0, folder.find_last_of('/'));
+    }
+    return false;
+}
+
+std::vector<VideoNode> listKernelVideoNodes(size_t limit)
+{
+    std::vector<int> numbers;
+    if (DIR* dev = ::opendir("/dev")) {
+        while (const dirent* entry = ::readdir(dev)) {
+            const int n = nodeNumber(entry->d_name);
+            if (n >= 0)
+                numbers.push_back(n);
+        }
+        ::closedir(dev);
+    }
+    std::sort(numbers.begin(), numbers.end());
+
+    std::vector<VideoNode> nodes;
+    for (int n : numbers) {
+        if (nodes.size() >= limit)
+            break;
+        const std::string path = "/dev/video" + std::to_string(n);
+        const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        v4l2_capability cap{};
+        const bool queried = ::ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0;
+        ::close(fd);
+        if (!queried)
+            continue;
+        const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+        if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING))
+            continue;
+        VideoNode node;
+        node.name.assign(reinterpret_cast<const char*>(cap.card),
+                         strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
+        node.path = path;
+        node.devicePath = path;
+        char resolved[PATH_MAX];
+        const std::string link = "/sys/class/video4linux/video" + std::to_string(n) + "/device";
+        if (::realpath(link.c_str(), resolved) && readUsbIds(resolved, node.vid, node.pid)) {
+            char ids[32];
+            std::snprintf(ids, sizeof ids, "usb#vid_%04x&pid_%04x#", node.vid, node.pid);
+            node.devicePath = ids + path;
+        }
+        nodes.push_back(std::move(node));
+    }
+    return nodes;
+}
+
+std::unique_ptr<VideoDeviceIo> openKernelVideoNode(const std::string& path, int& error)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    error = 0;
+    return std::make_unique<KernelVideoDevice>(fd);
+}
+
+} // namespace v4l2
