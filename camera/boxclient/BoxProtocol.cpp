@@ -178,11 +178,13 @@ InboundError decodeInbound(const Header& header, std::span<const uint8_t> payloa
     const int count = responseFieldCount(request);
     if (count < 0)
         return InboundError::UnknownType;
+    // Known as a response before its length is judged: a malformed answer
+    // still fails the request it answers instead of leaving it waiting.
+    out.kind = Inbound::Kind::Response;
+    out.requestType = request;
     // A failed request carries the status word only.
     if (payload.size() < 4)
         return InboundError::BadLength;
-    out.kind = Inbound::Kind::Response;
-    out.requestType = request;
     out.status = getI32(payload.data());
     const size_t expected = 4 + static_cast<size_t>(count) * 4;
     if (out.status != kStatusOk) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <random>
 #include <sstream>
 
@@ -83,15 +84,23 @@ int BoxScanner::start(int mode)
     local.sin_addr.s_addr = htonl(INADDR_ANY);
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
         return CHD_ERR_NETWORK;
-    std::random_device random;
-    const uint32_t nonce = random();
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = false;
-    found_.clear();
-    thread_ = std::thread([this, socket = fd.release(), mode, nonce] {
-        run(socket, mode != 0, nonce);
-        ::close(socket);
-    });
+    // No exception leaves the library: a failed thread creation (or an
+    // unavailable random source) is a plain failure.
+    try {
+        std::random_device random;
+        const uint32_t nonce = random();
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = false;
+        found_.clear();
+        const int socket = fd.get();
+        thread_ = std::thread([this, socket, mode, nonce] {
+            run(socket, mode != 0, nonce);
+            ::close(socket);
+        });
+        fd.release(); // the thread closes it
+    } catch (const std::exception&) {
+        return CHD_ERR_NOMEM;
+    }
     return CHD_OK;
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <new>
+#include <system_error>
 
 namespace boxclient {
 
@@ -58,7 +59,11 @@ int BoxSession::open(const char* address, const char* accessCode, const SessionT
     std::unique_ptr<BoxSession> session(new (std::nothrow) BoxSession(std::move(fd), timeouts));
     if (!session)
         return CHD_ERR_NOMEM;
-    session->reader_ = std::thread([s = session.get()] { s->readLoop(); });
+    try {
+        session->reader_ = std::thread([s = session.get()] { s->readLoop(); });
+    } catch (const std::system_error&) {
+        return CHD_ERR_NOMEM;
+    }
 
     std::lock_guard<std::mutex> calling(session->callMutex_);
     uint32_t seq;
@@ -119,14 +124,18 @@ int BoxSession::send(const std::vector<uint8_t>& message, uint8_t type, uint32_t
                                             [this] { return answer_.has_value() || !connected_; });
     awaitedSeq_ = 0;
     if (!answered) {
-        // A box that does not answer in time is treated as gone: the next
-        // calls fail at once instead of each waiting out the time-out.
+        // A late answer fails this call only (the answer is dropped when it
+        // comes). Several requests in a row without an answer mean the box is
+        // gone: the next calls then fail at once instead of each waiting.
+        if (++unanswered_ < kUnansweredLimit)
+            return CHD_ERR_TIMEOUT;
         connected_ = false;
         lock.unlock();
         changed_.notify_all();
         ::shutdown(fd_.get(), SHUT_RDWR);
         return CHD_ERR_TIMEOUT;
     }
+    unanswered_ = 0;
     if (!answer_)
         return CHD_ERR_DISCONNECTED;
     const boxproto::Inbound answer = std::move(*answer_);

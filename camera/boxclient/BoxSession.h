@@ -68,6 +68,9 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool connected_ = true;
+    // Requests in a row that got no answer in time; the session ends at the limit.
+    static constexpr int kUnansweredLimit = 3;
+    int unanswered_ = 0;
     uint32_t nextSeq_ = 1;
     // The request in flight and its answer.
     uint32_t awaitedSeq_ = 0;

@@ -3,6 +3,8 @@
 #include "camera/CameraRecords.h"
 #include "platform/DebugOutput.h"
 
+#include <system_error>
+
 namespace {
 // Failures in a row that are retried at the fast pace before backing off.
 constexpr unsigned kFastRetries = 100;
@@ -11,8 +13,10 @@ constexpr uint32_t kSlowRetryMs = 50;
 constexpr uint32_t kQuickExitMs = 1000;
 } // namespace
 
-CMCameraSDKThread::CMCameraSDKThread(int deviceIndex) : CMCameraSDK(deviceIndex) {}
+CMCameraSDKThread::CMCameraSDKThread(Seal, int deviceIndex) : CMCameraSDK(deviceIndex) {}
 
+// The thread has ended by now (CMPolledCamera's destructor); this only
+// releases the handle.
 CMCameraSDKThread::~CMCameraSDKThread() { stopThread(); }
 
 int CMCameraSDKThread::startThread(CMFrameCallback cb, void* userData)
@@ -23,7 +27,12 @@ int CMCameraSDKThread::startThread(CMFrameCallback cb, void* userData)
     m_stopEvent.reset();
     m_exitedEvent.reset();
     m_bRunning = true;
-    m_thread = std::thread([this] { threadCapture(); });
+    try {
+        m_thread = std::thread([this] { threadCapture(); });
+    } catch (const std::system_error&) {
+        m_bRunning = false;
+        return CM_E_FAILED;
+    }
     return CM_OK;
 }
 
@@ -67,7 +76,14 @@ void CMCameraSDKThread::threadCapture()
         m_wakeEvent.wait();
         if (!m_bRunning)
             break;
-        if (captureOnce() != 0) {
+        const int result = captureOnce();
+        if (result == kSourceGone) {
+            // Nothing more will come: wait for Release instead of polling a
+            // closed connection.
+            m_stopEvent.wait();
+            break;
+        }
+        if (result != 0) {
             ++failures;
             m_stopEvent.wait(retryDelayMs(failures));
             continue;

@@ -18,7 +18,7 @@ bool isSoftwareProperty(tagCMProperty p)
 }
 } // namespace
 
-CMCameraWMPBox::CMCameraWMPBox(const char* address) : CMCameraSDKThread(-1)
+CMCameraWMPBoxCore::CMCameraWMPBoxCore(Seal seal, const char* address) : CMCameraSDKThread(seal, -1)
 {
     std::memset(m_address, 0, sizeof m_address);
     if (address)
@@ -32,9 +32,9 @@ CMCameraWMPBox::CMCameraWMPBox(const char* address) : CMCameraSDKThread(-1)
     SetDeviceInfo(info);
 }
 
-CMCameraWMPBox::~CMCameraWMPBox() { Release(); }
+CMCameraWMPBoxCore::~CMCameraWMPBoxCore() { Release(); }
 
-int CMCameraWMPBox::controlOf(tagCMProperty p)
+int CMCameraWMPBoxCore::controlOf(tagCMProperty p)
 {
     switch (p) {
     case CM_PROP_BRIGHTNESS: return 0;
@@ -51,7 +51,7 @@ int CMCameraWMPBox::controlOf(tagCMProperty p)
     }
 }
 
-int CMCameraWMPBox::pixelFormatOf(int boxFormat)
+int CMCameraWMPBoxCore::pixelFormatOf(int boxFormat)
 {
     switch (boxFormat) {
     case CHD_WMP_FORMAT_YUYV: return FMT_YUYV;
@@ -61,7 +61,7 @@ int CMCameraWMPBox::pixelFormatOf(int boxFormat)
     }
 }
 
-int CMCameraWMPBox::boxFormatOf(int pixelFormat)
+int CMCameraWMPBoxCore::boxFormatOf(int pixelFormat)
 {
     switch (pixelFormat) {
     case FMT_YUYV: return CHD_WMP_FORMAT_YUYV;
@@ -72,7 +72,7 @@ int CMCameraWMPBox::boxFormatOf(int pixelFormat)
 
 // ---- lifecycle ----
 
-int CMCameraWMPBox::Init(CMFrameCallback cb, void* userData, long, long)
+int CMCameraWMPBoxCore::Init(CMFrameCallback cb, void* userData, long, long)
 {
     if (m_address[0] == '\0')
         return CM_E_OPEN;
@@ -91,7 +91,7 @@ int CMCameraWMPBox::Init(CMFrameCallback cb, void* userData, long, long)
     return startThread(cb, userData);
 }
 
-void CMCameraWMPBox::Release()
+void CMCameraWMPBoxCore::Release()
 {
     stopThread();
     if (m_box) {
@@ -104,7 +104,7 @@ void CMCameraWMPBox::Release()
     m_stillTarget = nullptr;
 }
 
-void CMCameraWMPBox::disconnect()
+void CMCameraWMPBoxCore::disconnect()
 {
     CHD_WMP_Disconnect(m_box);
     m_box = nullptr;
@@ -112,7 +112,7 @@ void CMCameraWMPBox::disconnect()
 
 // ---- sizes and formats ----
 
-int CMCameraWMPBox::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes)
+int CMCameraWMPBoxCore::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes)
 {
     if (!sizes)
         return CM_E_INVALIDARG;
@@ -130,7 +130,7 @@ int CMCameraWMPBox::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes)
     return CM_OK;
 }
 
-int CMCameraWMPBox::GetPreviewSize(_tag_CMSIZE& size)
+int CMCameraWMPBoxCore::GetPreviewSize(_tag_CMSIZE& size)
 {
     int code = 0, w = 0, h = 0;
     if (!m_box || CHD_WMP_Video_GetResolu(m_box, &code) != CHD_OK || CHD_Video_AnalysisResolu(code, &w, &h) != CHD_OK ||
@@ -140,7 +140,7 @@ int CMCameraWMPBox::GetPreviewSize(_tag_CMSIZE& size)
     return CM_OK;
 }
 
-int CMCameraWMPBox::SetPreviewSize(_tag_CMSIZE size)
+int CMCameraWMPBoxCore::SetPreviewSize(_tag_CMSIZE size)
 {
     if (!m_box || CHD_WMP_Video_SetResolu(m_box, CHD_Video_GroupResolu(size.width, size.height), size.width,
                                           size.height) != CHD_OK)
@@ -148,7 +148,7 @@ int CMCameraWMPBox::SetPreviewSize(_tag_CMSIZE size)
     return CM_OK;
 }
 
-int CMCameraWMPBox::GetSupportedFormats(std::vector<int>* formats)
+int CMCameraWMPBoxCore::GetSupportedFormats(std::vector<int>* formats)
 {
     if (!formats)
         return CM_E_INVALIDARG;
@@ -165,7 +165,7 @@ int CMCameraWMPBox::GetSupportedFormats(std::vector<int>* formats)
     return CM_OK;
 }
 
-int CMCameraWMPBox::GetFormat(int& format)
+int CMCameraWMPBoxCore::GetFormat(int& format)
 {
     int boxFormat = 0;
     if (!m_box || CHD_WMP_Video_GetFormat(m_box, &boxFormat) != CHD_OK)
@@ -174,7 +174,7 @@ int CMCameraWMPBox::GetFormat(int& format)
     return CM_OK;
 }
 
-int CMCameraWMPBox::SetFormat(int format)
+int CMCameraWMPBoxCore::SetFormat(int format)
 {
     int current = 0;
     if (GetFormat(current) != CM_OK || current == format)
@@ -182,12 +182,12 @@ int CMCameraWMPBox::SetFormat(int format)
     return CHD_WMP_Video_SetFormat(m_box, boxFormatOf(format)) == CHD_OK ? CM_OK : CM_E_FAILED;
 }
 
-int CMCameraWMPBox::GetSupportedStillCaptureSizes(std::vector<_tag_CMSIZE>* sizes)
+int CMCameraWMPBoxCore::GetSupportedStillCaptureSizes(std::vector<_tag_CMSIZE>* sizes)
 {
     return GetSupportedPreviewSizes(sizes);
 }
 
-int CMCameraWMPBox::GetStillCaptureSize(_tag_CMSIZE& size)
+int CMCameraWMPBoxCore::GetStillCaptureSize(_tag_CMSIZE& size)
 {
     if (m_stillWidth && m_stillHeight) {
         size = _tag_CMSIZE{m_stillWidth, m_stillHeight};
@@ -201,18 +201,18 @@ int CMCameraWMPBox::GetStillCaptureSize(_tag_CMSIZE& size)
     return result;
 }
 
-int CMCameraWMPBox::SetStillCaptureSize(_tag_CMSIZE size)
+int CMCameraWMPBoxCore::SetStillCaptureSize(_tag_CMSIZE size)
 {
     m_stillWidth = size.width;
     m_stillHeight = size.height;
     return CM_OK;
 }
 
-bool CMCameraWMPBox::isSupportStillCapture_Internal() { return true; }
+bool CMCameraWMPBoxCore::isSupportStillCapture_Internal() { return true; }
 
 // ---- exposure, white balance, properties ----
 
-int CMCameraWMPBox::readControl(int id, int ctrl[CHD_WMP_CTRL_FIELDS])
+int CMCameraWMPBoxCore::readControl(int id, int ctrl[CHD_WMP_CTRL_FIELDS])
 {
     std::memset(ctrl, 0, sizeof(int) * CHD_WMP_CTRL_FIELDS);
     if (!m_box)
@@ -220,7 +220,7 @@ int CMCameraWMPBox::readControl(int id, int ctrl[CHD_WMP_CTRL_FIELDS])
     return CHD_WMP_Video_GetVideoCtrl(m_box, id, ctrl);
 }
 
-int CMCameraWMPBox::setExposure(bool automatic)
+int CMCameraWMPBoxCore::setExposure(bool automatic)
 {
     int ctrl[CHD_WMP_CTRL_FIELDS];
     if (readControl(kControlExposure, ctrl) != CHD_OK)
@@ -229,7 +229,7 @@ int CMCameraWMPBox::setExposure(bool automatic)
     return CHD_WMP_Video_SetVideoCtrl(m_box, kControlExposure, ctrl) == CHD_OK ? CM_OK : CM_E_NOTSUPPORTED;
 }
 
-int CMCameraWMPBox::getExposure(bool& automatic)
+int CMCameraWMPBoxCore::getExposure(bool& automatic)
 {
     int ctrl[CHD_WMP_CTRL_FIELDS];
     if (readControl(kControlExposure, ctrl) != CHD_OK)
@@ -238,7 +238,7 @@ int CMCameraWMPBox::getExposure(bool& automatic)
     return CM_OK;
 }
 
-int CMCameraWMPBox::getWhiteBalanceMode()
+int CMCameraWMPBoxCore::getWhiteBalanceMode()
 {
     int ctrl[CHD_WMP_CTRL_FIELDS];
     if (readControl(kControlWhiteBalance, ctrl) != CHD_OK)
@@ -246,7 +246,7 @@ int CMCameraWMPBox::getWhiteBalanceMode()
     return ctrl[kAutoAvailable] == 1 ? 1 : 0;
 }
 
-int CMCameraWMPBox::setWhiteBalance(bool automatic)
+int CMCameraWMPBoxCore::setWhiteBalance(bool automatic)
 {
     int ctrl[CHD_WMP_CTRL_FIELDS];
     if (readControl(kControlWhiteBalance, ctrl) != CHD_OK)
@@ -257,7 +257,7 @@ int CMCameraWMPBox::setWhiteBalance(bool automatic)
     return CHD_WMP_Video_SetVideoCtrl(m_box, kControlWhiteBalance, fresh) == CHD_OK ? CM_OK : -1;
 }
 
-int CMCameraWMPBox::getWhiteBalance(bool& automatic)
+int CMCameraWMPBoxCore::getWhiteBalance(bool& automatic)
 {
     int ctrl[CHD_WMP_CTRL_FIELDS];
     if (readControl(kControlWhiteBalance, ctrl) != CHD_OK)
@@ -266,7 +266,7 @@ int CMCameraWMPBox::getWhiteBalance(bool& automatic)
     return CM_OK;
 }
 
-bool CMCameraWMPBox::IsPropertySupport(tagCMProperty p)
+bool CMCameraWMPBoxCore::IsPropertySupport(tagCMProperty p)
 {
     const int id = controlOf(p);
     int ctrl[CHD_WMP_CTRL_FIELDS];
@@ -275,7 +275,7 @@ bool CMCameraWMPBox::IsPropertySupport(tagCMProperty p)
     return isSoftwareProperty(p);
 }
 
-int CMCameraWMPBox::GetPropertyRange(tagCMProperty p, int* min, int* max, int* def, int* step)
+int CMCameraWMPBoxCore::GetPropertyRange(tagCMProperty p, int* min, int* max, int* def, int* step)
 {
     const int id = controlOf(p);
     if (id < 0)
@@ -292,7 +292,7 @@ int CMCameraWMPBox::GetPropertyRange(tagCMProperty p, int* min, int* max, int* d
     return CM_OK;
 }
 
-int CMCameraWMPBox::GetProperty(tagCMProperty p, int* value)
+int CMCameraWMPBoxCore::GetProperty(tagCMProperty p, int* value)
 {
     const int id = controlOf(p);
     if (id < 0)
@@ -306,7 +306,7 @@ int CMCameraWMPBox::GetProperty(tagCMProperty p, int* value)
     return CM_OK;
 }
 
-int CMCameraWMPBox::SetProperty(tagCMProperty p, int value)
+int CMCameraWMPBoxCore::SetProperty(tagCMProperty p, int value)
 {
     const int id = controlOf(p);
     if (id >= 0 && m_box) {
@@ -321,13 +321,15 @@ int CMCameraWMPBox::SetProperty(tagCMProperty p, int value)
 
 // ---- polling and snapshots ----
 
-int CMCameraWMPBox::captureOnce()
+int CMCameraWMPBoxCore::captureOnce()
 {
     int flags = 0;
     const int result = CHD_WMP_Poll(m_box, &flags, kPollTimeoutMs);
     if (result == CHD_ERR_DISCONNECTED) {
+        // Said once: the polling thread stops here until Release. Opening the
+        // box again is the camera session's decision, not the camera's.
         platform::ConsolePrintf("disconnected\n");
-        return -1;
+        return kSourceGone;
     }
     if (result != CHD_OK)
         return -1;
@@ -338,7 +340,7 @@ int CMCameraWMPBox::captureOnce()
     return 0;
 }
 
-void CMCameraWMPBox::deliverVideo()
+void CMCameraWMPBoxCore::deliverVideo()
 {
     CHD_WMP_FRAME* frame = nullptr;
     if (CHD_WMP_Video_RequestVideoData(m_box, &frame) != CHD_OK || !frame)
@@ -352,7 +354,7 @@ void CMCameraWMPBox::deliverVideo()
     CHD_WMP_Video_ReleaseVideoData(m_box, frame);
 }
 
-void CMCameraWMPBox::takePicture()
+void CMCameraWMPBoxCore::takePicture()
 {
     CHD_WMP_FRAME* picture = nullptr;
     if (CHD_WMP_Video_RequestPicData(m_box, &picture) != CHD_OK || !picture)
@@ -382,7 +384,7 @@ void CMCameraWMPBox::takePicture()
     CHD_WMP_Video_ReleasePicData(m_box, picture);
 }
 
-int CMCameraWMPBox::GetStillImage(CWImage* image)
+int CMCameraWMPBoxCore::GetStillImage(CWImage* image)
 {
     if (!image)
         return CM_E_INVALIDARG;

@@ -8,7 +8,7 @@
 // The wireless camera box, reached through the CHD_WMP client library. Frames
 // arrive in the box's format (MJPEG or YUYV) and are handed over unconverted;
 // snapshots are requested at the still size and come back as pictures.
-class CMCameraWMPBox : public CMCameraSDKThread {
+class CMCameraWMPBoxCore : public CMCameraSDKThread {
 public:
     using CMCameraBase::GetPreviewSize;
     using CMCameraBase::GetStillCaptureSize;
@@ -19,8 +19,8 @@ public:
     static constexpr uint32_t kSnapshotWaitMs = 10000;
     static constexpr int kPollTimeoutMs = 2000;
 
-    explicit CMCameraWMPBox(const char* address);
-    ~CMCameraWMPBox() override;
+    CMCameraWMPBoxCore(Seal seal, const char* address);
+    ~CMCameraWMPBoxCore() override;
 
     int Init(CMFrameCallback cb, void* userData, long width, long height) override;
     void Release() override;
@@ -74,3 +74,5 @@ private:
     platform::Event m_snapshotEvent{false, false}; // auto reset
     uint32_t m_snapshotWaitMs = kSnapshotWaitMs;
 };
+
+using CMCameraWMPBox = CMPolledCamera<CMCameraWMPBoxCore>;

@@ -11,6 +11,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 namespace {
 constexpr size_t kMaxUrl = 2083;
@@ -28,7 +29,7 @@ uint32_t nonZeroTick()
 }
 } // namespace
 
-CWCameraFFmpeg::CWCameraFFmpeg(const std::string& url) : CMCameraSDKThread(-1), m_url(url)
+CWCameraFFmpegCore::CWCameraFFmpegCore(Seal seal, const std::string& url) : CMCameraSDKThread(seal, -1), m_url(url)
 {
     initNetworkOnce();
     _tag_VideoDeviceInfo info;
@@ -40,16 +41,16 @@ CWCameraFFmpeg::CWCameraFFmpeg(const std::string& url) : CMCameraSDKThread(-1), 
     SetDeviceInfo(info);
 }
 
-CWCameraFFmpeg::~CWCameraFFmpeg() { Release(); }
+CWCameraFFmpegCore::~CWCameraFFmpegCore() { Release(); }
 
 // ---- the I/O interrupt ----
 
-int CWCameraFFmpeg::interruptCallback(void* opaque)
+int CWCameraFFmpegCore::interruptCallback(void* opaque)
 {
-    return static_cast<CWCameraFFmpeg*>(opaque)->shouldInterrupt() ? 1 : 0;
+    return static_cast<CWCameraFFmpegCore*>(opaque)->shouldInterrupt() ? 1 : 0;
 }
 
-bool CWCameraFFmpeg::shouldInterrupt()
+bool CWCameraFFmpegCore::shouldInterrupt()
 {
     if (m_bClosing)
         return true;
@@ -71,7 +72,7 @@ bool CWCameraFFmpeg::shouldInterrupt()
 
 // ---- open and close ----
 
-int CWCameraFFmpeg::Init(CMFrameCallback cb, void* userData, long, long)
+int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
 {
     if (m_url.empty())
         return CM_E_INVALIDARG;
@@ -87,7 +88,7 @@ int CWCameraFFmpeg::Init(CMFrameCallback cb, void* userData, long, long)
         closeStream();
         return CM_E_NOMEM;
     }
-    input->interrupt_callback.callback = &CWCameraFFmpeg::interruptCallback;
+    input->interrupt_callback.callback = &CWCameraFFmpegCore::interruptCallback;
     input->interrupt_callback.opaque = this;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "rtsp_transport", "tcp", 0);
@@ -140,9 +141,22 @@ int CWCameraFFmpeg::Init(CMFrameCallback cb, void* userData, long, long)
         closeStream();
         return CM_E_OPEN;
     }
+    // Nothing else in the program handles larger pictures; a stream that
+    // announces more is unusable rather than a reason to run out of memory.
+    if (parameters->width > kMaxPictureSide || parameters->height > kMaxPictureSide) {
+        std::printf("Unsupported video size %dx%d", parameters->width, parameters->height);
+        std::fflush(stdout);
+        closeStream();
+        return CM_E_OPEN;
+    }
     m_streamWidth = parameters->width;
     m_streamHeight = parameters->height;
-    m_rgb.assign(static_cast<size_t>(m_streamWidth) * m_streamHeight * 3, 0);
+    try {
+        m_rgb.assign(static_cast<size_t>(m_streamWidth) * m_streamHeight * 3, 0);
+    } catch (const std::bad_alloc&) {
+        closeStream();
+        return CM_E_NOMEM;
+    }
     std::printf("video size : width=%d height=%d \n", m_streamWidth, m_streamHeight);
 
     m_codec.reset(avcodec_alloc_context3(decoder));
@@ -165,7 +179,7 @@ int CWCameraFFmpeg::Init(CMFrameCallback cb, void* userData, long, long)
     return startThread(cb, userData);
 }
 
-void CWCameraFFmpeg::Release()
+void CWCameraFFmpegCore::Release()
 {
     // Blocking reads give up at once, so a silent server cannot hold us.
     m_bClosing = true;
@@ -176,7 +190,7 @@ void CWCameraFFmpeg::Release()
     m_url.clear();
 }
 
-void CWCameraFFmpeg::closeStream()
+void CWCameraFFmpegCore::closeStream()
 {
     // Closing may talk to the server once more (teardown): never wait for it.
     m_bClosing = true;
@@ -194,9 +208,9 @@ void CWCameraFFmpeg::closeStream()
 
 // ---- sizes and formats ----
 
-bool CWCameraFFmpeg::hasBuiltInRecorder() { return true; }
+bool CWCameraFFmpegCore::hasBuiltInRecorder() { return true; }
 
-int CWCameraFFmpeg::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes)
+int CWCameraFFmpegCore::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes)
 {
     if (!sizes)
         return CM_E_INVALIDARG;
@@ -206,7 +220,7 @@ int CWCameraFFmpeg::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes)
     return CM_OK;
 }
 
-int CWCameraFFmpeg::GetPreviewSize(_tag_CMSIZE& size)
+int CWCameraFFmpegCore::GetPreviewSize(_tag_CMSIZE& size)
 {
     if (m_streamWidth <= 0 || m_streamHeight <= 0)
         return CM_E_FAILED;
@@ -214,12 +228,12 @@ int CWCameraFFmpeg::GetPreviewSize(_tag_CMSIZE& size)
     return CM_OK;
 }
 
-int CWCameraFFmpeg::SetPreviewSize(_tag_CMSIZE size)
+int CWCameraFFmpegCore::SetPreviewSize(_tag_CMSIZE size)
 {
     return size.width == m_streamWidth && size.height == m_streamHeight ? CM_OK : CM_E_INVALIDARG;
 }
 
-int CWCameraFFmpeg::GetSupportedFormats(std::vector<int>* formats)
+int CWCameraFFmpegCore::GetSupportedFormats(std::vector<int>* formats)
 {
     if (!formats)
         return CM_E_INVALIDARG;
@@ -227,17 +241,17 @@ int CWCameraFFmpeg::GetSupportedFormats(std::vector<int>* formats)
     return CM_OK;
 }
 
-int CWCameraFFmpeg::GetFormat(int& format)
+int CWCameraFFmpegCore::GetFormat(int& format)
 {
     format = FMT_H264;
     return CM_OK;
 }
 
-int CWCameraFFmpeg::SetFormat(int format) { return format == FMT_H264 ? CM_OK : CM_E_INVALIDARG; }
+int CWCameraFFmpegCore::SetFormat(int format) { return format == FMT_H264 ? CM_OK : CM_E_INVALIDARG; }
 
 // ---- polling ----
 
-int CWCameraFFmpeg::captureOnce()
+int CWCameraFFmpegCore::captureOnce()
 {
     AVPacket* packet = m_packet.get();
     const int read = av_read_frame(m_input.get(), packet);
@@ -263,7 +277,7 @@ int CWCameraFFmpeg::captureOnce()
     return CM_OK;
 }
 
-void CWCameraFFmpeg::deliverDecoded()
+void CWCameraFFmpegCore::deliverDecoded()
 {
     while (avcodec_receive_frame(m_codec.get(), m_frame.get()) == 0) {
         if (convert(m_frame.get())) {
@@ -275,7 +289,7 @@ void CWCameraFFmpeg::deliverDecoded()
     }
 }
 
-bool CWCameraFFmpeg::convert(const AVFrame* picture)
+bool CWCameraFFmpegCore::convert(const AVFrame* picture)
 {
     // The scaler follows the decoder's real layout and size, which may change
     // within a stream; the output is always the stream's RGB24 picture.
@@ -291,7 +305,7 @@ bool CWCameraFFmpeg::convert(const AVFrame* picture)
 
 // ---- recording ----
 
-int CWCameraFFmpeg::startRecording(const std::string& path)
+int CWCameraFFmpegCore::startRecording(const std::string& path)
 {
     if (!m_input || path.empty() || m_bRecording)
         return -1;
@@ -337,7 +351,7 @@ int CWCameraFFmpeg::startRecording(const std::string& path)
     return CM_OK;
 }
 
-int CWCameraFFmpeg::stopRecording()
+int CWCameraFFmpegCore::stopRecording()
 {
     if (!m_bRecording)
         return CM_OK;
@@ -345,7 +359,7 @@ int CWCameraFFmpeg::stopRecording()
     return CM_OK;
 }
 
-void CWCameraFFmpeg::finishRecording()
+void CWCameraFFmpegCore::finishRecording()
 {
     ffmpeg::Output output;
     {
@@ -357,7 +371,7 @@ void CWCameraFFmpeg::finishRecording()
         av_write_trailer(output.get());
 }
 
-void CWCameraFFmpeg::record(const AVPacket* packet)
+void CWCameraFFmpegCore::record(const AVPacket* packet)
 {
     std::lock_guard<std::mutex> lock(m_recordMutex);
     if (!m_output)

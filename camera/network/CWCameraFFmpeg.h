@@ -13,15 +13,17 @@
 // An RTSP stream (or any input FFmpeg opens), decoded and converted to RGB24
 // on the polling thread. The stream can be recorded to a file as it arrives,
 // without re-encoding.
-class CWCameraFFmpeg : public CMCameraSDKThread {
+class CWCameraFFmpegCore : public CMCameraSDKThread {
 public:
     using CMCameraBase::GetPreviewSize;
     using CMCameraBase::SetPreviewSize;
 
     static constexpr uint32_t kOpenTimeoutMs = 10000;
+    // The largest picture side anything in the program handles.
+    static constexpr int kMaxPictureSide = 8192;
 
-    explicit CWCameraFFmpeg(const std::string& url);
-    ~CWCameraFFmpeg() override;
+    CWCameraFFmpegCore(Seal seal, const std::string& url);
+    ~CWCameraFFmpegCore() override;
 
     int Init(CMFrameCallback cb, void* userData, long width, long height) override;
     void Release() override;
@@ -77,3 +79,5 @@ private:
     std::unique_ptr<RemuxTimestamps> m_stamps;
     bool m_waitingForKeyFrame = false;
 };
+
+using CWCameraFFmpeg = CMPolledCamera<CWCameraFFmpegCore>;

@@ -382,7 +382,33 @@ TEST_F(BoxCamera, DroppedConnectionStopsFramesAndReleaseReturns)
     camera->Release();
     EXPECT_LT(msSince(start), 5000);
     const std::string console = testing::internal::GetCapturedStdout();
-    EXPECT_NE(console.find("disconnected\n"), std::string::npos);
+    // Said once, not on every poll of the closed connection.
+    size_t said = 0;
+    for (size_t at = console.find("disconnected\n"); at != std::string::npos;
+         at = console.find("disconnected\n", at + 1))
+        ++said;
+    EXPECT_EQ(said, 1u) << console;
+}
+
+TEST(BoxClient, ALateAnswerFailsItsCallOnlyAndAShortOneIsAProtocolError)
+{
+    BoxSimulatorProcess late({"--fault", "late-answer:0"});
+    ASSERT_TRUE(late.ready());
+    CHD_WMP_HANDLE box = nullptr;
+    ASSERT_EQ(CHD_WMP_ConnectDevice(&box, late.session().c_str(), "vemra"), CHD_OK);
+    int ctrl[8];
+    EXPECT_EQ(CHD_WMP_Video_GetVideoCtrl(box, 1, ctrl), CHD_ERR_TIMEOUT);
+    // The session goes on; the late answer, when it comes, is no answer to this.
+    EXPECT_EQ(CHD_WMP_Video_GetVideoCtrl(box, 1, ctrl), CHD_OK);
+    EXPECT_EQ(CHD_WMP_Video_Begin(box), CHD_OK);
+    EXPECT_EQ(CHD_WMP_Disconnect(box), CHD_OK);
+
+    BoxSimulatorProcess shortAnswer({"--fault", "short-answer:0"});
+    ASSERT_TRUE(shortAnswer.ready());
+    ASSERT_EQ(CHD_WMP_ConnectDevice(&box, shortAnswer.session().c_str(), "vemra"), CHD_OK);
+    EXPECT_EQ(CHD_WMP_Video_GetVideoCtrl(box, 1, ctrl), CHD_ERR_PROTOCOL);
+    EXPECT_EQ(CHD_WMP_Video_GetVideoCtrl(box, 1, ctrl), CHD_OK);
+    EXPECT_EQ(CHD_WMP_Disconnect(box), CHD_OK);
 }
 
 TEST_F(BoxCamera, StalledBoxStopsFramesAndReleaseReturns)

@@ -6,13 +6,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
-class ScriptedCamera : public CMCameraSDKThread {
+// Stops nothing in its own destructor: CMPolledCamera ends the thread before
+// anything of the camera (here its history) is destroyed.
+class ScriptedCameraCore : public CMCameraSDKThread {
 public:
-    ScriptedCamera() : CMCameraSDKThread(-1) {}
-    ~ScriptedCamera() override { stopThread(); }
+    explicit ScriptedCameraCore(Seal seal) : CMCameraSDKThread(seal, -1) {}
 
     int Init(CMFrameCallback cb, void* userData, long, long) override { return startThread(cb, userData); }
     void Release() override { stopThread(); }
@@ -24,12 +27,16 @@ public:
     int SetFormat(int) override { return CM_E_NOTSUPPORTED; }
 
     std::atomic<bool> failing{false};
+    std::atomic<bool> gone{false};
     std::atomic<unsigned> polls{0};
 
 protected:
     int captureOnce() override
     {
         ++polls;
+        history.push_back(polls);
+        if (gone)
+            return kSourceGone;
         if (failing)
             return -1;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -38,8 +45,39 @@ protected:
         deliverFrame(&frame, DeliveryOrder::GrabThenCallback, false);
         return 0;
     }
+
+private:
+    std::vector<unsigned> history; // touched by every poll
 };
+using ScriptedCamera = CMPolledCamera<ScriptedCameraCore>;
 } // namespace
+
+TEST(PollingThread, DeletingAPollingCameraEndsTheThreadBeforeTheCameraGoes)
+{
+    FrameSink sink;
+    for (int i = 0; i < 20; ++i) {
+        auto camera = std::make_unique<ScriptedCamera>();
+        ASSERT_EQ(camera->Init(&FrameSink::callback, &sink, 0, 0), CM_OK);
+        camera->startPreview();
+        while (camera->polls < 3)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        camera.reset(); // no Release: the destructor alone must be safe
+    }
+}
+
+TEST(PollingThread, ASourceGoneForGoodIsPolledNoMore)
+{
+    FrameSink sink;
+    ScriptedCamera camera;
+    camera.gone = true;
+    ASSERT_EQ(camera.Init(&FrameSink::callback, &sink, 0, 0), CM_OK);
+    camera.startPreview();
+    while (camera.polls == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(camera.polls.load(), 1u);
+    camera.Release();
+}
 
 TEST(PollingThread, PollsOnlyWhilePreviewing)
 {

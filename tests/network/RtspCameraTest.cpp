@@ -371,3 +371,18 @@ TEST(RtspCamera, StreamThatNeverStartsEndsTheOpenAtTheTimeOut)
     EXPECT_GE(elapsed, 1400);
     EXPECT_LT(elapsed, 2900); // the probe is cut short like the open
 }
+
+TEST(RtspCamera, AStreamLargerThanAnyPictureTheProgramHandlesIsRefused)
+{
+    // A header announcing 8193 × 8 pictures (and no picture at all); the size
+    // alone decides.
+    TempDir dir;
+    for (const auto& [size, expected] : {std::pair{"W8193 H8", CM_E_OPEN}, std::pair{"W8192 H8", CM_OK}}) {
+        const std::string file = dir.path + "/huge.y4m";
+        std::ofstream(file, std::ios::binary) << "YUV4MPEG2 " << size << " F25:1 Ip A1:1 C420jpeg\n";
+        FrameSink sink;
+        CWCameraFFmpeg camera(file);
+        EXPECT_EQ(camera.Init(&FrameSink::callback, &sink, 0, 0), expected) << size;
+        camera.Release();
+    }
+}

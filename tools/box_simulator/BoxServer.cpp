@@ -29,11 +29,15 @@ bool parseFault(const std::string& text, Fault& out)
         if (!end || *end != '\0')
             return false;
     }
-    static const std::pair<const char*, Fault::Kind> kinds[] = {
-        {"none", Fault::Kind::None},           {"drop", Fault::Kind::Drop},
-        {"stall", Fault::Kind::Stall},         {"garbage", Fault::Kind::Garbage},
-        {"oversized", Fault::Kind::Oversized}, {"malformed", Fault::Kind::Malformed},
-        {"no-picture", Fault::Kind::NoPicture}};
+    static const std::pair<const char*, Fault::Kind> kinds[] = {{"none", Fault::Kind::None},
+                                                                {"drop", Fault::Kind::Drop},
+                                                                {"stall", Fault::Kind::Stall},
+                                                                {"garbage", Fault::Kind::Garbage},
+                                                                {"oversized", Fault::Kind::Oversized},
+                                                                {"malformed", Fault::Kind::Malformed},
+                                                                {"no-picture", Fault::Kind::NoPicture},
+                                                                {"late-answer", Fault::Kind::LateAnswer},
+                                                                {"short-answer", Fault::Kind::ShortAnswer}};
     for (const auto& [name, value] : kinds) {
         if (kind == name) {
             out = Fault{value, after};
@@ -178,6 +182,7 @@ void BoxServer::serveSession(int fd)
     bool greeted = false;
     bool streaming = false;
     bool stalled = false;
+    bool answerFaultDone = false;
     uint32_t frames = 0;
     std::vector<int32_t> pendingSnapshot; // resolution code, width, height
     Clock::time_point snapshotDue;
@@ -252,6 +257,19 @@ void BoxServer::serveSession(int fd)
             }
             if (!greeted)
                 reply = Reply{boxproto::kStatusAccessDenied, {}};
+            const bool answerFault =
+                (fault.kind == Fault::Kind::LateAnswer || fault.kind == Fault::Kind::ShortAnswer) && !answerFaultDone &&
+                frames >= fault.afterFrames && request.type == static_cast<uint8_t>(MsgType::GetCtrl);
+            if (answerFault) {
+                answerFaultDone = true;
+                if (fault.kind == Fault::Kind::ShortAnswer) {
+                    const uint8_t two[2] = {0, 0};
+                    if (!sendMessage(fd, static_cast<uint8_t>(request.type | boxproto::kResponseBit), request.seq, two))
+                        return;
+                    continue;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+            }
             if (!sendReply(fd, request.type, request.seq, reply))
                 return;
         }

@@ -15,7 +15,17 @@
 namespace boxsim {
 
 struct Fault {
-    enum class Kind { None, Drop, Stall, Garbage, Oversized, Malformed, NoPicture } kind = Kind::None;
+    enum class Kind {
+        None,
+        Drop,
+        Stall,
+        Garbage,
+        Oversized,
+        Malformed,
+        NoPicture,
+        LateAnswer,  // the first control read after N frames is answered 3.5 s late
+        ShortAnswer, // the first control read after N frames is answered with 2 bytes
+    } kind = Kind::None;
     unsigned afterFrames = 0; // frames of a session before the fault strikes
 };
 bool parseFault(const std::string& text, Fault& out);

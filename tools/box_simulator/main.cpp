@@ -35,7 +35,8 @@ void usage()
               "  --unsupported-controls LIST   control ids (0..9) the box reports as unsupported\n"
               "  --fault KIND[:N]        after N frames of a session: drop, stall, garbage (bad header),\n"
               "                          oversized (absurd length), malformed (bad frame record);\n"
-              "                          no-picture ignores snapshot requests\n"
+              "                          no-picture ignores snapshot requests; late-answer answers the\n"
+              "                          next control read 3.5 s late, short-answer with 2 bytes\n"
               "  --quiet                 no session messages on stderr\n"
               "Prints \"READY discovery=ADDR:PORT session=ADDR:PORT\" when serving; stops on SIGTERM or SIGINT.");
 }
