@@ -151,6 +151,25 @@ TEST_F(FirmwareTest, EepromImagesSpanSeveralPartsBySize)
     EXPECT_EQ(camera->eeprom(2, 0, 10000 - 8192), std::vector<uint8_t>(img.begin() + 8192, img.end()));
 }
 
+TEST_F(FirmwareTest, EepromOfSizeCode7FillsBothHalvesOfEachPartInTurn)
+{
+    // 64 KiB blocks: select 0, then 4 (the upper half, below 128 KiB), then
+    // 1 and 5 for the next part.
+    constexpr size_t kBlock = 64 * 1024;
+    auto img = pattern(3 * kBlock + 5000, 7);
+    for (size_t i = 0; i < img.size(); ++i)
+        img[i] = static_cast<uint8_t>(img[i] + i / kBlock * 101 + i / 256); // no two blocks alike
+    img[2] = 7 << 1;
+    EXPECT_EQ(download(img, 2), VEXEL_OK);
+    const std::pair<int, size_t> blocks[] = {{0, 0}, {4, 1}, {1, 2}};
+    for (const auto& [select, block] : blocks)
+        EXPECT_EQ(camera->eeprom(select, 0, kBlock),
+                  std::vector<uint8_t>(img.begin() + block * kBlock, img.begin() + (block + 1) * kBlock))
+            << "select " << select;
+    EXPECT_EQ(camera->eeprom(5, 0, 5000), std::vector<uint8_t>(img.begin() + 3 * kBlock, img.end()));
+    EXPECT_EQ(camera->eeprom(5, 5000, 120), std::vector<uint8_t>(120, 0)); // padding
+}
+
 TEST_F(FirmwareTest, EepromErrors)
 {
     auto img = pattern(100, 6);

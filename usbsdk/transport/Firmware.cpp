@@ -99,12 +99,18 @@ int downloadEeprom(CCyControlEndPoint& ep, const uint8_t* image, size_t length)
     case 7: deviceSize = 64 * 1024; break;
     default: return kFwBadEepromSize;
     }
-    // Size code 7 is a pair of 64 KiB parts addressed from select 4 upwards.
-    const uint16_t firstSelect = sizeCode == 7 ? 4 : 0;
+    // Size code 7 is a 128 KiB part seen as two 64 KiB halves: the upper half
+    // is its select + 4 (the block bit). So 64 KiB blocks go to selects 0, 4
+    // (still below 128 KiB), then 1, 5, 2, 6, 3, 7; other sizes count up.
+    auto selectOf = [sizeCode](size_t block) {
+        if (sizeCode == 7)
+            return static_cast<uint16_t>(((block / 2) & 3) | ((block & 1) << 2));
+        return static_cast<uint16_t>(block & 7);
+    };
     const int packet = std::max(1, ep.maxPacketSize());
     std::vector<uint8_t> chunk;
     for (size_t pos = 0; pos < length;) {
-        const uint16_t select = static_cast<uint16_t>((firstSelect + pos / deviceSize) & 7);
+        const uint16_t select = selectOf(pos / deviceSize);
         const size_t inDevice = pos % deviceSize;
         size_t n = std::min({kChunk, length - pos, deviceSize - inDevice});
         chunk.assign(image + pos, image + pos + n);
