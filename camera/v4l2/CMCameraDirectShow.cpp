@@ -12,6 +12,7 @@
 namespace {
 
 constexpr uint32_t kStillTimeoutMs = 6000;
+constexpr int kMaxPowerLineEntries = 16;
 
 // Where a property lives on the device. Video-amplifier properties have their
 // out-of-range defaults repaired; camera-control defaults are taken as reported.
@@ -432,7 +433,7 @@ int CMCameraDirectShow::GetPropertyRange(tagCMProperty p, int* min, int* max, in
         return CM_OK;
     int defaultValue = query.default_value;
     if (entry->videoAmplifier && (defaultValue < query.minimum || defaultValue > query.maximum))
-        defaultValue = (query.maximum - query.minimum) / 2;
+        defaultValue = static_cast<int>((int64_t(query.maximum) - query.minimum) / 2);
     if (min)
         *min = query.minimum;
     if (max)
@@ -454,7 +455,10 @@ int CMCameraDirectShow::GetPropertyRangeEnumInt(tagCMProperty p, std::vector<int
         return CM_E_NOTSUPPORTED;
     if (query.minimum >= query.maximum || query.step <= 0)
         return CM_OK;
-    for (int64_t v = query.minimum; v <= query.maximum; v += query.step)
+    // A mains-frequency menu has a handful of entries; a driver that claims
+    // more is not believed.
+    int entries = 0;
+    for (int64_t v = query.minimum; v <= query.maximum && entries < kMaxPowerLineEntries; v += query.step, ++entries)
         values.push_back(mapPowerLine(static_cast<int>(v)));
     return CM_OK;
 }

@@ -40,13 +40,13 @@ std::vector<int> menuValues(VideoDeviceIo& io, const v4l2_queryctrl& query)
     std::vector<int> values;
     if (query.type != V4L2_CTRL_TYPE_MENU && query.type != V4L2_CTRL_TYPE_INTEGER_MENU)
         return values;
-    const int last = std::min(query.maximum, query.minimum + kMaxMenuItems);
-    for (int i = std::max(query.minimum, 0); i <= last; ++i) {
+    const int64_t last = std::min<int64_t>(query.maximum, int64_t(query.minimum) + kMaxMenuItems);
+    for (int64_t i = std::max(query.minimum, 0); i <= last; ++i) {
         v4l2_querymenu item{};
         item.id = query.id;
         item.index = static_cast<uint32_t>(i);
         if (io.ioctl(VIDIOC_QUERYMENU, &item) == 0)
-            values.push_back(i);
+            values.push_back(static_cast<int>(i));
     }
     return values;
 }
