@@ -133,10 +133,27 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
         return CM_E_OPEN;
     }
     AVStream* stream = input->streams[m_videoStream];
-    const AVCodecParameters* parameters = stream->codecpar;
+    AVCodecParameters* parameters = stream->codecpar;
     const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
-    if (!decoder || parameters->width <= 0 || parameters->height <= 0) {
+    if (!decoder) {
         std::printf("Unsupported codec");
+        std::fflush(stdout);
+        closeStream();
+        return CM_E_OPEN;
+    }
+    m_codec.reset(avcodec_alloc_context3(decoder));
+    if (!m_codec || avcodec_parameters_to_context(m_codec.get(), parameters) < 0 ||
+        avcodec_open2(m_codec.get(), decoder, nullptr) < 0) {
+        std::printf("Unable to open codec");
+        std::fflush(stdout);
+        closeStream();
+        return CM_E_OPEN;
+    }
+    // A stream whose first pictures come later than the probe looked (a
+    // late key frame, other streams first) has no size yet: the first
+    // decoded picture gives it, within the open time-out.
+    if ((parameters->width <= 0 || parameters->height <= 0) && !sizeFromFirstPicture(*parameters)) {
+        std::printf("Unable to get stream info");
         std::fflush(stdout);
         closeStream();
         return CM_E_OPEN;
@@ -159,14 +176,6 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     }
     std::printf("video size : width=%d height=%d \n", m_streamWidth, m_streamHeight);
 
-    m_codec.reset(avcodec_alloc_context3(decoder));
-    if (!m_codec || avcodec_parameters_to_context(m_codec.get(), parameters) < 0 ||
-        avcodec_open2(m_codec.get(), decoder, nullptr) < 0) {
-        std::printf("Unable to open codec");
-        std::fflush(stdout);
-        closeStream();
-        return CM_E_OPEN;
-    }
     // Frames without time stamps are given one frame's duration each.
     AVRational rate = av_guess_frame_rate(input, stream, nullptr);
     if (rate.num <= 0 || rate.den <= 0)
@@ -177,6 +186,30 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     std::printf("initial successfully");
     std::fflush(stdout);
     return startThread(cb, userData);
+}
+
+bool CWCameraFFmpegCore::sizeFromFirstPicture(AVCodecParameters& parameters)
+{
+    AVPacket* packet = m_packet.get();
+    m_bOpenTimedOut = false;
+    m_lastActivity = nonZeroTick();
+    m_bConnecting = true; // the interrupt ends a read that goes past the time-out
+    bool found = false;
+    while (!found && !m_bOpenTimedOut && platform::GetTickCount() - m_lastActivity <= m_openTimeoutMs) {
+        if (av_read_frame(m_input.get(), packet) < 0)
+            break;
+        if (packet->stream_index == m_videoStream && avcodec_send_packet(m_codec.get(), packet) == 0 &&
+            avcodec_receive_frame(m_codec.get(), m_frame.get()) == 0) {
+            found = m_frame->width > 0 && m_frame->height > 0;
+            // The recording copies the stream's parameters: they get the size too.
+            parameters.width = m_frame->width;
+            parameters.height = m_frame->height;
+            av_frame_unref(m_frame.get());
+        }
+        av_packet_unref(packet);
+    }
+    m_bConnecting = false;
+    return found;
 }
 
 void CWCameraFFmpegCore::Release()

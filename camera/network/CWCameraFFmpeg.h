@@ -47,6 +47,7 @@ private:
     static int interruptCallback(void* opaque);
     bool shouldInterrupt();
     void closeStream();
+    bool sizeFromFirstPicture(AVCodecParameters& parameters);
     void deliverDecoded();
     bool convert(const AVFrame* picture);
     void record(const AVPacket* packet);

@@ -386,3 +386,24 @@ TEST(RtspCamera, AStreamLargerThanAnyPictureTheProgramHandlesIsRefused)
         camera.Release();
     }
 }
+
+TEST(RtspCamera, AStreamWhosePicturesComeAfterTheProbeTakesItsSizeFromTheFirstPicture)
+{
+    // Nine seconds of sound before the first picture: the probe gives up on
+    // the video's size, the first decoded picture tells it.
+    TempDir dir;
+    const std::string file = dir.path + "/late.ts";
+    run("ffmpeg -v error -y -f lavfi -i sine=d=11 -f lavfi -i testsrc=size=64x48:rate=5:d=2 -filter_complex "
+        "\"[1:v]setpts=PTS+9/TB[v]\" -map \"[v]\" -map 0:a -c:v libx264 -c:a mp2 -f mpegts '" +
+        file + "'");
+    FrameSink sink;
+    CWCameraFFmpeg camera(file);
+    ASSERT_EQ(camera.Init(&FrameSink::callback, &sink, 0, 0), CM_OK);
+    int w = 0, h = 0;
+    EXPECT_EQ(camera.GetPreviewSize(w, h), CM_OK);
+    EXPECT_EQ(w, 64);
+    EXPECT_EQ(h, 48);
+    camera.startPreview();
+    EXPECT_TRUE(sink.waitFor(3));
+    camera.Release();
+}
