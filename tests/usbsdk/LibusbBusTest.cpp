@@ -18,6 +18,8 @@ TEST(LibusbBus, OpensNothingBeyondTheDevicesItCounts)
     const int n = bus->deviceCount();
     EXPECT_GE(n, 0);
     EXPECT_LE(n, 255);
+    // Listing reads descriptors only, and lists exactly the devices counted.
+    EXPECT_EQ(bus->listDevices().size(), static_cast<size_t>(n));
     EXPECT_EQ(bus->open(n), nullptr);
     EXPECT_EQ(bus->open(-1), nullptr);
 }
