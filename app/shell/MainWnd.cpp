@@ -4,6 +4,12 @@
 #include "app/shell/AppConfig.h"
 #include "app/shell/Language.h"
 #include "app/shell/Startup.h"
+#include "app/shell/capture/CaptureCommands.h"
+#include "app/shell/dialogs/Dialogs.h"
+#include "app/shell/measure_page/MeasurePage.h"
+#include "app/shell/panel/AdjustPanel.h"
+#include "app/shell/session/CameraListPanel.h"
+#include "app/shell/session/CameraSession.h"
 #include "platform/DebugOutput.h"
 #include "platform/Tick.h"
 #include "ui/Container.h"
@@ -105,7 +111,12 @@ public:
 } // namespace
 
 CMainWnd::CMainWnd() = default;
-CMainWnd::~CMainWnd() = default;
+
+CMainWnd::~CMainWnd()
+{
+    m_parts.clear();
+    m_session.reset();
+}
 
 CControlUI* CMainWnd::CreateControl(LPCTSTR pstrClass)
 {
@@ -127,6 +138,28 @@ void CMainWnd::InitWindow()
     m_mainTab = dynamic_cast<CTabLayoutUI*>(m_PaintManager.FindControl("MainTabList"));
     m_cameraList = dynamic_cast<CListUI*>(m_PaintManager.FindControl("CameraList"));
     ApplyToolTips();
+
+    m_session = std::make_unique<CameraSession>(GetHWND());
+    m_services = std::make_unique<MainWindowServices>(MainWindowServices{
+        *this, m_PaintManager, *m_session, nullptr, [this](const std::string& text) { SetStatusText(text); }});
+    m_parts.push_back(std::make_unique<CameraListPanel>(*m_services));
+    m_parts.push_back(std::make_unique<AdjustPanel>(*m_services));
+    m_parts.push_back(std::make_unique<CaptureCommands>(*m_services));
+    m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
+    for (auto& part : m_parts)
+        part->Init();
+}
+
+void CMainWnd::CameraChanged()
+{
+    for (auto& part : m_parts)
+        part->OnCameraChanged();
+}
+
+void CMainWnd::SetStatusText(const std::string& text)
+{
+    if (CControlUI* label = m_PaintManager.FindControl("StatusBarLabelInfo"))
+        label->SetText(text);
 }
 
 void CMainWnd::ApplyToolTips()
@@ -181,6 +214,14 @@ void CMainWnd::OpenDrawerBody(const std::string& body, bool force)
 void CMainWnd::Notify(TNotifyUI& msg)
 {
     const std::string name = msg.pSender ? msg.pSender->GetName() : std::string();
+    if (msg.sType == "windowinit")
+        for (auto& part : m_parts)
+            part->OnWindowInit();
+    for (auto& part : m_parts)
+        if (part->Notify(msg)) {
+            WindowImplBase::Notify(msg);
+            return;
+        }
     if (msg.sType == "windowinit") {
         FillCameraListPlaceholder();
         SetCameraControlsEnabled(false);
@@ -263,10 +304,20 @@ void CMainWnd::OnMenuCommand(const std::string& item)
         ApplyLanguage(language->id);
         ApplyToolTips();
         FillCameraListPlaceholder();
+        for (auto& part : m_parts)
+            part->OnLanguageChanged();
         m_PaintManager.Invalidate();
         m_PaintManager.NeedUpdate();
     } else if (::strcasecmp(item.c_str(), "Main_Menu_Item_Update") == 0) {
         ShowErrorCode(-6, GetHWND());
+    } else if (::strcasecmp(item.c_str(), "Main_Menu_Item_Settings") == 0) {
+        ShowSettings(GetHWND());
+    } else if (::strcasecmp(item.c_str(), "Main_Menu_Item_About") == 0) {
+        ShowAbout(GetHWND());
+    } else {
+        for (auto& part : m_parts)
+            if (part->OnMenuCommand(item))
+                return;
     }
 }
 
@@ -286,6 +337,13 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         ToggleFullscreen();
         bHandled = TRUE;
         return 0;
+    }
+    for (auto& part : m_parts) {
+        LRESULT result = 0;
+        if (part->HandleMessage(uMsg, wParam, lParam, result)) {
+            bHandled = TRUE;
+            return result;
+        }
     }
     return WindowImplBase::HandleCustomMessage(uMsg, wParam, lParam, bHandled);
 }
@@ -329,6 +387,8 @@ LRESULT CMainWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
         }
     }
     m_menu.reset();
+    for (auto& part : m_parts)
+        part->OnClosing();
     bHandled = FALSE;
     return 0;
 }
@@ -344,6 +404,10 @@ LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
 {
     if (wParam == VK_F11)
         ToggleFullscreen();
+    else
+        for (auto& part : m_parts)
+            if (part->OnKey(wParam))
+                break;
     bHandled = FALSE;
     return 0;
 }

@@ -3,17 +3,24 @@
 // "xmls\mainwnd.xml": title bar with the main menu, tool bar, live picture,
 // output bar with the results list, side bar with the camera and measure
 // pages, status bar.
+#include "app/shell/WindowPart.h"
 #include "ui/Menu.h"
 #include "ui/Window.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CListUI;
 class CTabLayoutUI;
 
 namespace shell {
 
+class CameraSession;
+
+// The composition root: frame chrome (menus, languages, DPI, full screen,
+// closing) and the dispatch of every notification, message, key and menu
+// command to the part of the window that owns the control.
 class CMainWnd : public WindowImplBase, public IQueryControlText {
 public:
     CMainWnd();
@@ -36,6 +43,12 @@ public:
     // The open popup menu, null when none was opened.
     CMenuWnd* Menu() const { return m_menu.get(); }
     const std::string& OpenDrawer() const { return m_openDrawer; }
+    // The camera session; null before the creation hook ran.
+    CameraSession* Session() const { return m_session.get(); }
+    // Tells every part that the camera was opened, switched or closed.
+    void CameraChanged();
+    // Shows `text` in the status bar's information label.
+    void SetStatusText(const std::string& text);
 
     // Opens the drawer named `body`, or closes it when it is open already
     // (force: open it without toggling).
@@ -49,6 +62,11 @@ private:
     void ToggleFullscreen();
     void SetCameraControlsEnabled(bool enabled);
     void FillCameraListPlaceholder();
+
+    // Built in the creation hook; the parts are destroyed before the session.
+    std::unique_ptr<CameraSession> m_session;
+    std::unique_ptr<MainWindowServices> m_services;
+    std::vector<std::unique_ptr<WindowPart>> m_parts;
 
     bool m_fullscreen = false;
     bool m_firstFocusSeen = false;

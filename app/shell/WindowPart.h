@@ -1,0 +1,63 @@
+#pragma once
+// One part of the main window (camera list, adjustment panel, capture
+// commands, measure page). CMainWnd builds the parts, hands each notification,
+// message, key and menu command to them in turn until one takes it, and tells
+// them when the camera or the language changed. Everything here runs on the
+// UI thread.
+#include "ui/UIDefs.h"
+
+#include <functional>
+#include <string>
+
+class CPaintManagerUI;
+class CImageRenderUI;
+
+namespace shell {
+
+class CameraSession;
+class CMainWnd;
+
+// What every part may use. Owned by CMainWnd; outlives the parts.
+struct MainWindowServices {
+    CMainWnd& window;
+    CPaintManagerUI& paint;
+    CameraSession& session;
+    // The live picture control; null until the layout made it.
+    CImageRenderUI* view = nullptr;
+    // Shows a line in the status bar's information label ("StatusBarLabelInfo").
+    std::function<void(const std::string&)> setStatus;
+};
+
+class WindowPart {
+public:
+    explicit WindowPart(MainWindowServices& services) : m_services(services) {}
+    WindowPart(const WindowPart&) = delete;
+    WindowPart& operator=(const WindowPart&) = delete;
+    virtual ~WindowPart() = default;
+
+    // The layout exists (creation hook): find and bind controls.
+    virtual void Init() {}
+    // "windowinit": the window is about to show.
+    virtual void OnWindowInit() {}
+    // True when the notification was this part's.
+    virtual bool Notify(TNotifyUI&) { return false; }
+    // True when the message was this part's; `result` is then returned.
+    virtual bool HandleMessage(UINT, WPARAM, LPARAM, LRESULT& /*result*/) { return false; }
+    // A key the framework did not consume (after its own handling). True when
+    // this part acted on it; the key is still never marked handled.
+    virtual bool OnKey(WPARAM) { return false; }
+    // A popup-menu item (case-insensitive names); true when it was this part's.
+    virtual bool OnMenuCommand(const std::string&) { return false; }
+    // A camera was opened, switched or closed: session.Camera() says which.
+    virtual void OnCameraChanged() {}
+    // The language changed: re-apply texts made in code.
+    virtual void OnLanguageChanged() {}
+    // The window closes: finish what runs (series, recordings, pending saves)
+    // before the camera is released.
+    virtual void OnClosing() {}
+
+protected:
+    MainWindowServices& m_services;
+};
+
+} // namespace shell
