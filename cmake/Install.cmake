@@ -23,6 +23,7 @@ endif()
 
 set(PELLUMO_APP_ID "org.pellumo.Pellumo" CACHE INTERNAL "Reverse-DNS application id of the desktop file and metainfo")
 set(PELLUMO_PACKAGE_NAME "pellumo")
+set(PELLUMO_MAINTAINER "Pellumo Developers <developers@pellumo.example>")
 set(PELLUMO_SOVERSION 1)
 set(PELLUMO_DATA_DIR "${CMAKE_INSTALL_DATADIR}/${PELLUMO_PACKAGE_NAME}")
 set(PELLUMO_HELPER_DIR "${CMAKE_INSTALL_LIBEXECDIR}/${PELLUMO_PACKAGE_NAME}")

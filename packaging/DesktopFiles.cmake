@@ -7,7 +7,6 @@ find_program(PELLUMO_RSVG_CONVERT rsvg-convert REQUIRED)
 find_program(PELLUMO_HELP2MAN help2man REQUIRED)
 find_program(PELLUMO_GZIP gzip REQUIRED)
 
-set(PELLUMO_MAINTAINER "Pellumo Developers <developers@pellumo.example>")
 set(packaging_src ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_out ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${packaging_out})

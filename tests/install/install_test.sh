@@ -170,7 +170,9 @@ test_prefix() {
 
 test_package() {
     local out=$work/package
-    cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$work/cpack.log" 2>&1 || {
+    # gzip instead of the package's xz: the same contents, packed in a third of the time.
+    cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" -D CPACK_DEBIAN_COMPRESSION_TYPE=gzip \
+        >"$work/cpack.log" 2>&1 || {
         cat "$work/cpack.log" >&2
         fail "cpack -G DEB"
     }
