@@ -6,6 +6,7 @@
 #include "camera/network/CWCameraFFmpeg.h"
 #include "camera/usb/CMCameraISSR.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -87,6 +88,17 @@ CMCameraBase* CMFactory::GetCamera(int kind, const char* address)
     case kRtspStream: return new CWCameraFFmpeg(std::string(address ? address : ""));
     default: return nullptr;
     }
+}
+
+bool CMFactory::SetScanHosts(const char* commaSeparatedHosts)
+{
+    // Tests and scripts pin the scan with the environment; the scanner read it
+    // when it was made, so a setting must not override it.
+    if (const char* pinned = std::getenv("PELLUMO_BOX_SCAN_HOSTS"); pinned && *pinned)
+        return true;
+    const std::string hosts = commaSeparatedHosts ? commaSeparatedHosts : "";
+    const bool blank = hosts.find_first_not_of(" \t") == std::string::npos;
+    return CHD_WMP_SetScanHosts(blank ? "127.0.0.1" : hosts.c_str()) == 0;
 }
 
 bool CMFactory::StartDeviceScan(int mode) { return CHD_WMP_ScanDevice_Init(mode) == 0; }

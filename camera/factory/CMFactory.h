@@ -28,6 +28,13 @@ public:
     // `address`; any other kind: null.
     static CMCameraBase* GetCamera(int kind, const char* address);
 
+    // Hosts the wireless-box scan probes from the next StartDeviceScan on:
+    // comma-separated numeric IPv4 addresses, each optionally with ":port"
+    // (a network's broadcast address finds the boxes on that network). Null
+    // or blank means loopback only. When the environment variable
+    // PELLUMO_BOX_SCAN_HOSTS is set it wins and the call changes nothing.
+    // False when the text is not such a list (the hosts stay as they were).
+    static bool SetScanHosts(const char* commaSeparatedHosts);
     // Wireless-box discovery: start (true when the scanner started), poll
     // the boxes found so far (appended to `boxes`), stop.
     static bool StartDeviceScan(int mode);
