@@ -34,7 +34,7 @@ void writeText(const RegistryKey& key, const char* name, const std::string& valu
 AppConfig::Shadow AppConfig::Current() const
 {
     return Shadow{ExitPrompt, MaximizeWindow, DisableStillCap, FileSave_Rule, ImagePath_MyDoc, ImagePath, FileType,
-                  Language,   curCaliData,    curPhyUnit,      ConshotCount,  ConshotInterval, rtspURL};
+                  Language,   curCaliData,    curPhyUnit,      ConshotCount,  ConshotInterval, rtspURL,   BoxScanHosts};
 }
 
 void AppConfig::TakeShadow() { m_shadow = Current(); }
@@ -56,6 +56,7 @@ void AppConfig::SetDefaults()
     ConshotCount = 0;
     ConshotInterval = 0;
     rtspURL.clear();
+    BoxScanHosts.clear();
     TakeShadow();
     char key[128];
     std::snprintf(key, sizeof key, "Software\\%s\\Config", kProductName);
@@ -101,6 +102,8 @@ bool AppConfig::Load()
     ConshotInterval = readInt(key, "ConshotInterval", 3);
     std::string url;
     rtspURL = key.queryString("rtspURL", url, kRtspUrlChars) ? url : std::string(kDefaultRtspUrl);
+    std::string hosts;
+    BoxScanHosts = key.queryString("BoxScanHosts", hosts, kBoxScanHostsChars) ? hosts : std::string();
     key.close();
     TakeShadow();
     return true;
@@ -131,6 +134,7 @@ bool AppConfig::Save()
     writeInt(key, "ConshotCount", ConshotCount, "save CFG_CONSHOT_COUNT failed\n");
     writeInt(key, "ConshotInterval", ConshotInterval, "save CFG_CONSHOT_INTERVAL failed\n");
     writeText(key, "rtspURL", rtspURL, "save CFG_RTSPURL failed\n");
+    writeText(key, "BoxScanHosts", BoxScanHosts, "save CFG_BOXSCANHOSTS failed\n");
     key.close();
     TakeShadow();
     return true;

@@ -14,6 +14,7 @@ public:
     static constexpr std::size_t kImagePathChars = 260; // with the terminating zero
     static constexpr std::size_t kRtspUrlChars = 2084;  // with the terminating zero
     static constexpr const char* kDefaultRtspUrl = "rtsp://127.0.0.1:8554/live0";
+    static constexpr std::size_t kBoxScanHostsChars = 256; // with the terminating zero
 
     // Fields in record order; the names are the stored value names.
     std::int32_t ExitPrompt = 0;
@@ -29,6 +30,9 @@ public:
     std::int32_t ConshotCount = 0;
     std::int32_t ConshotInterval = 0;
     std::string rtspURL;
+    // Hosts the wireless-box scan probes (comma-separated IPv4 addresses,
+    // e.g. a network's broadcast address); empty: loopback only.
+    std::string BoxScanHosts;
 
     AppConfig() { SetDefaults(); }
 
@@ -61,6 +65,7 @@ private:
         std::string ImagePath;
         std::int32_t FileType, Language, curCaliData, curPhyUnit, ConshotCount, ConshotInterval;
         std::string rtspURL;
+        std::string BoxScanHosts;
         bool operator==(const Shadow&) const = default;
     } m_shadow{};
     Shadow Current() const;
