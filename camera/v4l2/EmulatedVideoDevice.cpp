@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 
@@ -688,8 +689,18 @@ int EmulatedVideoDevice::setControl(v4l2_control& control)
 
 // ---- the bus ----
 
-EmulatedVideoBus::EmulatedVideoBus()
+void EmulatedVideoBus::followEnvironment()
 {
+    if (m_fixed)
+        return;
+    const char* count = std::getenv("LENSBRIDGE_EMULATE_VIDEO");
+    const char* models = std::getenv("LENSBRIDGE_EMULATE_VIDEO_MODELS");
+    const std::string environment = std::string(count ? count : "") + '\n' + (models ? models : "");
+    if (m_read && environment == m_environment)
+        return;
+    m_read = true;
+    m_environment = environment;
+    m_cameras.clear();
     for (EmulatedCameraSpec& spec : emulatedSpecsFromEnvironment())
         m_cameras.push_back(std::make_shared<EmulatedCamera>(std::move(spec)));
 }
@@ -703,6 +714,7 @@ EmulatedVideoBus& EmulatedVideoBus::instance()
 void EmulatedVideoBus::reset(const std::vector<EmulatedCameraSpec>& specs)
 {
     std::lock_guard lock(m_mutex);
+    m_fixed = true;
     m_cameras.clear();
     for (const EmulatedCameraSpec& spec : specs)
         m_cameras.push_back(std::make_shared<EmulatedCamera>(spec));
@@ -711,6 +723,7 @@ void EmulatedVideoBus::reset(const std::vector<EmulatedCameraSpec>& specs)
 std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> EmulatedVideoBus::cameras()
 {
     std::lock_guard lock(m_mutex);
+    followEnvironment();
     std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> out;
     for (size_t i = 0; i < m_cameras.size(); ++i)
         if (m_cameras[i]->plugged())
@@ -721,6 +734,7 @@ std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> EmulatedVid
 std::shared_ptr<EmulatedCamera> EmulatedVideoBus::camera(size_t position)
 {
     std::lock_guard lock(m_mutex);
+    followEnvironment();
     return position < m_cameras.size() ? m_cameras[position] : nullptr;
 }
 

@@ -70,12 +70,14 @@ private:
     std::map<std::tuple<uint32_t, int, int>, std::vector<uint8_t>> m_scenes;
 };
 
-// The emulated cameras of this process, from the environment on first use.
-// Any thread.
+// The emulated cameras of this process, as the environment asks for them.
+// The variables are read again when they change (a demo mode may set them
+// after start); cameras stay the same objects while they do not. Any thread.
 class EmulatedVideoBus {
 public:
     static EmulatedVideoBus& instance();
-    // Replaces every emulated camera (tests); handles already open keep theirs.
+    // Replaces every emulated camera and stops following the environment
+    // (tests); handles already open keep theirs.
     void reset(const std::vector<EmulatedCameraSpec>& specs);
     // Plugged cameras, in order, with their node paths.
     std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> cameras();
@@ -86,8 +88,14 @@ public:
     static bool isEmulatedPath(const std::string& path);
 
 private:
-    EmulatedVideoBus();
+    EmulatedVideoBus() = default;
+    // Rebuilds the cameras when the variables changed. Caller holds m_mutex.
+    void followEnvironment();
+
     std::mutex m_mutex;
+    bool m_fixed = false;
+    bool m_read = false;
+    std::string m_environment;
     std::vector<std::shared_ptr<EmulatedCamera>> m_cameras;
 };
 

@@ -5,6 +5,7 @@
 #include "CameraChoice.h"
 #include "FrameCapture.h"
 #include "PropertyNames.h"
+#include "camera/PropertyPageHook.h"
 #include "camera/factory/CMFactory.h"
 
 #include <chrono>
@@ -22,6 +23,7 @@ int usage()
     std::fprintf(stderr, "usage: lensbridge_tool list [--boxes]\n"
                          "       lensbridge_tool info <camera>\n"
                          "       lensbridge_tool set <camera> <property>=<value>...\n"
+                         "       lensbridge_tool controls <camera>   the device's own controls (video cameras)\n"
                          "       lensbridge_tool capture <camera> <count> <prefix> [options]\n"
                          "       lensbridge_tool snap <camera> <file> [options]\n"
                          "camera:   <group>:<index> as listed, rtsp://<url>, or box:<address>\n"
@@ -200,6 +202,38 @@ int showInfo(CMCameraBase& camera)
     return 0;
 }
 
+// Prints the controls a camera's property page would show.
+void printControls(void*, const char* title, CMControlPanel* panel)
+{
+    std::printf("controls of %s (id, kind, value, range, default):\n", title);
+    static const char* const kinds[] = {"integer", "boolean", "menu", "button"};
+    for (const CMControlDescription& c : panel->controls()) {
+        int value = 0;
+        const bool read = panel->getControl(c.id, &value) == 0;
+        std::printf("  0x%08x %-8s %-32s ", c.id, kinds[c.kind], c.name.c_str());
+        if (read)
+            std::printf("%6d", value);
+        else
+            std::printf("%6s", "?");
+        std::printf("  %d..%d step %d, default %d%s\n", c.minimum, c.maximum, c.step, c.defaultValue,
+                    c.inactive ? " (inactive)" : "");
+        for (const auto& [item, label] : c.menu)
+            std::printf("      %d: %s\n", item, label.c_str());
+    }
+}
+
+int showControls(CMCameraBase& camera)
+{
+    if (!camera.HasPropertyPages()) {
+        std::fprintf(stderr, "this camera has no controls of its own\n");
+        return 1;
+    }
+    CMSetPropertyPageHook(&printControls);
+    camera.ShowPropertyPages(nullptr, nullptr);
+    CMSetPropertyPageHook(nullptr);
+    return 0;
+}
+
 bool prepare(CMCameraBase& camera, const Options& options)
 {
     if (options.width > 0) {
@@ -292,6 +326,10 @@ int main(int argc, char** argv)
     if (command == "info" && args.size() == 1) {
         CameraHandle camera = openCamera(args[0], nullptr, nullptr);
         return camera ? showInfo(*camera) : 1;
+    }
+    if (command == "controls" && args.size() == 1) {
+        CameraHandle camera = openCamera(args[0], nullptr, nullptr);
+        return camera ? showControls(*camera) : 1;
     }
     if (command == "set" && args.size() >= 2) {
         CameraHandle camera = openCamera(args[0], nullptr, nullptr);
