@@ -137,7 +137,7 @@ test_prefix() {
     # fresh home, its libraries from the installation and its data from
     # share/pellumo.
     local home=$work/home
-    mkdir -p "$home"
+    mkdir -m 700 "$home"
     setsid env -u QT_QPA_PLATFORM -u PELLUMO_DEBUG_LOG HOME="$home" XDG_CONFIG_HOME="$home/.config" \
         XDG_RUNTIME_DIR="$home" "$moved/bin/Pellumo" >"$work/program.out" 2>"$work/program.err" &
     program_group=$!
