@@ -107,13 +107,15 @@ endforeach()
 
 # ---- program data --------------------------------------------------------
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/images/recording.png DESTINATION ${PELLUMO_DATA_DIR}/images)
-# Into /usr the label font is a link to the system's copy (the Debian package
-# depends on the font's package); elsewhere it is copied.
+# Into /usr the label font, when it is the system's WenQuanYi Micro Hei, is a
+# link to the system's copy (the Debian package depends on the font's
+# package); elsewhere it is copied.
+set(PELLUMO_SYSTEM_LABEL_FONT /usr/share/fonts/truetype/wqy/wqy-microhei.ttc)
 install(CODE "
   set(font_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PELLUMO_DATA_DIR}/fonts\")
   file(MAKE_DIRECTORY \"\${font_dir}\")
   file(REMOVE \"\${font_dir}/fzht.ttf\")
-  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\" AND \"${PELLUMO_LABEL_FONT_SOURCE}\" MATCHES \"^/usr/share/fonts/\")
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\" AND \"${PELLUMO_LABEL_FONT_SOURCE}\" STREQUAL \"${PELLUMO_SYSTEM_LABEL_FONT}\")
     file(RELATIVE_PATH target \"/usr/${PELLUMO_DATA_DIR}/fonts\" \"${PELLUMO_LABEL_FONT_SOURCE}\")
     message(STATUS \"Installing: \${font_dir}/fzht.ttf -> \${target}\")
     file(CREATE_LINK \"\${target}\" \"\${font_dir}/fzht.ttf\" SYMBOLIC)

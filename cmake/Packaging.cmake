@@ -28,16 +28,18 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_PACKAGE_NAME ${PELLUMO_PACKAGE_NAME})
 set(CPACK_DEBIAN_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PELLUMO_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-# What the binaries do not show: the label font the program links to, Qt's
-# X platform plugin and SVG image plugin, Mesa's drivers for the render view.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei, libqt6svg6, libgl1-mesa-dri")
+# What the binaries do not show: Qt's SVG image plugin, Mesa's drivers for the
+# render view, and the package of the label font the program links to.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libgl1-mesa-dri")
+if(PELLUMO_LABEL_FONT_SOURCE STREQUAL PELLUMO_SYSTEM_LABEL_FONT)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", fonts-wqy-microhei")
+endif()
 # The ldconfig trigger instead of ldconfig calls; the maintainer scripts
 # apply the udev rule to cameras already plugged in.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
