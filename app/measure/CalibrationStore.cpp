@@ -319,8 +319,70 @@ int CalibrationStore::add(const CalibrationRecord& record)
             return 1;
     records.push_back(record);
     records.back().name[63] = 0;
+    sortInLoadOrder();
     modified = true;
     return 0;
+}
+
+void CalibrationStore::sortInLoadOrder()
+{
+    // The key order is the INI library's own comparison (ASCII letters folded,
+    // other bytes compared as signed characters); asking the library itself
+    // keeps the two from ever disagreeing.
+    std::string text;
+    if (!toIni(text))
+        return;
+    CSimpleIniA ini;
+    ini.SetUnicode(true);
+    if (ini.LoadData(text.data(), text.size()) < 0)
+        return;
+    CSimpleIniA::TNamesDepend keys;
+    ini.GetAllKeys(kDataSection, keys);
+    std::vector<CalibrationRecord> sorted;
+    std::vector<bool> taken(records.size(), false);
+    sorted.reserve(records.size());
+    for (const auto& key : keys)
+        for (std::size_t i = 0; i < records.size(); ++i)
+            if (!taken[i] && records[i].nameUtf8() == key.pItem) {
+                sorted.push_back(records[i]);
+                taken[i] = true;
+                break;
+            }
+    // A name the file cannot keep has no place in its order: it stays last.
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (!taken[i])
+            sorted.push_back(records[i]);
+    records = std::move(sorted);
+}
+
+int CalibrationStore::indexOf(const std::string& utf8Name) const
+{
+    CalibrationRecord wanted;
+    if (!CalibrationRecord::make(utf8Name, 0, 0, wanted))
+        return -1;
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (std::char_traits<char16_t>::compare(records[i].name, wanted.name, 64) == 0)
+            return static_cast<int>(i);
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (sameNameIgnoringAsciiCase(records[i].name, wanted.name))
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool CalibrationStore::isStorableName(const std::string& utf8Name)
+{
+    CalibrationRecord record;
+    if (utf8Name.empty() || !CalibrationRecord::make(utf8Name, 1.0f, 0, record))
+        return false;
+    // Whatever the file would lose or change shows in a round trip.
+    CalibrationStore probe;
+    probe.records.push_back(record);
+    std::string text;
+    if (!probe.toIni(text))
+        return false;
+    CalibrationStore back;
+    return back.loadFromData(text.data(), text.size()) == CalibrationOk && back.count() == 1 &&
+           back.records[0].nameUtf8() == utf8Name;
 }
 
 int CalibrationStore::removeAt(int index)

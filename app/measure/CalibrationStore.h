@@ -46,7 +46,16 @@ public:
 
     // 1 when the name exists already (the INI file compares names without
     // regard to ASCII case, so "Lens" and "lens" are the same name); else 0.
+    // A new record takes the place the next load gives it (the file's key
+    // order), so an index remembered across a restart names the same record.
     int add(const CalibrationRecord& record);
+    // Index of the record with this name (exact, else ignoring ASCII case);
+    // -1 when there is none.
+    int indexOf(const std::string& utf8Name) const;
+    // True when the file keeps the name as it is: not empty, at most 63
+    // UTF-16 units, and read back unchanged (no "=", line break, leading
+    // comment or section character, leading or trailing blank).
+    static bool isStorableName(const std::string& utf8Name);
     int removeAt(int index);
     int count() const { return static_cast<int>(records.size()); }
     // A copy; a record with factor 0 for an index out of range.
@@ -59,6 +68,9 @@ public:
     static constexpr std::size_t kMaxFileSize = 16u << 20;
 
 private:
+    // Puts the records in the order a load of their saved file gives.
+    void sortInLoadOrder();
+
     std::vector<CalibrationRecord> records;
     bool modified = false;
 };

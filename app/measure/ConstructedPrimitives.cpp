@@ -269,10 +269,14 @@ void SFPrimitiveParallel::refreshDecorations()
     dimensionVertices.clear();
     if (shapeVerts.getVertexCount() != 4)
         return;
-    const sf::Vector2f m = measure::mid(shapeVerts[0].position, shapeVerts[1].position);
+    const sf::Vector2f p0 = shapeVerts[0].position, p1 = shapeVerts[1].position;
+    const sf::Vector2f p2 = shapeVerts[2].position, p3 = shapeVerts[3].position;
+    const sf::Vector2f m = measure::mid(p0, p1);
+    // The second line is the parallel through P2 even while it has no length
+    // of its own (P3 on P2); only a first line without direction leaves P2-P3.
+    const sf::Vector2f foot = p0 != p1 ? measure::footOnLine(m, p2, p2 + (p1 - p0)) : measure::footOnLine(m, p2, p3);
     dimensionVertices.append(sf::Vertex(m, dimensionColor));
-    dimensionVertices.append(
-        sf::Vertex(measure::footOnLine(m, shapeVerts[2].position, shapeVerts[3].position), dimensionColor));
+    dimensionVertices.append(sf::Vertex(foot, dimensionColor));
 }
 
 void SFPrimitiveParallel::update()

@@ -55,6 +55,7 @@ int SFPrimitiveContainer::onMousePress(float hostX, float hostY)
 {
     const auto [x, y] = toControl(hostX, hostY);
     buttonDown = true;
+    lastMouse = {x, y};
     Messages messages;
     if (hit.index < 0 && tool >= kFirstShapeTool && tool <= kLastShapeTool) {
         if (create(x, y, tool, tool - kFirstShapeTool, messages)) {
@@ -85,13 +86,17 @@ int SFPrimitiveContainer::onMouseMove(float hostX, float hostY)
     const auto [x, y] = toControl(hostX, hostY);
     if (!buttonDown && idle)
         hitTestAll(x, y);
-    if (hit.index < 0)
+    if (hit.index < 0) {
+        lastMouse = {x, y};
         return -1;
+    }
     {
         std::lock_guard<platform::CriticalSection> guard(*lock);
+        rebaseDragLocked();
         if (SFPrimitiveBase* primitive = current())
             primitive->onMove(x, y, tool, buttonDown, hit);
     }
+    lastMouse = {x, y};
     send({{WM_MEASURE_CHANGED, static_cast<platform::WPARAM>(hit.index), calibrationMode ? 1 : 0}});
     return hit.index;
 }
@@ -127,6 +132,9 @@ void SFPrimitiveContainer::hitTestAll(float x, float y)
 {
     std::lock_guard<platform::CriticalSection> guard(*lock);
     hit = HitInfo();
+    hitOriginX = viewOriginX;
+    hitOriginY = viewOriginY;
+    hitZoom = zoom;
     for (std::size_t i = 0; i < primitives.size(); ++i) {
         if (!primitives[i])
             continue;
@@ -137,6 +145,29 @@ void SFPrimitiveContainer::hitTestAll(float x, float y)
         }
     }
     hit.index = -1;
+}
+
+void SFPrimitiveContainer::rebaseDragLocked()
+{
+    if (hitZoom == zoom && hitOriginX == viewOriginX && hitOriginY == viewOriginY)
+        return;
+    if (buttonDown && hit.part != HitNothing && hitZoom > 0) {
+        // Every snapshot slot holds a position the drag moves by the mouse's
+        // travel; map where that travel has taken them so far.
+        const float f = zoom / hitZoom;
+        const sf::Vector2f travelled = lastMouse - sf::Vector2f(hit.mouseX, hit.mouseY);
+        for (int slot = 0; slot < 10; ++slot) {
+            float& sx = hit.snapshot[slot * 2];
+            float& sy = hit.snapshot[slot * 2 + 1];
+            sx = (sx + travelled.x - hitOriginX) * f + viewOriginX;
+            sy = (sy + travelled.y - hitOriginY) * f + viewOriginY;
+        }
+        hit.mouseX = lastMouse.x;
+        hit.mouseY = lastMouse.y;
+    }
+    hitOriginX = viewOriginX;
+    hitOriginY = viewOriginY;
+    hitZoom = zoom;
 }
 
 bool SFPrimitiveContainer::create(float x, float y, int createTool, int kind, Messages& out)

@@ -89,6 +89,10 @@ private:
     // Host-window position to control-relative position.
     sf::Vector2f toControl(float x, float y) const;
     void hitTestAll(float x, float y);
+    // A drag's snapshot is in the view coordinates of the transform it was
+    // taken under; after a refit it continues from where the refit put the
+    // dragged part, under the new transform (lock held).
+    void rebaseDragLocked();
     void removeLocked(int index, Messages& out);
     void send(const Messages& messages) const;
     SFPrimitiveBase* current() const;
@@ -106,6 +110,12 @@ private:
     int savedTool = ToolNone;
     bool buttonDown = false;
     HitInfo hit;
+    // The view transform `hit` was taken under, and the last mouse position
+    // (control-relative); UI thread.
+    float hitOriginX = 0;
+    float hitOriginY = 0;
+    float hitZoom = 1.0f;
+    sf::Vector2f lastMouse;
     bool idle = true;
     platform::HWND notifyWindow = nullptr;
     bool calibrationMode = false;

@@ -268,3 +268,34 @@ TEST(CalibrationRecordTest, NamesAreLimitedTo63Utf16Units)
     EXPECT_EQ(CalibrationStore::unitName(6), "n/a");
     EXPECT_EQ(CalibrationStore::unitName(-1), "n/a");
 }
+
+TEST_F(CalibrationStoreTest, NewRecordsTakeThePlaceTheNextLoadGivesThem)
+{
+    // Appending would put "Obj 10x" after "Obj 40x" until the next start, which
+    // sorts it first: an index remembered in between would then name the other.
+    store.add(record("Obj 40x", 0.25f, 3));
+    store.add(record("Obj 10x", 1.0f, 3));
+    store.add(record("显微镜", 2.0f, 2)); // multi-byte names sort before ASCII letters
+    store.add(record("obj 20x", 0.5f, 3));
+    const std::string path = (dir / "order.ini").string();
+    ASSERT_EQ(store.save(path), CalibrationOk);
+    CalibrationStore loaded;
+    ASSERT_EQ(loaded.load(path), CalibrationOk);
+    ASSERT_EQ(loaded.count(), store.count());
+    for (int i = 0; i < store.count(); ++i)
+        EXPECT_EQ(store.at(i).nameUtf8(), loaded.at(i).nameUtf8()) << i;
+    EXPECT_EQ(store.indexOf("Obj 10x"), 1);
+    EXPECT_EQ(store.indexOf("OBJ 20X"), 2); // the file's own comparison
+    EXPECT_EQ(store.indexOf("Obj 5x"), -1);
+}
+
+TEST(CalibrationNameTest, NamesTheFileCannotKeepAreRefused)
+{
+    for (const char* bad :
+         {"", "a=b", "two\nlines", "cr\rname", "; comment", "# hash", "[section", " lead", "trail ", "\tlead tab"})
+        EXPECT_FALSE(CalibrationStore::isStorableName(bad)) << bad;
+    EXPECT_FALSE(CalibrationStore::isStorableName(std::string(64, 'a'))); // the record holds 63
+    for (const char* good : {"Obj 10x", "a;b", "x # y", "mid[dle]", "Объектив 4×", "显微镜"})
+        EXPECT_TRUE(CalibrationStore::isStorableName(good)) << good;
+    EXPECT_TRUE(CalibrationStore::isStorableName(std::string(63, 'a')));
+}

@@ -347,6 +347,25 @@ TEST_F(ContainerTest, RescaleKeepsResultsAndGluesShapesToThePicture)
     EXPECT_FLOAT_EQ(c.measureData(0).centerX, 120);
 }
 
+TEST_F(ContainerTest, ADragContinuesOnTheFeatureAfterARefit)
+{
+    c.setViewTransform(0, 0, 1.0f);
+    op.place(ToolLine, {{100, 100}, {200, 100}});
+    op.park();
+    c.setTool(ToolMove);
+    op.move(200, 100);
+    c.onMousePress(200, 100);
+    c.onMouseMove(220, 100);         // the end is dragged to image pixel (220, 100)
+    c.setViewTransform(10, 0, 2.0f); // a new frame size refits the view
+    EXPECT_EQ(shapeOf(c, 0)[1].position, sf::Vector2f(450, 200));
+    // Further travel moves it on from there, under the new view.
+    c.onMouseMove(240, 100);
+    c.onMouseRelease(240, 100);
+    EXPECT_EQ(shapeOf(c, 0)[1].position, sf::Vector2f(470, 200));
+    EXPECT_FLOAT_EQ(c.measureData(0).endX, 230);
+    EXPECT_FLOAT_EQ(c.measureData(0).endY, 100);
+}
+
 TEST_F(ContainerTest, ViewWithoutSizeLeavesTheMeasurementsAlone)
 {
     op.place(ToolLine, {{100, 100}, {200, 100}});

@@ -493,6 +493,21 @@ TEST_F(PrimitiveTest, ParallelKeepsTheSecondLineParallel)
     EXPECT_FLOAT_EQ(last().distances[0], 90);
 }
 
+TEST_F(PrimitiveTest, ParallelWithoutASecondLineMeasuresFromItsParallel)
+{
+    // Third and fourth presses without movement between them: the second line
+    // has no length, but it is still the parallel through the third point.
+    c.setTool(ToolParallel);
+    op.click(0, 0);
+    op.click(100, 0);
+    op.click(0, 50);
+    c.onMousePress(0, 80);
+    c.onMouseRelease(0, 80);
+    EXPECT_TRUE(finishedAt(c, 0));
+    EXPECT_FLOAT_EQ(last().distances[0], 50);
+    EXPECT_EQ(dimensionOf(c, 0)[1].position, sf::Vector2f(50, 50));
+}
+
 TEST_F(PrimitiveTest, ParallelsSpacingsAndAverage)
 {
     c.setTool(ToolParallels);
