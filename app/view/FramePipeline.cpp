@@ -28,10 +28,16 @@ void FramePipeline::onFrame(const CWImage& frame)
     if (sink_)
         sink_->updateFrame(picture.width, picture.height, picture.data);
 
-    if (recorder_ && recorder_->isOpen() && recorder_->width() == picture.width &&
-        recorder_->height() == picture.height) {
-        if (const uint8_t* yuv = converter_.toI420())
+    if (recorder_ && recorder_->isOpen()) {
+        // A picture of another size than the recording's is not recorded
+        // but counted, so the operator sees that the file misses it.
+        const uint8_t* yuv = recorder_->width() == picture.width && recorder_->height() == picture.height
+                                 ? converter_.toI420()
+                                 : nullptr;
+        if (yuv)
             recorder_->writeFrame(yuv);
+        else
+            recorder_->countDropped();
     }
 }
 
@@ -68,6 +74,22 @@ bool FramePipeline::isRecording()
 {
     std::lock_guard guard(lock_);
     return recorder_ && recorder_->isOpen();
+}
+
+FramePipeline::RecordingStats FramePipeline::recordingStats()
+{
+    std::lock_guard guard(lock_);
+    if (!recorder_ || !recorder_->isOpen())
+        return {};
+    return {recorder_->elapsedMicros(), recorder_->framesWritten(), recorder_->framesDropped()};
+}
+
+std::string FramePipeline::finishRecording()
+{
+    std::lock_guard guard(lock_);
+    std::string name = recorder_ && recorder_->isOpen() ? recorder_->fileName() : "";
+    stopRecording();
+    return name;
 }
 
 bool FramePipeline::copyDisplayImage(CWImage& target)

@@ -10,6 +10,7 @@
 #include "platform/CriticalSection.h"
 
 #include <memory>
+#include <string>
 
 class CMCameraBase;
 class FrameSink;
@@ -33,10 +34,21 @@ public:
     // Replaces any running recording with a new one of the given frame size.
     // False when the file or the encoder could not be opened; the failed
     // recorder is kept until the next start or stop, as the caller expects.
-    bool startRecording(int width, int height, const char* path, Mp4Recorder::Clock clock = Mp4Recorder::Clock::wall());
+    bool startRecording(int width, int height, const char* path,
+                        Mp4Recorder::Clock clock = Mp4Recorder::Clock::monotonic());
     // Finishes and drops the recording; may block up to three seconds.
     void stopRecording();
     bool isRecording();
+
+    // What the running recording has done so far; all zero without one.
+    struct RecordingStats {
+        int64_t elapsedMicros = 0;
+        int64_t framesWritten = 0;
+        int64_t framesDropped = 0;
+    };
+    RecordingStats recordingStats();
+    // Finishes the recording and says which file it was ("" without one).
+    std::string finishRecording();
 
     // Copies the latest converted picture (RGBA) under the lock; false when
     // there is none yet.

@@ -7,6 +7,9 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,21 +19,23 @@ extern "C" {
 namespace {
 constexpr AVRational kTimeBase{1, 90000};
 constexpr int64_t kMinimumSpanMicros = 3'000'000;
+// About one second of pictures per fragment (in 1/90000 s).
+constexpr int64_t kFragmentSpan = 90000;
 
 int64_t toPts(int64_t elapsedMicros) { return elapsedMicros * 90000 / 1000000; }
 } // namespace
 
-Mp4Recorder::Clock Mp4Recorder::Clock::wall()
+Mp4Recorder::Clock Mp4Recorder::Clock::monotonic()
 {
     return Clock{[] {
                      return std::chrono::duration_cast<std::chrono::microseconds>(
-                                std::chrono::system_clock::now().time_since_epoch())
+                                std::chrono::steady_clock::now().time_since_epoch())
                          .count();
                  },
                  [](int64_t micros) { std::this_thread::sleep_for(std::chrono::microseconds(micros)); }};
 }
 
-Mp4Recorder::Mp4Recorder() : Mp4Recorder(Clock::wall()) {}
+Mp4Recorder::Mp4Recorder() : Mp4Recorder(Clock::monotonic()) {}
 
 Mp4Recorder::Mp4Recorder(Clock clock) : clock_(std::move(clock)) {}
 
@@ -44,9 +49,13 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     if (std::strlen(fileName) >= sizeof fileName_)
         return false;
     startTime_ = 0;
+    started_ = false;
     lastPts_ = -1;
     frameInterval_ = 3000;
+    fragmentStartPts_ = -1;
     writeFailed_ = false;
+    framesWritten_ = 0;
+    framesDropped_ = 0;
     std::snprintf(fileName_, sizeof fileName_, "%s", fileName);
     width_ = width;
     height_ = height;
@@ -129,14 +138,23 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     frame_->width = width;
     frame_->height = height;
 
-    if (avformat_write_header(formatContext_, nullptr) < 0) {
+    // Fragments are cut by this program (about every second, also between
+    // key frames); the header carries an empty index, each fragment its own.
+    AVDictionary* muxerOptions = nullptr;
+    av_dict_set(&muxerOptions, "movflags", "frag_custom+empty_moov+default_base_moof", 0);
+    const int headerResult = avformat_write_header(formatContext_, &muxerOptions);
+    av_dict_free(&muxerOptions);
+    if (headerResult < 0) {
         std::printf("Failed to open output file! \n");
         release();
         return false;
     }
+    avio_flush(formatContext_->pb);
+    syncDescriptor_ = ::open(fileName_, O_RDONLY | O_CLOEXEC);
     headerWritten_ = true;
     packet_ = av_packet_alloc();
-    if (!packet_ || av_new_packet(packet_, pictureSize) < 0) {
+    heldPacket_ = av_packet_alloc();
+    if (!packet_ || !heldPacket_ || av_new_packet(packet_, pictureSize) < 0) {
         release();
         return false;
     }
@@ -145,12 +163,46 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     return true;
 }
 
+int64_t Mp4Recorder::elapsedMicros() const { return started_ ? clock_.nowMicros() - startTime_ : 0; }
+
+// Closes the fragment gathered so far and puts it on the disk, so a recording
+// that ends abruptly keeps everything up to here.
+void Mp4Recorder::finishFragment()
+{
+    if (fragmentStartPts_ < 0)
+        return;
+    fragmentStartPts_ = -1;
+    if (av_write_frame(formatContext_, nullptr) < 0)
+        writeFailed_ = true;
+    avio_flush(formatContext_->pb);
+    if (syncDescriptor_ >= 0)
+        ::fsync(syncDescriptor_);
+}
+
 int Mp4Recorder::writePacket(AVPacket* packet)
 {
     packet->stream_index = stream_->index;
     if (packet->duration <= 0)
         packet->duration = frameInterval_;
     av_packet_rescale_ts(packet, encoder_->time_base, stream_->time_base);
+    // A fragment places its pictures by their durations alone, so each one
+    // lasts until the next arrives: the previous packet is written only now.
+    int result = 0;
+    if (heldPacket_->size > 0) {
+        if (packet->dts > heldPacket_->dts)
+            heldPacket_->duration = packet->dts - heldPacket_->dts;
+        result = muxPacket(heldPacket_);
+    }
+    av_packet_move_ref(heldPacket_, packet);
+    return result;
+}
+
+int Mp4Recorder::muxPacket(AVPacket* packet)
+{
+    if (fragmentStartPts_ >= 0 && packet->dts - fragmentStartPts_ >= kFragmentSpan)
+        finishFragment();
+    if (fragmentStartPts_ < 0)
+        fragmentStartPts_ = packet->dts;
     // A full disk makes writes fail; the recording goes on without them and
     // close() still finishes the file as well as it can.
     const int result = av_interleaved_write_frame(formatContext_, packet);
@@ -190,8 +242,10 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
     frame_->data[2] = const_cast<uint8_t*>(yuv + lumaSize_ * 5 / 4);
 
     const int64_t now = clock_.nowMicros();
-    if (startTime_ == 0)
+    if (!started_) {
         startTime_ = now;
+        started_ = true;
+    }
     int64_t pts = toPts(now - startTime_);
     // Two frames within one tick (or a clock stepped back) would be refused
     // by the encoder as non-monotonic; keep the time stamps strictly rising.
@@ -202,12 +256,21 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
     frame_->pts = pts;
     lastPts_ = pts;
 
-    lastFrame_.assign(yuv, yuv + lumaSize_ * 3 / 2);
+    // The copy for the three-second minimum is needed only while the
+    // recording is shorter than that.
+    if (pts < toPts(kMinimumSpanMicros)) {
+        lastFrame_.assign(yuv, yuv + lumaSize_ * 3 / 2);
+    } else if (!lastFrame_.empty()) {
+        lastFrame_.clear();
+        lastFrame_.shrink_to_fit();
+    }
     const int written = encode(frame_, false);
     if (written < 0) {
         std::printf("Failed to encode! \n");
+        ++framesDropped_;
         return -1;
     }
+    ++framesWritten_;
     return written > 0 ? 0 : -1;
 }
 
@@ -215,12 +278,14 @@ void Mp4Recorder::close()
 {
     if (!formatContext_)
         return;
-    if (!encoder_ || !headerWritten_ || !packet_ || !frame_) {
+    if (!encoder_ || !headerWritten_ || !packet_ || !heldPacket_ || !frame_) {
         release();
         return;
     }
-    if (startTime_ == 0)
+    if (!started_) {
         startTime_ = clock_.nowMicros();
+        started_ = true;
+    }
     const int64_t elapsed = clock_.nowMicros() - startTime_;
     if (elapsed < kMinimumSpanMicros)
         clock_.sleepMicros(kMinimumSpanMicros - elapsed);
@@ -242,10 +307,14 @@ void Mp4Recorder::close()
     bool flushed = true;
     if (encoder_->codec->capabilities & AV_CODEC_CAP_DELAY)
         flushed = encode(nullptr, true) >= 0;
-    if (!flushed)
+    if (!flushed) {
         std::printf("Flushing encoder failed\n");
-    else
+    } else {
+        if (heldPacket_->size > 0)
+            muxPacket(heldPacket_);
         av_write_trailer(formatContext_);
+    }
+    fragmentStartPts_ = -1;
     release();
 }
 
@@ -257,11 +326,18 @@ void Mp4Recorder::release()
         av_frame_free(&frame_);
     if (packet_)
         av_packet_free(&packet_);
+    if (heldPacket_)
+        av_packet_free(&heldPacket_);
     if (formatContext_) {
         if (formatContext_->pb)
             avio_closep(&formatContext_->pb);
         avformat_free_context(formatContext_);
         formatContext_ = nullptr;
+    }
+    if (syncDescriptor_ >= 0) {
+        ::fsync(syncDescriptor_);
+        ::close(syncDescriptor_);
+        syncDescriptor_ = -1;
     }
     stream_ = nullptr;
     headerWritten_ = false;

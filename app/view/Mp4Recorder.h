@@ -1,7 +1,14 @@
 #pragma once
 // Writes the live picture to an MP4 file with H.264 video. Frames arrive as
-// planar YUV 4:2:0 and are stamped from the wall clock, so the file plays at
-// the speed at which they arrived.
+// planar YUV 4:2:0 and are stamped with the time since the first frame, on a
+// monotonic clock, so the file plays at the speed at which they arrived and a
+// change of the system time does not squeeze or stretch it.
+//
+// The file is a fragmented MP4: about every second the pictures written so
+// far become a fragment that is flushed and synced to the disk, so a
+// recording cut short by a crash, a kill or a power loss still plays up to
+// its last fragment. A file closed normally is a complete MP4 with its
+// duration.
 
 #include <cstdint>
 #include <functional>
@@ -19,7 +26,8 @@ public:
     struct Clock {
         std::function<int64_t()> nowMicros;
         std::function<void(int64_t)> sleepMicros;
-        static Clock wall();
+        // The system's monotonic clock (never steps).
+        static Clock monotonic();
     };
 
     Mp4Recorder();
@@ -34,6 +42,8 @@ public:
     // quarter size each). 0 when a packet was written, -1 when the encoder
     // produced none yet or failed.
     int writeFrame(const uint8_t* yuv);
+    // Counts a frame that could not be recorded (wrong size, no memory).
+    void countDropped() { ++framesDropped_; }
     // Flushes the encoder and finishes the file; every file spans at least
     // three seconds. Safe to call more than once, and after a failed open.
     void close();
@@ -41,10 +51,22 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     bool isOpen() const { return formatContext_ != nullptr; }
+    const char* fileName() const { return fileName_; }
+
+    // Frames handed to the encoder, and frames lost, since open().
+    int64_t framesWritten() const { return framesWritten_; }
+    int64_t framesDropped() const { return framesDropped_; }
+    // Microseconds since the first frame; 0 before it.
+    int64_t elapsedMicros() const;
+    // Whether the last picture is kept for the three-second minimum; only
+    // while the recording is shorter than that.
+    bool keepsLastFrame() const { return !lastFrame_.empty(); }
 
 private:
     int writePacket(AVPacket* packet);
+    int muxPacket(AVPacket* packet);
     int encode(AVFrame* frame, bool flushing);
+    void finishFragment();
     void release();
 
     Clock clock_;
@@ -52,15 +74,25 @@ private:
     AVStream* stream_ = nullptr;
     AVCodecContext* encoder_ = nullptr;
     AVPacket* packet_ = nullptr;
+    // The newest encoded packet, written when the next one gives its duration.
+    AVPacket* heldPacket_ = nullptr;
     AVFrame* frame_ = nullptr;
     int lumaSize_ = 0;
     int64_t startTime_ = 0;
+    bool started_ = false;
     int64_t lastPts_ = -1;
     // Frame interval in 1/90000 s, given to packets as their duration so the
     // last picture of the file has one too.
     int64_t frameInterval_ = 3000;
+    // Time stamp (1/90000 s) of the first packet of the fragment being
+    // gathered; -1 when it is empty.
+    int64_t fragmentStartPts_ = -1;
+    // A second descriptor of the file, for syncing it to the disk.
+    int syncDescriptor_ = -1;
     bool headerWritten_ = false;
     bool writeFailed_ = false;
+    int64_t framesWritten_ = 0;
+    int64_t framesDropped_ = 0;
     // The last picture, shown again at the three-second mark when a short
     // recording is closed so the file really spans that time.
     std::vector<uint8_t> lastFrame_;

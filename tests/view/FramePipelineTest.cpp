@@ -114,8 +114,12 @@ TEST(FramePipeline, RecordsOnlyFramesOfTheRecordingSize)
         pipeline.onFrame(over(matching, 64, 32, FMT_RGB24));
         pipeline.onFrame(over(other, 32, 16, FMT_RGB24));
     }
-    pipeline.stopRecording();
+    const FramePipeline::RecordingStats stats = pipeline.recordingStats();
+    EXPECT_EQ(stats.framesWritten, 6);
+    EXPECT_EQ(stats.framesDropped, 6) << "pictures of another size are counted as dropped";
+    EXPECT_EQ(pipeline.finishRecording(), (dir / "a.mp4").string());
     EXPECT_FALSE(pipeline.isRecording());
+    EXPECT_EQ(pipeline.recordingStats().framesWritten, 0);
     FILE* probe = ::popen(("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 '" +
                            (dir / "a.mp4").string() + "'")
                               .c_str(),

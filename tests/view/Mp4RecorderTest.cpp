@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -115,7 +116,67 @@ TEST_F(Mp4RecorderTest, WritesConstrainedBaselineH264WithWallClockTimes)
     EXPECT_DOUBLE_EQ(times[0], 0.0);
     EXPECT_NEAR(times[1], 0.5, 1e-6) << "45000 in units of 1/90000 s";
     EXPECT_NEAR(times[9], 4.5, 1e-6);
+    EXPECT_NEAR(std::stod(info.at("duration")), 5.0, 0.01) << "a closed file knows its duration";
     EXPECT_EQ(manual.slept, 0) << "a recording of over three seconds closes at once";
+}
+
+TEST_F(Mp4RecorderTest, TimesComeFromTheMonotonicClock)
+{
+    // The wall clock may be stepped back by the operator or time sync; the
+    // recorder's default clock is the one that never steps.
+    const auto before =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    const int64_t now = Mp4Recorder::Clock::monotonic().nowMicros();
+    const auto after =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    EXPECT_GE(now, before);
+    EXPECT_LE(now, after);
+}
+
+TEST_F(Mp4RecorderTest, TheLastPictureIsCopiedOnlyWhileTheRecordingIsShort)
+{
+    Mp4Recorder recorder(manual.clock());
+    ASSERT_TRUE(recorder.open(160, 120, (dir / "copy.mp4").c_str()));
+    auto frame = greyFrame(160, 120, 80);
+    recorder.writeFrame(frame.data());
+    EXPECT_TRUE(recorder.keepsLastFrame());
+    manual.now += 2'900'000;
+    recorder.writeFrame(frame.data());
+    EXPECT_TRUE(recorder.keepsLastFrame());
+    manual.now += 200'000;
+    recorder.writeFrame(frame.data());
+    EXPECT_FALSE(recorder.keepsLastFrame()) << "past three seconds no frame is copied";
+    manual.now += 100'000;
+    recorder.writeFrame(frame.data());
+    EXPECT_FALSE(recorder.keepsLastFrame());
+    EXPECT_EQ(recorder.framesWritten(), 4);
+    recorder.close();
+    EXPECT_EQ(probe(dir / "copy.mp4").at("nb_read_frames"), "4") << "no picture repeated after three seconds";
+}
+
+TEST_F(Mp4RecorderTest, ARecordingCutShortStillPlaysUpToItsLastSecond)
+{
+    // The bytes on disk while the recorder still holds the file open are what
+    // a killed program leaves behind.
+    const fs::path file = dir / "cut.mp4";
+    Mp4Recorder recorder(manual.clock());
+    ASSERT_TRUE(recorder.open(320, 240, file.c_str()));
+    for (int i = 0; i < 50; ++i) { // 5 s at 10 frames/s, key frames only every 250
+        auto frame = greyFrame(320, 240, uint8_t(i * 5));
+        recorder.writeFrame(frame.data());
+        manual.now += 100'000;
+    }
+    const fs::path left = dir / "left.mp4";
+    fs::copy_file(file, left);
+    const auto info = probe(left);
+    EXPECT_EQ(info.at("codec_name"), "h264");
+    ASSERT_TRUE(info.count("duration"));
+    EXPECT_GE(std::stod(info.at("duration")), 4.0);
+    EXPECT_GE(std::stoi(info.at("nb_read_frames")), 40);
+    recorder.close();
+    EXPECT_EQ(probe(file).at("nb_read_frames"), "50");
 }
 
 TEST_F(Mp4RecorderTest, AOneSecondRecordingStillSpansThreeSeconds)
