@@ -214,6 +214,16 @@ test_package() {
     done < <(find "$work/root" -type f \( -perm -u+x -o -name '*.so*' \))
     ok "no run path in the package"
 
+    # The stripped binaries of the package run (its libraries given by hand,
+    # as the system's search path would give them once installed).
+    local usr=$work/root/usr
+    [[ $(LD_LIBRARY_PATH=$usr/lib/$multiarch "$usr/bin/Pellumo" --version) == "Pellumo $version" ]] ||
+        fail "the package's Pellumo --version"
+    SENSORLINK_EMULATE=1 PELLUMO_DEBUG_LOG=off LD_LIBRARY_PATH=$usr/lib/$multiarch "$usr/bin/lensbridge_tool" list \
+        >"$work/package_tool.out" 2>&1 || fail "the package's lensbridge_tool: $(cat "$work/package_tool.out")"
+    expect_in "SENSORLINK (type 2), 1 camera(s)" "$work/package_tool.out" "the package's lensbridge_tool list"
+    ok "the package's programs run"
+
     lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.out" 2>&1 || {
         cat "$work/lintian.out" >&2
         fail "lintian reports errors"
