@@ -19,3 +19,10 @@ constexpr platform::UINT WM_RENDER_TOGGLE_FULLSCREEN = platform::WM_USER + 114; 
 // never sends these kinds; the handlers exist for cameras that would).
 constexpr platform::UINT WM_CAMERA_WHITE_BALANCE_REPORT = platform::WM_USER + 130; // one-push white balance done
 constexpr platform::UINT WM_CAMERA_EXPOSURE_REPORT = platform::WM_USER + 131;      // automatic exposure settled
+
+// Posted by the camera session to the main window (app/shell/session).
+constexpr platform::UINT WM_SESSION_OPEN_DONE =
+    platform::WM_USER + 140; // an open finished; wParam 0 opened, 1 failed, 2 not opened
+constexpr platform::UINT WM_SESSION_DEVICES_LISTED = platform::WM_USER + 141; // a device listing finished
+constexpr platform::UINT WM_SESSION_STATUS =
+    platform::WM_USER + 142; // the open camera was lost (wParam 1) or came back (wParam 2)

@@ -10,6 +10,8 @@
 #include "app/shell/panel/AdjustPanel.h"
 #include "app/shell/session/CameraListPanel.h"
 #include "app/shell/session/CameraSession.h"
+#include "app/view/ImageRenderUI.h"
+#include "app/view/RenderCapability.h"
 #include "platform/DebugOutput.h"
 #include "platform/Tick.h"
 #include "ui/Container.h"
@@ -20,6 +22,7 @@
 #include "ui/MessageDialog.h"
 #include "ui/ResourceManager.h"
 
+#include <cstdlib>
 #include <strings.h>
 
 namespace shell {
@@ -102,12 +105,6 @@ constexpr DpiButton kDpiButtons[] = {
     {"BtnDPI100", 96}, {"BtnDPI125", 120}, {"BtnDPI150", 144}, {"BtnDPI175", 168}, {"BtnDPI200", 192},
 };
 
-// A black stand-in for the live picture until the render view is built in.
-class CRenderPlaceholderUI : public CControlUI {
-public:
-    LPCTSTR GetClass() const override { return "ImageRenderUI"; }
-};
-
 } // namespace
 
 CMainWnd::CMainWnd() = default;
@@ -121,7 +118,7 @@ CMainWnd::~CMainWnd()
 CControlUI* CMainWnd::CreateControl(LPCTSTR pstrClass)
 {
     if (pstrClass && ::strcasecmp(pstrClass, "ImageRender") == 0)
-        return new CRenderPlaceholderUI;
+        return new CImageRenderUI;
     return nullptr;
 }
 
@@ -136,7 +133,6 @@ void CMainWnd::InitWindow()
     if (CControlUI* caption = m_PaintManager.FindControl("caption"))
         caption->SetText(AppConfig::kProductName);
     m_mainTab = dynamic_cast<CTabLayoutUI*>(m_PaintManager.FindControl("MainTabList"));
-    m_cameraList = dynamic_cast<CListUI*>(m_PaintManager.FindControl("CameraList"));
     ApplyToolTips();
 
     m_session = std::make_unique<CameraSession>(GetHWND());
@@ -148,10 +144,23 @@ void CMainWnd::InitWindow()
     m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
     for (auto& part : m_parts)
         part->Init();
+
+    // The live picture; without it nothing is shown (-8), with a graphics
+    // driver too weak for the largest frames it says so (-7).
+    int renderCode = -8;
+    if (auto* view = dynamic_cast<CImageRenderUI*>(m_PaintManager.FindControl("ImageRenderView"))) {
+        m_session->SetView(view);
+        m_services->view = view;
+        view->loadOverlayResources();
+        const char* display = std::getenv("DISPLAY");
+        renderCode = display && *display ? checkRenderCapability() : 0;
+    }
+    ShowErrorCode(renderCode, GetHWND());
 }
 
 void CMainWnd::CameraChanged()
 {
+    SetCameraControlsEnabled(m_session && m_session->Camera());
     for (auto& part : m_parts)
         part->OnCameraChanged();
 }
@@ -168,27 +177,6 @@ void CMainWnd::ApplyToolTips()
     for (const ToolTip& tip : kToolTips)
         if (CControlUI* control = m_PaintManager.FindControl(tip.control))
             control->SetToolTip(texts.GetTextOrId(tip.textId));
-}
-
-void CMainWnd::FillCameraListPlaceholder()
-{
-    if (!m_cameraList)
-        return;
-    m_cameraList->RemoveAll();
-    CDialogBuilder builder;
-    CControlUI* row = builder.Create("xmls\\listadapter_camera.xml", nullptr, &m_PaintManager);
-    if (!row)
-        return;
-    m_cameraList->Add(row);
-    const int rowNumber = m_cameraList->GetCount() - 1;
-    row->SetTag(static_cast<UINT_PTR>(rowNumber) << 16 | 0xFFFF);
-    if (CControlUI* name = row->FindSubControl("camera_name")) {
-        const std::string text = CResourceManager::GetInstance()->GetTextOrId("STR_NETWORK_CAMERAS");
-        name->SetText("{a}" + text + "{/a}");
-        name->SetFont(2);
-        name->SetTextColor(0xFFA4A4A4);
-    }
-    row->SetBkColor(0x00808080);
 }
 
 void CMainWnd::SetCameraControlsEnabled(bool enabled)
@@ -223,13 +211,15 @@ void CMainWnd::Notify(TNotifyUI& msg)
             return;
         }
     if (msg.sType == "windowinit") {
-        FillCameraListPlaceholder();
         SetCameraControlsEnabled(false);
         if (ProgramStartTick() != 0)
             platform::DebugPrintf("main window shown %u ms after start\n",
                                   static_cast<unsigned>(platform::GetTickCount() - ProgramStartTick()));
     } else if (msg.sType == "setfocus" && !m_firstFocusSeen) {
         m_firstFocusSeen = true;
+        // The render view draws into a child window of its own from now on.
+        if (m_services && m_services->view)
+            m_services->view->attachWindow(GetHWND());
         if (Config().MaximizeWindow != 0)
             SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     } else if (msg.sType == "click") {
@@ -303,7 +293,6 @@ void CMainWnd::OnMenuCommand(const std::string& item)
     if (const LanguageEntry* language = FindLanguageByMenuItem(item)) {
         ApplyLanguage(language->id);
         ApplyToolTips();
-        FillCameraListPlaceholder();
         for (auto& part : m_parts)
             part->OnLanguageChanged();
         m_PaintManager.Invalidate();
@@ -387,10 +376,24 @@ LRESULT CMainWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
         }
     }
     m_menu.reset();
-    for (auto& part : m_parts)
-        part->OnClosing();
+    ShutDown();
     bHandled = FALSE;
     return 0;
+}
+
+void CMainWnd::ShutDown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    // Recordings and series end first, then the view lets go of its window,
+    // then the camera is released (on the session's worker).
+    for (auto& part : m_parts)
+        part->OnClosing();
+    if (m_services && m_services->view)
+        m_services->view->detachWindow();
+    if (m_session)
+        m_session->Close();
 }
 
 LRESULT CMainWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)

@@ -47,6 +47,9 @@ public:
     CameraSession* Session() const { return m_session.get(); }
     // Tells every part that the camera was opened, switched or closed.
     void CameraChanged();
+    // Ends recordings, detaches the view and releases the camera; runs once
+    // (the close handler, or a termination signal without the question).
+    void ShutDown();
     // Shows `text` in the status bar's information label.
     void SetStatusText(const std::string& text);
 
@@ -61,7 +64,6 @@ private:
     void OnMenuCommand(const std::string& item);
     void ToggleFullscreen();
     void SetCameraControlsEnabled(bool enabled);
-    void FillCameraListPlaceholder();
 
     // Built in the creation hook; the parts are destroyed before the session.
     std::unique_ptr<CameraSession> m_session;
@@ -70,12 +72,12 @@ private:
 
     bool m_fullscreen = false;
     bool m_firstFocusSeen = false;
+    bool m_shutDown = false;
     std::string m_openDrawer;
     WINDOWPLACEMENT m_savedPlacement{};
     std::unique_ptr<CMenuWnd> m_menu;
     CStdStringPtrMap m_menuCheckInfo{83};
     CTabLayoutUI* m_mainTab = nullptr;
-    CListUI* m_cameraList = nullptr;
 };
 
 } // namespace shell

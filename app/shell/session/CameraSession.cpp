@@ -1,17 +1,463 @@
 #include "app/shell/session/CameraSession.h"
 
+#include "app/common/AppMessages.h"
 #include "app/view/ImageRenderUI.h"
+#include "camera/CMCameraBase.h"
+#include "camera/factory/CMFactory.h"
+#include "platform/DebugOutput.h"
+#include "platform/Tick.h"
+
+#include <algorithm>
 
 namespace shell {
+namespace {
+
+// A camera is taken for lost after this long without a frame (and at least
+// three frame intervals), so the pauses the camera library makes on a
+// format change or a still capture are not mistaken for a loss.
+constexpr unsigned kWatchdogMinimumMs = 5000;
+// How often a lost camera is looked for again.
+constexpr unsigned kLocalRetryMs = 2000;
+constexpr unsigned kNetworkRetryMs = 3000;
+
+void ReleaseCamera(CMCameraBase* camera)
+{
+    if (!camera)
+        return;
+    camera->Release();
+    delete camera;
+}
+
+bool SameDevice(const CameraSource& source, int groupType, const _tag_VideoDeviceInfo& info)
+{
+    return groupType == source.groupType && info.vid == source.vid && info.pid == source.pid;
+}
+
+} // namespace
+
+struct CameraSession::OpenOutcome {
+    CMCameraBase* camera = nullptr;
+    CameraSource source;
+    bool reconnect = false;
+};
 
 CameraSession::CameraSession(platform::HWND window) : m_window(window) {}
 
-CameraSession::~CameraSession() = default;
+CameraSession::~CameraSession() { Close(); }
 
 void CameraSession::SetView(CImageRenderUI* view)
 {
     m_view = view;
     m_pipeline.setSink(view);
+}
+
+int CameraSession::FrameCallback(void* userData, int kind, long param1, long param2)
+{
+    auto* session = static_cast<CameraSession*>(userData);
+    if (!session)
+        return 0;
+    switch (kind) {
+    case CM_CALLBACK_FRAME:
+        if (param1) {
+            session->m_frames.fetch_add(1, std::memory_order_relaxed);
+            FramePipeline::frameCallback(&session->m_pipeline, kind, param1, param2);
+        }
+        break;
+    case 1: // exposure settled: the value itself travels
+        if (param1 != 0 && session->m_window)
+            platform::PostMessage(session->m_window, WM_CAMERA_EXPOSURE_REPORT, static_cast<platform::WPARAM>(param1));
+        break;
+    case 2: // white balance done: four ints the sender keeps valid during the send
+        if (param1 && session->m_window)
+            platform::SendMessage(session->m_window, WM_CAMERA_WHITE_BALANCE_REPORT,
+                                  static_cast<platform::WPARAM>(param1));
+        break;
+    default: break;
+    }
+    return 0;
+}
+
+// ---- device list ----
+
+void CameraSession::RefreshDevices()
+{
+    if (m_listingQueued)
+        return;
+    m_listingQueued = true;
+    m_worker.Post([this] {
+        auto groups = std::make_unique<std::vector<_tag_VideoDeviceList>>();
+        CMFactory::GetVideoDeviceList(groups.get());
+        {
+            std::lock_guard guard(m_resultLock);
+            m_listing = std::move(groups);
+        }
+        platform::PostMessage(m_window, WM_SESSION_DEVICES_LISTED);
+    });
+}
+
+bool CameraSession::SourceListedIn(const std::vector<_tag_VideoDeviceList>& groups, int& group, int& device) const
+{
+    if (m_source.kind != CameraSource::Kind::Local)
+        return false;
+    // The same position in a group of the same type first, then (two equal
+    // cameras swapped places) nothing: ids alone would mark the wrong row.
+    for (size_t g = 0; g < groups.size(); ++g) {
+        if (groups[g].type != m_source.groupType)
+            continue;
+        const auto& devices = groups[g].devices;
+        if (m_source.device >= 0 && size_t(m_source.device) < devices.size() &&
+            SameDevice(m_source, groups[g].type, devices[m_source.device])) {
+            group = int(g);
+            device = m_source.device;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CameraSession::FindOpenCameraRow(int& group, int& device) const
+{
+    return SourceListedIn(m_devices, group, device);
+}
+
+void CameraSession::FinishListing(bool& changed)
+{
+    std::unique_ptr<std::vector<_tag_VideoDeviceList>> listing;
+    {
+        std::lock_guard guard(m_resultLock);
+        listing = std::move(m_listing);
+    }
+    m_listingQueued = false;
+    if (!listing)
+        return;
+    m_devices = std::move(*listing);
+    int group = -1, device = -1;
+    const bool listed = SourceListedIn(m_devices, group, device);
+    if (m_camera && m_source.kind == CameraSource::Kind::Local && !listed) {
+        LoseCamera();
+        changed = true;
+    } else if (m_lost && listed && !m_opening) {
+        StartOpen(m_source, true);
+    }
+}
+
+// ---- open and close ----
+
+int CameraSession::OpenLocal(int group, int device)
+{
+    if (group < 0 || device < 0 || m_opening)
+        return kSessionNotOpened;
+    CameraSource source;
+    source.kind = CameraSource::Kind::Local;
+    source.group = group;
+    source.device = device;
+    if (size_t(group) < m_devices.size()) {
+        source.groupType = m_devices[group].type;
+        if (size_t(device) < m_devices[group].devices.size()) {
+            source.vid = m_devices[group].devices[device].vid;
+            source.pid = m_devices[group].devices[device].pid;
+        }
+    }
+    StartOpen(source, false);
+    return kSessionOpened;
+}
+
+int CameraSession::OpenNetwork(int protocol, const std::string& address)
+{
+    if (address.empty() || m_opening)
+        return kSessionNotOpened;
+    CameraSource source;
+    source.kind = CameraSource::Kind::Network;
+    source.protocol = protocol;
+    // The camera library takes at most 260 bytes.
+    source.address = address.substr(0, 259);
+    StartOpen(source, false);
+    return kSessionOpened;
+}
+
+void CameraSession::StartOpen(CameraSource source, bool reconnect)
+{
+    m_opening = true;
+    m_lastRetryTick = platform::GetTickCount();
+    CMCameraBase* old = m_camera;
+    m_camera = nullptr;
+    if (!reconnect) {
+        m_lost = false;
+        m_format = -1;
+        m_previewSize = {0, 0};
+    }
+    const int format = m_format;
+    const _tag_CMSIZE size = m_previewSize;
+    m_worker.Post([this, old, source, reconnect, format, size]() mutable {
+        // The old camera goes first, so a failed switch leaves none open.
+        if (old) {
+            old->Release();
+            m_pipeline.setCamera(nullptr);
+            delete old;
+        }
+        CMCameraBase* camera = nullptr;
+        if (source.kind == CameraSource::Kind::Local) {
+            int group = source.group;
+            int device = source.device;
+            if (reconnect) {
+                // The list may have changed: find the same camera at the same place.
+                std::vector<_tag_VideoDeviceList> groups;
+                CMFactory::GetVideoDeviceList(&groups);
+                group = -1;
+                for (size_t g = 0; g < groups.size(); ++g)
+                    if (groups[g].type == source.groupType && size_t(source.device) < groups[g].devices.size() &&
+                        SameDevice(source, groups[g].type, groups[g].devices[source.device]))
+                        group = int(g);
+                source.group = group;
+            }
+            if (group >= 0) {
+                char name[260] = {};
+                int vid = -1, pid = -1;
+                camera = CMFactory::GetCamera(unsigned(group), unsigned(device), name, sizeof name, &vid, &pid, true);
+            }
+        } else {
+            camera = CMFactory::GetCamera(source.protocol, source.address.c_str());
+        }
+        if (camera) {
+            m_pipeline.setCamera(camera);
+            const bool local = source.kind == CameraSource::Kind::Local;
+            if (camera->Init(&CameraSession::FrameCallback, this, local ? 1920 : 800, local ? 1080 : 600) != 0) {
+                camera->Release();
+                m_pipeline.setCamera(nullptr);
+                delete camera;
+                camera = nullptr;
+            }
+        }
+        if (camera) {
+            if (reconnect) {
+                // Back with the format and size it had when it went away.
+                if (format >= 0)
+                    camera->SetFormat(format);
+                if (size.width > 0 && size.height > 0)
+                    camera->SetPreviewSize(size);
+            }
+            camera->startPreview();
+        }
+        auto outcome = std::make_unique<OpenOutcome>();
+        outcome->camera = camera;
+        outcome->source = source;
+        outcome->reconnect = reconnect;
+        {
+            std::lock_guard guard(m_resultLock);
+            if (m_openOutcome) // never read: the window went before it
+                ReleaseCamera(m_openOutcome->camera);
+            m_openOutcome = std::move(outcome);
+        }
+        platform::PostMessage(m_window, WM_SESSION_OPEN_DONE, camera ? kSessionOpened : kSessionOpenFailed,
+                              reconnect ? 1 : 0);
+    });
+}
+
+void CameraSession::FinishOpen(bool& changed)
+{
+    std::unique_ptr<OpenOutcome> outcome;
+    {
+        std::lock_guard guard(m_resultLock);
+        outcome = std::move(m_openOutcome);
+    }
+    if (!outcome)
+        return;
+    m_opening = false;
+    if (outcome->reconnect && !m_lost) { // closed while the attempt ran
+        ReleaseOnWorker(outcome->camera);
+        return;
+    }
+    if (!outcome->camera) {
+        if (!outcome->reconnect) {
+            m_source = CameraSource{};
+            changed = true;
+        }
+        return;
+    }
+    m_camera = outcome->camera;
+    m_source = outcome->source;
+    if (m_source.kind == CameraSource::Kind::Local && !outcome->reconnect) {
+        // Keep the row's place in the list the camera was opened from.
+        if (size_t(m_source.group) < m_devices.size())
+            m_source.groupType = m_devices[m_source.group].type;
+    }
+    const bool wasLost = m_lost;
+    m_lost = false;
+    m_lastFrameCount = FramesDelivered();
+    m_lastFrameCheckTick = platform::GetTickCount();
+    int format = -1;
+    if (m_camera->GetFormat(format) == 0)
+        m_format = format;
+    _tag_CMSIZE size{0, 0};
+    if (m_camera->GetPreviewSize(size) == 0)
+        m_previewSize = size;
+    if (wasLost)
+        platform::PostMessage(m_window, WM_SESSION_STATUS, kSessionCameraBack);
+    changed = true;
+}
+
+void CameraSession::ReleaseOnWorker(CMCameraBase* camera)
+{
+    if (!camera)
+        return;
+    m_worker.Post([this, camera] {
+        camera->Release();
+        m_pipeline.setCamera(nullptr);
+        delete camera;
+    });
+}
+
+void CameraSession::Close()
+{
+    CMCameraBase* camera = m_camera;
+    m_camera = nullptr;
+    m_lost = false;
+    m_source = CameraSource{};
+    m_worker.Run([this, camera] {
+        if (camera) {
+            camera->Release();
+            m_pipeline.setCamera(nullptr);
+            delete camera;
+        }
+    });
+    // An open that finished but was not yet taken over is released too.
+    std::unique_ptr<OpenOutcome> outcome;
+    {
+        std::lock_guard guard(m_resultLock);
+        outcome = std::move(m_openOutcome);
+    }
+    if (outcome && outcome->camera)
+        m_worker.Run([this, &outcome] {
+            outcome->camera->Release();
+            m_pipeline.setCamera(nullptr);
+            delete outcome->camera;
+        });
+    m_opening = false;
+}
+
+void CameraSession::LoseCamera()
+{
+    CMCameraBase* camera = m_camera;
+    m_camera = nullptr;
+    m_lost = true;
+    m_lastRetryTick = platform::GetTickCount();
+    platform::DebugPrintf("camera lost; waiting for it to return\n");
+    ReleaseOnWorker(camera);
+    platform::PostMessage(m_window, WM_SESSION_STATUS, kSessionCameraLost);
+}
+
+// ---- watchdog ----
+
+void CameraSession::PauseWatchdog() { ++m_watchdogPauses; }
+
+void CameraSession::ResumeWatchdog()
+{
+    if (m_watchdogPauses > 0)
+        --m_watchdogPauses;
+    m_lastFrameCheckTick = platform::GetTickCount();
+}
+
+void CameraSession::OnWatchdogTick(bool& changed)
+{
+    const unsigned now = platform::GetTickCount();
+    if (m_lost) {
+        const unsigned period = m_source.kind == CameraSource::Kind::Network ? kNetworkRetryMs : kLocalRetryMs;
+        if (m_opening || now - m_lastRetryTick < period)
+            return;
+        if (m_source.kind == CameraSource::Kind::Network)
+            StartOpen(m_source, true);
+        else
+            RefreshDevices(); // the listing reopens it once it is back
+        m_lastRetryTick = now;
+        return;
+    }
+    if (!m_camera)
+        return;
+    const unsigned long frames = FramesDelivered();
+    if (frames != m_lastFrameCount || m_watchdogPauses > 0 || m_opening || m_camera->IsPaused()) {
+        m_lastFrameCount = frames;
+        m_lastFrameCheckTick = now;
+        return;
+    }
+    const float rate = m_camera->GetFrameRate();
+    const unsigned threeFrames = rate > 0.01f ? unsigned(3000.0f / rate) : 0;
+    if (now - m_lastFrameCheckTick >= std::max(kWatchdogMinimumMs, threeFrames)) {
+        LoseCamera();
+        changed = true;
+    }
+}
+
+// ---- format and size chain ----
+
+bool CameraSession::SetFormatIndex(int index)
+{
+    if (!m_camera)
+        return false;
+    std::vector<int> formats;
+    m_camera->GetSupportedFormats(&formats);
+    if (index < 0 || size_t(index) >= formats.size())
+        return false;
+    WatchdogPause pause(*this);
+    m_camera->SetFormat(formats[index]);
+    m_format = formats[index];
+    return true;
+}
+
+bool CameraSession::SetPreviewSizeIndex(int index)
+{
+    if (!m_camera)
+        return false;
+    std::vector<_tag_CMSIZE> sizes;
+    m_camera->GetSupportedPreviewSizes(&sizes);
+    if (index < 0 || size_t(index) >= sizes.size()) {
+        platform::DebugPrintf("CamSetPreviewSize: index %d < sizes.size() %d\n", index, int(sizes.size()));
+        return false;
+    }
+    WatchdogPause pause(*this);
+    m_camera->SetPreviewSize(sizes[index]);
+    m_previewSize = sizes[index];
+    return true;
+}
+
+bool CameraSession::SetStillSizeIndex(int index)
+{
+    if (!m_camera) {
+        platform::DebugPrintf("m_pCamera == NULL\n");
+        return false;
+    }
+    std::vector<_tag_CMSIZE> sizes;
+    m_camera->GetSupportedStillCaptureSizes(&sizes);
+    if (index < 0 || size_t(index) >= sizes.size()) {
+        platform::DebugPrintf("CamSetStillSize: index %d < sizes.size() %d\n", index, int(sizes.size()));
+        return false;
+    }
+    m_camera->SetStillCaptureSize(sizes[index]);
+    return true;
+}
+
+// ---- messages ----
+
+bool CameraSession::HandleMessage(platform::UINT message, platform::WPARAM wParam, platform::LPARAM, bool& changed)
+{
+    changed = false;
+    if (message == WM_SESSION_OPEN_DONE) {
+        FinishOpen(changed);
+        return true;
+    }
+    if (message == WM_SESSION_DEVICES_LISTED) {
+        FinishListing(changed);
+        return true;
+    }
+    if (message == platform::WM_DEVICECHANGE) {
+        if (wParam == 7 || wParam == 0x8000 || wParam == 0x8004)
+            RefreshDevices();
+        return true;
+    }
+    if (message == platform::WM_TIMER && wParam == kSessionTimerId) {
+        OnWatchdogTick(changed);
+        return true;
+    }
+    return false;
 }
 
 } // namespace shell

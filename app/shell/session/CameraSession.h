@@ -1,23 +1,63 @@
 #pragma once
 // The open camera and what its frames go through, without any UI: open,
 // close, switch and reconnect run here; the window learns of changes through
-// posted messages.
+// posted messages (WM_SESSION_* of app/common/AppMessages.h).
+//
+// Threads: every public function is UI thread only unless it says otherwise.
+// The camera library's housekeeping (device lists, GetCamera, Init, Release)
+// runs one call at a time on the session's worker thread, so the window keeps
+// painting while an RTSP open waits up to ten seconds. The frame callback runs
+// on the camera's capture thread.
+#include "app/shell/session/SessionWorker.h"
 #include "app/view/FramePipeline.h"
+#include "camera/CMTypes.h"
 #include "platform/WindowMessages.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 class CMCameraBase;
 class CImageRenderUI;
 
 namespace shell {
 
+// Where the open camera came from, so it can be marked in the list and found
+// again after it was unplugged.
+struct CameraSource {
+    enum class Kind { None, Local, Network };
+    Kind kind = Kind::None;
+    int groupType = -1; // local: type of its group (VIDEO_DEVICE_GROUP_*)
+    int group = -1;     // local: group position in the list it was opened from
+    int device = -1;    // local: position inside its group
+    int vid = -1;       // local: USB ids from the list
+    int pid = -1;
+    int protocol = 0;    // network: 7 wireless box, 8 RTSP URL
+    std::string address; // network: box address or URL
+};
+
+// How the last open attempt ended (WM_SESSION_OPEN_DONE's wParam).
+enum SessionOpenResult { kSessionOpened = 0, kSessionOpenFailed = 1, kSessionNotOpened = 2 };
+
+// The session's timer on the main window (watchdog and reconnect polls): the
+// camera list panel starts it and hands its WM_TIMER to HandleMessage.
+constexpr unsigned kSessionTimerId = 1003;
+constexpr unsigned kSessionTimerMs = 500;
+
+// What the session tells the status bar (WM_SESSION_STATUS's wParam).
+enum SessionStatus { kSessionCameraLost = 1, kSessionCameraBack = 2 };
+
 class CameraSession {
 public:
     explicit CameraSession(platform::HWND window);
     CameraSession(const CameraSession&) = delete;
     CameraSession& operator=(const CameraSession&) = delete;
+    // Waits for the worker and releases any camera still open.
     ~CameraSession();
 
-    // UI thread only. The open camera, null when none.
+    // The open camera, null when none (also while it is lost).
     CMCameraBase* Camera() const { return m_camera; }
     // Converts, processes, shows and records every frame (capture thread);
     // its lock() guards the frames, the working buffers and the recorder.
@@ -27,11 +67,108 @@ public:
     void SetView(CImageRenderUI* view);
     platform::HWND Window() const { return m_window; }
 
+    // ---- device list ----
+    // Lists the local cameras on the worker; WM_SESSION_DEVICES_LISTED follows.
+    // Requests made while one is queued merge into it.
+    void RefreshDevices();
+    // The groups of the last finished listing.
+    const std::vector<_tag_VideoDeviceList>& Devices() const { return m_devices; }
+    // Group and device position in Devices() of the open (or lost) local
+    // camera: its group type and position, confirmed by its ids. False when
+    // none is listed there.
+    bool FindOpenCameraRow(int& group, int& device) const;
+
+    // ---- open and close ----
+    // Releases the open camera, then opens device `device` of group `group`
+    // of Devices() on the worker (1920 × 1080 requested) and starts its
+    // preview; WM_SESSION_OPEN_DONE (wParam SessionOpenResult) follows.
+    // kSessionNotOpened at once (no message) for a negative position or while
+    // another open runs.
+    int OpenLocal(int group, int device);
+    // The same for a network camera (protocol 7 box, 8 RTSP; 800 × 600).
+    int OpenNetwork(int protocol, const std::string& address);
+    // An open (or a reconnect attempt) is running on the worker.
+    bool IsOpening() const { return m_opening; }
+    // Releases the camera (on the worker; waits for it). The caller finishes
+    // recordings first. Also ends reconnection.
+    void Close();
+    // What the open or lost camera is; Kind::None after Close().
+    const CameraSource& Source() const { return m_source; }
+    // The open camera went away and the session is waiting for it to return.
+    bool IsLost() const { return m_lost; }
+
+    // ---- the frame watchdog ----
+    // Suspends the watchdog while frames are expected to pause for seconds
+    // (still capture, closing a recording, a size or format change); calls
+    // nest. UI thread only.
+    void PauseWatchdog();
+    void ResumeWatchdog();
+    class WatchdogPause {
+    public:
+        explicit WatchdogPause(CameraSession& session) : m_session(session) { m_session.PauseWatchdog(); }
+        ~WatchdogPause() { m_session.ResumeWatchdog(); }
+        WatchdogPause(const WatchdogPause&) = delete;
+        WatchdogPause& operator=(const WatchdogPause&) = delete;
+
+    private:
+        CameraSession& m_session;
+    };
+    // Frames the callback has handed on since the camera opened (any thread).
+    unsigned long FramesDelivered() const { return m_frames.load(std::memory_order_relaxed); }
+
+    // ---- the format and size chain (with an open camera; false without) ----
+    bool SetFormatIndex(int index);
+    // Out of range: "CamSetPreviewSize: index %d < sizes.size() %d\n".
+    bool SetPreviewSizeIndex(int index);
+    // Out of range: "CamSetStillSize: index %d < sizes.size() %d\n".
+    bool SetStillSizeIndex(int index);
+
+    // Handles the session's own messages (WM_SESSION_*, WM_DEVICECHANGE and
+    // its watchdog timer). True when `message` was one of them; the camera
+    // list panel then updates the window from Source(), Devices() and
+    // Camera(). `changed` is set when the open camera changed.
+    bool HandleMessage(platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam, bool& changed);
+
+    // The frame callback given to Init; `userData` is the session.
+    static int FrameCallback(void* userData, int kind, long param1, long param2);
+
 private:
+    struct OpenOutcome;
+    void StartOpen(CameraSource source, bool reconnect);
+    void FinishOpen(bool& changed);
+    void FinishListing(bool& changed);
+    void OnWatchdogTick(bool& changed);
+    void LoseCamera();
+    void ReleaseOnWorker(CMCameraBase* camera);
+    bool SourceListedIn(const std::vector<_tag_VideoDeviceList>& groups, int& group, int& device) const;
+
     platform::HWND m_window;
     CMCameraBase* m_camera = nullptr;
     CImageRenderUI* m_view = nullptr;
     FramePipeline m_pipeline;
+
+    CameraSource m_source;
+    std::vector<_tag_VideoDeviceList> m_devices;
+    bool m_opening = false;
+    bool m_lost = false;
+    bool m_listingQueued = false;
+    int m_watchdogPauses = 0;
+    unsigned m_lastFrameCheckTick = 0;
+    unsigned long m_lastFrameCount = 0;
+    unsigned m_lastRetryTick = 0;
+    // Format and size of the open camera, restored after a reconnect.
+    int m_format = -1;
+    _tag_CMSIZE m_previewSize{0, 0};
+
+    std::atomic<unsigned long> m_frames{0};
+
+    // Handed from the worker to the UI thread.
+    std::mutex m_resultLock;
+    std::unique_ptr<OpenOutcome> m_openOutcome;
+    std::unique_ptr<std::vector<_tag_VideoDeviceList>> m_listing;
+
+    // Last member: ends first, so the worker stops before what it uses goes.
+    SessionWorker m_worker;
 };
 
 } // namespace shell
