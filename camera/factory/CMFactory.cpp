@@ -92,10 +92,13 @@ CMCameraBase* CMFactory::GetCamera(int kind, const char* address)
 
 bool CMFactory::SetScanHosts(const char* commaSeparatedHosts)
 {
-    // Tests and scripts pin the scan with the environment; the scanner read it
-    // when it was made, so a setting must not override it.
-    if (const char* pinned = std::getenv("PELLUMO_BOX_SCAN_HOSTS"); pinned && *pinned)
+    // Tests, scripts and the demo pin the scan with the environment, which
+    // may have been set after the scanner was made: it wins over the setting.
+    if (const char* pinned = std::getenv("PELLUMO_BOX_SCAN_HOSTS"); pinned && *pinned) {
+        if (CHD_WMP_SetScanHosts(pinned) != 0)
+            CHD_WMP_SetScanHosts("127.0.0.1");
         return true;
+    }
     const std::string hosts = commaSeparatedHosts ? commaSeparatedHosts : "";
     const bool blank = hosts.find_first_not_of(" \t") == std::string::npos;
     return CHD_WMP_SetScanHosts(blank ? "127.0.0.1" : hosts.c_str()) == 0;
