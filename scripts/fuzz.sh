@@ -18,11 +18,14 @@ build=${PELLUMO_FUZZ_BUILD:-$root/build/fuzz}
 seconds=${1:-60}
 filter=${2:-}
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPELLUMO_FUZZ=ON -DPELLUMO_BENCH=OFF >/dev/null
+build_targets=${PELLUMO_FUZZ_NO_BUILD:-0}
+if [[ "$build_targets" != 1 ]]; then
+    CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DPELLUMO_FUZZ=ON -DPELLUMO_BENCH=OFF >/dev/null
+fi
 
 # target name -> the fuzz/ folder that defines it
-mapfile -t entries < <(cd "$root/fuzz" && grep -o 'pellumo_add_fuzzer(NAME [A-Za-z0-9_]*' -r --include=CMakeLists.txt . |
+mapfile -t entries < <(cd "$root/fuzz" && grep -oE 'pellumo_add_fuzzer\(NAME [A-Za-z0-9_]+' ./*/CMakeLists.txt |
     sed -E 's|^\./([^/]*)/CMakeLists.txt:pellumo_add_fuzzer\(NAME |\1 |' | sort -k2)
 targets=()
 for entry in "${entries[@]}"; do
@@ -30,7 +33,7 @@ for entry in "${entries[@]}"; do
     [[ -z "$filter" || "$name" == *"$filter"* ]] && targets+=("$name")
 done
 [[ ${#targets[@]} -gt 0 ]] || { echo "no fuzz target matches '$filter'" >&2; exit 1; }
-cmake --build "$build" --target "${targets[@]}"
+[[ "$build_targets" == 1 ]] || cmake --build "$build" --target "${targets[@]}"
 
 summary=()
 for entry in "${entries[@]}"; do

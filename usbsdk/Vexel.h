@@ -32,7 +32,7 @@
 #define VEXEL_E_LOGIN_INDEX ((int32_t)0x80000004)
 #define VEXEL_E_NO_SESSION ((int32_t)0x80000005) /* not logged in, device not opened, bad block write */
 #define VEXEL_E_TRANSACTION ((int32_t)0x80000006)
-#define VEXEL_E_SEARCH_OPEN ((int32_t)0x80000007)
+#define VEXEL_E_SEARCH_OPEN ((int32_t)0x80000007) /* no longer returned: a search opens no device */
 #define VEXEL_E_NO_ENDPOINT ((int32_t)0x80000008)
 #define VEXEL_E_FIRMWARE ((int32_t)0x80000009)
 #define VEXEL_E_BLOCK_LENGTH ((int32_t)0x80000100)

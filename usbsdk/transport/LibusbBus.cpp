@@ -4,12 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <sstream>
 #include <thread>
 #include <utility>
