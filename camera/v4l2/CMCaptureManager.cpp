@@ -7,6 +7,7 @@
 #include <linux/videodev2.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace v4l2 {
@@ -17,6 +18,8 @@ constexpr uint32_t kBufferCount = 4;
 constexpr int kPollSliceMs = 100;
 // A device silent this long is reported (once, until frames flow again).
 constexpr int kStallReportMs = 2000;
+// Pause after a failed dequeue before asking again.
+constexpr int kErrorPauseMs = 20;
 
 v4l2_buffer captureBuffer()
 {
@@ -337,6 +340,8 @@ void CMCaptureManager::captureLoop(CMCaptureDevice& dev, int index)
             errorReported = true;
             if (ready < 0) // poll itself fails: the stream is gone
                 break;
+            // A stream in error answers poll at once; do not spin on it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kErrorPauseMs));
             continue;
         }
         silentMs = 0;

@@ -59,7 +59,8 @@ public:
                 return -errno;
             if (rc == 0)
                 return 0;
-            // A vanished device reports POLLERR; the dequeue then says ENODEV.
+            // A vanished device, or a stream in error, reports POLLERR; the
+            // dequeue then says which (ENODEV, EIO, EINVAL).
             return 1;
         }
     }
