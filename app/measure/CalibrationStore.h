@@ -61,6 +61,8 @@ public:
     // A copy; a record with factor 0 for an index out of range.
     CalibrationRecord at(int index) const;
     bool isModified() const { return modified; }
+    // Makes the next saveIfModified write the records (after a restore).
+    void markModified() { modified = true; }
 
     static std::string unitName(int unit);
 

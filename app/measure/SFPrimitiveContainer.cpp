@@ -392,3 +392,16 @@ sf::Color SFPrimitiveContainer::textColor() const
     std::lock_guard<platform::CriticalSection> guard(*lock);
     return textColor_;
 }
+
+float SFPrimitiveContainer::calibration(sf::String& unit) const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    unit = unitName;
+    return calibrationFactor;
+}
+
+float SFPrimitiveContainer::viewZoom() const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    return zoom;
+}

@@ -53,6 +53,10 @@ public:
     void clearAll(bool notify);
     void setCalibration(const sf::String& unitName, float factor);
     void setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text, bool applyToAll);
+    // The calibration in force: units per image pixel, and its unit.
+    float calibration(sf::String& unit) const;
+    // View pixels per image pixel of the current view transform.
+    float viewZoom() const;
     // The colours given to new primitives (read by the colour dialog).
     sf::Color lineColor() const;
     sf::Color edgeColor() const;

@@ -202,6 +202,12 @@ void CImageRenderUI::showRecordingIndicator(bool on)
     markDirty();
 }
 
+void CImageRenderUI::showScaleBar(bool on)
+{
+    scaleBar_.setShown(on);
+    markDirty();
+}
+
 void CImageRenderUI::setElapsedClock(ElapsedClock clock)
 {
     std::lock_guard guard(frameLock_);
@@ -310,6 +316,7 @@ void CImageRenderUI::renderPass()
     if (textureSize.x > 0 && textureSize.y > 0)
         renderWindow_.draw(frameSprite_);
     renderWindow_.draw(container_);
+    scaleBar_.draw(renderWindow_, container_);
     drawRecordingOverlay();
 
     std::string path;

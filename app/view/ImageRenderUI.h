@@ -15,6 +15,7 @@
 
 #include "app/common/AppMessages.h"
 #include "app/measure/SFPrimitiveContainer.h"
+#include "app/measure/ScaleBar.h"
 #include "app/view/FrameSink.h"
 #include "app/view/RoundedRectangleShape.h"
 #include "app/view/SFAnimatedSprite.h"
@@ -86,6 +87,9 @@ public:
 
     // The measurements of this view (tools, colours, calibration, export).
     SFPrimitiveContainer& container() { return container_; }
+    // The scale bar at the bottom right, over the measurements (and in snapshots).
+    void showScaleBar(bool on);
+    bool isScaleBarShown() const { return scaleBar_.isShown(); }
 
     // The fit of the current picture into the control.
     ViewFit currentFit() const;
@@ -143,6 +147,7 @@ private:
     sf::Texture frameTexture_;
     sf::Sprite frameSprite_;
     SFPrimitiveContainer container_;
+    ScaleBar scaleBar_;
     sf::Texture indicatorTexture_;
     std::vector<sf::IntRect> indicatorFrames_;
     SFAnimatedSprite indicatorSprite_;

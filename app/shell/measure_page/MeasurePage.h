@@ -1,13 +1,58 @@
 #pragma once
-// MeasurePage: the measuring tools, delete-all, colours, CSV export, the calibration list and page and the results
-// list.
+// MeasurePage: page 1 of the side bar and the results list below the picture.
+// The tool buttons and the paired-circles variant menu, delete-all, the colour
+// dialog, CSV export, the chosen calibration ("ComboCaliDataList"), the scale
+// bar switch, the container's change messages (WM_MEASURE_*) and, through
+// CalibrationPage, the calibration editor.
+#include "app/measure/CalibrationStore.h"
 #include "app/shell/WindowPart.h"
+#include "app/shell/measure_page/CalibrationPage.h"
+#include "app/shell/measure_page/MeasureListAdapter.h"
+#include "ui/Menu.h"
+
+#include <memory>
+
+class SFPrimitiveContainer;
 
 namespace shell {
 
 class MeasurePage : public WindowPart {
 public:
-    using WindowPart::WindowPart;
+    explicit MeasurePage(MainWindowServices& services);
+    ~MeasurePage() override;
+
+    void Init() override;
+    void OnWindowInit() override;
+    bool Notify(TNotifyUI& msg) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnMenuCommand(const std::string& item) override;
+    void OnLanguageChanged() override;
+
+    // The stored calibrations (loaded from "calibrations.ini" at Init).
+    const CalibrationStore& Calibrations() const { return m_store; }
+    // The variant of the paired-circles button (0 until one was used).
+    int TwoCirclesTool() const { return m_twoCirclesTool; }
+    // The records behind the rows of "MeasureDataList".
+    const MeasureListAdapter& Results() const { return m_results; }
+
+private:
+    SFPrimitiveContainer* Container() const;
+    CControlUI* Find(const char* name) const;
+    void FillCalibrationCombo();
+    void ChooseCalibration(int index);
+    void RefreshAllRows();
+    void ShowTwoCirclesMenu();
+    void DeleteAll();
+    void ExportCsv();
+    void ShowScaleBar(bool on);
+    std::string ChosenUnitName() const;
+
+    CalibrationStore m_store;
+    MeasureListAdapter m_results;
+    std::unique_ptr<CalibrationPage> m_calibration;
+    int m_twoCirclesTool = 0;
+    std::unique_ptr<CMenuWnd> m_menu;
+    CStdStringPtrMap m_menuCheckInfo;
 };
 
 } // namespace shell

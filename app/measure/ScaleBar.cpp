@@ -1,0 +1,79 @@
+#include "ScaleBar.h"
+
+#include "LabelFont.h"
+#include "SFPrimitiveContainer.h"
+
+#include <SFML/Graphics/RectangleShape.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <iterator>
+#include <mutex>
+
+ScaleBar::ScaleBar() : font(measure::labelFont())
+{
+    if (font) {
+        text.setFont(*font);
+        text.setCharacterSize(14);
+    }
+}
+
+bool ScaleBar::choose(float unitsPerImagePixel, float zoom, const std::string& unit, float maxPixels, Choice& out)
+{
+    if (!(unitsPerImagePixel > 0) || !(zoom > 0) || !(maxPixels > 0) || !std::isfinite(unitsPerImagePixel) ||
+        !std::isfinite(zoom))
+        return false;
+    const double unitsPerViewPixel = double(unitsPerImagePixel) / double(zoom);
+    const double maxLength = double(maxPixels) * unitsPerViewPixel;
+    const int exponent = static_cast<int>(std::floor(std::log10(maxLength)));
+    const double power = std::pow(10.0, exponent);
+    double length = power;
+    for (const double step : {5.0, 2.0})
+        if (step * power <= maxLength * (1 + 1e-9)) {
+            length = step * power;
+            break;
+        }
+    out.length = length;
+    out.pixels = static_cast<float>(length / unitsPerViewPixel);
+    // As many decimals as a length below 1 needs, never a decimal comma.
+    char buffer[64];
+    const int decimals = exponent < 0 ? -exponent : 0;
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, length, std::chars_format::fixed, decimals);
+    out.label = std::string(buffer, result.ptr) + " " + unit;
+    return true;
+}
+
+void ScaleBar::draw(sf::RenderTarget& target, const SFPrimitiveContainer& container)
+{
+    if (!isShown())
+        return;
+    sf::String unitName;
+    const float factor = container.calibration(unitName);
+    std::string unit;
+    sf::Utf32::toUtf8(unitName.begin(), unitName.end(), std::back_inserter(unit));
+    const sf::Vector2u size = target.getSize();
+    Choice choice;
+    if (!choose(factor, container.viewZoom(), unit, static_cast<float>(size.x) / 5.0f, choice))
+        return;
+    const sf::Color colour = container.lineColor();
+    const float right = static_cast<float>(size.x) - kMargin;
+    const float bottom = static_cast<float>(size.y) - kMargin;
+    sf::RectangleShape bar({choice.pixels, kThickness});
+    bar.setPosition(right - choice.pixels, bottom - kThickness);
+    bar.setFillColor(colour);
+    target.draw(bar);
+    if (!font)
+        return;
+    // The shared label font lays glyphs out lazily: only under the lock of
+    // the container whose labels use it.
+    std::lock_guard<platform::CriticalSection> guard(container.lockObject());
+    if (choice.label != shownLabel) {
+        shownLabel = choice.label;
+        text.setString(sf::String::fromUtf8(choice.label.begin(), choice.label.end()));
+    }
+    text.setFillColor(container.textColor());
+    const sf::FloatRect bounds = text.getLocalBounds();
+    text.setPosition(right - choice.pixels / 2 - bounds.width / 2 - bounds.left,
+                     bottom - kThickness - 6 - bounds.height - bounds.top);
+    target.draw(text);
+}

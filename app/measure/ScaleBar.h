@@ -1,0 +1,45 @@
+#pragma once
+// ScaleBar: a bar of a round length in the current calibration's unit at the
+// bottom right of the live view, in the measurement colour, with its length
+// written above it. Drawn by the render view over the measurements, so view
+// screenshots carry it too. Switched on and off from the UI thread; drawn by
+// the render thread.
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/Text.hpp>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+class SFPrimitiveContainer;
+
+class ScaleBar {
+public:
+    ScaleBar();
+
+    void setShown(bool on) { shown.store(on); }
+    bool isShown() const { return shown.load(); }
+
+    struct Choice {
+        double length = 0; // in the unit: 1, 2 or 5 times a power of ten
+        float pixels = 0;  // view pixels
+        std::string label; // "50 um", "0.2 mm"
+    };
+    // The longest round length whose bar is at most `maxPixels` view pixels
+    // long, for `unitsPerImagePixel` and `zoom` view pixels per image pixel.
+    // False when the scale is unusable (zero, negative, not finite).
+    static bool choose(float unitsPerImagePixel, float zoom, const std::string& unit, float maxPixels, Choice& out);
+
+    // Draws the bar for the container's calibration and view into a target
+    // of the control's size (render thread; nothing while switched off).
+    void draw(sf::RenderTarget& target, const SFPrimitiveContainer& container);
+
+    static constexpr float kMargin = 16.0f;
+    static constexpr float kThickness = 4.0f;
+
+private:
+    std::atomic<bool> shown{false};
+    std::shared_ptr<const sf::Font> font;
+    sf::Text text;
+    std::string shownLabel;
+};

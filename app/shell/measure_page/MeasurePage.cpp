@@ -1,0 +1,309 @@
+#include "app/shell/measure_page/MeasurePage.h"
+
+#include "app/common/AppMessages.h"
+#include "app/measure/SFPrimitiveContainer.h"
+#include "app/shell/AppConfig.h"
+#include "app/shell/MainWnd.h"
+#include "app/shell/measure_page/MeasureColorDialog.h"
+#include "app/view/ImageRenderUI.h"
+#include "ui/Controls.h"
+#include "ui/FileDialog.h"
+#include "ui/List.h"
+#include "ui/MessageDialog.h"
+#include "ui/ResourceManager.h"
+
+#include <strings.h>
+
+namespace shell {
+namespace {
+
+struct ToolButton {
+    const char* name;
+    int tool;
+};
+
+constexpr ToolButton kToolButtons[] = {
+    {"MeasureBtnNone", ToolNone},
+    {"MeasureBtnMove", ToolMove},
+    {"MeasureBtnDelete", ToolDelete},
+    {"MeasureBtnPoint", ToolPoint},
+    {"MeasureBtnLine", ToolLine},
+    {"MeasureBtnLineDistance", ToolLineDistance},
+    {"MeasureBtnBrokenLine", ToolBrokenLine},
+    {"MeasureBtnRect", ToolRect},
+    {"MeasureBtnPolygon", ToolPolygon},
+    {"MeasureBtnCircle", ToolCircle},
+    {"MeasureBtnCircle2", ToolCircle2},
+    {"MeasureBtnCircle3", ToolCircle3},
+    {"MeasureBtnArc", ToolArc},
+    {"MeasureBtnAngle", ToolAngle},
+    {"MeasureBtnText", ToolText},
+    {"MeasureBtnPerpendicular", ToolPerpendicular},
+    {"MeasureBtnCrosshair", ToolCrosshair},
+    {"MeasureBtnCrosshair2", ToolCrosshair2},
+    {"MeasureBtnParallel", ToolParallel},
+    {"MeasureBtnParallels", ToolParallels},
+    {"MeasureBtnConcentrical", ToolConcentrical},
+};
+
+struct TwoCirclesItem {
+    const char* name;
+    int tool;
+};
+
+constexpr TwoCirclesItem kTwoCirclesItems[] = {
+    {"MTool_TwoCircles", ToolTwoCircles},
+    {"MTool_TwoCircles2", ToolTwoCircles2},
+    {"MTool_TwoCircles3", ToolTwoCircles3},
+};
+
+std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
+
+} // namespace
+
+MeasurePage::MeasurePage(MainWindowServices& services)
+    : WindowPart(services),
+      m_calibration(std::make_unique<CalibrationPage>(
+          services, m_store, [this] { FillCalibrationCombo(); }, [this] { FillCalibrationCombo(); }))
+{
+}
+
+MeasurePage::~MeasurePage() = default;
+
+SFPrimitiveContainer* MeasurePage::Container() const
+{
+    return m_services.view ? &m_services.view->container() : nullptr;
+}
+
+CControlUI* MeasurePage::Find(const char* name) const { return m_services.paint.FindControl(name); }
+
+void MeasurePage::Init()
+{
+    std::string path;
+    if (CalibrationStore::calibrationFilePath(path) == CalibrationOk)
+        m_store.load(path); // a first start has no file yet: an empty list
+    if (auto* list = dynamic_cast<CListUI*>(Find("MeasureDataList")))
+        list->SetTextCallback(&m_results);
+}
+
+void MeasurePage::OnWindowInit()
+{
+    // The render view exists now: its container reports to this window.
+    FillCalibrationCombo();
+}
+
+void MeasurePage::OnLanguageChanged() { m_calibration->RebuildList(); }
+
+void MeasurePage::FillCalibrationCombo()
+{
+    auto* combo = dynamic_cast<CComboUI*>(Find("ComboCaliDataList"));
+    if (!combo)
+        return;
+    combo->RemoveAll();
+    for (int i = 0; i < m_store.count(); ++i)
+        if (CListLabelElementUI* item = combo->AddString(m_store.at(i).nameUtf8()))
+            item->SetTextPadding(RECT{3, 0, 0, 0});
+    AppConfig& config = Config();
+    if (config.curCaliData < 0 || config.curCaliData >= m_store.count())
+        config.curCaliData = 0;
+    // The selection's "itemselect" applies it too; applying here as well
+    // covers an empty list and a selection that did not change.
+    combo->SelectItem(config.curCaliData, false, false);
+    ChooseCalibration(config.curCaliData);
+}
+
+void MeasurePage::ChooseCalibration(int index)
+{
+    const bool known = index >= 0 && index < m_store.count();
+    if (known)
+        Config().curCaliData = index;
+    const CalibrationRecord record = m_store.at(index);
+    // With no calibration the measurements are in pixels.
+    const std::string unit = known ? CalibrationStore::unitName(record.unit) : "px";
+    if (CControlUI* label = Find("CaliDataListUnit"))
+        label->SetText(unit);
+    if (SFPrimitiveContainer* container = Container())
+        container->setCalibration(sf::String(unit), known ? record.factor : 1.0f);
+    RefreshAllRows();
+}
+
+std::string MeasurePage::ChosenUnitName() const
+{
+    const int index = Config().curCaliData;
+    if (index < 0 || index >= m_store.count())
+        return "px";
+    return CalibrationStore::unitName(m_store.at(index).unit);
+}
+
+void MeasurePage::RefreshAllRows()
+{
+    SFPrimitiveContainer* container = Container();
+    if (!container)
+        return;
+    for (int i = 0; i < m_results.count(); ++i)
+        m_results.setAt(i, container->measureData(i));
+    if (auto* list = dynamic_cast<CListUI*>(Find("MeasureDataList")))
+        list->Refresh();
+}
+
+bool MeasurePage::Notify(TNotifyUI& msg)
+{
+    if (m_calibration->Notify(msg))
+        return true;
+    const std::string name = msg.pSender ? msg.pSender->GetName() : std::string();
+    if (msg.sType == "itemselect" && name == "ComboCaliDataList") {
+        ChooseCalibration(static_cast<int>(msg.wParam));
+        return true;
+    }
+    if (msg.sType == "selectchanged" && name == "MeasureChkScaleBar") {
+        auto* option = dynamic_cast<COptionUI*>(msg.pSender);
+        ShowScaleBar(option && option->IsSelected());
+        return true;
+    }
+    if (msg.sType != "click")
+        return false;
+    for (const ToolButton& button : kToolButtons)
+        if (name == button.name) {
+            if (SFPrimitiveContainer* container = Container())
+                container->setTool(button.tool);
+            return true;
+        }
+    if (name == "MeasureBtnTwoCircles") {
+        ShowTwoCirclesMenu();
+        return true;
+    }
+    if (name == "MeasureBtnDeleteAll") {
+        DeleteAll();
+        return true;
+    }
+    if (name == "MeasureBtnColorPicker") {
+        if (SFPrimitiveContainer* container = Container())
+            ShowMeasureColorDialog(m_services.window.GetHWND(), *container);
+        return true;
+    }
+    if (name == "MeasureBtnCSV") {
+        ExportCsv();
+        return true;
+    }
+    return false;
+}
+
+void MeasurePage::ShowTwoCirclesMenu()
+{
+    if (m_twoCirclesTool == 0)
+        m_twoCirclesTool = ToolTwoCircles3;
+    if (SFPrimitiveContainer* container = Container())
+        container->setTool(m_twoCirclesTool);
+    CControlUI* button = Find("MeasureBtnTwoCircles");
+    if (!button)
+        return;
+    const RECT pos = button->GetPos();
+    POINT pt{pos.left, pos.bottom};
+    m_services.window.ClientToScreen(pt);
+    m_menu.reset();
+    for (const TwoCirclesItem& item : kTwoCirclesItems)
+        m_menuCheckInfo.Set(item.name, nullptr);
+    auto menu = std::make_unique<CMenuWnd>();
+    if (!menu->Init(nullptr, "xmls\\menus\\menu_measure_twocircles.xml", pt, &m_services.paint, &m_menuCheckInfo,
+                    eMenuAlignment_Left | eMenuAlignment_Top))
+        return;
+    for (const TwoCirclesItem& item : kTwoCirclesItems)
+        if (CMenuElementUI* element = menu->FindMenuItem(item.name)) {
+            element->SetChecked(item.tool == m_twoCirclesTool);
+            m_menuCheckInfo.Set(item.name, item.tool == m_twoCirclesTool ? element : nullptr);
+        }
+    m_menu = std::move(menu);
+}
+
+bool MeasurePage::OnMenuCommand(const std::string& item)
+{
+    for (const TwoCirclesItem& variant : kTwoCirclesItems)
+        if (::strcasecmp(item.c_str(), variant.name) == 0) {
+            m_twoCirclesTool = variant.tool;
+            if (SFPrimitiveContainer* container = Container())
+                container->setTool(variant.tool);
+            return true;
+        }
+    return false;
+}
+
+void MeasurePage::DeleteAll()
+{
+    SFPrimitiveContainer* container = Container();
+    if (!container || container->count() == 0)
+        return;
+    if (ShowMessage(m_services.window.GetHWND(), Text("STR_SURE_REMOVE_ALL_TOOL"), Text("STR_DELETE"), 1,
+                    MB_ICONWARNING) == IDOK)
+        container->clearAll(true);
+}
+
+void MeasurePage::ExportCsv()
+{
+    SFPrimitiveContainer* container = Container();
+    if (!container || container->count() == 0)
+        return;
+    ui::FileDialogRequest request;
+    request.owner = m_services.window.GetHWND();
+    request.defaultName = "results.csv";
+    request.filters = {{"CSV files(*.csv)", "*.csv"}};
+    request.defaultExtension = "csv";
+    const std::string path = ui::GetSaveFileName(request);
+    if (!path.empty())
+        container->exportCsv(path, ChosenUnitName());
+}
+
+void MeasurePage::ShowScaleBar(bool on)
+{
+    if (m_services.view)
+        m_services.view->showScaleBar(on);
+}
+
+bool MeasurePage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    auto* list = dynamic_cast<CListUI*>(Find("MeasureDataList"));
+    const int index = static_cast<int>(wParam);
+    result = 0;
+    switch (message) {
+    case WM_MEASURE_ADDED:
+        m_results.append(MeasureData());
+        if (list) {
+            list->Add(new CListTextElementUI);
+            list->SelectItem(list->GetCount() - 1, false, false);
+            list->EnsureVisible(list->GetCount() - 1);
+        }
+        return true;
+    case WM_MEASURE_REMOVED:
+        m_results.removeAt(index);
+        if (list && index >= 0 && index < list->GetCount())
+            list->RemoveAt(index);
+        return true;
+    case WM_MEASURE_CLEARED:
+        m_results.clear();
+        if (list)
+            list->RemoveAll();
+        return true;
+    case WM_MEASURE_CHANGED: {
+        SFPrimitiveContainer* container = Container();
+        if (!container)
+            return true;
+        const MeasureData data = container->measureData(index);
+        if (lParam == 1) {
+            if (!data.lengths.empty())
+                m_calibration->OnLineLength(data.lengths[0]);
+            return true;
+        }
+        if (index < 0 || index >= m_results.count())
+            return true;
+        m_results.setAt(index, data);
+        if (list) {
+            list->Refresh();
+            list->SelectItem(index, false, false);
+            list->EnsureVisible(index);
+        }
+        return true;
+    }
+    default: return false;
+    }
+}
+
+} // namespace shell
