@@ -8,6 +8,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace ui {
@@ -19,12 +22,28 @@ struct State {
 State* g_state = nullptr;
 } // namespace
 
+void Application::PreferX11(int argc, char** argv)
+{
+    if (const char* chosen = std::getenv("QT_QPA_PLATFORM"); chosen && *chosen)
+        return;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] && (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0))
+            return;
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display)
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+}
+
 Application::Application(int& argc, char** argv)
 {
+    PreferX11(argc, argv);
     g_state = new State;
     if (!QApplication::instance())
         g_state->app = std::make_unique<QApplication>(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt took the locale from the environment; printf-style numbers keep
+    // their decimal point in every language (texts still follow the locale).
+    std::setlocale(LC_NUMERIC, "C");
     g_state->dispatcher = std::make_unique<detail::UiDispatcher>();
     platform::setMessageDispatcher(g_state->dispatcher.get());
 }

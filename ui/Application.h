@@ -11,7 +11,13 @@ namespace ui {
 
 class Application {
 public:
+    // Runs Qt on X11 (the render view draws into X windows; on a Wayland
+    // desktop that is XWayland) and keeps printf-style numbers in the "C"
+    // format whatever the locale.
     Application(int& argc, char** argv);
+    // Sets QT_QPA_PLATFORM=xcb when an X display is there and neither the
+    // environment nor a -platform argument chose a platform.
+    static void PreferX11(int argc, char** argv);
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;

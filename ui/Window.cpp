@@ -319,6 +319,8 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD,
 {
     if (m_host)
         return GetHWND();
+    if (auto* dispatcher = UiDispatcher::instance())
+        dispatcher->remember(this);
     m_owner = hwndParent;
     CWindowWnd* ownerWindow = FromHandle(hwndParent);
     m_host = new WindowHost(this, ownerWindow ? ownerWindow->GetWidget() : nullptr);

@@ -26,3 +26,5 @@ constexpr platform::UINT WM_SESSION_OPEN_DONE =
 constexpr platform::UINT WM_SESSION_DEVICES_LISTED = platform::WM_USER + 141; // a device listing finished
 constexpr platform::UINT WM_SESSION_STATUS =
     platform::WM_USER + 142; // the open camera was lost (wParam 1) or came back (wParam 2)
+constexpr platform::UINT WM_APP_TERMINATE =
+    platform::WM_USER + 143; // SIGTERM or SIGINT: close without the question (wParam the signal)

@@ -138,7 +138,10 @@ void CMainWnd::InitWindow()
     m_session = std::make_unique<CameraSession>(GetHWND());
     m_services = std::make_unique<MainWindowServices>(MainWindowServices{
         *this, m_PaintManager, *m_session, nullptr, [this](const std::string& text) { SetStatusText(text); }});
-    m_parts.push_back(std::make_unique<CameraListPanel>(*m_services));
+    auto cameraList = std::make_unique<CameraListPanel>(*m_services);
+    if (m_openFirstCamera)
+        cameraList->OpenFirstUsbCameraWhenListed();
+    m_parts.push_back(std::move(cameraList));
     m_parts.push_back(std::make_unique<AdjustPanel>(*m_services));
     m_parts.push_back(std::make_unique<CaptureCommands>(*m_services));
     m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
@@ -319,6 +322,13 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
             CPaintManagerUI::DeletePtr(cmd);
             OnMenuCommand(item);
         }
+        bHandled = TRUE;
+        return 0;
+    }
+    if (uMsg == WM_APP_TERMINATE) {
+        // A logout or Ctrl+C: close as the close button does, without asking.
+        ShutDown();
+        DestroyWindow();
         bHandled = TRUE;
         return 0;
     }

@@ -45,6 +45,8 @@ public:
     const std::string& OpenDrawer() const { return m_openDrawer; }
     // The camera session; null before the creation hook ran.
     CameraSession* Session() const { return m_session.get(); }
+    // Demo mode: open the first USB3 camera once the list is there. Before Create().
+    void OpenFirstCameraAtStart(bool open) { m_openFirstCamera = open; }
     // Tells every part that the camera was opened, switched or closed.
     void CameraChanged();
     // Ends recordings, detaches the view and releases the camera; runs once
@@ -73,6 +75,7 @@ private:
     bool m_fullscreen = false;
     bool m_firstFocusSeen = false;
     bool m_shutDown = false;
+    bool m_openFirstCamera = false;
     std::string m_openDrawer;
     WINDOWPLACEMENT m_savedPlacement{};
     std::unique_ptr<CMenuWnd> m_menu;

@@ -2,6 +2,8 @@
 
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
+#include "app/shell/TerminationSignals.h"
+#include "app/shell/session/DemoMode.h"
 #include "platform/Tick.h"
 #include "ui/Application.h"
 #include "ui/EmbeddedResource.h"
@@ -33,19 +35,31 @@ bool RegisterSkin()
     return CPaintManagerUI::SetResourceZip(skin.data, skin.size);
 }
 
-int RunProgram(int& argc, char** argv)
+int RunProgram(int& argc, char** argv, bool demo)
 {
     g_startTick = platform::GetTickCount();
     SetDpiAwareness();
     const std::string title = WindowTitle();
     Config().Load();
+    // Simulated cameras: the environment is set before the camera library
+    // lists anything; the box simulator ends with the program.
+    DemoMode demoMode;
+    if (demo) {
+        DemoMode::SetEnvironment();
+        demoMode.StartBoxSimulator(Config().BoxScanHosts);
+    }
     ui::Application app(argc, argv);
     CPaintManagerUI::SetInstance(&app);
     RegisterSkin();
     auto window = std::make_unique<CMainWnd>();
+    window->OpenFirstCameraAtStart(demo);
     window->Create(nullptr, title.c_str(), UI_WNDSTYLE_FRAME, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                    CW_USEDEFAULT);
-    const int code = CPaintManagerUI::MessageLoop();
+    int code = 0;
+    {
+        TerminationSignals signals(window->GetHWND());
+        code = CPaintManagerUI::MessageLoop();
+    }
     window.reset();
     CResourceManager::GetInstance()->Release();
     Config().Save();

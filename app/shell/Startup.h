@@ -20,7 +20,8 @@ bool RegisterSkin();
 unsigned ProgramStartTick();
 
 // The whole program: settings, skin, main window, message loop, shutdown
-// (window, texts, settings saved last). Returns the exit code.
-int RunProgram(int& argc, char** argv);
+// (window, texts, settings saved last). `demo`: simulated cameras, the
+// first one opened at start. Returns the exit code.
+int RunProgram(int& argc, char** argv, bool demo = false);
 
 } // namespace shell

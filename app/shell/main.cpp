@@ -1,5 +1,6 @@
 #include "app/shell/CommandLine.h"
 #include "app/shell/Startup.h"
+#include "app/shell/TerminationSignals.h"
 #include "app/view/X11ChildWindow.h"
 
 int main(int argc, char** argv)
@@ -11,5 +12,7 @@ int main(int argc, char** argv)
     // The render view talks to X from its own thread: Xlib's locking must be
     // switched on before any other X call in the process.
     X11ChildWindow::initThreads();
-    return shell::RunProgram(argc, argv);
+    // Before any thread starts, so that only the watcher receives them.
+    shell::TerminationSignals::Block();
+    return shell::RunProgram(argc, argv, line.demo);
 }

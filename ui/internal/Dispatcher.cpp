@@ -52,10 +52,18 @@ UiDispatcher* UiDispatcher::instance() { return g_instance; }
 platform::LRESULT UiDispatcher::send(platform::HWND window, platform::UINT message, platform::WPARAM wParam,
                                      platform::LPARAM lParam)
 {
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_gone.count(window))
+                return 0;
+        }
         return window->handleMessage(message, wParam, lParam);
+    }
     auto pending = std::make_shared<Pending>(window, message, wParam, lParam, true);
     std::unique_lock lock(m_mutex);
+    if (m_gone.count(window))
+        return 0;
     m_queue.push_back(pending);
     // Posting is thread-safe; the UI thread wakes up even inside a nested
     // (modal or menu) event loop.
@@ -68,6 +76,8 @@ bool UiDispatcher::post(platform::HWND window, platform::UINT message, platform:
 {
     {
         std::lock_guard lock(m_mutex);
+        if (m_gone.count(window))
+            return false;
         m_queue.push_back(std::make_shared<Pending>(window, message, wParam, lParam, false));
     }
     QCoreApplication::postEvent(this, new QEvent(kWake));
@@ -118,6 +128,7 @@ void UiDispatcher::forget(platform::HWND window)
         }
     }
     std::lock_guard lock(m_mutex);
+    m_gone.insert(window);
     for (auto it = m_queue.begin(); it != m_queue.end();) {
         if ((*it)->window != window) {
             ++it;
@@ -130,6 +141,12 @@ void UiDispatcher::forget(platform::HWND window)
         (*it)->done.notify_all();
         it = m_queue.erase(it);
     }
+}
+
+void UiDispatcher::remember(platform::HWND window)
+{
+    std::lock_guard lock(m_mutex);
+    m_gone.erase(window);
 }
 
 bool UiDispatcher::setTimer(platform::HWND window, platform::UINT id, platform::UINT elapse)

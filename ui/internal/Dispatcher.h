@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 
 class QTimer;
 
@@ -24,8 +25,11 @@ public:
     bool post(platform::HWND window, platform::UINT message, platform::WPARAM wParam, platform::LPARAM lParam) override;
 
     // Drops messages queued for a window that is going away (blocked
-    // senders get 0) and stops its timers.
+    // senders get 0) and stops its timers; messages sent or posted to it
+    // later are dropped too (send answers 0, post false), until remember().
     void forget(platform::HWND window);
+    // A window was created (possibly where a destroyed one lived).
+    void remember(platform::HWND window);
     bool setTimer(platform::HWND window, platform::UINT id, platform::UINT elapse);
     void killTimer(platform::HWND window, platform::UINT id);
 
@@ -41,6 +45,7 @@ private:
 
     std::mutex m_mutex;
     std::deque<std::shared_ptr<Pending>> m_queue;
+    std::set<platform::HWND> m_gone; // destroyed windows (under m_mutex)
     std::map<std::pair<platform::HWND, platform::UINT>, QTimer*> m_timers;
 };
 

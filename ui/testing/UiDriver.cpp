@@ -191,9 +191,10 @@ bool Driver::click(const std::string& name)
     return true;
 }
 
-bool Driver::clickLink(const std::string& name, int link)
+bool Driver::clickLink(const std::string& name, int link) { return clickLink(find(name), link); }
+
+bool Driver::clickLink(CControlUI* control, int link)
 {
-    CControlUI* control = find(name);
     auto* label = control ? qobject_cast<QLabel*>(control->GetWidget()) : nullptr;
     if (!usable(label) || !control->GetInterface("Text"))
         return false;

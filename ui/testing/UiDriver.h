@@ -42,6 +42,8 @@ public:
     bool click(const std::string& name);
     // A click on link number `link` of a text control.
     bool clickLink(const std::string& name, int link = 0);
+    // The same for a given text control (e.g. one row of a list).
+    bool clickLink(CControlUI* control, int link = 0);
     // Picks an entry of a combo box from its drop-down.
     bool selectComboIndex(const std::string& name, int index);
     // Clicks a row of a list.

@@ -173,15 +173,19 @@ EmulatedCamera::EmulatedCamera(EmulatorConfig config)
 
 EmulatedCamera::~EmulatedCamera() = default;
 
-bool EmulatedCamera::present() const
+bool EmulatedCamera::present()
 {
     std::lock_guard lock(mutex_);
+    if (!present_ && config_.replugAfterMs > 0 &&
+        Clock::now() - unpluggedAt_ >= std::chrono::milliseconds(config_.replugAfterMs))
+        replugLocked();
     return present_;
 }
 
 void EmulatedCamera::unplugLocked()
 {
     present_ = false;
+    unpluggedAt_ = Clock::now();
     ++generation_;
     for (auto& [ep, queue] : queues_) {
         for (EmulatedTransfer* t : queue) {
@@ -205,6 +209,11 @@ void EmulatedCamera::unplug()
 void EmulatedCamera::replug()
 {
     std::lock_guard lock(mutex_);
+    replugLocked();
+}
+
+void EmulatedCamera::replugLocked()
+{
     if (present_)
         return;
     present_ = true;
@@ -546,7 +555,7 @@ void EmulatedCamera::beginFrame(Clock::time_point now)
 
     const SceneSettings scene = currentScene();
     if (!sceneValid_ || !(scene == sceneSettings_)) {
-        renderScene(scene, scene_);
+        renderScene(scene, scene_, config_.pixelFormat);
         sceneSettings_ = scene;
         sceneValid_ = true;
     }

@@ -43,7 +43,8 @@ public:
     const EmulatorConfig& config() const { return config_; }
 
     // --- presence ---
-    bool present() const;
+    // Also brings an unplugged camera back once replugAfterMs passed.
+    bool present();
     // Every transfer in flight fails with NoDevice; open connections stay dead.
     void unplug();
     void replug();
@@ -113,12 +114,14 @@ private:
     ControlResult vendorRequest(bool in, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
                                 uint16_t length);
     void unplugLocked();
+    void replugLocked();
     SceneSettings currentScene() const;
 
     EmulatorConfig config_;
     mutable std::mutex mutex_;
     std::condition_variable cond_;
     bool present_ = true;
+    Clock::time_point unpluggedAt_{};
     uint64_t generation_ = 1;
 
     RegisterFile registers_;

@@ -35,6 +35,7 @@ struct EmulatorConfig {
     int failStreamEvery = 0;   // every n-th stream transfer fails
     int badAckEvery = 0;       // every n-th acknowledgement carries a stale id
     int unplugAfterFrames = 0; // the camera disappears after this many frames
+    int replugAfterMs = 0;     // an unplugged camera comes back after this long (0: never)
 };
 
 } // namespace usbsdk::emulator

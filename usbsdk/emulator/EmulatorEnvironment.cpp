@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <sstream>
 
 #include "platform/DebugOutput.h"
@@ -83,6 +84,8 @@ bool configFromEnvironment(EmulatorConfig& config, std::string& error)
                 config.badAckEvery = static_cast<int>(n);
             else if (key == "unplug_after")
                 config.unplugAfterFrames = static_cast<int>(n);
+            else if (key == "replug_after_ms")
+                config.replugAfterMs = static_cast<int>(n);
             else {
                 error = "unknown SENSORLINK_EMULATE_FAULTS entry: " + key;
                 return false;
@@ -98,6 +101,23 @@ std::shared_ptr<UsbBus> busFromEnvironment()
     long n = 0;
     if (!count || !parseInt(count, n) || n <= 0)
         return nullptr;
+    // One bus per process (while the variables stay the same): a camera
+    // unplugged during one SDK session is still unplugged in the next.
+    std::string key;
+    for (const char* name :
+         {"SENSORLINK_EMULATE", "SENSORLINK_EMULATE_SIZE", "SENSORLINK_EMULATE_FPS", "SENSORLINK_EMULATE_STAMP",
+          "SENSORLINK_EMULATE_USB", "SENSORLINK_EMULATE_IDS", "SENSORLINK_EMULATE_FAULTS"}) {
+        const char* value = std::getenv(name);
+        key += value ? value : "-";
+        key += '\n';
+    }
+    static std::mutex lock;
+    static std::string cachedKey;
+    // Never destroyed: capture threads may still hold it at exit.
+    static auto* cached = new std::shared_ptr<UsbBus>;
+    std::lock_guard guard(lock);
+    if (*cached && key == cachedKey)
+        return *cached;
     EmulatorConfig config;
     std::string error;
     if (!configFromEnvironment(config, error)) {
@@ -108,8 +128,11 @@ std::shared_ptr<UsbBus> busFromEnvironment()
     for (long i = 0; i < n && i < 255; ++i) {
         EmulatorConfig c = config;
         c.serial = "EMU" + std::to_string(1000 + i);
+        c.productId = static_cast<uint16_t>(config.productId + i);
         bus->addCamera(c);
     }
+    *cached = bus;
+    cachedKey = key;
     return bus;
 }
 

@@ -13,6 +13,11 @@
 //       fail_stream_every=<n>    every n-th stream transfer fails
 //       bad_ack_every=<n>        every n-th acknowledgement has a stale request id
 //       unplug_after=<frames>    the camera is unplugged after that many frames
+//       replug_after_ms=<n>      an unplugged camera comes back after n ms
+//
+// Camera i (from 0) has the product id of SENSORLINK_EMULATE_IDS (default
+// 5ec5) plus i. The bus lives as long as the process, so a camera unplugged
+// stays so (or comes back) across the SDK's init and uninit.
 #include <memory>
 #include <string>
 
@@ -24,7 +29,8 @@ namespace usbsdk::emulator {
 // Applies the SENSORLINK_EMULATE_* variables to a default configuration;
 // false with `error` set when a value cannot be understood.
 bool configFromEnvironment(EmulatorConfig& config, std::string& error);
-// The bus for SENSORLINK_EMULATE, or null when it is unset or 0.
+// The bus for SENSORLINK_EMULATE, or null when it is unset or 0. The same
+// bus while the SENSORLINK_EMULATE* variables keep their values.
 std::shared_ptr<UsbBus> busFromEnvironment();
 
 } // namespace usbsdk::emulator

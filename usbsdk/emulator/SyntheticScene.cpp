@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace usbsdk::emulator {
 namespace {
@@ -52,12 +53,27 @@ Rgb scenePixel(int x, int y)
     return c;
 }
 
+// The colour patch at a sensor position, if any (pure colours, not toned).
+bool patchPixel(int x, int y, Rgb& colour)
+{
+    static constexpr Rgb kPatches[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    const int dx = x - kSensorCentreX - kPatchX, dy = y - kSensorCentreY - kPatchY;
+    if (dx < 0 || dy < 0 || dy >= kPatchSize)
+        return false;
+    const int index = dx / kPatchStep;
+    if (index >= 4 || dx % kPatchStep >= kPatchSize)
+        return false;
+    colour = kPatches[index];
+    return true;
+}
+
 uint8_t clampByte(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f)); }
 
 } // namespace
 
-void renderScene(const SceneSettings& s, std::vector<uint8_t>& out)
+void renderScene(const SceneSettings& s, std::vector<uint8_t>& out, uint32_t pixelFormat)
 {
+    const bool exchanged = pixelFormat == stream::kPixelFormatYuv422;
     out.resize(size_t(s.width) * s.height * 2);
     // Brightness: exposure time (or the automatic target) times gain.
     float exposure = s.exposureMode == 3 ? s.exposureTarget / 120.0f : s.exposureTime / 20000.0f;
@@ -76,8 +92,14 @@ void renderScene(const SceneSettings& s, std::vector<uint8_t>& out)
             float ys[2], us = 0, vs = 0;
             const int pixels = col + 1 < s.width ? 2 : 1;
             for (int k = 0; k < pixels; ++k) {
-                const Rgb p = scenePixel(s.roiX + static_cast<int>(col) + k, s.roiY + static_cast<int>(row));
-                const float r = tone(p.r, wr), g = tone(p.g, wg), b = tone(p.b, wb);
+                const int x = s.roiX + static_cast<int>(col) + k, y = s.roiY + static_cast<int>(row);
+                Rgb patch{};
+                const bool isPatch = patchPixel(x, y, patch);
+                const Rgb p = isPatch ? patch : scenePixel(x, y);
+                float r = isPatch ? p.r : tone(p.r, wr), g = isPatch ? p.g : tone(p.g, wg);
+                float b = isPatch ? p.b : tone(p.b, wb);
+                if (exchanged)
+                    std::swap(r, b);
                 ys[k] = 0.257f * r + 0.504f * g + 0.098f * b + 16;
                 us += (-0.148f * r - 0.291f * g + 0.439f * b) / static_cast<float>(pixels);
                 vs += (0.439f * r - 0.368f * g - 0.071f * b) / static_cast<float>(pixels);

@@ -2,8 +2,12 @@
 // The picture of the emulated camera: a stage micrometer under transmitted
 // light. A ruled scale (a tick every kScalePitch sensor pixels, longer ticks
 // every 5th and 10th) runs across the middle of the sensor; round and oblong
-// specimens lie around it. Coordinates are sensor pixels, so the region of
-// interest moves and crops the scene like a real sensor window.
+// specimens lie around it, and above it four colour patches (pure red,
+// green, blue, white) let tests check colours. Coordinates are sensor pixels,
+// so the region of interest moves and crops the scene like a real sensor
+// window.
+#include "usbsdk/sdk/StreamFormat.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -22,7 +26,19 @@ constexpr int kScalePitch = 10;     // sensor pixels between ticks
 constexpr int kSensorCentreX = 970; // centre of the 1940 x 1460 sensor area
 constexpr int kSensorCentreY = 730;
 
+// The colour patches: kPatchSize square, the first at (kPatchX, kPatchY)
+// relative to the sensor centre, the next ones kPatchStep further right.
+constexpr int kPatchX = -280;
+constexpr int kPatchY = -200;
+constexpr int kPatchSize = 60;
+constexpr int kPatchStep = 80;
+
 // Renders packed 4:2:2 (Y0 U Y1 V) into `out`, width * height * 2 bytes.
-void renderScene(const SceneSettings& settings, std::vector<uint8_t>& out);
+// For kPixelFormatYuv422 (the cameras' alternative layout) the colour
+// conversion is made with red and blue exchanged, so that decoding it as
+// ordinary YUYV yields R, G, B, A byte order; any other pixel format gets
+// ordinary YUYV.
+void renderScene(const SceneSettings& settings, std::vector<uint8_t>& out,
+                 uint32_t pixelFormat = stream::kPixelFormatYuv422);
 
 } // namespace usbsdk::emulator

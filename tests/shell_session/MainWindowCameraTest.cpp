@@ -1,0 +1,226 @@
+// The program's main window with emulated USB3 cameras, driven as a user
+// would: the list shows them, a click opens one, its frames reach the view in
+// true colours, the frame rate shows, another camera and another size are
+// chosen, the camera is unplugged and comes back, full screen, and the window
+// closes while the camera streams.
+#include "ShellTestFolders.h"
+
+#include "app/shell/AppConfig.h"
+#include "app/shell/MainWnd.h"
+#include "app/shell/Startup.h"
+#include "app/shell/session/CameraSession.h"
+#include "app/view/ImageRenderUI.h"
+#include "camera/CMCameraBase.h"
+#include "camera/CWImage.h"
+#include "ui/Controls.h"
+#include "ui/List.h"
+#include "ui/ResourceManager.h"
+#include "ui/testing/UiDriver.h"
+#include "usbsdk/emulator/SyntheticScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+using shell::CMainWnd;
+using shell::Config;
+using ui::testing::Driver;
+
+PELLUMO_UI_TEST_APPLICATION();
+
+namespace {
+
+namespace emu = usbsdk::emulator;
+
+constexpr int kSensorWidth = 1940;
+constexpr int kSensorHeight = 1460;
+
+struct Rgba {
+    int r, g, b;
+};
+
+class MainWindowCameraTest : public testing::Test {
+protected:
+    // `faults`: SENSORLINK_EMULATE_FAULTS for this test (a new emulated bus).
+    void start(const char* faults)
+    {
+        ::setenv("SENSORLINK_EMULATE", "2", 1);
+        ::setenv("SENSORLINK_EMULATE_FPS", "30", 1);
+        ::setenv("SENSORLINK_EMULATE_FAULTS", faults, 1);
+        ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
+        ::unsetenv("SENSORLINK_EMULATE_SIZE");
+        ASSERT_TRUE(shell::RegisterSkin());
+        Config().SetDefaults();
+        ASSERT_TRUE(Config().Load());
+        Config().MaximizeWindow = 0;
+        Config().ExitPrompt = 1; // closing asks nothing
+        Config().Language = 0;
+        window = std::make_unique<CMainWnd>();
+        ASSERT_NE(window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0), nullptr);
+        window->ShowWindow(true);
+        Driver::processEvents();
+    }
+    void TearDown() override
+    {
+        Driver::clearAnswers();
+        if (window && window->IsWindow())
+            window->DestroyWindow();
+        window.reset();
+        Driver::processEvents();
+        CResourceManager::GetInstance()->Release();
+    }
+
+    shell::CameraSession& session() { return *window->Session(); }
+    CListUI* list() { return dynamic_cast<CListUI*>(window->PaintManager().FindControl("CameraList")); }
+    CControlUI* rowText(int row) { return list()->GetItemAt(row)->FindSubControl("camera_name"); }
+    bool rowMarked(int row) { return !list()->GetItemAt(row)->IsEnabled(); }
+    std::string textOf(const char* name)
+    {
+        CControlUI* control = window->PaintManager().FindControl(name);
+        return control ? control->GetText() : std::string();
+    }
+    bool waitFrames(unsigned long more, int timeoutMs = 10000)
+    {
+        const unsigned long from = session().FramesDelivered();
+        return Driver::processEventsUntil(
+            [&] { return session().Camera() && session().FramesDelivered() >= from + more; }, timeoutMs);
+    }
+    // Opens list row `row` with a click and waits for its frames.
+    void openRow(int row)
+    {
+        Driver ui(*window);
+        ASSERT_TRUE(ui.clickLink(rowText(row)));
+        ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsOpening(); }));
+        ASSERT_TRUE(waitFrames(5));
+        Driver::processEvents();
+        EXPECT_TRUE(rowMarked(row));
+    }
+    // The colour at sensor position (x, y) of the latest converted picture.
+    Rgba pictureAt(int sensorX, int sensorY, int& width, int& height)
+    {
+        CWImage picture;
+        EXPECT_TRUE(session().Pipeline().copyDisplayImage(picture));
+        width = picture.width;
+        height = picture.height;
+        // The camera's window is centred in the sensor.
+        const int x = sensorX - (kSensorWidth - width) / 2, y = sensorY - (kSensorHeight - height) / 2;
+        Rgba c{-1, -1, -1};
+        if (picture.data && x >= 0 && y >= 0 && x < width && y < height) {
+            const unsigned char* p = static_cast<unsigned char*>(picture.data) + (size_t(y) * width + x) * 4;
+            c = {p[0], p[1], p[2]};
+        }
+        delete[] static_cast<unsigned char*>(picture.data);
+        return c;
+    }
+    // Checks the four colour patches in the converted picture.
+    void expectTrueColours()
+    {
+        const Rgba expected[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+        for (int i = 0; i < 4; ++i) {
+            const int x = emu::kSensorCentreX + emu::kPatchX + i * emu::kPatchStep + emu::kPatchSize / 2;
+            const int y = emu::kSensorCentreY + emu::kPatchY + emu::kPatchSize / 2;
+            int width = 0, height = 0;
+            const Rgba c = pictureAt(x, y, width, height);
+            SCOPED_TRACE("patch " + std::to_string(i));
+            EXPECT_NEAR(c.r, expected[i].r, 24);
+            EXPECT_NEAR(c.g, expected[i].g, 24);
+            EXPECT_NEAR(c.b, expected[i].b, 24);
+        }
+    }
+
+    shelltest::TempHome home;
+    shelltest::LocaleEnv locale{"en_US.UTF-8"};
+    std::unique_ptr<CMainWnd> window;
+};
+
+TEST_F(MainWindowCameraTest, OpensSwitchesResizesAndClosesWhileStreaming)
+{
+    start("");
+    Driver ui(*window);
+    // Two emulated cameras and "Network Cameras".
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return list() && list()->GetCount() == 3; }));
+    EXPECT_EQ(rowText(2)->GetText(), "{a}Network Cameras{/a}");
+    EXPECT_FALSE(ui.find("ToolbarBtnCapture")->IsEnabled());
+
+    openRow(0);
+    EXPECT_TRUE(ui.find("ToolbarBtnCapture")->IsEnabled());
+    expectTrueColours();
+    // The view drew the picture: its snapshot is not black where the scene is.
+    CImageRenderUI* view = window->PaintManager().FindControl("ImageRenderView")
+                               ? dynamic_cast<CImageRenderUI*>(ui.find("ImageRenderView"))
+                               : nullptr;
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->isRendering());
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return view->passesDrawn() > 2; }));
+
+    // The frame-rate label reads about the emulated 30 frames/s.
+    ASSERT_TRUE(Driver::processEventsUntil(
+        [&] {
+            float rate = 0;
+            return std::sscanf(textOf("StatusbarLabelRate").c_str(), "%f fps", &rate) == 1 && rate > 15 && rate < 45;
+        },
+        8000))
+        << textOf("StatusbarLabelRate");
+
+    // Another camera: the first is released, the second marked.
+    openRow(1);
+    EXPECT_FALSE(rowMarked(0));
+    EXPECT_EQ(session().Source().device, 1);
+    EXPECT_EQ(session().Source().pid, 0x5ec6);
+
+    // Another preview size from the chain: frames of that size arrive.
+    auto* sizes = ui.findAs<CComboUI>("combo_preview_size");
+    ASSERT_NE(sizes, nullptr);
+    int index640 = -1;
+    for (int i = 0; i < sizes->GetCount(); ++i)
+        if (sizes->GetItemAt(i)->GetText() == "640 x 480")
+            index640 = i;
+    ASSERT_GE(index640, 0);
+    ASSERT_TRUE(ui.selectComboIndex("combo_preview_size", index640));
+    ASSERT_TRUE(Driver::processEventsUntil([&] {
+        int width = 0, height = 0;
+        pictureAt(0, 0, width, height);
+        return width == 640 && height == 480;
+    }));
+    expectTrueColours();
+
+    // Full screen and back.
+    ASSERT_TRUE(ui.click("StatusbarBtnFullscreen"));
+    EXPECT_TRUE(window->IsFullscreen());
+    EXPECT_FALSE(ui.isShown("SideBar"));
+    ASSERT_TRUE(ui.pressKey(VK_F11));
+    EXPECT_FALSE(window->IsFullscreen());
+
+    // Closing while frames arrive: no hang, the camera released, settings kept.
+    Config().DisableStillCap = 0;
+    ASSERT_TRUE(ui.closeWindow());
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return !window->IsWindow(); }));
+    EXPECT_EQ(session().Camera(), nullptr);
+}
+
+TEST_F(MainWindowCameraTest, UnpluggedCameraIsReportedAndOpenedAgainWhenItReturns)
+{
+    start("unplug_after=60,replug_after_ms=2500");
+    Driver ui(*window);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return list() && list()->GetCount() == 3; }));
+    openRow(0);
+    auto* sizes = ui.findAs<CComboUI>("combo_preview_size");
+    ASSERT_NE(sizes, nullptr);
+    ASSERT_TRUE(ui.selectComboIndex("combo_preview_size", sizes->GetCount() - 1));
+    const std::string chosen = sizes->GetText();
+
+    // The frames stop: the status bar says so and the window keeps working.
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().IsLost(); }, 20000));
+    EXPECT_EQ(textOf("StatusBarLabelInfo"), "Camera disconnected. Waiting for it to return…");
+    EXPECT_EQ(session().Camera(), nullptr);
+
+    // It returns and is opened again with the same size.
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsLost(); }, 20000));
+    ASSERT_TRUE(waitFrames(5));
+    EXPECT_EQ(textOf("StatusBarLabelInfo"), "Camera reconnected");
+    EXPECT_EQ(sizes->GetText(), chosen);
+    EXPECT_TRUE(rowMarked(0));
+}
+
+} // namespace
