@@ -1,0 +1,520 @@
+#include "app/shell/capture/CaptureCommands.h"
+
+#include "app/shell/AppConfig.h"
+#include "app/shell/MainWnd.h"
+#include "app/shell/capture/ImageFileWriter.h"
+#include "app/shell/capture/SnapshotFiles.h"
+#include "app/shell/dialogs/Dialogs.h"
+#include "app/shell/session/CameraSession.h"
+#include "app/view/ImageRenderUI.h"
+#include "camera/CMCameraBase.h"
+#include "ui/Controls.h"
+#include "ui/FileDialog.h"
+#include "ui/Menu.h"
+#include "ui/MessageDialog.h"
+#include "ui/PaintManager.h"
+#include "ui/ResourceManager.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+
+namespace shell {
+namespace {
+
+constexpr const char* kStillSizePrefix = "Menu_SubItem_StillSize_";
+
+std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
+
+bool NameIs(const std::string& item, const char* name) { return ::strcasecmp(item.c_str(), name) == 0; }
+
+// The busy cursor for one scope.
+struct BusyCursor {
+    BusyCursor() { SetWaitCursor(true); }
+    ~BusyCursor() { SetWaitCursor(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// "m:ss" or "h:mm:ss".
+std::string FormatElapsed(int64_t micros)
+{
+    const int64_t seconds = micros / 1'000'000;
+    char text[32];
+    if (seconds >= 3600)
+        std::snprintf(text, sizeof text, "%d:%02d:%02d", int(seconds / 3600), int(seconds / 60 % 60),
+                      int(seconds % 60));
+    else
+        std::snprintf(text, sizeof text, "%d:%02d", int(seconds / 60), int(seconds % 60));
+    return text;
+}
+
+} // namespace
+
+CaptureCommands::CaptureCommands(MainWindowServices& services)
+    : WindowPart(services), m_menuCheckInfo(std::make_unique<CStdStringPtrMap>())
+{
+}
+
+CaptureCommands::~CaptureCommands() = default;
+
+COptionUI* CaptureCommands::Option(const char* name) const
+{
+    return dynamic_cast<COptionUI*>(m_services.paint.FindControl(name));
+}
+
+bool CaptureCommands::Notify(TNotifyUI& msg)
+{
+    if (!msg.pSender)
+        return false;
+    const std::string& name = msg.pSender->GetName();
+    if (msg.sType == "click") {
+        if (name == "ToolbarBtnCapture") {
+            if (m_seriesRunning) {
+                // The click's own toggle decides the option's look.
+                const bool selected = Option("ToolbarBtnCapture") && Option("ToolbarBtnCapture")->IsSelected();
+                EndSeries();
+                if (COptionUI* capture = Option("ToolbarBtnCapture"))
+                    capture->Selected(selected, false);
+            } else {
+                TakeSnapshot();
+                if (COptionUI* capture = Option("ToolbarBtnCapture"))
+                    capture->Selected(true, false);
+            }
+            return true;
+        }
+        if (name == "ToolbarBtnCaptureSet") {
+            ShowSnapMenu();
+            return true;
+        }
+        if (name == "ToolbarBtnFiles") {
+            OpenImageFolder();
+            return true;
+        }
+        if (name == "MeasureBtnScreenShot") {
+            SaveScreenshot();
+            return true;
+        }
+    } else if (msg.sType == "selectchanged" && name == "ToolbarBtnRecord") {
+        auto* record = Option("ToolbarBtnRecord");
+        if (record && record->IsSelected())
+            StartRecording();
+        else
+            StopRecording();
+        return true;
+    }
+    return false;
+}
+
+bool CaptureCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
+{
+    if (message != WM_TIMER)
+        return false;
+    result = 0;
+    switch (wParam) {
+    case kSeriesTimer: SeriesTick(); return true;
+    case kRecordingStatusTimer: ShowRecordingStatus(); return true;
+    case kSaveResultsTimer: CollectSaveResults(); return true;
+    default: return false;
+    }
+}
+
+bool CaptureCommands::OnKey(WPARAM key)
+{
+    if (key == VK_RETURN) {
+        TakeSnapshot();
+        return true;
+    }
+    if (key == VK_F9) {
+        auto* record = Option("ToolbarBtnRecord");
+        if (!record || !record->IsEnabled())
+            return false;
+        record->Selected(!record->IsSelected()); // the change starts or stops recording
+        return true;
+    }
+    return false;
+}
+
+// ---- snapshots ----
+
+void CaptureCommands::TakeSnapshot()
+{
+    CControlUI* capture = m_services.paint.FindControl("ToolbarBtnCapture");
+    if (!capture || !capture->IsEnabled())
+        return;
+    const int fileType = Config().FileType;
+    std::string path;
+    if (m_seriesRunning || Config().FileSave_Rule == 0) {
+        const std::string folder = ImageFolder();
+        if (folder.empty())
+            return;
+        path = AutomaticFileName(folder, SnapshotExtension(fileType));
+    } else {
+        ui::FileDialogRequest request;
+        request.owner = m_services.window.GetHWND();
+        request.title = Text("STR_SAVE_FILE");
+        request.filters = SnapshotFilters();
+        request.defaultExtension = SnapshotPattern(fileType);
+        path = ui::GetSaveFileName(request);
+    }
+    if (path.empty())
+        return;
+    BusyCursor busy;
+    if (!SavePicture(path))
+        m_services.setStatus(Text("STR_SNAP_FAIL"));
+}
+
+// Takes the picture and converts it here; the saver encodes and writes it.
+// False when there is no picture to save (the status says so); a refused
+// hand-over reports itself.
+bool CaptureCommands::SavePicture(const std::string& path)
+{
+    CMCameraBase* camera = m_services.session.Camera();
+    if (!camera)
+        return false;
+    SnapshotSaver::Job job;
+    {
+        // A still may take the camera a moment; that is no lost camera.
+        CameraSession::WatchdogPause pause(m_services.session);
+        CWImage picture;
+        picture.externalBuffer = false; // Snap's buffer is ours to free
+        if (camera->Snap(&picture) != 0)
+            return false;
+        std::lock_guard lock(m_services.session.Pipeline().lock());
+        if (!m_converter.convert(picture, job.bgra))
+            return false;
+        CWImage wrapped(picture.width, picture.height, job.bgra.data(), unsigned(job.bgra.size()),
+                        unsigned(job.bgra.size()), true, FMT_RGBA32, 0);
+        camera->processPixels(&wrapped);
+        job.width = picture.width;
+        job.height = picture.height;
+    }
+    if (IsTiffPath(path)) {
+        int previewWidth = 0, previewHeight = 0;
+        camera->GetPreviewSize(previewWidth, previewHeight);
+        ImageScale scale;
+        if (CurrentImageScale(previewWidth, job.width, scale))
+            job.scale = scale;
+    }
+    job.path = path;
+    if (!m_saver.submit(job)) {
+        m_services.setStatus(Text("STR_SNAP_BUSY"));
+        return true;
+    }
+    m_services.window.SetTimer(kSaveResultsTimer, kSaveResultsMs);
+    return true;
+}
+
+void CaptureCommands::CollectSaveResults()
+{
+    for (const SnapshotSaver::Result& result : m_saver.takeResults())
+        m_services.setStatus(result.saved ? Text("STR_SAVED_TO") + " " + result.path : Text("STR_SNAP_FAIL"));
+    if (m_saver.pending() != 0)
+        return;
+    m_services.window.KillTimer(kSaveResultsTimer);
+    if (m_seriesTickWaiting)
+        SeriesTick();
+}
+
+// ---- continuous shooting ----
+
+void CaptureCommands::StartSeries()
+{
+    if (Config().ConshotCount <= 0 || Config().ConshotInterval < 0 || m_seriesRunning)
+        return;
+    m_seriesDone = 0;
+    m_seriesTickWaiting = false;
+    // An interval of 0 runs as fast as the timer allows.
+    m_services.window.SetTimer(kSeriesTimer, UINT(std::max(10, Config().ConshotInterval * 1000)));
+    if (COptionUI* capture = Option("ToolbarBtnCapture"))
+        capture->Selected(true, false);
+    for (const char* name : {"ToolbarBtnRecord", "ToolbarBtnCaptureSet", "combo_preview_size", "combo_preview_format"})
+        if (CControlUI* control = m_services.paint.FindControl(name))
+            control->SetEnabled(false);
+    m_seriesRunning = true;
+}
+
+void CaptureCommands::SeriesTick()
+{
+    m_seriesTickWaiting = false;
+    if (!m_seriesRunning)
+        return;
+    if (m_seriesDone >= Config().ConshotCount) {
+        EndSeries();
+        return;
+    }
+    // Still writing the previous picture: take this one as soon as it is
+    // written rather than queue work or skip a picture.
+    if (m_saver.pending() != 0) {
+        m_seriesTickWaiting = true;
+        return;
+    }
+    TakeSnapshot();
+    ++m_seriesDone;
+}
+
+void CaptureCommands::EndSeries()
+{
+    if (!m_seriesRunning)
+        return;
+    m_services.window.KillTimer(kSeriesTimer);
+    m_seriesRunning = false;
+    m_seriesTickWaiting = false;
+    if (COptionUI* capture = Option("ToolbarBtnCapture"))
+        capture->Selected(false, false);
+    const bool camera = m_services.session.Camera() != nullptr;
+    for (const char* name : {"ToolbarBtnRecord", "ToolbarBtnCaptureSet", "combo_preview_size", "combo_preview_format"})
+        if (CControlUI* control = m_services.paint.FindControl(name))
+            control->SetEnabled(camera);
+}
+
+// ---- recording ----
+
+void CaptureCommands::SetCaptureControlsEnabled(bool enabled)
+{
+    for (const char* name : {"combo_preview_size", "combo_preview_format", "ToolbarBtnCapture", "ToolbarBtnCaptureSet"})
+        if (CControlUI* control = m_services.paint.FindControl(name))
+            control->SetEnabled(enabled);
+}
+
+void CaptureCommands::StartRecording()
+{
+    COptionUI* record = Option("ToolbarBtnRecord");
+    CMCameraBase* camera = m_services.session.Camera();
+    int width = 0, height = 0;
+    if (camera)
+        camera->GetPreviewSize(width, height);
+    if (!(width > 0 && width <= 1920 && height > 0 && height <= 1080)) {
+        ShowMessage(m_services.window.GetHWND(), Text("STR_RECORD_WRONG_SIZE"), Text("STR_ERROR"), 0, 16);
+        if (record)
+            record->Selected(false, false);
+        return;
+    }
+    std::string path;
+    if (Config().FileSave_Rule != 0) {
+        ui::FileDialogRequest request;
+        request.owner = m_services.window.GetHWND();
+        request.title = Text("STR_SAVE_FILE");
+        request.filters = {{"MP4 File(*.mp4)", "*.mp4"}};
+        request.defaultExtension = "*.mp4";
+        path = ui::GetSaveFileName(request);
+    } else if (const std::string folder = ImageFolder(); !folder.empty()) {
+        path = AutomaticFileName(folder, ".mp4");
+    }
+    bool started = false;
+    if (!path.empty()) {
+        FramePipeline& pipeline = m_services.session.Pipeline();
+        started = pipeline.startRecording(width, height, path.c_str());
+        if (!started)
+            pipeline.stopRecording(); // a recorder that did not open is not kept
+    }
+    if (!started) {
+        m_services.setStatus(Text("STR_RECORD_FAIL"));
+        if (record)
+            record->Selected(false, false);
+        return;
+    }
+    m_recording = true;
+    m_recordingCamera = camera;
+    if (m_services.view)
+        m_services.view->showRecordingIndicator(true);
+    SetCaptureControlsEnabled(false);
+    m_services.window.SetTimer(kRecordingStatusTimer, kRecordingStatusMs);
+    ShowRecordingStatus();
+}
+
+void CaptureCommands::StopRecording()
+{
+    std::string name;
+    {
+        // Closing a short recording waits for its three seconds.
+        CameraSession::WatchdogPause pause(m_services.session);
+        name = m_services.session.Pipeline().finishRecording();
+    }
+    const bool wasRecording = m_recording;
+    m_recording = false;
+    m_services.window.KillTimer(kRecordingStatusTimer);
+    if (m_services.view)
+        m_services.view->showRecordingIndicator(false);
+    SetCaptureControlsEnabled(m_services.session.Camera() != nullptr);
+    if (!name.empty())
+        m_services.setStatus(Text("STR_SAVED_TO") + " " + name);
+    else if (wasRecording)
+        m_services.setStatus(Text("STR_RECORD_FAIL"));
+}
+
+void CaptureCommands::ShowRecordingStatus()
+{
+    const FramePipeline::RecordingStats stats = m_services.session.Pipeline().recordingStats();
+    char text[512];
+    std::snprintf(text, sizeof text, Text("STR_RECORD_STATUS").c_str(), FormatElapsed(stats.elapsedMicros).c_str(),
+                  static_cast<long long>(stats.framesWritten), static_cast<long long>(stats.framesDropped));
+    m_services.setStatus(text);
+}
+
+// ---- folder, screenshot, menu ----
+
+void CaptureCommands::OpenImageFolder()
+{
+    const std::string folder = ImageFolder();
+    if (!folder.empty())
+        ui::OpenFolder(folder);
+}
+
+void CaptureCommands::SaveScreenshot()
+{
+    if (!m_services.session.Camera()) {
+        ShowMessage(m_services.window.GetHWND(), Text("STR_ERROR_CAMERA_NOT_OPEN"), Text("STR_ERROR"), 0, 16);
+        return;
+    }
+    ui::FileDialogRequest request;
+    request.owner = m_services.window.GetHWND();
+    request.title = Text("STR_SAVE_FILE");
+    request.defaultName = "screenshot.png";
+    request.filters = {{"Portable Network Graphics (*.png)", "*.png"},
+                       {"JPEG files (*.jpg;*.jpeg;*.jpe)", "*.jpg;*.jpeg;*.jpe"},
+                       {"Windows Bitmaps (*.bmp;*.dib)", "*.bmp;*.dib"}};
+    request.defaultExtension = "*.png";
+    const std::string path = ui::GetSaveFileName(request);
+    if (!path.empty() && m_services.view)
+        m_services.view->requestSnapshot(path);
+}
+
+void CaptureCommands::ShowSnapMenu()
+{
+    CControlUI* button = m_services.paint.FindControl("ToolbarBtnCaptureSet");
+    CMCameraBase* camera = m_services.session.Camera();
+    if (!button)
+        return;
+    const RECT pos = button->GetPos();
+    POINT pt{pos.left, pos.bottom};
+    m_services.window.ClientToScreen(pt);
+    m_menu.reset();
+    m_stillSizeItems.clear();
+    m_menuCheckInfo->RemoveAll();
+    auto menu = std::make_unique<CMenuWnd>();
+    if (!menu->Init(nullptr, "xmls\\menus\\menu_snap.xml", pt, &m_services.paint, m_menuCheckInfo.get(),
+                    eMenuAlignment_Left | eMenuAlignment_Top))
+        return;
+
+    auto* sizes = new CMenuElementUI;
+    sizes->SetName("Menu_Picture_Size");
+    sizes->SetText("STR_PICTURE_SIZE");
+    sizes->SetResourceText(true);
+    sizes->SetShowExpandIcon(true);
+    char text[64];
+    std::vector<_tag_CMSIZE> stills;
+    if (camera && camera->isSupportStillCapture() && Config().DisableStillCap == 0 &&
+        camera->GetSupportedStillCaptureSizes(&stills) == 0 && !stills.empty()) {
+        int currentWidth = 0, currentHeight = 0;
+        camera->GetStillCaptureSize(currentWidth, currentHeight);
+        for (size_t i = 0; i < stills.size(); ++i) {
+            auto* item = new CMenuElementUI;
+            std::snprintf(text, sizeof text, "%d x %d", int(stills[i].width), int(stills[i].height));
+            item->SetText(text);
+            std::snprintf(text, sizeof text, "%d|%d", int(stills[i].width), int(stills[i].height));
+            item->SetUserData(text);
+            const std::string name = kStillSizePrefix + std::to_string(i);
+            item->SetName(name);
+            m_stillSizeItems[name] = text;
+            item->SetFixedWidth(200);
+            item->SetIcon("ui\\menu\\ic_menu_checked.png");
+            item->SetIconSize(26, 26);
+            item->SetCheckItem(true);
+            const bool current = stills[i].width == currentWidth && stills[i].height == currentHeight;
+            item->SetChecked(current);
+            m_menuCheckInfo->Set(name, current ? item : nullptr);
+            sizes->Add(item);
+        }
+    } else {
+        int width = 0, height = 0;
+        if (camera)
+            camera->GetPreviewSize(width, height);
+        auto* item = new CMenuElementUI;
+        std::snprintf(text, sizeof text, "%d x %d", width, height);
+        item->SetText(text);
+        item->SetEnabled(false);
+        sizes->Add(item);
+    }
+    menu->GetMenuUI()->AddAt(sizes, 0);
+
+    if (CMenuElementUI* formats = menu->GetMenuUI()->GetItemAt(1))
+        for (int i = 0; i < formats->GetCount(); ++i) {
+            CMenuElementUI* item = formats->GetItemAt(i);
+            item->SetChecked(i == Config().FileType);
+            m_menuCheckInfo->Set(item->GetName(), i == Config().FileType ? item : nullptr);
+            item->SetEnabled(Config().FileSave_Rule == 0);
+        }
+    m_menu = std::move(menu);
+}
+
+bool CaptureCommands::OnMenuCommand(const std::string& item)
+{
+    if (::strncasecmp(item.c_str(), kStillSizePrefix, std::char_traits<char>::length(kStillSizePrefix)) == 0) {
+        const auto found = m_stillSizeItems.find(item);
+        CMCameraBase* camera = m_services.session.Camera();
+        if (found == m_stillSizeItems.end() || !camera)
+            return true;
+        const std::string& data = found->second;
+        const size_t bar = data.find('|');
+        if (bar == std::string::npos || bar == 0)
+            return true;
+        const int width = std::atoi(data.substr(0, bar).c_str());
+        const int height = std::atoi(data.substr(bar + 1).c_str());
+        camera->SetStillCaptureSize(width, height);
+        // The capture-size combo shows the still list in the same order.
+        const int index = std::atoi(item.c_str() + std::char_traits<char>::length(kStillSizePrefix));
+        if (auto* combo = dynamic_cast<CComboUI*>(m_services.paint.FindControl("combo_capture_size")))
+            if (combo->IsEnabled() && index < combo->GetCount())
+                combo->SelectItem(index, false, false);
+        return true;
+    }
+    static constexpr const char* kFileTypes[] = {"Cap_Menu_Item_Tif", "Cap_Menu_Item_Png", "Cap_Menu_Item_Bmp",
+                                                 "Cap_Menu_Item_Jpg"};
+    for (int type = 0; type < 4; ++type)
+        if (NameIs(item, kFileTypes[type])) {
+            Config().FileType = type;
+            return true;
+        }
+    if (NameIs(item, "Cap_Menu_Item_ConShootStart")) {
+        StartSeries();
+        return true;
+    }
+    if (NameIs(item, "Cap_Menu_Item_ConShootSet")) {
+        ShowSettings(m_services.window.GetHWND(), "setting_OptSnap");
+        return true;
+    }
+    return false;
+}
+
+// ---- camera changes and closing ----
+
+void CaptureCommands::OnCameraChanged()
+{
+    CMCameraBase* camera = m_services.session.Camera();
+    // A series ends with its camera; a recording holds one camera's pictures.
+    if (!camera)
+        EndSeries();
+    if (m_recording && camera != m_recordingCamera) {
+        if (COptionUI* record = Option("ToolbarBtnRecord"))
+            record->Selected(false, false);
+        StopRecording();
+    }
+}
+
+void CaptureCommands::OnClosing()
+{
+    EndSeries();
+    if (m_recording) {
+        if (COptionUI* record = Option("ToolbarBtnRecord"))
+            record->Selected(false, false);
+        StopRecording();
+    }
+    m_saver.waitIdle();
+    m_services.window.KillTimer(kSaveResultsTimer);
+    m_menu.reset();
+}
+
+} // namespace shell
