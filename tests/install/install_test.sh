@@ -5,8 +5,8 @@
 #     installs the build into a temporary prefix, builds programs against the
 #     installed headers and libraries with pkg-config and runs them, validates
 #     the desktop file and metainfo, then moves the prefix elsewhere and starts
-#     the program and the tools from there (Pellumo under X: Xvfb when no
-#     display is set).
+#     the program (in demo mode, under X: Xvfb when no display is set) and the
+#     tools from there.
 #   install_test.sh package <build>
 #     builds the Debian package with cpack and checks its file list, its
 #     dependencies, that no binary carries a run path, and lintian.
@@ -133,39 +133,44 @@ test_prefix() {
     "$moved/libexec/pellumo/box_simulator" --help >"$work/box.out" 2>&1 || fail "box_simulator --help"
     ok "tools list emulated cameras"
 
-    # The program starts into its main window on the X display, with a
-    # fresh home, its libraries from the installation and its data from
-    # share/pellumo.
+    # The program starts in demo mode into its main window on the X display,
+    # with a fresh home: its libraries come from the installation, its label
+    # font from share/pellumo, its box simulator from libexec/pellumo.
     local home=$work/home
     mkdir -m 700 "$home"
-    setsid env -u QT_QPA_PLATFORM -u PELLUMO_DEBUG_LOG HOME="$home" XDG_CONFIG_HOME="$home/.config" \
-        XDG_RUNTIME_DIR="$home" "$moved/bin/Pellumo" >"$work/program.out" 2>"$work/program.err" &
+    setsid env -u QT_QPA_PLATFORM -u PELLUMO_DEBUG_LOG -u SENSORLINK_EMULATE -u PELLUMO_BOX_SCAN_HOSTS \
+        HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home" \
+        "$moved/bin/Pellumo" --demo >"$work/program.out" 2>"$work/program.err" &
     program_group=$!
-    local waited=0
-    until grep -q "main window shown" "$work/program.err"; do
-        kill -0 "$program_group" 2>/dev/null || {
+    local pid=$program_group font=$moved/share/pellumo/fonts/fzht.ttf waited=0
+    until grep -q "main window shown" "$work/program.err" && grep -qF "$font" "/proc/$pid/maps"; do
+        kill -0 "$pid" 2>/dev/null || {
             cat "$work/program.err" >&2
             fail "Pellumo ended before showing its main window"
         }
-        ((waited < 900)) || fail "no main window after 90 s"
+        ((waited < 900)) || {
+            cat "$work/program.err" >&2
+            fail "no main window with the label font from $font after 90 s"
+        }
         sleep 0.1
         waited=$((waited + 1))
     done
-    grep -q "liblensbridge.so.1" "/proc/$program_group/maps" || fail "Pellumo has not loaded liblensbridge"
-    if grep "liblensbridge.so.1" "/proc/$program_group/maps" | grep -vqF "$moved/lib/"; then
-        fail "liblensbridge loaded from outside the installation: $(grep liblensbridge "/proc/$program_group/maps" | head -1)"
+    if grep "liblensbridge.so.1" "/proc/$pid/maps" | grep -vqF "$moved/lib/$multiarch/"; then
+        fail "liblensbridge loaded from outside the installation: $(grep liblensbridge "/proc/$pid/maps" | head -1)"
     fi
-    local opened
-    for opened in $(find "/proc/$program_group/fd" -type l -exec readlink {} + 2>/dev/null | grep -E 'fzht\.ttf|recording\.png' || true); do
-        [[ $opened == "$moved/share/pellumo/"* ]] || fail "program data read from $opened"
+    expect_in "demo: box simulator at 127.0.0.1:" "$work/program.err" "demo mode's box simulator"
+    local child helpers=""
+    for child in $(pgrep -P "$pid"); do
+        helpers+="$(readlink "/proc/$child/exe") "
     done
+    [[ $helpers == *"$moved/libexec/pellumo/box_simulator "* ]] || fail "box simulator children: '$helpers'"
     if grep -E "Failed to load|AddressSanitizer|runtime error" "$work/program.err"; then
         fail "Pellumo reported errors"
     fi
     kill -TERM -- "-$program_group"
     wait "$program_group" 2>/dev/null || true
     program_group=
-    ok "Pellumo started from the moved installation: $(grep "main window shown" "$work/program.err")"
+    ok "Pellumo --demo started from the moved installation: $(grep "main window shown" "$work/program.err")"
 }
 
 test_package() {
