@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <sstream>
 
 namespace v4l2 {
 namespace {
@@ -72,13 +74,80 @@ void EmulatedCamera::unplug()
 {
     std::lock_guard lock(m_mutex);
     m_plugged = false;
+    m_unpluggedAt = std::chrono::steady_clock::now();
     m_changed.notify_all();
 }
 
 bool EmulatedCamera::plugged()
 {
     std::lock_guard lock(m_mutex);
+    replugWhenDue();
     return m_plugged;
+}
+
+void EmulatedCamera::replugWhenDue()
+{
+    if (m_plugged || m_faults.replugAfterMs <= 0)
+        return;
+    if (std::chrono::steady_clock::now() - m_unpluggedAt < std::chrono::milliseconds(m_faults.replugAfterMs))
+        return;
+    m_plugged = true;
+    ++m_generation;
+    m_framesSincePlug = 0;
+    m_owner = nullptr;
+}
+
+void EmulatedCamera::countFrame()
+{
+    ++m_framesDelivered;
+    ++m_framesSincePlug;
+}
+
+void EmulatedCamera::unplugWhenDue()
+{
+    if (m_plugged && m_faults.unplugAfterFrames > 0 &&
+        m_framesSincePlug >= static_cast<uint64_t>(m_faults.unplugAfterFrames)) {
+        m_plugged = false;
+        m_unpluggedAt = std::chrono::steady_clock::now();
+        m_changed.notify_all();
+    }
+}
+
+bool parseEmulatedFaults(const std::string& text, EmulatedFaults& faults, std::string& error)
+{
+    std::stringstream list(text);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        if (item.empty())
+            continue;
+        const size_t eq = item.find('=');
+        const std::string name = item.substr(0, eq);
+        int value = 0;
+        if (eq != std::string::npos) {
+            char* end = nullptr;
+            const long parsed = std::strtol(item.c_str() + eq + 1, &end, 10);
+            if (end == item.c_str() + eq + 1 || *end != '\0' || parsed < 0 || parsed > 1000000000) {
+                error = "bad LENSBRIDGE_EMULATE_VIDEO_FAULTS entry: " + item;
+                return false;
+            }
+            value = static_cast<int>(parsed);
+        }
+        if (name == "unplug_after")
+            faults.unplugAfterFrames = value;
+        else if (name == "replug_after_ms")
+            faults.replugAfterMs = value;
+        else if (name == "error_every")
+            faults.errorEvery = value;
+        else if (name == "short_mjpeg_every")
+            faults.shortMjpegEvery = value;
+        else if (name == "stall" && eq == std::string::npos)
+            faults.stall = true;
+        else {
+            error = "bad LENSBRIDGE_EMULATE_VIDEO_FAULTS entry: " + item;
+            return false;
+        }
+    }
+    return true;
 }
 
 int EmulatedCamera::registerValue(int reg)
@@ -120,7 +189,7 @@ const std::vector<uint8_t>& EmulatedCamera::scene(uint32_t fourcc, int width, in
 
 class EmulatedStillPin : public StillPin {
 public:
-    explicit EmulatedStillPin(EmulatedCamera& camera) : m_camera(camera)
+    EmulatedStillPin(EmulatedCamera& camera, unsigned generation) : m_camera(camera), m_generation(generation)
     {
         const auto& formats = camera.spec().stillFormats;
         if (!formats.empty() && !formats[0].sizes.empty()) {
@@ -141,7 +210,7 @@ public:
     int setFormat(uint32_t fourcc, int width, int height) override
     {
         std::lock_guard lock(m_camera.m_mutex);
-        if (!m_camera.m_plugged)
+        if (!alive())
             return -ENODEV;
         for (const EmulatedFormat& f : m_camera.spec().stillFormats)
             if (f.fourcc == fourcc)
@@ -172,7 +241,7 @@ public:
     int trigger() override
     {
         std::unique_lock lock(m_camera.m_mutex);
-        if (!m_camera.m_plugged)
+        if (!alive())
             return -ENODEV;
         if (m_camera.m_faults.stillRefused)
             return -EIO;
@@ -186,7 +255,10 @@ public:
     }
 
 private:
+    bool alive() const { return m_camera.m_plugged && m_camera.m_generation == m_generation; }
+
     EmulatedCamera& m_camera;
+    const unsigned m_generation;
     uint32_t m_fourcc = 0;
     int m_width = 0, m_height = 0;
     Handler m_handler;
@@ -198,8 +270,12 @@ class EmulatedVideoDevice : public VideoDeviceIo {
 public:
     EmulatedVideoDevice(std::shared_ptr<EmulatedCamera> camera, int node) : m_camera(std::move(camera)), m_node(node)
     {
+        {
+            std::lock_guard lock(m_camera->m_mutex);
+            m_generation = m_camera->m_generation;
+        }
         if (!m_camera->spec().stillFormats.empty())
-            m_still = std::make_unique<EmulatedStillPin>(*m_camera);
+            m_still = std::make_unique<EmulatedStillPin>(*m_camera, m_generation);
     }
 
     ~EmulatedVideoDevice() override
@@ -247,8 +323,12 @@ private:
     // Fills the oldest queued buffer with the next frame. Caller holds the lock.
     void produceFrame();
 
+    // The device this handle was opened on is still there. Caller holds the lock.
+    bool alive() const { return m_camera->m_plugged && m_camera->m_generation == m_generation; }
+
     std::shared_ptr<EmulatedCamera> m_camera;
     const int m_node;
+    unsigned m_generation = 0;
     std::unique_ptr<EmulatedStillPin> m_still;
     std::vector<Buffer> m_buffers;
     std::deque<size_t> m_queued, m_done;
@@ -262,7 +342,7 @@ int EmulatedVideoDevice::ioctl(unsigned long request, void* arg)
     if (!arg)
         return -EFAULT;
     std::lock_guard lock(m_camera->m_mutex);
-    if (!m_camera->m_plugged)
+    if (!alive())
         return -ENODEV;
     switch (request) {
     case VIDIOC_QUERYCAP: return queryCap(*static_cast<v4l2_capability*>(arg));
@@ -545,8 +625,8 @@ void EmulatedVideoDevice::produceFrame()
         b.bytesused /= 2;
     if (cam.m_faults.errorEvery > 0 && n % static_cast<uint32_t>(cam.m_faults.errorEvery) == 0)
         b.flags |= V4L2_BUF_FLAG_ERROR;
-    ++cam.m_framesDelivered;
     m_done.push_back(index);
+    cam.countFrame();
 }
 
 int EmulatedVideoDevice::poll(int timeoutMs)
@@ -555,7 +635,7 @@ int EmulatedVideoDevice::poll(int timeoutMs)
     std::unique_lock lock(cam.m_mutex);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
-        if (!cam.m_plugged)
+        if (!alive())
             return -ENODEV;
         if (!m_streaming)
             return -EINVAL;
@@ -564,6 +644,11 @@ int EmulatedVideoDevice::poll(int timeoutMs)
         const Clock::time_point now = Clock::now();
         const bool canProduce = !m_queued.empty() && !cam.m_faults.stall;
         if (canProduce && now >= m_nextFrame) {
+            // The plug is pulled when the next frame is due, so every frame
+            // counted was delivered.
+            cam.unplugWhenDue();
+            if (!alive())
+                return -ENODEV;
             produceFrame();
             const auto interval = std::chrono::microseconds(1000000 / cam.m_framesPerSecond);
             m_nextFrame += interval;
@@ -580,7 +665,7 @@ int EmulatedVideoDevice::poll(int timeoutMs)
 void* EmulatedVideoDevice::map(size_t length, uint32_t offset)
 {
     std::lock_guard lock(m_camera->m_mutex);
-    if (!m_camera->m_plugged)
+    if (!alive())
         return nullptr;
     for (Buffer& b : m_buffers)
         if (b.offset == offset && length <= b.memory.size())
@@ -695,14 +780,22 @@ void EmulatedVideoBus::followEnvironment()
         return;
     const char* count = std::getenv("LENSBRIDGE_EMULATE_VIDEO");
     const char* models = std::getenv("LENSBRIDGE_EMULATE_VIDEO_MODELS");
-    const std::string environment = std::string(count ? count : "") + '\n' + (models ? models : "");
+    const char* faults = std::getenv("LENSBRIDGE_EMULATE_VIDEO_FAULTS");
+    const std::string environment =
+        std::string(count ? count : "") + '\n' + (models ? models : "") + '\n' + (faults ? faults : "");
     if (m_read && environment == m_environment)
         return;
     m_read = true;
     m_environment = environment;
     m_cameras.clear();
-    for (EmulatedCameraSpec& spec : emulatedSpecsFromEnvironment())
+    EmulatedFaults injected;
+    std::string error;
+    if (faults && !parseEmulatedFaults(faults, injected, error))
+        std::fprintf(stderr, "%s\n", error.c_str());
+    for (EmulatedCameraSpec& spec : emulatedSpecsFromEnvironment()) {
         m_cameras.push_back(std::make_shared<EmulatedCamera>(std::move(spec)));
+        m_cameras.back()->setFaults(injected);
+    }
 }
 
 EmulatedVideoBus& EmulatedVideoBus::instance()

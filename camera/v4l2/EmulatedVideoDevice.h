@@ -26,7 +26,15 @@ struct EmulatedFaults {
     int errorEvery = 0;         // every n-th buffer is flagged V4L2_BUF_FLAG_ERROR
     bool stillRefused = false;  // the still trigger fails
     bool stillLost = false;     // the still trigger succeeds, no picture comes
+    int unplugAfterFrames = 0;  // the camera is unplugged after that many frames
+    int replugAfterMs = 0;      // an unplugged camera comes back after that long
 };
+
+// Faults from text: "unplug_after=<frames>,replug_after_ms=<n>,
+// error_every=<n>,short_mjpeg_every=<n>,stall" (the syntax of
+// LENSBRIDGE_EMULATE_VIDEO_FAULTS). False with `error` set for an entry it
+// does not understand.
+bool parseEmulatedFaults(const std::string& text, EmulatedFaults& faults, std::string& error);
 
 // One emulated camera, shared by every open handle of it. Any thread.
 class EmulatedCamera {
@@ -37,6 +45,8 @@ public:
     void setFaults(const EmulatedFaults& faults);
     // Pulls the plug: open handles see ENODEV, the listing drops the camera.
     void unplug();
+    // Plugged in (again, once a replug time has passed); handles opened
+    // before an unplug stay dead, like the nodes of a device that went away.
     bool plugged();
     // Register file behind the tunnel.
     int registerValue(int reg);
@@ -50,6 +60,12 @@ private:
     friend class EmulatedStillPin;
 
     const EmulatedControl* findControl(uint32_t id) const;
+    // Comes back after an unplug once the replug time has passed. Caller holds m_mutex.
+    void replugWhenDue();
+    // Counts a frame handed out. Caller holds m_mutex.
+    void countFrame();
+    // Pulls the plug once the frames the fault allows are out. Caller holds m_mutex.
+    void unplugWhenDue();
     // The scene in this format and size, rendered once. Caller holds m_mutex.
     const std::vector<uint8_t>& scene(uint32_t fourcc, int width, int height);
 
@@ -57,6 +73,9 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_plugged = true;
+    unsigned m_generation = 0; // grows with every replug
+    std::chrono::steady_clock::time_point m_unpluggedAt;
+    uint64_t m_framesSincePlug = 0;
     EmulatedFaults m_faults;
     std::map<uint32_t, int> m_controls;
     std::vector<std::pair<uint32_t, int>> m_writes;
@@ -96,6 +115,7 @@ private:
     bool m_fixed = false;
     bool m_read = false;
     std::string m_environment;
+    EmulatedFaults m_environmentFaults;
     std::vector<std::shared_ptr<EmulatedCamera>> m_cameras;
 };
 

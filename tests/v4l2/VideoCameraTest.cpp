@@ -176,6 +176,32 @@ TEST(VideoCameraFaults, UnplugMidStreamStopsFramesWithoutHangingRelease)
     EXPECT_EQ(log.late(), 0);
 }
 
+TEST(VideoCameraFaults, ACameraUnpluggedAfterSomeFramesComesBackAsANewDevice)
+{
+    v4l2::EmulatedFaults faults;
+    std::string error;
+    ASSERT_TRUE(v4l2::parseEmulatedFaults("unplug_after=3,replug_after_ms=100", faults, error));
+    EXPECT_FALSE(v4l2::parseEmulatedFaults("unplug_after=x", faults, error));
+    EXPECT_FALSE(error.empty());
+    const int index = installCameras({smallCamera({{V4L2_PIX_FMT_YUYV, {{64, 48}}}})});
+    emulated(0)->setFaults(faults);
+    FrameLog log;
+    CMCameraDirectShow camera(index);
+    ASSERT_EQ(camera.Init(&FrameLog::callback, &log, 64, 48), CM_OK);
+    EXPECT_TRUE(log.waitFor(3));
+    EXPECT_FALSE(log.waitFor(1, 50ms));
+    EXPECT_EQ(log.count(), 3);
+    EXPECT_TRUE(v4l2::EmulatedVideoBus::instance().cameras().empty());
+    std::this_thread::sleep_for(120ms);
+    // Listed again; the camera still holding the old device gets nothing.
+    EXPECT_EQ(v4l2::EmulatedVideoBus::instance().cameras().size(), 1u);
+    EXPECT_FALSE(log.waitFor(1, 50ms));
+    camera.Release();
+    ASSERT_EQ(camera.Init(&FrameLog::callback, &log, 64, 48), CM_OK);
+    EXPECT_TRUE(log.waitFor(2));
+    camera.Release();
+}
+
 TEST(VideoCameraFaults, ABusyDeviceFailsToOpenAtEachStep)
 {
     const int index = installCameras({smallCamera({{V4L2_PIX_FMT_YUYV, {{64, 48}}}})});
