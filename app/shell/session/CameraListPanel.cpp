@@ -360,15 +360,15 @@ bool CameraListPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         }
         return true;
     }
+    if (message == WM_SESSION_STATUS) {
+        m_services.setStatus(Text(wParam == kSessionCameraLost ? "STR_CAMERA_DISCONNECTED" : "STR_CAMERA_RECONNECTED"));
+        return true;
+    }
     CameraSession& session = m_services.session;
     const bool hadCamera = session.Camera() != nullptr;
     bool changed = false;
     if (!session.HandleMessage(message, wParam, lParam, changed))
         return false;
-    if (message == WM_SESSION_STATUS) {
-        m_services.setStatus(Text(wParam == kSessionCameraLost ? "STR_CAMERA_DISCONNECTED" : "STR_CAMERA_RECONNECTED"));
-        return true;
-    }
     if (hadCamera && !session.Camera())
         m_services.window.KillTimer(kFrameRateTimer);
     if (changed)
