@@ -5,8 +5,8 @@
 #     installs the build into a temporary prefix, builds programs against the
 #     installed headers and libraries with pkg-config and runs them, validates
 #     the desktop file and metainfo, then moves the prefix elsewhere and starts
-#     the program (in demo mode, under X: Xvfb when no display is set) and the
-#     tools from there.
+#     the program (in demo mode, on an Xvfb server of its own) and the tools
+#     from there.
 #   install_test.sh package <build>
 #     builds the Debian package with cpack and checks its file list, its
 #     dependencies, that no binary carries a run path, and lintian.
@@ -18,8 +18,10 @@ version=1.4.7.645
 app_id=org.pellumo.Pellumo
 multiarch=x86_64-linux-gnu
 
-if [[ $mode == prefix && -z ${DISPLAY:-} ]]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" "$@"
+# The program gets an X server of its own, so that its window never covers or
+# takes the focus from the windows of suites running at the same time.
+if [[ $mode == prefix && -z ${PELLUMO_INSTALL_TEST_X:-} ]]; then
+    PELLUMO_INSTALL_TEST_X=1 exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" bash "$0" "$@"
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pellumo-install.XXXXXX")
