@@ -155,6 +155,11 @@ void CMainWnd::InitWindow()
         m_session->SetView(view);
         m_services->view = view;
         view->loadOverlayResources();
+        view->setFirstPictureObserver([] {
+            if (ProgramStartTick() != 0)
+                platform::DebugPrintf("first frame drawn %u ms after start\n",
+                                      static_cast<unsigned>(platform::GetTickCount() - ProgramStartTick()));
+        });
         const char* display = std::getenv("DISPLAY");
         renderCode = display && *display ? checkRenderCapability() : 0;
     }

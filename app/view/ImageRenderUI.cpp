@@ -333,6 +333,22 @@ void CImageRenderUI::renderPass()
     renderWindow_.display();
     renderWindow_.setActive(false);
     ++passesDrawn_;
+    if (!firstPictureDrawn_ && textureSize.x > 0 && textureSize.y > 0) {
+        firstPictureDrawn_ = true;
+        std::function<void()> first;
+        {
+            std::lock_guard frameGuard(frameLock_);
+            first = firstPictureObserver_;
+        }
+        if (first)
+            first();
+    }
+}
+
+void CImageRenderUI::setFirstPictureObserver(std::function<void()> observer)
+{
+    std::lock_guard frameGuard(frameLock_);
+    firstPictureObserver_ = std::move(observer);
 }
 
 void CImageRenderUI::takeFrame()

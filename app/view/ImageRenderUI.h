@@ -98,6 +98,9 @@ public:
     // Runs on the render thread in the middle of every pass, after the frame
     // was taken (tests use it to change things while a pass is drawn).
     void setPassObserver(std::function<void()> observer);
+    // Runs once on the render thread after the first pass that drew a
+    // camera picture (the program logs its start-up time with it).
+    void setFirstPictureObserver(std::function<void()> observer);
 
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
     void SetInternVisible(bool visible = true) override;
@@ -119,6 +122,8 @@ private:
     // Recomputes the fit for the current image and control size (frameLock held).
     void refitLocked();
 
+    std::function<void()> firstPictureObserver_; // under frameLock_
+    bool firstPictureDrawn_ = false;             // render thread
     X11ChildWindow childWindow_;
     platform::HWND owner_ = nullptr;
 
