@@ -168,6 +168,14 @@ TEST_F(MainWindowCameraTest, OpensSwitchesResizesAndClosesWhileStreaming)
     EXPECT_EQ(session().Source().device, 1);
     EXPECT_EQ(session().Source().pid, 0x5ec6);
 
+    // A burst of device changes rebuilds the list; the open camera stays marked.
+    for (platform::WPARAM kind : {0x8000u, 0x8004u, 0x8000u})
+        window->PostMessage(platform::WM_DEVICECHANGE, kind);
+    Driver::processEventsUntil([] { return false; }, 300);
+    ASSERT_EQ(list()->GetCount(), 3);
+    EXPECT_TRUE(rowMarked(1));
+    EXPECT_FALSE(rowMarked(0));
+
     // Another preview size from the chain: frames of that size arrive.
     auto* sizes = ui.findAs<CComboUI>("combo_preview_size");
     ASSERT_NE(sizes, nullptr);

@@ -6,6 +6,7 @@
 #include "app/shell/ProcessorName.h"
 #include "app/shell/dialogs/Dialogs.h"
 #include "app/shell/session/CameraSession.h"
+#include "app/shell/session/DeviceMonitor.h"
 #include "camera/CMCameraBase.h"
 #include "camera/factory/CMFactory.h"
 #include "ui/Controls.h"
@@ -45,6 +46,10 @@ std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTe
 
 } // namespace
 
+CameraListPanel::CameraListPanel(MainWindowServices& services) : WindowPart(services) {}
+
+CameraListPanel::~CameraListPanel() = default;
+
 void CameraListPanel::Init()
 {
     CPaintManagerUI& paint = m_services.paint;
@@ -54,6 +59,7 @@ void CameraListPanel::Init()
     m_captureSizeCombo = dynamic_cast<CComboUI*>(paint.FindControl("combo_capture_size"));
     m_lockSnap = dynamic_cast<COptionUI*>(paint.FindControl("option_lock_snap"));
     m_services.window.SetTimer(kSessionTimerId, kSessionTimerMs);
+    m_deviceMonitor = std::make_unique<DeviceMonitor>(m_services.window.GetHWND());
 }
 
 void CameraListPanel::OnWindowInit()
@@ -68,6 +74,7 @@ void CameraListPanel::OnClosing()
 {
     m_services.window.KillTimer(kFrameRateTimer);
     m_services.window.KillTimer(kSessionTimerId);
+    m_deviceMonitor.reset();
 }
 
 // ---- the list ----

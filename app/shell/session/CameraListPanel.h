@@ -7,6 +7,7 @@
 // UI thread only.
 #include "app/shell/WindowPart.h"
 
+#include <memory>
 #include <string>
 
 class CComboUI;
@@ -14,6 +15,8 @@ class CListUI;
 class COptionUI;
 
 namespace shell {
+
+class DeviceMonitor;
 
 class CameraListPanel : public WindowPart {
 public:
@@ -24,7 +27,8 @@ public:
     static constexpr UINT kProcessorCheckTimer = 1004;
     static constexpr UINT kProcessorCheckBackTimer = 1005;
 
-    using WindowPart::WindowPart;
+    explicit CameraListPanel(MainWindowServices& services);
+    ~CameraListPanel() override;
 
     void Init() override;
     void OnWindowInit() override;
@@ -52,6 +56,7 @@ private:
     void OnFormatSelected(int index);
     void OnPreviewSizeSelected(int index);
 
+    std::unique_ptr<DeviceMonitor> m_deviceMonitor;
     CListUI* m_list = nullptr;
     CComboUI* m_formatCombo = nullptr;
     CComboUI* m_previewSizeCombo = nullptr;
