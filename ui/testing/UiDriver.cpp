@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QSlider>
@@ -297,6 +298,9 @@ bool Driver::pressKey(WPARAM vk)
 }
 
 namespace {
+// Buttons the driver holds down (press without release yet).
+Qt::MouseButtons g_heldButtons = Qt::NoButton;
+
 // The widget under a client point and the point in its coordinates.
 QWidget* widgetAt(CPaintManagerUI* pm, POINT pt, QPoint& local)
 {
@@ -319,6 +323,7 @@ bool Driver::mousePress(POINT pt, bool right)
     if (!target)
         return false;
     QTest::mousePress(target, right ? Qt::RightButton : Qt::LeftButton, {}, local);
+    g_heldButtons |= right ? Qt::RightButton : Qt::LeftButton;
     return true;
 }
 
@@ -329,6 +334,7 @@ bool Driver::mouseRelease(POINT pt, bool right)
     if (!target)
         return false;
     QTest::mouseRelease(target, right ? Qt::RightButton : Qt::LeftButton, {}, local);
+    g_heldButtons &= ~Qt::MouseButtons(right ? Qt::RightButton : Qt::LeftButton);
     return true;
 }
 
@@ -338,7 +344,16 @@ bool Driver::mouseMove(POINT pt)
     QWidget* target = widgetAt(m_manager, pt, local);
     if (!target)
         return false;
-    QTest::mouseMove(target, local);
+    if (g_heldButtons != Qt::NoButton) {
+        QTest::mouseMove(target, local);
+        return true;
+    }
+    // Without a button QTest only warps the pointer, and the server's motion
+    // event arrives whenever it does: hovering would race the next action. A
+    // direct event reaches the widget now.
+    QMouseEvent move(QEvent::MouseMove, QPointF(local), QPointF(target->mapToGlobal(local)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
     return true;
 }
 

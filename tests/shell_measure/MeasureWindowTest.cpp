@@ -1,0 +1,438 @@
+// Measuring in the real main window on an emulated USB3 camera whose picture
+// is a stage micrometer with a tick every 10 image pixels: calibrating on it,
+// measuring with the tools, the results list, CSV export, the colour dialog,
+// delete-all, the paired-circles menu, the chosen calibration across a
+// restart and the scale bar in a view snapshot. The process runs in a
+// decimal-comma locale.
+#include "ShellTestFolders.h"
+
+#include "app/measure/CalibrationStore.h"
+#include "app/measure/SFPrimitiveContainer.h"
+#include "app/measure/ScaleBar.h"
+#include "app/shell/AppConfig.h"
+#include "app/shell/MainWnd.h"
+#include "app/shell/Startup.h"
+#include "app/shell/measure_page/NumberFormat.h"
+#include "app/shell/session/CameraSession.h"
+#include "app/view/ImageRenderUI.h"
+#include "ui/Controls.h"
+#include "ui/List.h"
+#include "ui/Menu.h"
+#include "ui/ResourceManager.h"
+#include "ui/testing/UiDriver.h"
+
+#include <SFML/Graphics/Image.hpp>
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using shell::CMainWnd;
+using shell::Config;
+using ui::testing::Driver;
+
+namespace {
+
+// Qt takes the process locale from the environment when the test application
+// starts, after this.
+const bool commaLocale = (::setenv("LC_ALL", "ru_RU.UTF-8", 1), true);
+
+} // namespace
+
+PELLUMO_UI_TEST_APPLICATION();
+
+namespace {
+
+constexpr float kTickRow = 730.0f - 60.0f; // image rows near the scale, inside any region of interest
+
+class MeasureWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::setenv("SENSORLINK_EMULATE", "1", 1);
+        ::setenv("SENSORLINK_EMULATE_FPS", "30", 1);
+        ASSERT_TRUE(shell::RegisterSkin());
+        Config().SetDefaults();
+        ASSERT_TRUE(Config().Load());
+        openWindow();
+    }
+    void TearDown() override
+    {
+        Driver::clearAnswers();
+        closeWindow();
+        CResourceManager::GetInstance()->Release();
+        ::unsetenv("SENSORLINK_EMULATE");
+        ::unsetenv("SENSORLINK_EMULATE_FPS");
+    }
+    void openWindow()
+    {
+        Config().MaximizeWindow = 0;
+        Config().Language = 0;
+        Config().ExitPrompt = 1;
+        window = std::make_unique<CMainWnd>();
+        ASSERT_NE(window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0), nullptr);
+        window->ShowWindow(true);
+        Driver::processEvents();
+        view = dynamic_cast<CImageRenderUI*>(window->PaintManager().FindControl("ImageRenderView"));
+        ASSERT_NE(view, nullptr);
+    }
+    void closeWindow()
+    {
+        if (window && window->IsWindow())
+            window->DestroyWindow();
+        window.reset();
+        view = nullptr;
+        Driver::processEvents();
+    }
+    // The first emulated USB3 camera, showing frames.
+    void openCamera()
+    {
+        shell::CameraSession& session = *window->Session();
+        auto usbGroup = [&] {
+            for (size_t g = 0; g < session.Devices().size(); ++g)
+                if (session.Devices()[g].type == VIDEO_DEVICE_GROUP_SENSORLINK && !session.Devices()[g].devices.empty())
+                    return int(g);
+            return -1;
+        };
+        ASSERT_TRUE(Driver::processEventsUntil([&] { return usbGroup() >= 0; }));
+        ASSERT_EQ(session.OpenLocal(usbGroup(), 0), shell::kSessionOpened);
+        ASSERT_TRUE(Driver::processEventsUntil([&] {
+            return session.Camera() && session.FramesDelivered() > 3 && view->passesDrawn() > 3;
+        })) << "camera "
+            << (session.Camera() != nullptr) << " frames " << session.FramesDelivered() << " passes "
+            << view->passesDrawn() << " rendering " << view->isRendering();
+        Driver ui(*window);
+        ASSERT_TRUE(Driver::processEventsUntil([&] { return ui.find("MainTabOptMeasure")->IsEnabled(); }));
+        ASSERT_TRUE(ui.click("MainTabOptMeasure"));
+        Driver::processEvents();
+    }
+    SFPrimitiveContainer& container() { return view->container(); }
+    // The window point that shows image pixel (x, y).
+    POINT at(float x, float y) const
+    {
+        const ViewFit fit = view->currentFit();
+        const RECT pos = view->GetPos();
+        return POINT{pos.left + int(std::lround(fit.originX + x * fit.zoom)),
+                     pos.top + int(std::lround(fit.originY + y * fit.zoom))};
+    }
+    POINT viewToWindow(sf::Vector2f v) const
+    {
+        const RECT pos = view->GetPos();
+        return POINT{pos.left + int(std::lround(v.x)), pos.top + int(std::lround(v.y))};
+    }
+    // Hover, press, release: one click of the operator.
+    void click(POINT p)
+    {
+        Driver ui(*window);
+        ui.mouseMove(p);
+        ui.mousePress(p);
+        ui.mouseRelease(p);
+        Driver::processEvents();
+    }
+    void drag(POINT from, POINT to)
+    {
+        Driver ui(*window);
+        ui.mouseMove(from);
+        ui.mousePress(from);
+        ui.mouseMove(POINT{(from.x + to.x) / 2, (from.y + to.y) / 2});
+        ui.mouseMove(to);
+        ui.mouseRelease(to);
+        Driver::processEvents();
+    }
+    void park() { Driver(*window).mouseMove(at(-400, -400)); }
+    // A calibration named `name`: the calibration line laid over 100 ticks
+    // (1000 image pixels) and `physical` typed as its real length.
+    void calibrate(const std::string& name, const std::string& physical, int unit)
+    {
+        Driver ui(*window);
+        ASSERT_TRUE(ui.click("MeasureBtnCaliEdit"));
+        Driver::processEvents();
+        sf::VertexArray line;
+        container().withPrimitive(0, [&](const SFPrimitiveBase& p) { line = p.shapeVertices(); });
+        ASSERT_GE(line.getVertexCount(), 2u);
+        drag(viewToWindow(line[1].position), at(1100, kTickRow));
+        drag(viewToWindow(line[0].position), at(100, kTickRow));
+        ASSERT_TRUE(ui.selectComboIndex("ComboCaliPhyLenUnit", unit));
+        ASSERT_TRUE(ui.clearText("CaliEdtName"));
+        ASSERT_TRUE(ui.typeText("CaliEdtName", name));
+        ASSERT_TRUE(ui.clearText("CaliEdtPhyLen"));
+        ASSERT_TRUE(ui.typeText("CaliEdtPhyLen", physical));
+    }
+    std::string text(const char* name) { return Driver(*window).find(name)->GetText(); }
+
+    shelltest::TempHome home;
+    std::unique_ptr<CMainWnd> window;
+    CImageRenderUI* view = nullptr;
+};
+
+// Splits one CSV line, keeping quoted fields whole.
+std::vector<std::string> csvFields(const std::string& line)
+{
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted)
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
+float number(const std::string& text) { return std::strtof(text.c_str(), nullptr); }
+
+// "[x,y]" of the CSV as the list shows a point.
+std::string asListPoint(const std::string& csv)
+{
+    const size_t comma = csv.find(',');
+    return shell::FormatPoint(number(csv.substr(1, comma - 1)), number(csv.substr(comma + 1)));
+}
+
+std::vector<std::string> readLines(const std::string& path)
+{
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST_F(MeasureWindowTest, OperatorCalibratesMeasuresExportsAndFindsTheCalibrationAfterARestart)
+{
+    // Qt took the comma locale from the environment; numbers keep their point.
+    ASSERT_NE(std::string(std::setlocale(LC_MONETARY, nullptr)).find("ru_RU"), std::string::npos);
+    openCamera();
+    Driver ui(*window);
+
+    // The calibration page: a line over 100 ticks, "0,5" mm typed with a comma.
+    calibrate("Obj 40x", "0,5", 2);
+    EXPECT_TRUE(ui.isShown("PageMeasureCalibration"));
+    EXPECT_FALSE(ui.isShown("PageMeasureNormal"));
+    EXPECT_FALSE(ui.find("MainTabOptCamera")->IsEnabled());
+    const float pixels = number(text("CaliEdtPixLen"));
+    EXPECT_NEAR(pixels, 1000, 10) << text("CaliEdtPixLen");
+    EXPECT_EQ(text("CaliEdtPixLen"), shell::FormatFixed(pixels, 2));
+    EXPECT_EQ(text("CaliEdtCaliData"), shell::FormatFixed(0.5f / pixels, 6));
+    EXPECT_EQ(text("CaliEdtCaliUnit"), "mm/px");
+    ASSERT_TRUE(ui.click("CaliBtnNew"));
+    Driver::processEvents();
+    EXPECT_EQ(text("CaliEdtName"), "");
+    EXPECT_EQ(text("CaliEdtPhyLen"), "");
+
+    // Names the file cannot keep and names longer than the record are refused.
+    const int boxes = Driver::modalCount();
+    std::string refusal;
+    for (const std::string& bad : {std::string("a=b"), std::string(" lead"), std::string(64, 'x')}) {
+        ASSERT_TRUE(ui.typeText("CaliEdtName", bad));
+        ASSERT_TRUE(ui.clearText("CaliEdtPhyLen"));
+        ASSERT_TRUE(ui.typeText("CaliEdtPhyLen", "1"));
+        Driver::ModalAnswer answer = Driver::ClickControl("okbtn");
+        answer.inspect = [&](CWindowWnd&, CPaintManagerUI& pm) { refusal = pm.FindControl("Tex_Message")->GetText(); };
+        Driver::answerNextModal(answer);
+        ASSERT_TRUE(ui.click("CaliBtnNew"));
+        Driver::processEvents();
+        EXPECT_EQ(refusal, "Input error, please check.") << bad;
+        ASSERT_TRUE(ui.clearText("CaliEdtName"));
+    }
+    EXPECT_EQ(Driver::modalCount(), boxes + 3);
+
+    // A second calibration on the same line; it sorts before the first.
+    ASSERT_TRUE(ui.typeText("CaliEdtName", "Obj 10x"));
+    ASSERT_TRUE(ui.clearText("CaliEdtPhyLen"));
+    ASSERT_TRUE(ui.typeText("CaliEdtPhyLen", "2"));
+    ASSERT_TRUE(ui.click("CaliBtnNew"));
+    Driver::processEvents();
+    EXPECT_EQ(ui.listCellText("CaliDataList", 0, 0), "0");
+    EXPECT_EQ(ui.listCellText("CaliDataList", 0, 1), "Obj 10x");
+    EXPECT_EQ(ui.listCellText("CaliDataList", 1, 1), "Obj 40x");
+    EXPECT_EQ(ui.listCellText("CaliDataList", 1, 3), "mm");
+    ASSERT_TRUE(ui.click("CaliBtnBack"));
+    Driver::processEvents();
+    EXPECT_TRUE(ui.isShown("PageMeasureNormal"));
+    EXPECT_TRUE(ui.find("MainTabOptCamera")->IsEnabled());
+    EXPECT_TRUE(std::filesystem::exists(home.root + "/Documents/Pellumo Files/data/calibrations.ini"));
+
+    // Measuring 50 ticks (500 image pixels) with "Obj 40x": 0.25 mm.
+    auto* combo = ui.findAs<CComboUI>("ComboCaliDataList");
+    ASSERT_EQ(combo->GetCount(), 2);
+    ASSERT_TRUE(ui.selectComboIndex("ComboCaliDataList", 1));
+    Driver::processEvents();
+    EXPECT_EQ(text("CaliDataListUnit"), "mm");
+    ASSERT_TRUE(ui.click("MeasureBtnLine"));
+    click(at(200, kTickRow + 40));
+    click(at(700, kTickRow + 40));
+    park();
+    ASSERT_TRUE(ui.click("MeasureBtnRect"));
+    click(at(300, kTickRow - 200));
+    click(at(500, kTickRow - 100));
+    park();
+    Driver::processEvents();
+    ASSERT_EQ(container().count(), 2);
+    const MeasureData line = container().measureData(0);
+    ASSERT_EQ(line.lengths.size(), 1u);
+    EXPECT_NEAR(line.lengths[0], 0.25f, 0.0025f);
+    std::string label;
+    container().withPrimitive(0, [&](const SFPrimitiveBase& p) { label = p.labelText(); });
+    EXPECT_EQ(label, "L: " + shell::FormatFixed(line.lengths[0], 2) + " mm");
+
+    // The results list: one row per measurement in the list's formats.
+    auto* list = ui.findAs<CListUI>("MeasureDataList");
+    ASSERT_EQ(list->GetCount(), 2);
+    EXPECT_EQ(ui.listCellText("MeasureDataList", 0, 0), "0");
+    EXPECT_EQ(ui.listCellText("MeasureDataList", 0, 2), shell::FormatPoint(line.startX, line.startY));
+    EXPECT_EQ(ui.listCellText("MeasureDataList", 0, 9), shell::FormatFixed(line.lengths[0], 2));
+    const MeasureData rect = container().measureData(1);
+    EXPECT_NEAR(rect.width, 0.1f, 0.002f);
+    EXPECT_EQ(ui.listCellText("MeasureDataList", 1, 4), shell::FormatFixed(rect.width, 2));
+    EXPECT_EQ(ui.listCellText("MeasureDataList", 1, 7), shell::FormatFixed(rect.area, 4));
+    EXPECT_EQ(ui.listCellText("MeasureDataList", 1, 9), "");
+
+    // CSV: the same values as the list rows, in its own columns and formats.
+    const std::string csv = home.root + "/results.csv";
+    Driver::answerNextModal(Driver::ChooseFile(csv));
+    ASSERT_TRUE(ui.click("MeasureBtnCSV"));
+    Driver::processEvents();
+    const std::vector<std::string> lines = readLines(csv);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "Measurement data list (Unit: mm)");
+    const std::vector<std::string> header = csvFields(lines[1]);
+    ASSERT_EQ(header.size(), 13u);
+    EXPECT_EQ(header[10], "Length1");
+    for (int row = 0; row < 2; ++row) {
+        const std::vector<std::string> f = csvFields(lines[size_t(row) + 2]);
+        ASSERT_EQ(f.size(), 14u) << lines[size_t(row) + 2];
+        EXPECT_EQ(f[0], ui.listCellText("MeasureDataList", row, 0));
+        EXPECT_EQ(f[1], row == 0 ? "Line" : "Rectangle");
+        for (int point = 0; point < 3; ++point)
+            EXPECT_EQ(asListPoint(f[size_t(point) + 2]), ui.listCellText("MeasureDataList", row, point + 1));
+        EXPECT_EQ(shell::FormatFixed(number(f[5]), 2), ui.listCellText("MeasureDataList", row, 4));
+        EXPECT_EQ(shell::FormatFixed(number(f[8]), 4), ui.listCellText("MeasureDataList", row, 7));
+        EXPECT_EQ(shell::FormatFixed(number(f[11]), 2), ui.listCellText("MeasureDataList", row, 10));
+        if (row == 0) {
+            EXPECT_EQ(shell::FormatFixed(number(f[10]), 2), ui.listCellText("MeasureDataList", row, 9));
+        }
+    }
+
+    // "Obj 10x" chosen survives a restart under its name.
+    ASSERT_TRUE(ui.selectComboIndex("ComboCaliDataList", 0));
+    Driver::processEvents();
+    EXPECT_EQ(Config().curCaliData, 0);
+    closeWindow();
+    ASSERT_TRUE(Config().Save());
+    // A new start: resources, settings and the window from scratch.
+    CResourceManager::GetInstance()->Release();
+    ASSERT_TRUE(shell::RegisterSkin());
+    Config().SetDefaults();
+    ASSERT_TRUE(Config().Load());
+    openWindow();
+    Driver again(*window);
+    EXPECT_EQ(again.find("ComboCaliDataList")->GetText(), "Obj 10x");
+    EXPECT_EQ(again.find("CaliDataListUnit")->GetText(), "mm");
+}
+
+TEST_F(MeasureWindowTest, ColourCancelRevertsDeleteAllAsksAndTheTwoCirclesMenuPicksTheVariant)
+{
+    openCamera();
+    Driver ui(*window);
+    ASSERT_TRUE(ui.click("MeasureBtnLine"));
+    click(at(200, 200));
+    click(at(400, 200));
+    park();
+    click(at(200, 400));
+    click(at(400, 400));
+    park();
+    ASSERT_EQ(container().count(), 2);
+    auto lineColour = [&](int index) {
+        sf::Color colour;
+        container().withPrimitive(index, [&](const SFPrimitiveBase& p) { colour = p.currentLineColor(); });
+        return colour;
+    };
+
+    // Applied to all, then cancelled: only the selected line and new ones revert.
+    Driver::ModalAnswer answer = Driver::ClickControl("cancelbtn");
+    answer.inspect = [&](CWindowWnd&, CPaintManagerUI& pm) {
+        Driver dialog(pm);
+        EXPECT_EQ(dialog.findAs<CComboUI>("combo_line_color")->GetCurSel(), 2); // green
+        dialog.click("checkbox_applyall");
+        dialog.selectComboIndex("combo_line_color", 4); // yellow
+        Driver::processEvents();
+        EXPECT_EQ(container().lineColor(), sf::Color::Yellow);
+        dialog.selectComboIndex("combo_text_color", 0); // black blocks every update
+        dialog.selectComboIndex("combo_line_color", 7);
+        Driver::processEvents();
+        EXPECT_EQ(container().lineColor(), sf::Color::Yellow);
+    };
+    Driver::answerNextModal(answer);
+    ASSERT_TRUE(ui.click("MeasureBtnColorPicker"));
+    Driver::processEvents();
+    EXPECT_EQ(Driver::pendingAnswers(), 0);
+    EXPECT_EQ(container().lineColor(), sf::Color::Green);
+    EXPECT_EQ(lineColour(0), sf::Color::Yellow);
+    EXPECT_EQ(lineColour(1), sf::Color::Green); // the selected one
+
+    // Delete-all asks first; cancelling keeps everything, an empty list asks nothing.
+    Driver::answerNextModal(Driver::ClickControl("cancelbtn"));
+    ASSERT_TRUE(ui.click("MeasureBtnDeleteAll"));
+    Driver::processEvents();
+    EXPECT_EQ(container().count(), 2);
+    Driver::answerNextModal(Driver::ClickControl("okbtn"));
+    ASSERT_TRUE(ui.click("MeasureBtnDeleteAll"));
+    Driver::processEvents();
+    EXPECT_EQ(container().count(), 0);
+    EXPECT_EQ(ui.findAs<CListUI>("MeasureDataList")->GetCount(), 0);
+    const int boxes = Driver::modalCount();
+    ASSERT_TRUE(ui.click("MeasureBtnDeleteAll"));
+    Driver::processEvents();
+    EXPECT_EQ(Driver::modalCount(), boxes);
+
+    // The paired-circles button starts with the three-point variant ticked.
+    ASSERT_TRUE(ui.click("MeasureBtnTwoCircles"));
+    ASSERT_TRUE(Driver::processEventsUntil([] { return Driver::openMenu() != nullptr; }));
+    EXPECT_EQ(container().currentTool(), ToolTwoCircles3);
+    EXPECT_TRUE(Driver::openMenu()->FindMenuItem("MTool_TwoCircles3")->GetChecked());
+    EXPECT_FALSE(Driver::openMenu()->FindMenuItem("MTool_TwoCircles")->GetChecked());
+    ASSERT_TRUE(Driver::pickMenuItem("MTool_TwoCircles"));
+    Driver::processEvents();
+    EXPECT_EQ(container().currentTool(), ToolTwoCircles);
+    click(at(300, 300));
+    click(at(350, 300));
+    click(at(600, 300));
+    click(at(640, 300));
+    park();
+    ASSERT_EQ(container().count(), 1);
+    EXPECT_NEAR(container().measureData(0).distances.at(0), 300, 3);
+}
+
+TEST_F(MeasureWindowTest, ViewSnapshotCarriesTheScaleBar)
+{
+    openCamera();
+    Driver ui(*window);
+    const RECT pos = view->GetPos();
+    ScaleBar::Choice bar;
+    ASSERT_TRUE(ScaleBar::choose(1.0f, view->currentFit().zoom, "px", float(pos.right - pos.left) / 5, bar));
+    const unsigned barX = unsigned(float(pos.right - pos.left) - ScaleBar::kMargin - bar.pixels / 2);
+    const unsigned barY = unsigned(pos.bottom - pos.top) - unsigned(ScaleBar::kMargin) - 2;
+    auto snapshot = [&](const std::string& path) {
+        const int served = view->snapshotsServed();
+        view->requestSnapshot(path);
+        EXPECT_TRUE(Driver::processEventsUntil([&] { return view->snapshotsServed() > served; }));
+        sf::Image image;
+        EXPECT_TRUE(image.loadFromFile(path));
+        return image;
+    };
+    EXPECT_NE(snapshot(home.root + "/without.png").getPixel(barX, barY), sf::Color::Green);
+    ASSERT_TRUE(ui.click("MeasureChkScaleBar"));
+    EXPECT_TRUE(view->isScaleBarShown());
+    const sf::Image with = snapshot(home.root + "/with.png");
+    EXPECT_EQ(with.getPixel(barX, barY), sf::Color::Green);
+    EXPECT_EQ(with.getPixel(unsigned(float(pos.right - pos.left) - ScaleBar::kMargin - bar.pixels + 2), barY),
+              sf::Color::Green);
+}
