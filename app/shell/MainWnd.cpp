@@ -420,9 +420,13 @@ LRESULT CMainWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
 
 LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
 {
+    // Enter typed into a text box (a calibration name, a length) is that
+    // box's, not a snapshot.
+    CControlUI* focus = m_PaintManager.GetFocus();
+    const bool typing = focus && (focus->GetInterface("Edit") || focus->GetInterface("RichEdit"));
     if (wParam == VK_F11)
         ToggleFullscreen();
-    else
+    else if (!(typing && wParam == VK_RETURN))
         for (auto& part : m_parts)
             if (part->OnKey(wParam))
                 break;
