@@ -121,6 +121,30 @@ TEST_F(ThreadTest, SendAndPostKeepTheirMutualOrder)
         EXPECT_EQ(window.received[i].message, WM_USER + 1 + i);
 }
 
+TEST_F(ThreadTest, MessagesToADestroyedWindowAreDropped)
+{
+    ThreadWindow window;
+    open(window);
+    window.DestroyWindow();
+    Driver::processEvents();
+    bool posted = true;
+    LRESULT sent = -1;
+    // A worker that did not learn of the end in time: nothing reaches the
+    // window, and the send does not wait for an answer that never comes.
+    std::thread([&] {
+        posted = platform::PostMessage(window, WM_USER + 1);
+        sent = platform::SendMessage(window, WM_USER + 2, 99, 0);
+    }).join();
+    Driver::processEvents();
+    EXPECT_FALSE(posted);
+    EXPECT_EQ(sent, 0);
+    EXPECT_TRUE(window.threads.empty());
+    // A window created again at the same place gets its messages.
+    open(window);
+    EXPECT_TRUE(platform::PostMessage(window, WM_USER + 3));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return window.threads.size() == 1; }));
+}
+
 TEST_F(ThreadTest, TimersCannotBeSetFromAWorker)
 {
     ThreadWindow window;
