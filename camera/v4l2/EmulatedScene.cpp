@@ -4,6 +4,7 @@
 #include <linux/videodev2.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace v4l2 {
@@ -59,7 +60,48 @@ std::vector<uint8_t> toYuyv(const std::vector<uint8_t>& rgb, int width, int heig
     return yuyv;
 }
 
+struct Square {
+    int x, y, size;
+};
+
+// The square of a phase: an eighth of the height, in the bottom margin,
+// stepping from the left edge to the right one.
+bool markerSquare(int phase, int width, int height, Square& square)
+{
+    const int size = height / 8 & ~1;
+    if (phase < 0 || size < 2 || width < size * 2)
+        return false;
+    const int travel = width - size;
+    square = {(travel * (phase % kScenePhases) / (kScenePhases - 1)) & ~1, height - size - height / 32, size};
+    return square.y >= 0;
+}
+
 } // namespace
+
+void drawMarker(uint32_t fourcc, uint8_t* data, size_t length, int width, int height, int phase)
+{
+    Square sq;
+    if (!data || !markerSquare(phase, width, height, sq))
+        return;
+    const int bytes = fourcc == V4L2_PIX_FMT_YUYV                                      ? 2
+                      : (fourcc == V4L2_PIX_FMT_BGR24 || fourcc == V4L2_PIX_FMT_RGB24) ? 3
+                                                                                       : 0;
+    if (bytes == 0 || length < static_cast<size_t>(width) * height * bytes)
+        return;
+    for (int y = sq.y; y < sq.y + sq.size; ++y) {
+        uint8_t* row = data + (static_cast<size_t>(y) * width + sq.x) * bytes;
+        if (bytes == 3) {
+            std::fill(row, row + static_cast<size_t>(sq.size) * 3, 255);
+        } else {
+            for (int i = 0; i < sq.size; i += 2) { // Y U Y V of white
+                row[i * 2] = 235;
+                row[i * 2 + 1] = 128;
+                row[i * 2 + 2] = 235;
+                row[i * 2 + 3] = 128;
+            }
+        }
+    }
+}
 
 SceneColour sceneColourAt(int x, int y, int width, int height)
 {
@@ -79,11 +121,12 @@ SceneColour sceneColourAt(int x, int y, int width, int height)
     return kPatches[row][col];
 }
 
-std::vector<uint8_t> renderScene(uint32_t fourcc, int width, int height)
+std::vector<uint8_t> renderScene(uint32_t fourcc, int width, int height, int phase)
 {
     if (width <= 0 || height <= 0)
         return {};
     std::vector<uint8_t> rgb = renderRgb(width, height);
+    drawMarker(V4L2_PIX_FMT_RGB24, rgb.data(), rgb.size(), width, height, phase);
     switch (fourcc) {
     case V4L2_PIX_FMT_RGB24: return rgb;
     case V4L2_PIX_FMT_BGR24:

@@ -176,12 +176,12 @@ const EmulatedControl* EmulatedCamera::findControl(uint32_t id) const
     return nullptr;
 }
 
-const std::vector<uint8_t>& EmulatedCamera::scene(uint32_t fourcc, int width, int height)
+const std::vector<uint8_t>& EmulatedCamera::scene(uint32_t fourcc, int width, int height, int phase)
 {
-    const auto key = std::make_tuple(fourcc, width, height);
+    const auto key = std::make_tuple(fourcc, width, height, phase);
     auto it = m_scenes.find(key);
     if (it == m_scenes.end())
-        it = m_scenes.emplace(key, renderScene(fourcc, width, height)).first;
+        it = m_scenes.emplace(key, renderScene(fourcc, width, height, phase)).first;
     return it->second;
 }
 
@@ -613,9 +613,15 @@ void EmulatedVideoDevice::produceFrame()
     const size_t index = m_queued.front();
     m_queued.pop_front();
     Buffer& b = m_buffers[index];
-    const std::vector<uint8_t>& picture = cam.scene(cam.m_fourcc, cam.m_width, cam.m_height);
+    // Compressed pictures are made once per phase of the moving square; the
+    // others get the square drawn over the copied picture.
+    const int phase = static_cast<int>(m_sequence % kScenePhases);
+    const bool compressed = cam.m_fourcc == V4L2_PIX_FMT_MJPEG;
+    const std::vector<uint8_t>& picture = cam.scene(cam.m_fourcc, cam.m_width, cam.m_height, compressed ? phase : -1);
     const size_t length = std::min(picture.size(), b.memory.size());
     std::memcpy(b.memory.data(), picture.data(), length);
+    if (!compressed)
+        drawMarker(cam.m_fourcc, b.memory.data(), length, cam.m_width, cam.m_height, phase);
     b.bytesused = static_cast<uint32_t>(length);
     b.flags = 0;
     b.sequence = m_sequence++;

@@ -66,8 +66,9 @@ private:
     void countFrame();
     // Pulls the plug once the frames the fault allows are out. Caller holds m_mutex.
     void unplugWhenDue();
-    // The scene in this format and size, rendered once. Caller holds m_mutex.
-    const std::vector<uint8_t>& scene(uint32_t fourcc, int width, int height);
+    // The scene in this format and size (and phase of the moving square,
+    // -1 for none), rendered once. Caller holds m_mutex.
+    const std::vector<uint8_t>& scene(uint32_t fourcc, int width, int height, int phase = -1);
 
     const EmulatedCameraSpec m_spec;
     std::mutex m_mutex;
@@ -86,7 +87,7 @@ private:
     int m_width = 0, m_height = 0;
     int m_framesPerSecond;
     uint64_t m_framesDelivered = 0;
-    std::map<std::tuple<uint32_t, int, int>, std::vector<uint8_t>> m_scenes;
+    std::map<std::tuple<uint32_t, int, int, int>, std::vector<uint8_t>> m_scenes;
 };
 
 // The emulated cameras of this process, as the environment asks for them.
