@@ -2,7 +2,6 @@
 #include "UiTestSupport.h"
 
 #include "ui/FileDialog.h"
-#include "ui/NativeChildWindow.h"
 
 #include <algorithm>
 #include <memory>
@@ -189,33 +188,6 @@ TEST_F(CustomControlTest, MouseEventsReachTheCustomControlInClientCoordinates)
     EXPECT_TRUE(has(UIEVENT_BUTTONUP));
     EXPECT_TRUE(has(UIEVENT_RBUTTONDOWN));
     EXPECT_TRUE(has(UIEVENT_DBLCLICK));
-}
-
-TEST_F(CustomControlTest, NativeChildWindowFollowsAndForwardsTheMouse)
-{
-    TestWindow window;
-    open(window);
-    Driver ui(window);
-    auto child = std::make_unique<CNativeChildWindow>(window, 320, 240);
-    ASSERT_TRUE(child->IsValid());
-    EXPECT_NE(child->NativeHandle(), 0u);
-    EXPECT_EQ(child->GetParent(), window.GetHWND());
-    const RECT pos = window.slot->GetPos();
-    child->Move(pos);
-    EXPECT_EQ(child->GetRect().left, pos.left);
-    EXPECT_EQ(child->GetRect().bottom, pos.bottom);
-    child->SetEventTarget(window.slot);
-    window.slot->events.clear();
-    ASSERT_TRUE(ui.doubleClick({pos.left + 5, pos.top + 5}));
-    EXPECT_NE(std::find(window.slot->events.begin(), window.slot->events.end(), int(UIEVENT_DBLCLICK)),
-              window.slot->events.end());
-    child->Show(false);
-    EXPECT_FALSE(child->IsVisible());
-    // The window may go first; the child object stays safe to use and delete.
-    window.DestroyWindow();
-    Driver::processEvents();
-    child->Move(pos);
-    child.reset();
 }
 
 } // namespace
