@@ -14,11 +14,15 @@
 #include "ui/testing/UiDriver.h"
 #include "usbsdk/emulator/FrameStamp.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <QSlider>
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 #include <tiffio.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +30,7 @@
 #include <optional>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 using shell::CMainWnd;
@@ -356,8 +361,9 @@ TEST_F(CaptureWindowTest, AScreenshotOfTheViewAndTheWrongSizeBox)
 
     // Recording needs a preview of at most 1920 × 1080.
     ASSERT_TRUE(ui.click("MainTabOptCamera"));
-    if (!ui.isShown("combo_preview_size"))
+    if (!ui.isShown("combo_preview_size")) {
         ASSERT_TRUE(ui.click("drawerHeadPreviewResolution"));
+    }
     ASSERT_TRUE(ui.selectComboIndex("combo_preview_size", 8)); // 1920 x 1440
     int w = 0, h = 0;
     camera()->GetPreviewSize(w, h);
@@ -367,4 +373,35 @@ TEST_F(CaptureWindowTest, AScreenshotOfTheViewAndTheWrongSizeBox)
     Driver::processEvents();
     EXPECT_EQ(Driver::pendingAnswers(), 0) << "the wrong-size box was shown";
     EXPECT_FALSE(dynamic_cast<COptionUI*>(find("ToolbarBtnRecord"))->IsSelected());
+}
+
+TEST(CaptureCrashTest, ARecordingKilledAfterFiveSecondsStillPlaysFourSeconds)
+{
+    shelltest::TempHome home; // the program's documents folder is in here
+    char program[] = RECORD_UNTIL_KILLED;
+    char* argv[] = {program, nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(::posix_spawn(&child, program, nullptr, nullptr, argv, environ), 0);
+    std::string file;
+    Driver::processEventsUntil(
+        [&] {
+            std::error_code error;
+            for (const auto& entry : fs::directory_iterator(home.documentsImages(), error))
+                if (entry.path().extension() == ".mp4")
+                    file = entry.path();
+            return !file.empty();
+        },
+        30000);
+    if (!file.empty())
+        std::this_thread::sleep_for(std::chrono::milliseconds(5200));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_FALSE(file.empty()) << "the program did not start recording";
+    EXPECT_TRUE(WIFSIGNALED(status)) << "it was killed, not closed";
+    const auto info = probe(file);
+    EXPECT_EQ(info.at("codec_name"), "h264");
+    ASSERT_TRUE(info.count("duration")) << "the file does not play";
+    EXPECT_GE(std::stod(info.at("duration")), 4.0);
+    EXPECT_GE(std::stoi(info.at("nb_read_frames")), 4 * 20);
 }
