@@ -85,7 +85,7 @@ ShadowImage MakeShadowImage(const ShadowMask& parent, const ShadowParams& params
             if (d < coreRadius)
                 alpha = darkness;
             else if (d <= radius)
-                alpha = static_cast<int>((1.0 - (d - coreRadius) / (sharpness + 1)) * darkness);
+                alpha = static_cast<int>(std::lround((1.0 - (d - coreRadius) / (sharpness + 1)) * darkness));
             kernel[static_cast<std::size_t>(ky + radius) * span + (kx + radius)] = std::max(0, alpha);
         }
 

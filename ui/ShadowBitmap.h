@@ -32,7 +32,8 @@ struct ShadowMask {
 // a round kernel of radius max(size, sharpness): a kernel point at distance d
 // from its centre has alpha = darkness for d < core = max(0, size -
 // sharpness), (1 - (d - core) / (sharpness + 1)) x darkness up to the radius
-// and 0 beyond; every pixel takes the largest alpha that reaches it.
+// and 0 beyond (rounded to the nearest integer); every pixel takes the
+// largest alpha that reaches it.
 // Parameters out of range are clamped (darkness 0..255, sharpness and size
 // 0..64); an empty mask gives an empty picture.
 struct ShadowImage {

@@ -78,6 +78,7 @@ void CWirelessCameraDialog::RefreshScanList()
     if (list)
         list->RemoveAll();
     CMFactory::GetDevicesList(&m_devices);
+    ++m_refreshCount;
     if (!list)
         return;
     for (std::size_t i = 0; i < m_devices.size(); ++i)
@@ -131,15 +132,15 @@ void CWirelessCameraDialog::OnClick(TNotifyUI& msg)
         SearchAtTypedHosts();
 }
 
-void CWirelessCameraDialog::OnOK()
+LRESULT CWirelessCameraDialog::OnKeyDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
 {
     // Enter in the scan addresses box starts that search instead of connecting.
     CControlUI* focus = m_pm.GetFocus();
-    if (focus && focus->GetName() == "edt_box_scan_hosts") {
+    if (wParam == VK_RETURN && focus && focus->GetName() == "edt_box_scan_hosts") {
         SearchAtTypedHosts();
-        return;
+        return 0;
     }
-    CBaseDialog::OnOK();
+    return CBaseDialog::OnKeyDown(uMsg, wParam, lParam, bHandled);
 }
 
 void CWirelessCameraDialog::SearchAtTypedHosts()

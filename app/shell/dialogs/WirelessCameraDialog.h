@@ -26,10 +26,11 @@ public:
     const std::string& ClosedAddress() const { return m_closedAddress; }
     const std::string& ClosedUrl() const { return m_closedUrl; }
 
+    // How often the scan list was refreshed so far.
+    int ScanRefreshCount() const { return m_refreshCount; }
+
     // Cells of "list_scan_devices": 0 the scan value, 1 the name, 2 the address.
     LPCTSTR GetItemText(CControlUI* pList, int iItem, int iSubItem) override;
-
-    void OnOK() override;
 
 protected:
     void OnInitDialog() override;
@@ -38,6 +39,7 @@ protected:
     void OnSelectChanged(TNotifyUI& msg) override;
     LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnKeyDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
 private:
     void StartScan();
@@ -49,6 +51,7 @@ private:
     std::vector<_tag_VideoDeviceInfo> m_devices;
     std::string m_cell; // the last cell handed to the list
     bool m_scanning = false;
+    int m_refreshCount = 0;
     int m_closedPage = 0;
     std::string m_closedAddress;
     std::string m_closedUrl;
