@@ -75,7 +75,8 @@ void runFullHd(benchmark::State& state, int format)
             delete camera;
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(500)); // settle
+        // Settle: the emulated device makes its pictures during the first second.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         const uint64_t before = sink.delivered;
         const double cpu0 = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
         const double thread0 = sink.lastThreadCpu;
