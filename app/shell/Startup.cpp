@@ -3,6 +3,7 @@
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
 #include "app/shell/TerminationSignals.h"
+#include "app/shell/dialogs/VideoControlsDialog.h"
 #include "app/shell/session/DemoMode.h"
 #include "platform/Tick.h"
 #include "ui/Application.h"
@@ -51,6 +52,8 @@ int RunProgram(int& argc, char** argv, bool demo)
     ui::Application app(argc, argv);
     CPaintManagerUI::SetInstance(&app);
     RegisterSkin();
+    // Video cameras show their controls in the program's own dialog.
+    RegisterVideoControlsDialog();
     auto window = std::make_unique<CMainWnd>();
     window->OpenFirstCameraAtStart(demo);
     window->Create(nullptr, title.c_str(), UI_WNDSTYLE_FRAME, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
