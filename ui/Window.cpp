@@ -8,6 +8,7 @@
 #include "ui/internal/ModalObserver.h"
 #include "ui/internal/Resources.h"
 #include "ui/internal/WindowHost.h"
+#include "ui/internal/X11WindowManager.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -454,7 +455,15 @@ bool CWindowWnd::GetWindowRect(RECT& rc) const
     if (!m_host)
         return false;
     const int m = m_host->shadowMargin();
-    const QRect g = m_host->geometry();
+    QRect g = m_host->geometry();
+    // A window manager that reparents the window may move it without Qt
+    // learning the new position (maximise, full screen): ask the X server.
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    int x = 0, y = 0;
+    if (x11 && m_host->isVisible() && m_host->internalWinId() &&
+        ui::detail::x11RootPosition(x11->display(), static_cast<unsigned long>(m_host->internalWinId()), x, y))
+        g.moveTo(x, y);
     QSize size = m_host->isVisible() ? m_host->client()->size() : QSize(g.width() - 2 * m, g.height() - 2 * m);
     rc = {g.x() + m, g.y() + m, g.x() + m + size.width(), g.y() + m + size.height()};
     return true;
@@ -524,6 +533,25 @@ void CWindowWnd::UpdateFrame()
     if (m_host)
         m_host->applyFrame();
 }
+
+bool CWindowWnd::WindowManagerRunning()
+{
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    auto* x11 = app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 && ui::detail::x11WindowManagerRunning(x11->display());
+}
+
+bool CWindowWnd::SetFullScreen(bool on)
+{
+    if (!m_host || !WindowManagerRunning())
+        return false;
+    // The maximised state stays set underneath, so leaving restores it.
+    const Qt::WindowStates state = m_host->windowState();
+    m_host->setWindowState(on ? state | Qt::WindowFullScreen : state & ~Qt::WindowFullScreen);
+    return true;
+}
+
+bool CWindowWnd::IsFullScreen() const { return m_host && m_host->isFullScreen(); }
 
 bool CWindowWnd::IsMaximized() const { return m_host && m_host->isMaximized(); }
 bool CWindowWnd::IsMinimized() const { return m_host && m_host->isMinimized(); }

@@ -68,6 +68,13 @@ public:
     bool GetWindowPlacement(WINDOWPLACEMENT& placement) const;
     bool SetWindowPlacement(const WINDOWPLACEMENT& placement);
     bool IsMaximized() const;
+    // Full screen by the window manager's full-screen state, which also
+    // restores the previous placement (maximised or not) on leaving. False,
+    // with nothing changed, when no standards-compliant window manager runs
+    // (the caller then moves the window onto the monitor itself).
+    bool SetFullScreen(bool on);
+    bool IsFullScreen() const;
+    static bool WindowManagerRunning();
     // Re-reads the frame attributes of the layout (shadow, corners, minimum
     // size), e.g. after a DPI change.
     void UpdateFrame();

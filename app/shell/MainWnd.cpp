@@ -372,9 +372,15 @@ void CMainWnd::ToggleFullscreen()
     frame.sizeBox = RECT{border, border, border, border};
     UpdateFrame();
     if (m_fullscreen) {
-        if (!GetWindowPlacement(m_savedPlacement))
+        // The window manager covers the screen and restores the placement
+        // later; without one the window is moved onto the monitor.
+        m_fullscreenByWindowManager = SetFullScreen(true);
+        if (m_fullscreenByWindowManager || !GetWindowPlacement(m_savedPlacement))
             return;
         MoveWindow(GetPrimaryMonitorRect());
+    } else if (m_fullscreenByWindowManager) {
+        m_fullscreenByWindowManager = false;
+        SetFullScreen(false);
     } else {
         SetWindowPlacement(m_savedPlacement);
     }

@@ -75,6 +75,7 @@ private:
     bool m_fullscreen = false;
     bool m_firstFocusSeen = false;
     bool m_shutDown = false;
+    bool m_fullscreenByWindowManager = false;
     bool m_openFirstCamera = false;
     std::string m_openDrawer;
     WINDOWPLACEMENT m_savedPlacement{};
