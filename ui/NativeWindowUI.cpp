@@ -86,6 +86,12 @@ unsigned long CNativeWindowUI::NativeWindowId()
     return static_cast<unsigned long>(id);
 }
 
+double CNativeWindowUI::DevicePixelRatio() const
+{
+    QWidget* widget = const_cast<CNativeWindowUI*>(this)->GetWidget();
+    return widget ? widget->devicePixelRatioF() : 1.0;
+}
+
 void* CNativeWindowUI::NativeDisplay()
 {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());

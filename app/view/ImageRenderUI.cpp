@@ -7,6 +7,7 @@
 #include <SFML/Window/Context.hpp>
 #include <SFML/Window/Event.hpp>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -86,7 +87,8 @@ int CImageRenderUI::attachWindow(platform::HWND mainWindow)
     // The control's window must exist on the server before a child joins it.
     X11ChildWindow::flush(display);
     const RECT rc = GetPos();
-    if (!childWindow_.create(parent, rc.width(), rc.height()))
+    const double ratio = DevicePixelRatio();
+    if (!childWindow_.create(parent, int(std::lround(rc.width() * ratio)), int(std::lround(rc.height() * ratio))))
         return 0;
     owner_ = mainWindow;
     container_.setNotifyWindow(mainWindow);
@@ -139,11 +141,14 @@ void CImageRenderUI::closeRenderWindow()
     sf::Context flush;
 }
 
-void CImageRenderUI::recreateRenderWindow(int width, int height)
+void CImageRenderUI::recreateRenderWindow(int width, int height, int viewWidth, int viewHeight)
 {
     Enter guard(lock_);
     renderWindow_.close();
     renderWindow_.create(childWindow_.handle(), sf::ContextSettings(0, 0, 4, 1, 1));
+    // The window has device pixels; everything is drawn in control pixels
+    // (the fit, the measurements and the mouse all use those).
+    renderWindow_.setView(sf::View(sf::FloatRect(0.0f, 0.0f, float(viewWidth), float(viewHeight))));
     // The render thread makes the context current for each pass.
     renderWindow_.setActive(false);
     windowWidth_ = width;
@@ -238,9 +243,12 @@ void CImageRenderUI::SetPos(RECT rc, bool bNeedInvalidate)
         return;
     // The child follows its parent when the control only moves; a new size
     // needs a render window (and framebuffer) of that size.
-    if (width != windowWidth_ || height != windowHeight_) {
-        childWindow_.resize(width, height);
-        recreateRenderWindow(width, height);
+    const double ratio = DevicePixelRatio();
+    const int deviceWidth = int(std::lround(width * ratio));
+    const int deviceHeight = int(std::lround(height * ratio));
+    if (deviceWidth != windowWidth_ || deviceHeight != windowHeight_) {
+        childWindow_.resize(deviceWidth, deviceHeight);
+        recreateRenderWindow(deviceWidth, deviceHeight, width, height);
     }
     markDirty();
 }

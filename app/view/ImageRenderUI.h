@@ -117,7 +117,9 @@ private:
     void drawRecordingOverlay();
     void saveSnapshot(const std::string& path);
     void stopRenderThread();
-    void recreateRenderWindow(int width, int height);
+    // A render window of width × height device pixels showing viewWidth ×
+    // viewHeight control pixels.
+    void recreateRenderWindow(int width, int height, int viewWidth, int viewHeight);
     void closeRenderWindow();
     // Recomputes the fit for the current image and control size (frameLock held).
     void refitLocked();
