@@ -48,8 +48,9 @@ void SceneRenderer::renderRgb(int width, int height, uint32_t frameNo, const Sce
     }
 }
 
-void rgbToYuyv(const uint8_t* rgb, int width, int height, std::vector<uint8_t>& yuyv)
+void rgbToYuyv(const uint8_t* rgb, int width, int height, std::vector<uint8_t>& yuyv, bool exchangeRedBlue)
 {
+    const int red = exchangeRedBlue ? 2 : 0, blue = exchangeRedBlue ? 0 : 2;
     yuyv.resize(static_cast<size_t>(width) * height * 2);
     uint8_t* out = yuyv.data();
     for (int y = 0; y < height; ++y) {
@@ -57,10 +58,10 @@ void rgbToYuyv(const uint8_t* rgb, int width, int height, std::vector<uint8_t>& 
         for (int x = 0; x + 1 < width; x += 2) {
             const uint8_t* p0 = row + 3 * x;
             const uint8_t* p1 = p0 + 3;
-            auto luma = [](const uint8_t* p) {
-                return clampByte(((66 * p[0] + 129 * p[1] + 25 * p[2] + 128) >> 8) + 16);
+            auto luma = [&](const uint8_t* p) {
+                return clampByte(((66 * p[red] + 129 * p[1] + 25 * p[blue] + 128) >> 8) + 16);
             };
-            const int r = (p0[0] + p1[0]) / 2, g = (p0[1] + p1[1]) / 2, b = (p0[2] + p1[2]) / 2;
+            const int r = (p0[red] + p1[red]) / 2, g = (p0[1] + p1[1]) / 2, b = (p0[blue] + p1[blue]) / 2;
             *out++ = luma(p0);
             *out++ = clampByte(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
             *out++ = luma(p1);
@@ -74,7 +75,7 @@ bool SceneRenderer::encode(int boxFormat, int width, int height, uint32_t frameN
 {
     renderRgb(width, height, frameNo, controls, rgb_);
     if (boxFormat == 1) {
-        rgbToYuyv(rgb_.data(), width, height, out);
+        rgbToYuyv(rgb_.data(), width, height, out, true);
         return true;
     }
     if (boxFormat != 2 || !jpeg_)

@@ -32,7 +32,10 @@ private:
     std::vector<uint8_t> rgb_;
 };
 
-// BT.601 studio-range conversion of an RGB24 picture with even width.
-void rgbToYuyv(const uint8_t* rgb, int width, int height, std::vector<uint8_t>& yuyv);
+// BT.601 studio-range conversion of an RGB24 picture with even width. With
+// `exchangeRedBlue` (box format 1, the cameras' alternative 4:2:2 layout) the
+// conversion is made with red and blue exchanged, so that decoding it as
+// ordinary YUYV yields R, G, B, A byte order, as the program's view expects.
+void rgbToYuyv(const uint8_t* rgb, int width, int height, std::vector<uint8_t>& yuyv, bool exchangeRedBlue = false);
 
 } // namespace boxsim
