@@ -9,6 +9,7 @@
 #include "app/shell/session/DeviceMonitor.h"
 #include "camera/CMCameraBase.h"
 #include "camera/factory/CMFactory.h"
+#include "camera/usb/UsbOpenFailure.h"
 #include "ui/Controls.h"
 #include "ui/DialogBuilder.h"
 #include "ui/List.h"
@@ -190,7 +191,11 @@ void CameraListPanel::OpenDone(int result, bool reconnect)
                 m_services.window.SetTimer(kProcessorCheckTimer, 2000);
         }
     } else if (!reconnect && result == kSessionOpenFailed) {
-        ShowMessage(m_services.window.GetHWND(), Text("STR_CAMERA_OPEN_FAILED"), "Message", 0, MB_ICONWARNING);
+        // A USB3 camera without access says which udev rule to install.
+        std::string text = Text("STR_CAMERA_OPEN_FAILED");
+        if (const char* reason = CMOpenFailureTextId(session.LastOpenFailure()))
+            text += "\n" + Text(reason);
+        ShowMessage(m_services.window.GetHWND(), text, "Message", 0, MB_ICONWARNING);
     }
 }
 

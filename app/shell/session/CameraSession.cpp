@@ -4,6 +4,7 @@
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "camera/factory/CMFactory.h"
+#include "camera/usb/UsbOpenFailure.h"
 #include "platform/DebugOutput.h"
 #include "platform/Tick.h"
 
@@ -37,6 +38,7 @@ bool SameDevice(const CameraSource& source, int groupType, const _tag_VideoDevic
 
 struct CameraSession::OpenOutcome {
     CMCameraBase* camera = nullptr;
+    int failure = CM_OPEN_FAILURE_NONE;
     CameraSource source;
     bool reconnect = false;
 };
@@ -240,6 +242,8 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
         }
         auto outcome = std::make_unique<OpenOutcome>();
         outcome->camera = camera;
+        // Why a listed USB3 camera could not be opened (access, busy, gone).
+        outcome->failure = camera ? CM_OPEN_FAILURE_NONE : CMGetLastOpenFailure();
         outcome->source = source;
         outcome->reconnect = reconnect;
         {
@@ -263,6 +267,7 @@ void CameraSession::FinishOpen(bool& changed)
     if (!outcome)
         return;
     m_opening = false;
+    m_lastOpenFailure = outcome->failure;
     if (outcome->reconnect && !m_lost) { // closed while the attempt ran
         ReleaseOnWorker(outcome->camera);
         return;

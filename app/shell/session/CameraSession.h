@@ -87,6 +87,8 @@ public:
     int OpenLocal(int group, int device);
     // The same for a network camera (protocol 7 box, 8 RTSP; 800 × 600).
     int OpenNetwork(int protocol, const std::string& address);
+    // Why the last open failed (a CMOpenFailure value; 0 when it did not).
+    int LastOpenFailure() const { return m_lastOpenFailure; }
     // An open (or a reconnect attempt) is running on the worker.
     bool IsOpening() const { return m_opening; }
     // Releases the camera (on the worker; waits for it). The caller finishes
@@ -150,6 +152,7 @@ private:
     CameraSource m_source;
     std::vector<_tag_VideoDeviceList> m_devices;
     bool m_opening = false;
+    int m_lastOpenFailure = 0;
     bool m_lost = false;
     bool m_listingQueued = false;
     int m_watchdogPauses = 0;
