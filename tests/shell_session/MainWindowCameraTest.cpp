@@ -9,6 +9,7 @@
 #include "app/shell/MainWnd.h"
 #include "app/shell/Startup.h"
 #include "app/shell/session/CameraSession.h"
+#include "app/shell/session/DemoMode.h"
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "camera/CWImage.h"
@@ -229,6 +230,30 @@ TEST_F(MainWindowCameraTest, UnpluggedCameraIsReportedAndOpenedAgainWhenItReturn
     ASSERT_TRUE(Driver::processEventsUntil([&] { return textOf("StatusBarLabelInfo") == "Camera reconnected"; }));
     EXPECT_EQ(sizes->GetText(), chosen);
     EXPECT_TRUE(rowMarked(0));
+}
+
+TEST_F(MainWindowCameraTest, OpensTheBoxSimulatorThroughTheNetworkCameraDialog)
+{
+    shell::DemoMode demo; // the box simulator on free loopback ports
+    ASSERT_TRUE(demo.StartBoxSimulator(""));
+    start("");
+    Driver ui(*window);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return list() && list()->GetCount() == 3; }));
+    // The last row opens the dialog; the box's address is typed and connected.
+    Driver::ModalAnswer connect = Driver::ClickControl("okbtn");
+    connect.inspect = [&](CWindowWnd&, CPaintManagerUI& dialog) {
+        if (CControlUI* address = dialog.FindControl("edt_wmpbox_ipaddress"))
+            address->SetText(demo.BoxSessionAddress());
+    };
+    Driver::answerNextModal(connect);
+    ASSERT_TRUE(ui.clickLink(rowText(2)));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsOpening(); }, 15000));
+    EXPECT_EQ(session().Source().kind, shell::CameraSource::Kind::Network);
+    EXPECT_EQ(session().Source().address, demo.BoxSessionAddress());
+    ASSERT_TRUE(waitFrames(5));
+    Driver::processEvents();
+    EXPECT_TRUE(rowMarked(2));
+    EXPECT_FALSE(rowMarked(0));
 }
 
 } // namespace
