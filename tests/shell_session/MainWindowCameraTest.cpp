@@ -13,6 +13,7 @@
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "camera/CWImage.h"
+#include "platform/UserFolders.h"
 #include "ui/Controls.h"
 #include "ui/List.h"
 #include "ui/ResourceManager.h"
@@ -21,8 +22,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using shell::CMainWnd;
 using shell::Config;
@@ -36,6 +42,50 @@ namespace emu = usbsdk::emulator;
 
 constexpr int kSensorWidth = 1940;
 constexpr int kSensorHeight = 1460;
+
+// The box simulator on a chosen session port (0: a free one), ended on destruction.
+class BoxProcess {
+public:
+    explicit BoxProcess(int sessionPort)
+    {
+        int out[2];
+        if (::pipe(out) != 0)
+            return;
+        const std::string program = platform::helperProgram("box_simulator");
+        const std::string port = std::to_string(sessionPort);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::execl(program.c_str(), program.c_str(), "--discovery-port", "0", "--session-port", port.c_str(), "--open",
+                    "--quiet", "--format", "yuyv", nullptr);
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        pollfd waiting{out[0], POLLIN, 0};
+        char c = 0;
+        std::string line;
+        while (::poll(&waiting, 1, 5000) > 0 && ::read(out[0], &c, 1) == 1 && c != '\n')
+            line += c;
+        ::close(out[0]);
+        const size_t at = line.find("session=");
+        if (at != std::string::npos)
+            m_address = line.substr(at + 8);
+    }
+    ~BoxProcess()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    const std::string& address() const { return m_address; }
+    int port() const { return std::atoi(m_address.substr(m_address.rfind(':') + 1).c_str()); }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_address;
+};
 
 struct Rgba {
     int r, g, b;
@@ -254,6 +304,32 @@ TEST_F(MainWindowCameraTest, OpensTheBoxSimulatorThroughTheNetworkCameraDialog)
     Driver::processEvents();
     EXPECT_TRUE(rowMarked(2));
     EXPECT_FALSE(rowMarked(0));
+}
+
+TEST_F(MainWindowCameraTest, NetworkCameraThatGoesAwayIsOpenedAgainWhenItAnswers)
+{
+    auto box = std::make_unique<BoxProcess>(0);
+    ASSERT_FALSE(box->address().empty());
+    const std::string address = box->address();
+    const int port = box->port();
+    start("");
+    ASSERT_EQ(session().OpenNetwork(7, address), shell::kSessionOpened);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsOpening(); }, 15000));
+    ASSERT_TRUE(waitFrames(5));
+
+    // The box goes away: reported, and the window keeps working.
+    box.reset();
+    const std::string lost = "Camera disconnected. Waiting for it to return…";
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return textOf("StatusBarLabelInfo") == lost; }, 20000));
+    EXPECT_EQ(session().Camera(), nullptr);
+
+    // It answers again at the same address: opened again without a click.
+    box = std::make_unique<BoxProcess>(port);
+    ASSERT_EQ(box->address(), address);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsLost(); }, 20000));
+    ASSERT_TRUE(waitFrames(5));
+    EXPECT_EQ(textOf("StatusBarLabelInfo"), "Camera reconnected");
+    EXPECT_EQ(session().Source().address, address);
 }
 
 } // namespace
