@@ -4,6 +4,8 @@
 #include "PrimitiveFactory.h"
 
 #include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Window/Context.hpp>
 
 #include <cmath>
 #include <fstream>
@@ -53,6 +55,7 @@ sf::Vector2f SFPrimitiveContainer::toControl(float x, float y) const
 
 int SFPrimitiveContainer::onMousePress(float hostX, float hostY)
 {
+    const ChangeMark mark(*this);
     const auto [x, y] = toControl(hostX, hostY);
     buttonDown = true;
     lastMouse = {x, y};
@@ -83,10 +86,15 @@ int SFPrimitiveContainer::onMousePress(float hostX, float hostY)
 
 int SFPrimitiveContainer::onMouseMove(float hostX, float hostY)
 {
+    ChangeMark mark(*this);
     const auto [x, y] = toControl(hostX, hostY);
+    const int hovered = hit.index;
     if (!buttonDown && idle)
         hitTestAll(x, y);
     if (hit.index < 0) {
+        // Nothing was or is under the mouse: every colour is as it was.
+        if (hovered < 0)
+            mark.dismiss();
         lastMouse = {x, y};
         return -1;
     }
@@ -103,6 +111,7 @@ int SFPrimitiveContainer::onMouseMove(float hostX, float hostY)
 
 int SFPrimitiveContainer::onMouseRelease(float hostX, float hostY)
 {
+    const ChangeMark mark(*this);
     const auto [x, y] = toControl(hostX, hostY);
     buttonDown = false;
     if (hit.index >= 0) {
@@ -117,6 +126,7 @@ int SFPrimitiveContainer::onMouseRelease(float hostX, float hostY)
 
 int SFPrimitiveContainer::onSecondaryPress(float hostX, float hostY)
 {
+    const ChangeMark mark(*this);
     const auto [x, y] = toControl(hostX, hostY);
     if (hit.index >= 0) {
         std::lock_guard<platform::CriticalSection> guard(*lock);
@@ -203,6 +213,7 @@ void SFPrimitiveContainer::removeLocked(int index, Messages& out)
 
 void SFPrimitiveContainer::removeAt(int index)
 {
+    const ChangeMark mark(*this);
     Messages messages;
     {
         std::lock_guard<platform::CriticalSection> guard(*lock);
@@ -213,6 +224,7 @@ void SFPrimitiveContainer::removeAt(int index)
 
 void SFPrimitiveContainer::clearAll(bool notify)
 {
+    const ChangeMark mark(*this);
     {
         std::lock_guard<platform::CriticalSection> guard(*lock);
         primitives.clear();
@@ -246,6 +258,7 @@ void SFPrimitiveContainer::withPrimitive(int index, const std::function<void(con
 
 void SFPrimitiveContainer::setCalibration(const sf::String& unit, float factor)
 {
+    const ChangeMark mark(*this);
     if (!std::isfinite(factor))
         return; // would put "nan" or "inf" into every label
     std::lock_guard<platform::CriticalSection> guard(*lock);
@@ -257,6 +270,7 @@ void SFPrimitiveContainer::setCalibration(const sf::String& unit, float factor)
 void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text,
                                      bool applyToAll)
 {
+    const ChangeMark mark(*this);
     std::lock_guard<platform::CriticalSection> guard(*lock);
     lineColor_ = line;
     edgeColor_ = edge;
@@ -282,6 +296,7 @@ void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color d
 
 void SFPrimitiveContainer::setViewTransform(float originX, float originY, float newZoom)
 {
+    const ChangeMark mark(*this);
     // A control without size fits the picture at zoom 0: rescaling to it
     // would collapse every measurement onto the origin for good (and make
     // new ones divide by zero). The last usable transform stays instead.
@@ -308,6 +323,7 @@ void SFPrimitiveContainer::setNotifyWindow(platform::HWND window)
 
 void SFPrimitiveContainer::setCalibrationMode(bool on)
 {
+    const ChangeMark mark(*this);
     // Entering twice would park the calibration line over the measurements,
     // leaving without entering would delete them: both are ignored.
     if (on == calibrationMode)
@@ -360,13 +376,78 @@ bool SFPrimitiveContainer::exportCsv(const std::string& path, const std::string&
     return !file.fail();
 }
 
+void SFPrimitiveContainer::drawPrimitives(sf::RenderTarget& target, const sf::RenderStates& states) const
+{
+    for (const auto& p : primitives)
+        if (p)
+            p->drawTo(target, states);
+}
+
+namespace {
+
+bool isIdentity(const sf::Transform& transform)
+{
+    const float* m = transform.getMatrix();
+    const sf::Transform identity;
+    const float* i = identity.getMatrix();
+    for (int k = 0; k < 16; ++k)
+        if (m[k] != i[k])
+            return false;
+    return true;
+}
+
+} // namespace
+
 void SFPrimitiveContainer::draw(sf::RenderTarget& target, sf::RenderStates states) const
 {
     states.transform *= getTransform();
     std::lock_guard<platform::CriticalSection> guard(*lock);
-    for (const auto& p : primitives)
-        if (p)
-            p->drawTo(target, states);
+    if (primitives.empty())
+        return;
+    const sf::Vector2u size = target.getSize();
+    // Only a plain draw in the target's own pixels is cached; anything else
+    // is drawn directly.
+    const sf::View& view = target.getView();
+    const sf::View& plain = target.getDefaultView();
+    const bool cacheable = isIdentity(states.transform) && !states.shader && !states.texture &&
+                           states.blendMode == sf::BlendAlpha && view.getCenter() == plain.getCenter() &&
+                           view.getSize() == plain.getSize() && view.getRotation() == plain.getRotation() &&
+                           view.getViewport() == plain.getViewport() && size.x > 0 && size.y > 0;
+    if (!cacheable) {
+        drawPrimitives(target, states);
+        return;
+    }
+    const unsigned now = changes.load();
+    // The picture is tied to the GL context it was first drawn for; another
+    // target's context gets a picture of its own.
+    if (!target.setActive(true)) {
+        drawPrimitives(target, states);
+        return;
+    }
+    const sf::Uint64 context = sf::Context::getActiveContextId();
+    if (!cache || cache->getSize() != size || context != cacheContext) {
+        cacheContext = context;
+        cacheValid = false;
+        cache = std::make_unique<sf::RenderTexture>();
+        if (!cache->create(size.x, size.y)) {
+            cache.reset();
+            drawPrimitives(target, states);
+            return;
+        }
+    }
+    if (!cacheValid || cachedChanges != now) {
+        cache->clear(sf::Color::Transparent);
+        drawPrimitives(*cache, sf::RenderStates::Default);
+        cache->display();
+        cachedChanges = now;
+        cacheValid = true;
+        // Drawing into the picture changed the GL state behind the target's back.
+        target.setActive(true);
+        target.resetGLStates();
+    }
+    // The picture holds colours already weighted by their coverage.
+    sf::Sprite sprite(cache->getTexture());
+    target.draw(sprite, sf::RenderStates(sf::BlendMode(sf::BlendMode::One, sf::BlendMode::OneMinusSrcAlpha)));
 }
 
 sf::Color SFPrimitiveContainer::lineColor() const

@@ -8,8 +8,10 @@
 #include "platform/WindowMessages.h"
 
 #include <SFML/Graphics/Drawable.hpp>
+#include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/Transformable.hpp>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -101,6 +103,23 @@ private:
     void send(const Messages& messages) const;
     SFPrimitiveBase* current() const;
     template <class F> void forEachPrimitive(F&& f);
+    // Draws every primitive straight into `target` (lock held).
+    void drawPrimitives(sf::RenderTarget& target, const sf::RenderStates& states) const;
+    // Marks the drawing out of date when the operation that made it ends.
+    struct ChangeMark {
+        explicit ChangeMark(const SFPrimitiveContainer& c) : container(c) {}
+        ~ChangeMark()
+        {
+            if (counts)
+                ++container.changes;
+        }
+        // The operation turned out to change nothing drawn.
+        void dismiss() { counts = false; }
+        bool counts = true;
+        ChangeMark(const ChangeMark&) = delete;
+        ChangeMark& operator=(const ChangeMark&) = delete;
+        const SFPrimitiveContainer& container;
+    };
 
     std::vector<std::unique_ptr<SFPrimitiveBase>> primitives;
     std::vector<std::unique_ptr<SFPrimitiveBase>> savedPrimitives;
@@ -128,4 +147,14 @@ private:
     sf::Color edgeColor_ = sf::Color(0, 0, 255, 255);
     sf::Color textColor_ = sf::Color(0, 255, 0, 255);
     std::unique_ptr<platform::CriticalSection> lock;
+
+    // The measurements drawn once into a picture of the target's size and
+    // reused while nothing changed: a live picture redraws many times a
+    // second, the measurements only when the operator works on them (render
+    // thread, under the lock).
+    mutable std::atomic<unsigned> changes{0};
+    mutable std::unique_ptr<sf::RenderTexture> cache;
+    mutable unsigned cachedChanges = 0;
+    mutable sf::Uint64 cacheContext = 0;
+    mutable bool cacheValid = false;
 };
