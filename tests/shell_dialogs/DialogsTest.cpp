@@ -8,6 +8,7 @@
 #include "app/shell/Language.h"
 #include "app/shell/Startup.h"
 #include "app/shell/dialogs/Dialogs.h"
+#include "app/shell/dialogs/SettingDialog.h"
 #include "app/shell/dialogs/WirelessCameraDialog.h"
 #include "ui/Container.h"
 #include "ui/Controls.h"
@@ -111,6 +112,10 @@ TEST_F(DialogsTest, SettingsAreWrittenOnOkAndShownAgainOnTheNextOpening)
     ok.inspect = [&](CWindowWnd& window, CPaintManagerUI& pm) {
         Driver ui(pm);
         expectLayoutSize(window, pm, 632, 484);
+        // The extra shadow follows the shown dialog where windows can be
+        // translucent; without a compositor there is none.
+        const unsigned shadow = dynamic_cast<shell::CSettingDialog&>(window).Shadow().Status();
+        EXPECT_EQ(shadow, CWndShadow::Initialize() ? 7u : 0u);
         EXPECT_EQ(textOf(pm, "caption"), "Setting");
         EXPECT_EQ(textOf(pm, "setting_LabVersion"), "Pellumo 1.4.7.645");
         EXPECT_EQ(textOf(pm, "setting_LabVerDate"), "Mar 28 2018");
