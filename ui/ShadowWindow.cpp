@@ -44,7 +44,7 @@ protected:
     {
         if (watched == m_parentWidget) {
             switch (event->type()) {
-            case QEvent::Move:
+            case QEvent::Move: m_shadow->ParentMoved(); break;
             case QEvent::Resize:
             case QEvent::WindowStateChange: m_shadow->ParentMovedOrSized(); break;
             case QEvent::Show: m_shadow->ParentShown(true); break;
@@ -159,6 +159,13 @@ void CWndShadow::Place()
     if (!m_surface || !m_parent || !m_parent->GetWindowRect(frame))
         return;
     m_surface->move(frame.left + m_params.offsetX - m_params.size, frame.top + m_params.offsetY - m_params.size);
+}
+
+void CWndShadow::ParentMoved()
+{
+    // Moving keeps the picture; only a size change draws it again.
+    if (m_status & kVisible)
+        Place();
 }
 
 void CWndShadow::ParentMovedOrSized()

@@ -47,6 +47,7 @@ public:
     unsigned Status() const { return m_status; }
 
     // ui/ internals: the parent's state changed.
+    void ParentMoved();
     void ParentMovedOrSized();
     void ParentShown(bool shown);
     void ParentGone();
