@@ -88,13 +88,14 @@ TEST_F(AppConfigTest, ChangedSettingWritesAllValuesAndReadsBack)
         c.ImagePath = "/srv/bilder/Probe ä";
         c.rtspURL = "rtsp://127.0.0.1:554/live0";
         c.ConshotCount = -7;
+        c.BoxScanHosts = "127.0.0.1,192.168.1.255";
         EXPECT_TRUE(c.IsChanged());
         CaptureStdout();
         EXPECT_TRUE(c.Save());
         EXPECT_EQ(GetCapturedStdout(), "saving config\n");
         EXPECT_FALSE(c.IsChanged());
     }
-    EXPECT_EQ(filesIn(home.keyFolder()), 13u); // every value, no temporary left
+    EXPECT_EQ(filesIn(home.keyFolder()), 14u); // every value, no temporary left
     AppConfig again;
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.Language, 5);
@@ -102,6 +103,7 @@ TEST_F(AppConfigTest, ChangedSettingWritesAllValuesAndReadsBack)
     EXPECT_EQ(again.ImagePath, "/srv/bilder/Probe ä");
     EXPECT_EQ(again.rtspURL, "rtsp://127.0.0.1:554/live0");
     EXPECT_EQ(again.ConshotCount, -7);
+    EXPECT_EQ(again.BoxScanHosts, "127.0.0.1,192.168.1.255");
     EXPECT_EQ(again.ImagePath_MyDoc, 1);
     EXPECT_EQ(readFile(home.keyFolder() + "/Language"), std::string("REG_DWORD\n\x05\0\0\0", 14));
 }
