@@ -376,6 +376,13 @@ bool SFPrimitiveContainer::exportCsv(const std::string& path, const std::string&
     return !file.fail();
 }
 
+void SFPrimitiveContainer::releaseDrawingCache()
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    cache.reset();
+    cacheValid = false;
+}
+
 void SFPrimitiveContainer::drawPrimitives(sf::RenderTarget& target, const sf::RenderStates& states) const
 {
     for (const auto& p : primitives)

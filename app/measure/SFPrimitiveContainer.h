@@ -74,6 +74,11 @@ public:
     // could not be written.
     bool exportCsv(const std::string& path, const std::string& unitName) const;
 
+    // Frees the picture the measurements are drawn into; called by the
+    // drawing thread when it stops drawing (GL objects are best released on
+    // the thread that made them). The next draw makes a new one.
+    void releaseDrawingCache();
+
     // Runs `inspect` on primitive `index` under the lock (nothing when out of range).
     void withPrimitive(int index, const std::function<void(const SFPrimitiveBase&)>& inspect) const;
 

@@ -301,6 +301,8 @@ void CImageRenderUI::renderLoop()
             continue;
         renderPass();
     }
+    // The measurements' drawing picture goes with the thread that drew it.
+    container_.releaseDrawingCache();
 }
 
 void CImageRenderUI::renderPass()

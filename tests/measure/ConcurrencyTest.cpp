@@ -32,6 +32,7 @@ TEST(MeasureConcurrency, RenderThreadDrawsWhileTheUiThreadEdits)
                 ++frames;
             }
         }
+        c.releaseDrawingCache();
         renderEnded = true;
     });
 
