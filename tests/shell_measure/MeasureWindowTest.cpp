@@ -35,14 +35,6 @@ using shell::CMainWnd;
 using shell::Config;
 using ui::testing::Driver;
 
-#if defined(__SANITIZE_ADDRESS__)
-// Qt's X11 platform talks to the session bus; libdbus keeps a buffer to the end.
-extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\n";
-}
-#endif
-
 namespace {
 
 // Qt takes the process locale from the environment when the test application
