@@ -113,11 +113,12 @@ std::shared_ptr<UsbBus> busFromEnvironment()
     }
     static std::mutex lock;
     static std::string cachedKey;
-    // Never destroyed: capture threads may still hold it at exit.
-    static auto* cached = new std::shared_ptr<UsbBus>;
+    // Sessions hold their own reference, so a capture thread still running at
+    // exit keeps the bus alive past this one; unloading the library frees it.
+    static std::shared_ptr<UsbBus> cached;
     std::lock_guard guard(lock);
-    if (*cached && key == cachedKey)
-        return *cached;
+    if (cached && key == cachedKey)
+        return cached;
     EmulatorConfig config;
     std::string error;
     if (!configFromEnvironment(config, error)) {
@@ -131,7 +132,7 @@ std::shared_ptr<UsbBus> busFromEnvironment()
         c.productId = static_cast<uint16_t>(config.productId + i);
         bus->addCamera(c);
     }
-    *cached = bus;
+    cached = bus;
     cachedKey = key;
     return bus;
 }
