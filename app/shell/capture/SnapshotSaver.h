@@ -2,10 +2,9 @@
 // Encodes and writes snapshots on a thread of its own, so the window stays
 // responsive while a large PNG or TIFF is being written. The UI thread hands
 // over a converted picture and collects the results while any are pending
-// (a short timer of the window: nothing is posted to a window that may be
-// gone). At most a few pictures wait, so a
-// fast series cannot pile up work: a full queue refuses the next picture and
-// the caller says so.
+// (with a short timer of the window; nothing is posted to a window that may
+// be gone). At most a few pictures wait, so a fast series cannot pile up
+// work: a full queue refuses the next picture and the caller says so.
 #include "app/shell/capture/ImageScale.h"
 
 #include <condition_variable>
