@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 using shell::CMainWnd;
@@ -258,11 +259,37 @@ TEST_F(MeasureWindowTest, OperatorCalibratesMeasuresExportsAndFindsTheCalibratio
     Driver::processEvents();
     EXPECT_TRUE(ui.isShown("PageMeasureNormal"));
     EXPECT_TRUE(ui.find("MainTabOptCamera")->IsEnabled());
-    EXPECT_TRUE(std::filesystem::exists(home.root + "/Documents/Pellumo Files/data/calibrations.ini"));
+    const std::string stored = home.root + "/Documents/Pellumo Files/data/calibrations.ini";
+    EXPECT_TRUE(std::filesystem::exists(stored));
+
+    // Backed up, a third calibration added to the copy, restored: leaving the
+    // page (nothing else changed) saves the restored list.
+    const std::string backup = home.root + "/backup.ini";
+    ASSERT_TRUE(ui.click("MeasureBtnCaliEdit"));
+    Driver::answerNextModal(Driver::ChooseFile(backup));
+    ASSERT_TRUE(ui.click("CaliBtnBackup"));
+    Driver::processEvents();
+    std::string copy;
+    for (const std::string& line : readLines(backup)) {
+        copy += line + "\n";
+        if (line == "[data]")
+            copy += "Obj 60x = 0.000500\n";
+        if (line == "[unit]")
+            copy += "Obj 60x = 2\n";
+    }
+    std::ofstream(backup, std::ios::trunc) << copy;
+    Driver::answerNextModal(Driver::ChooseFile(backup));
+    ASSERT_TRUE(ui.click("CaliBtnRecover"));
+    Driver::processEvents();
+    EXPECT_EQ(ui.listCellText("CaliDataList", 2, 1), "Obj 60x");
+    ASSERT_TRUE(ui.click("CaliBtnBack"));
+    Driver::processEvents();
+    std::ifstream storedFile(stored);
+    EXPECT_NE(std::string(std::istreambuf_iterator<char>(storedFile), {}).find("Obj 60x"), std::string::npos);
 
     // Measuring 50 ticks (500 image pixels) with "Obj 40x": 0.25 mm.
     auto* combo = ui.findAs<CComboUI>("ComboCaliDataList");
-    ASSERT_EQ(combo->GetCount(), 2);
+    ASSERT_EQ(combo->GetCount(), 3);
     ASSERT_TRUE(ui.selectComboIndex("ComboCaliDataList", 1));
     Driver::processEvents();
     EXPECT_EQ(text("CaliDataListUnit"), "mm");
