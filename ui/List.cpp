@@ -161,7 +161,6 @@ void CListUI::InitWidget()
     m_header = new QWidget(w);
     m_header->setObjectName("listHeader");
     m_header->setAttribute(Qt::WA_StyledBackground);
-    m_header->setStyleSheet("#listHeader { background-color: #F3F3F3; border-bottom: 1px solid #D0D0D0; }");
     new QHBoxLayout(m_header);
     outer->addWidget(m_header);
     m_scroll = new QScrollArea(w);
@@ -180,7 +179,35 @@ void CListUI::InitWidget()
     m_scroll->viewport()->setAutoFillBackground(false);
     outer->addWidget(m_scroll, 1);
     m_layout = nullptr;
+    ApplyChromeStyle();
     RebuildHeader();
+}
+
+void CListUI::ApplyChromeStyle()
+{
+    if (!m_header || !m_scroll)
+        return;
+    m_header->setStyleSheet(
+        QStringLiteral("#listHeader { background-color: %1; border-bottom: 1px solid %2; }"
+                       "#listHeader QLabel { color: %3; background: transparent; }")
+            .arg(colorCss(m_headerBkColor), colorCss(m_headerBorderColor), colorCss(m_headerTextColor)));
+    // Flat bars in the skin's colours; the arrows are left out, as on the
+    // rest of the window's controls.
+    const int thickness = Scaled(10);
+    const QString bars =
+        QStringLiteral("QScrollBar { background: %1; border: none; margin: 0; }"
+                       "QScrollBar:horizontal { height: %4px; } QScrollBar:vertical { width: %4px; }"
+                       "QScrollBar::handle { background: %2; border-radius: %5px; margin: 2px; }"
+                       "QScrollBar::handle:hover, QScrollBar::handle:pressed { background: %3; }"
+                       "QScrollBar::handle:horizontal { min-width: 24px; }"
+                       "QScrollBar::handle:vertical { min-height: 24px; }"
+                       "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+                       "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+            .arg(colorCss(m_scrollBkColor), colorCss(m_scrollThumbColor), colorCss(m_scrollThumbHotColor))
+            .arg(thickness)
+            .arg(thickness / 2 - 2);
+    m_scroll->horizontalScrollBar()->setStyleSheet(bars);
+    m_scroll->verticalScrollBar()->setStyleSheet(bars);
 }
 
 void CListUI::RebuildHeader()
@@ -348,7 +375,16 @@ void CListUI::SetAttribute(const std::string& name, const std::string& value)
         m_itemBkColor = parseColor(value);
     else if (name == "itemtextcolor")
         m_itemTextColor = parseColor(value);
-    else
+    else if (DWORD* chrome = name == "headerbkcolor"         ? &m_headerBkColor
+                             : name == "headertextcolor"     ? &m_headerTextColor
+                             : name == "headerbordercolor"   ? &m_headerBorderColor
+                             : name == "scrollbarbkcolor"    ? &m_scrollBkColor
+                             : name == "scrollthumbcolor"    ? &m_scrollThumbColor
+                             : name == "scrollthumbhotcolor" ? &m_scrollThumbHotColor
+                                                             : nullptr) {
+        *chrome = parseColor(value);
+        ApplyChromeStyle();
+    } else
         CContainerUI::SetAttribute(name, value);
 }
 
@@ -361,6 +397,7 @@ void CListUI::ReloadText()
 
 void CListUI::ApplyScale()
 {
+    ApplyChromeStyle();
     CContainerUI::ApplyScale();
     RebuildHeader();
     for (CControlUI* row : m_items)

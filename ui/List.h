@@ -114,6 +114,8 @@ protected:
     void RemoveChildWidget(CControlUI* child) override;
     void Renumber();
     void RebuildHeader();
+    // Header and scroll-bar colours from the skin's attributes.
+    void ApplyChromeStyle();
 
     struct Column {
         std::string text;
@@ -128,6 +130,15 @@ protected:
     DWORD m_selectedBkColor = 0xFFCCE4F7;
     DWORD m_itemBkColor = 0;
     DWORD m_itemTextColor = 0xFF202020;
+    // Column header and scroll bars ("headerbkcolor", "headertextcolor",
+    // "headerbordercolor", "scrollbarbkcolor", "scrollthumbcolor",
+    // "scrollthumbhotcolor"); the defaults are a light list's.
+    DWORD m_headerBkColor = 0xFFF3F3F3;
+    DWORD m_headerTextColor = 0xFF202020;
+    DWORD m_headerBorderColor = 0xFFD0D0D0;
+    DWORD m_scrollBkColor = 0xFFF0F0F0;
+    DWORD m_scrollThumbColor = 0xFFC0C0C0;
+    DWORD m_scrollThumbHotColor = 0xFFA0A0A0;
     QWidget* m_header = nullptr;
     QScrollArea* m_scroll = nullptr;
     QWidget* m_body = nullptr;
