@@ -10,6 +10,7 @@
 #include "app/shell/session/CameraSession.h"
 #include "camera/CMCameraBase.h"
 #include "ui/Controls.h"
+#include "ui/Menu.h"
 #include "ui/ResourceManager.h"
 #include "ui/testing/UiDriver.h"
 #include "usbsdk/emulator/FrameStamp.h"
@@ -289,6 +290,18 @@ TEST_F(CaptureWindowTest, ASeriesOfThreeAtOneSecondFromTheSnapMenu)
     Driver ui(*window);
     ASSERT_TRUE(ui.click("ToolbarBtnCaptureSet"));
     Driver::processEvents();
+    // The snap menu: picture sizes first (this camera takes no stills: the
+    // preview size, disabled), the file type ticked.
+    CMenuWnd* menu = Driver::openMenu();
+    ASSERT_NE(menu, nullptr);
+    CMenuElementUI* sizes = menu->GetMenuUI()->GetItemAt(0);
+    ASSERT_NE(sizes, nullptr);
+    EXPECT_EQ(sizes->GetName(), "Menu_Picture_Size");
+    ASSERT_EQ(sizes->GetCount(), 1);
+    EXPECT_EQ(sizes->GetItemAt(0)->GetText(), "640 x 480");
+    EXPECT_FALSE(sizes->GetItemAt(0)->IsEnabled());
+    EXPECT_TRUE(menu->FindMenuItem("Cap_Menu_Item_Png")->GetChecked());
+    EXPECT_FALSE(menu->FindMenuItem("Cap_Menu_Item_Jpg")->GetChecked());
     ASSERT_TRUE(Driver::pickMenuItem("Cap_Menu_Item_ConShootStart"));
     Driver::processEvents();
     EXPECT_FALSE(find("ToolbarBtnRecord")->IsEnabled()) << "no recording during a series";
