@@ -25,6 +25,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -242,6 +243,27 @@ TEST_F(MainWindowCameraTest, OpensSwitchesResizesAndClosesWhileStreaming)
         return width == 640 && height == 480;
     }));
     expectTrueColours();
+
+    // Enter typed into a text box is the box's; Enter elsewhere takes a snapshot.
+    namespace fs = std::filesystem;
+    auto snapshots = [&] {
+        std::error_code ec;
+        int n = 0;
+        for (auto it = fs::directory_iterator(home.documentsImages(), ec); !ec && it != fs::directory_iterator();
+             it.increment(ec))
+            ++n;
+        return n;
+    };
+    ASSERT_TRUE(ui.click("MainTabOptMeasure"));
+    ASSERT_TRUE(ui.click("MeasureBtnCaliEdit"));
+    ASSERT_TRUE(ui.typeText("CaliEdtName", "ruler"));
+    ASSERT_TRUE(ui.pressKey(VK_RETURN));
+    Driver::processEventsUntil([] { return false; }, 500);
+    EXPECT_EQ(snapshots(), 0) << "Enter in a text box took a snapshot";
+    ASSERT_TRUE(ui.click("CaliBtnBack"));
+    ASSERT_TRUE(ui.click("MainTabOptCamera"));
+    ASSERT_TRUE(ui.pressKey(VK_RETURN));
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return snapshots() == 1; }));
 
     // Full screen and back.
     ASSERT_TRUE(ui.click("StatusbarBtnFullscreen"));
