@@ -17,6 +17,12 @@ struct CMPreviewGrabRequest;
 // CM_E_NOTSUPPORTED or false). Frames reach the host through the callback on
 // the camera's capture thread, described by a CWImage that points into the
 // camera's own buffer and is valid only during the call.
+//
+// Threads: the host calls the operations from one thread at a time (the
+// program's UI thread; its session worker for Init and Release). Only the frame
+// callback runs on the camera's capture thread, and only deliverFrame and the
+// operations marked "any thread" may be reached from there. Unless a line says
+// otherwise, a negative result leaves the camera as it was.
 class LENSBRIDGE_API CMCameraBase {
 public:
     explicit CMCameraBase(int deviceIndex);
@@ -24,15 +30,23 @@ public:
     CMCameraBase& operator=(const CMCameraBase&) = delete;
 
     // ---- virtual operations, in slot order ----
+    // Deleting an open camera releases it first; no callback runs after it.
     virtual ~CMCameraBase();
+    // Opens the device and registers the callback. 0: open, frames flow after
+    // startPreview. Negative: nothing stays open; Release is still safe.
     virtual int Init(CMFrameCallback cb, void* userData, long width, long height);
+    // Stops the frames and closes the device; returns only when the capture
+    // thread will not call the callback again. A second call does nothing.
     virtual void Release();
+    // Starts and stops the frames; the measured frame rate is 0 after a stop.
     virtual int startPreview();
     virtual int stopPreview();
     virtual bool hasBuiltInRecorder();
     virtual int startRecording(const std::string& path);
     virtual int pauseRecording();
     virtual int stopRecording();
+    // Sizes and formats: host thread; a change may restart the stream, so
+    // frames pause for a moment.
     virtual int GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes) = 0;
     virtual int GetPreviewSize(_tag_CMSIZE& size) = 0;
     virtual int SetPreviewSize(_tag_CMSIZE size) = 0;
@@ -45,6 +59,7 @@ public:
     virtual bool getResoOffset(int w1, int h1, int w2, int h2, int& dx, int& dy, float& scale);
     virtual bool HasPropertyPages();
     virtual void ShowPropertyPages(void* parentWindow, char* caption);
+    // Any thread: frames counted over the last second.
     virtual float GetFrameRate();
     virtual int flip(bool on);
     virtual int mirror(bool on);
@@ -53,6 +68,7 @@ public:
     virtual int getWhiteBalanceMode();
     virtual int setWhiteBalance(bool automatic);
     virtual int getWhiteBalance(bool& automatic);
+    // Properties: host thread; the ranges come from the device.
     virtual bool IsPropertySupport(tagCMProperty p);
     virtual int GetPropertyRange(tagCMProperty p, int* min, int* max, int* def, int* step);
     virtual int GetPropertyRangeEnumInt(tagCMProperty p, std::vector<int>& values);
@@ -94,7 +110,9 @@ protected:
 
 public:
     // ---- non-virtual operations ----
+    // Any thread: the pair is replaced under the camera's lock.
     void setCallback(CMFrameCallback cb, void* userData);
+    // Any thread: the paused flag the backends consult (the preview stopped).
     void pause(bool on);
     bool IsPaused();
     int GetPreviewSize(int& w, int& h);
@@ -104,10 +122,14 @@ public:
     bool isSupportStillCapture();
     void GetSnapSize(_tag_CMSIZE& size);
     long GetSnapImageSize();
-    // Copies one frame into `image` in a buffer the library allocated with
-    // array new; the caller frees it.
+    // Host thread, never the capture thread (it waits for a frame, up to 5 s,
+    // or for the camera's still). Copies one frame into `image` in a buffer
+    // the library allocated with array new; the caller frees it. Negative:
+    // `image` gets no buffer (-8 when the copy could not be allocated).
     int Snap(CWImage* image);
-    // Flip, mirror, colour offsets and colour mode, in place, on a 4-byte image.
+    // Any thread, usually the capture thread's callback: flip, mirror, colour
+    // offsets and colour mode, in place, on a 4-byte image. One snapshot of
+    // the settings per call; an image whose size exceeds its buffer is left.
     void processPixels(CWImage* image);
     void frameCount();
     _tag_VideoDeviceInfo GetDeviceInfo();
@@ -119,9 +141,9 @@ protected:
     enum class DeliveryOrder { GrabThenCallback, CallbackThenGrab };
 
     void grabberPreviewImage(CWImage* image);
-    // Hands one frame of the capture thread to the pending grab and the host's
+    // Capture thread. Hands one frame to the pending grab and the host's
     // callback in the given order, counts it when asked, and disposes of a
-    // buffer the callback handed back.
+    // buffer the callback handed back. Never holds the lock during the call.
     void deliverFrame(CWImage* frame, DeliveryOrder order, bool count);
 
     void Lock();

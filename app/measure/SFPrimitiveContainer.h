@@ -34,14 +34,18 @@ public:
     SFPrimitiveContainer(const SFPrimitiveContainer&) = delete;
     SFPrimitiveContainer& operator=(const SFPrimitiveContainer&) = delete;
 
-    // Mouse events in host-window coordinates; each returns the index of the
-    // current primitive (-1 = none).
+    // UI thread. Mouse events in host-window coordinates; each returns the
+    // index of the current primitive (-1 = none). The change messages are sent
+    // after the lock is released.
     int onMousePress(float x, float y);
     int onMouseMove(float x, float y);
     int onMouseRelease(float x, float y);
     int onSecondaryPress(float x, float y);
 
+    // Any thread (the render view's refit, under its frame lock); a drag in
+    // progress continues on its feature.
     void setViewTransform(float originX, float originY, float zoom);
+    // UI thread.
     void setViewRect(const ViewRect& rect);
     void setNotifyWindow(platform::HWND window);
 
@@ -49,8 +53,10 @@ public:
     int currentTool() const { return tool; }
     int currentIndex() const { return hit.index; }
 
+    // Any thread; each takes the lock for itself.
     int count() const;
     MeasureData measureData(int index) const;
+    // UI thread; an index out of range does nothing.
     void removeAt(int index);
     void clearAll(bool notify);
     void setCalibration(const sf::String& unitName, float factor);
@@ -70,8 +76,8 @@ public:
     void setCalibrationMode(bool on);
     bool isCalibrationMode() const { return calibrationMode; }
 
-    // Writes all measurements as CSV (truncating `path`); false when the file
-    // could not be written.
+    // UI thread. Writes all measurements as CSV (truncating `path`); false when
+    // the file could not be written (what was written may stay).
     bool exportCsv(const std::string& path, const std::string& unitName) const;
 
     // Frees the picture the measurements are drawn into; called by the

@@ -22,38 +22,47 @@ public:
     FramePipeline& operator=(const FramePipeline&) = delete;
     ~FramePipeline();
 
-    // The camera frame callback; `userData` is the pipeline.
+    // Capture thread. The camera frame callback; `userData` is the pipeline.
     static int frameCallback(void* userData, int kind, long param1, long param2);
 
-    // Converts, processes, shows and records one frame (capture thread).
+    // Capture thread; takes the lock, never waits for a drawing pass. A frame
+    // shorter than its format and size need is dropped and the previous
+    // picture stays.
     void onFrame(const CWImage& frame);
 
+    // UI thread; under the lock, so no frame sees a half-changed pair.
     void setCamera(CMCameraBase* camera);
     void setSink(FrameSink* sink);
 
-    // Replaces any running recording with a new one of the given frame size.
-    // False when the file or the encoder could not be opened; the failed
-    // recorder is kept until the next start or stop, as the caller expects.
+    // UI thread. Replaces any running recording with a new one of the given
+    // frame size. False when the file or the encoder could not be opened;
+    // nothing is recorded then and isRecording() says false.
     bool startRecording(int width, int height, const char* path,
                         Mp4Recorder::Clock clock = Mp4Recorder::Clock::monotonic());
-    // Finishes and drops the recording; may block up to three seconds.
+    // UI thread. Finishes and drops the recording; may block up to three
+    // seconds (the shortest recording), holding the lock, so frames wait.
     void stopRecording();
+    // Any thread.
     bool isRecording();
 
-    // What the running recording has done so far; all zero without one.
+    // Any thread. What the running recording has done so far; all zero
+    // without one.
     struct RecordingStats {
         int64_t elapsedMicros = 0;
         int64_t framesWritten = 0;
         int64_t framesDropped = 0;
     };
     RecordingStats recordingStats();
-    // Finishes the recording and says which file it was ("" without one).
+    // UI thread. Finishes the recording and says which file it was ("" without
+    // one); blocks like stopRecording().
     std::string finishRecording();
 
-    // Copies the latest converted picture (RGBA) under the lock; false when
-    // there is none yet.
+    // Any thread but the capture thread's callback. Copies the latest converted
+    // picture (RGBA) under the lock; false and `target` unchanged when there
+    // is none yet.
     bool copyDisplayImage(CWImage& target);
 
+    // Outermost of the program's frame locks: pipeline → render view → container.
     platform::CriticalSection& lock() { return lock_; }
 
 private:

@@ -1,6 +1,12 @@
 #pragma once
 // One camera session: the endpoints of a logged-in camera, its register
 // channel and its capture pipeline (stream thread + delivery thread).
+//
+// Threads: the SDK's exported functions call in from the host's threads.
+// Register access takes the session's command mutex, so commands from
+// several threads queue. The stream thread only writes the ring; the
+// delivery thread only reads it and calls the capture callback, without any
+// SDK lock held.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -34,15 +40,18 @@ public:
     CameraSession(const CameraSession&) = delete;
     CameraSession& operator=(const CameraSession&) = delete;
 
-    // Login: takes the opened device (null when it could not be opened).
+    // Login: takes the opened device (null when it could not be opened; every
+    // command then fails).
     void attach(std::unique_ptr<UsbDevice> device);
-    // Logout: stops capture, resets the ring, control state and flags.
+    // Logout: stops capture (joins both threads), closes the device, resets
+    // the ring, control state and flags.
     void reset();
 
     bool loggedIn = false;
     CameraInfo info{};
 
-    // Register access; results are SDK codes.
+    // Any host thread; one command at a time under the command mutex. Results
+    // are SDK codes; a failed read leaves `*value` as it was.
     int32_t setParam(uint32_t reg, int32_t value);
     int32_t getParam(uint32_t reg, int32_t* value);
     int32_t setBlock(uint16_t address, const void* data, int32_t length);
@@ -53,8 +62,13 @@ public:
     int ctrlState() const { return ctrlState_.load(); }
     bool hasControlEndpoints() const { return commandEndpoint_ && ackEndpoint_; }
 
+    // Any thread; the delivery thread copies the triple under its own mutex.
     void setCallback(VexelCaptureCallback callback, void* userData, int32_t userValue);
+    // Host thread. Starts the stream and delivery threads; an error code and
+    // no thread running when the stream cannot start.
     int32_t startCapture();
+    // Host thread, never the delivery thread (it joins it). Cancels the queued
+    // reads and returns when no callback runs any more.
     void stopCapture();
     int captureState() const { return captureState_.load(); }
     int captureRequested() const { return captureRequested_.load(); }
