@@ -247,7 +247,8 @@ std::string CButtonUI::StyleRules(const std::string& sel) const
         if (!body.empty())
             rules += sel + pseudo + " {" + body + "}";
     };
-    state("", m_normalImage, 0);
+    if (!ImagesOnIndicator())
+        state("", m_normalImage, 0);
     state(":hover", m_hotImage, m_hotTextColor);
     state(":focus", m_focusedImage, 0);
     state(":pressed", m_pushedImage, m_pushedTextColor);

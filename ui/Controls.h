@@ -62,6 +62,8 @@ protected:
     void ApplyText() override;
     std::string StyleRules(const std::string& sel) const override;
     virtual std::string ButtonSelector() const { return "QPushButton"; }
+    // Check boxes and radio buttons draw their images on the indicator only.
+    virtual bool ImagesOnIndicator() const { return false; }
     virtual void OnClicked();
     std::string m_normalImage, m_hotImage, m_pushedImage, m_disabledImage, m_focusedImage;
     DWORD m_hotTextColor = 0, m_pushedTextColor = 0;
@@ -95,6 +97,7 @@ protected:
     void InitWidget() override;
     std::string StyleRules(const std::string& sel) const override;
     std::string ButtonSelector() const override;
+    bool ImagesOnIndicator() const override { return m_kind != "toggle"; }
     void OnClicked() override;
     bool m_selected = false;
     std::string m_group;

@@ -100,6 +100,15 @@ add("ui/controls/slider_bg_normal.svg", svg(40, 20, '<rect x="1" y="8" width="38
 add("ui/controls/slider_bg_disable.svg", svg(40, 20, '<rect x="1" y="8" width="38" height="4" rx="2" fill="#38424D"/>'))
 add("ui/controls/slider_thumb.svg", svg(14, 14, '<circle cx="7" cy="7" r="6" fill="#E6EAEE" stroke="%s" stroke-width="2"/>' % ACCENT))
 add("ui/controls/slider_thumb_hot.svg", svg(14, 14, '<circle cx="7" cy="7" r="6" fill="#FFFFFF" stroke="#4FB0EE" stroke-width="2"/>'))
+# Check box and radio indicators: dark wells with a light rim, the accent when set.
+WELL = "#1F252D"
+RIM = "#6B7886"
+add("ui/controls/check_off.svg", svg(16, 16, '<rect x="1.5" y="1.5" width="13" height="13" rx="2.5" fill="%s" stroke="%s" stroke-width="1.3"/>' % (WELL, RIM)))
+add("ui/controls/check_on.svg", svg(16, 16, '<rect x="1.5" y="1.5" width="13" height="13" rx="2.5" fill="%s" stroke="%s" stroke-width="1.3"/>'
+                                    '<path d="M4.5 8.3l2.4 2.4 4.8-5.2" fill="none" stroke="#FFFFFF" stroke-width="1.9" stroke-linecap="round" stroke-linejoin="round"/>' % (ACCENT, ACCENT)))
+add("ui/controls/radio_off.svg", svg(16, 16, '<circle cx="8" cy="8" r="6.5" fill="%s" stroke="%s" stroke-width="1.3"/>' % (WELL, RIM)))
+add("ui/controls/radio_on.svg", svg(16, 16, '<circle cx="8" cy="8" r="6.5" fill="%s" stroke="%s" stroke-width="1.5"/>'
+                                    '<circle cx="8" cy="8" r="3.4" fill="%s"/>' % (WELL, ACCENT, ACCENT)))
 
 # --- menus ----------------------------------------------------------------
 add("ui/menu/ic_menu_checked.svg", svg(26, 26, '<path d="M7 13.5l4 4 8-9" fill="none" stroke="%s" stroke-width="2.2" stroke-linecap="round" stroke-linejoin="round"/>' % ACCENT))
