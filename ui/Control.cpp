@@ -440,6 +440,12 @@ void CControlUI::SetFocus()
         w->setFocus(Qt::OtherFocusReason);
 }
 
+bool CControlUI::IsShown() const
+{
+    QWidget* w = const_cast<CControlUI*>(this)->GetWidget();
+    return w ? w->isVisible() : m_visible;
+}
+
 bool CControlUI::IsFocused() const { return m_manager && m_manager->GetFocus() == this; }
 
 void CControlUI::Invalidate()

@@ -42,6 +42,8 @@ public:
     std::string GetToolTip() const;
 
     virtual bool IsVisible() const { return m_visible; }
+    // Shown on screen: this control and every parent visible.
+    bool IsShown() const;
     virtual void SetVisible(bool visible = true);
     // The framework calls this when the control becomes shown or hidden on
     // screen because it or a parent changed.

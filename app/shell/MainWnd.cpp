@@ -429,7 +429,7 @@ LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
     // Enter typed into a text box (a calibration name, a length) is that
     // box's, not a snapshot.
     CControlUI* focus = m_PaintManager.GetFocus();
-    const bool typing = focus && (focus->GetInterface("Edit") || focus->GetInterface("RichEdit"));
+    const bool typing = focus && focus->IsShown() && (focus->GetInterface("Edit") || focus->GetInterface("RichEdit"));
     if (wParam == VK_F11)
         ToggleFullscreen();
     else if (!(typing && wParam == VK_RETURN))

@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -171,6 +172,8 @@ private:
 
 void installTestApplication() { ::testing::AddGlobalTestEnvironment(new TestApplication); }
 
+void answerModalWindows(bool on) { setModalObserver(on ? &answerer() : nullptr); }
+
 Driver::Driver(CWindowWnd& window) : m_manager(window.GetFrameManager()) {}
 
 CControlUI* Driver::find(const std::string& name) const
@@ -264,6 +267,9 @@ bool Driver::typeText(const std::string& name, const std::string& text)
     auto* edit = control ? qobject_cast<QLineEdit*>(control->GetWidget()) : nullptr;
     if (!usable(edit))
         return false;
+    // As a click into the box would: the window's focus control is the box
+    // even while another window (a suite beside this one) is active.
+    m_manager->SetFocus(control);
     edit->setFocus(Qt::MouseFocusReason);
     edit->end(false);
     QTest::keyClicks(edit, toQString(text));
@@ -290,9 +296,12 @@ bool Driver::pressKey(WPARAM vk)
         return false;
     QWidget* host = window->GetWidget();
     QWidget* target = QApplication::focusWidget();
-    if (!target || target->window() != host)
-        target =
-            m_manager->GetFocus() && m_manager->GetFocus()->GetWidget() ? m_manager->GetFocus()->GetWidget() : host;
+    if (!target || target->window() != host) {
+        // Another window is active (a suite beside this one): the key goes
+        // where this window's focus is, or to the window itself.
+        CControlUI* focus = m_manager->GetFocus();
+        target = focus && focus->GetWidget() && focus->GetWidget()->isVisible() ? focus->GetWidget() : host;
+    }
     QTest::keyClick(target, static_cast<Qt::Key>(key));
     return true;
 }
@@ -436,6 +445,18 @@ bool Driver::saveScreenshot(CWindowWnd& window, const std::string& path)
 {
     processEvents();
     return saveOver(window.GetWidget(), path);
+}
+
+bool Driver::saveScreenCapture(CWindowWnd& window, const std::string& path)
+{
+    processEvents();
+    QWidget* widget = window.GetWidget();
+    if (!widget || !widget->screen())
+        return false;
+    const QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    // Window 0 is the root window: the grab holds every child window's pixels.
+    const QPixmap shot = widget->screen()->grabWindow(0, origin.x(), origin.y(), widget->width(), widget->height());
+    return !shot.isNull() && shot.save(toQString(path), "PNG");
 }
 
 bool Driver::saveMenuScreenshot(const std::string& path)

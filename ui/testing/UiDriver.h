@@ -102,6 +102,9 @@ public:
     // or of the open menu as PNG.
     static bool saveScreenshot(CWindowWnd& window, const std::string& path);
     static bool saveMenuScreenshot(const std::string& path);
+    // The window as the screen shows it, including what other toolkits draw
+    // into native child windows (the live picture); X11 only.
+    static bool saveScreenCapture(CWindowWnd& window, const std::string& path);
 
     // Runs the message loop until nothing is pending.
     static void processEvents();
@@ -115,6 +118,9 @@ private:
 // Creates the Qt application and the message dispatcher for a gtest program
 // (a global test environment). Put it in exactly one source file of the test.
 void installTestApplication();
+// For programs that drive windows outside GoogleTest (screenshots): the
+// answers given with Driver::answerNextModal reach the modal windows.
+void answerModalWindows(bool on);
 #define PELLUMO_UI_TEST_APPLICATION()                                                                                  \
     static const bool pellumo_ui_test_application_installed = (ui::testing::installTestApplication(), true)
 
