@@ -165,6 +165,20 @@ void CMCameraDirectShow::onFrame(int kind, const uint8_t* data, size_t length)
 
 // ---- sizes and formats ----
 
+namespace {
+
+// Appends the sizes `formats` offers in `subtype`; CM_E_NOTSUPPORTED when none.
+int appendSizesOf(const std::vector<v4l2::FormatEntry>& formats, int subtype, std::vector<_tag_CMSIZE>& sizes)
+{
+    const size_t before = sizes.size();
+    for (const v4l2::FormatEntry& e : formats)
+        if (e.subtype >= 0 && e.subtype == subtype)
+            sizes.insert(sizes.end(), e.sizes.begin(), e.sizes.end());
+    return sizes.size() > before ? CM_OK : CM_E_NOTSUPPORTED;
+}
+
+} // namespace
+
 int CMCameraDirectShow::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes)
 {
     if (!sizes)
@@ -172,11 +186,7 @@ int CMCameraDirectShow::GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes
     const v4l2::CMCaptureDevice* dev = setupDevice();
     if (!dev)
         return CM_E_NOTSUPPORTED;
-    const size_t before = sizes->size();
-    for (const v4l2::FormatEntry& e : dev->previewFormats)
-        if (e.subtype >= 0 && e.subtype == m_capture.requestedPreviewSubtype)
-            sizes->insert(sizes->end(), e.sizes.begin(), e.sizes.end());
-    return sizes->size() > before ? CM_OK : CM_E_NOTSUPPORTED;
+    return appendSizesOf(dev->previewFormats, m_capture.requestedPreviewSubtype, *sizes);
 }
 
 int CMCameraDirectShow::GetPreviewSize(_tag_CMSIZE& size)
@@ -251,11 +261,7 @@ int CMCameraDirectShow::GetSupportedStillCaptureSizes(std::vector<_tag_CMSIZE>* 
     const v4l2::CMCaptureDevice* dev = setupDevice();
     if (!dev)
         return CM_E_NOTSUPPORTED;
-    const size_t before = sizes->size();
-    for (const v4l2::FormatEntry& e : dev->stillFormats)
-        if (e.subtype >= 0 && e.subtype == m_capture.requestedStillSubtype)
-            sizes->insert(sizes->end(), e.sizes.begin(), e.sizes.end());
-    return sizes->size() > before ? CM_OK : CM_E_NOTSUPPORTED;
+    return appendSizesOf(dev->stillFormats, m_capture.requestedStillSubtype, *sizes);
 }
 
 int CMCameraDirectShow::GetStillCaptureSize(_tag_CMSIZE& size)
