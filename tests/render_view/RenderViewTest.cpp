@@ -2,6 +2,7 @@
 // after a resize, the recording overlay, mouse routing and the driver check.
 #include "RenderTestSupport.h"
 
+#include "app/common/AppMessages.h"
 #include "app/view/RenderCapability.h"
 #include "platform/UserFolders.h"
 #include "ui/Application.h"
@@ -328,7 +329,7 @@ TEST_F(RenderView, AFrameThatArrivesDuringAPassIsDrawnByAFollowingPass)
 TEST_F(RenderView, DoubleClickAsksTheMainWindowToToggleFullScreen)
 {
     send(UIEVENT_DBLCLICK, 10, 10);
-    EXPECT_EQ(mainWindow.count(platform::WM_USER + 114), 1);
+    EXPECT_EQ(mainWindow.count(WM_RENDER_TOGGLE_FULLSCREEN), 1);
     EXPECT_EQ(WM_RENDER_TOGGLE_FULLSCREEN, 0x472u);
 }
 

@@ -2,6 +2,7 @@
 // place, the window sizes, the language menu, full screen and closing.
 #include "ShellTestFolders.h"
 
+#include "app/common/AppMessages.h"
 #include "app/shell/AppConfig.h"
 #include "app/shell/Language.h"
 #include "app/shell/MainWnd.h"
@@ -358,7 +359,7 @@ TEST_F(MainWindowTest, FullScreenByKeyButtonAndViewMessage)
     EXPECT_EQ(window->PaintManager().Frame().caption.bottom, 26);
     ASSERT_TRUE(ui.click("StatusbarBtnFullscreen"));
     EXPECT_TRUE(window->IsFullscreen());
-    window->SendMessage(WM_USER + 114);
+    window->SendMessage(WM_RENDER_TOGGLE_FULLSCREEN);
     EXPECT_FALSE(window->IsFullscreen());
 }
 
