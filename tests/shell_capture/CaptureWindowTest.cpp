@@ -3,11 +3,11 @@
 // frame: what the operator does and what reaches the camera and the disk.
 #include "../shell/ShellTestFolders.h"
 
-#include "app/measure/CalibrationStore.h"
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
 #include "app/shell/Startup.h"
 #include "app/shell/session/CameraSession.h"
+#include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "ui/Controls.h"
 #include "ui/Menu.h"
@@ -210,15 +210,11 @@ TEST_F(CaptureWindowTest, SlidersReachTheCameraLiveExceptExposureTimeWhichWaitsF
 
 TEST_F(CaptureWindowTest, SnapshotsInFourTypesWithAutomaticNamesAndACalibratedTiff)
 {
-    // A calibration of 0.25 micron per preview pixel is selected.
-    std::string iniPath;
-    ASSERT_EQ(CalibrationStore::calibrationFilePath(iniPath), 0);
-    CalibrationStore store;
-    CalibrationRecord record;
-    ASSERT_TRUE(CalibrationRecord::make("Objective 10x", 0.25f, 3, record));
-    store.add(record);
-    ASSERT_EQ(store.save(iniPath), 0);
-    Config().curCaliData = 0;
+    // A calibration of 0.25 micron per preview pixel is in force, as the
+    // measure page sets it when one is chosen.
+    auto* view = dynamic_cast<CImageRenderUI*>(find("ImageRenderView"));
+    ASSERT_NE(view, nullptr);
+    view->container().setCalibration("um", 0.25f);
 
     Driver ui(*window);
     const std::regex automatic(R"(\d{8}-\d{6}-\d{1,3}\.(tif|png|bmp|jpg))");

@@ -3,7 +3,7 @@
 // the saver thread.
 #include "../shell/ShellTestFolders.h"
 
-#include "app/measure/CalibrationStore.h"
+#include "app/measure/SFPrimitiveContainer.h"
 #include "app/shell/AppConfig.h"
 #include "app/shell/capture/ImageFileWriter.h"
 #include "app/shell/capture/ImageScale.h"
@@ -166,26 +166,18 @@ TEST_F(SnapshotFilesTest, TheFourFileTypesDecodeBackToThePicture)
 
 TEST_F(SnapshotFilesTest, ACalibratedTiffCarriesItsScaleTheImageJWay)
 {
-    // A calibration of 0.5 micron per preview pixel, selected; a still twice
+    // A calibration of 0.5 micron per preview pixel in force; a still twice
     // as wide as the preview has 4 pixels per micron.
-    std::string iniPath;
-    ASSERT_EQ(CalibrationStore::calibrationFilePath(iniPath), 0);
-    CalibrationStore store;
-    CalibrationRecord record;
-    ASSERT_TRUE(CalibrationRecord::make("Lens", 0.5f, 3, record));
-    store.add(record);
-    ASSERT_TRUE(CalibrationRecord::make("Pixels", 1.0f, 0, record));
-    store.add(record);
-    ASSERT_EQ(store.save(iniPath), 0);
-    Config().curCaliData = store.indexOf("Lens");
+    SFPrimitiveContainer measurements;
+    measurements.setCalibration("um", 0.5f);
     ImageScale scale;
-    ASSERT_TRUE(CurrentImageScale(1280, 2560, scale));
+    ASSERT_TRUE(CurrentImageScale(measurements, 1280, 2560, scale));
     EXPECT_DOUBLE_EQ(scale.pixelsPerUnit, 4.0);
     EXPECT_EQ(scale.unit, "micron");
-    Config().curCaliData = store.indexOf("Pixels");
-    EXPECT_FALSE(CurrentImageScale(1280, 2560, scale)) << "pixels are no calibration";
-    Config().curCaliData = store.indexOf("Lens");
-    ASSERT_TRUE(CurrentImageScale(1280, 1280, scale));
+    measurements.setCalibration("px", 1.0f);
+    EXPECT_FALSE(CurrentImageScale(measurements, 1280, 2560, scale)) << "pixels are no calibration";
+    measurements.setCalibration("um", 0.5f);
+    ASSERT_TRUE(CurrentImageScale(measurements, 1280, 1280, scale));
     EXPECT_DOUBLE_EQ(scale.pixelsPerUnit, 2.0);
 
     const std::vector<uint8_t> bgra = patchesBgra();

@@ -195,7 +195,7 @@ bool CaptureCommands::SavePicture(const std::string& path)
         int previewWidth = 0, previewHeight = 0;
         camera->GetPreviewSize(previewWidth, previewHeight);
         ImageScale scale;
-        if (CurrentImageScale(previewWidth, job.width, scale))
+        if (m_services.view && CurrentImageScale(m_services.view->container(), previewWidth, job.width, scale))
             job.scale = scale;
     }
     job.path = path;

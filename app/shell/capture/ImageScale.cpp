@@ -1,9 +1,6 @@
 #include "app/shell/capture/ImageScale.h"
 
-#include "app/measure/CalibrationStore.h"
-#include "app/shell/AppConfig.h"
-
-#include <filesystem>
+#include "app/measure/SFPrimitiveContainer.h"
 
 namespace shell {
 
@@ -18,22 +15,17 @@ std::string ImageJUnitName(const std::string& unitName)
     return unitName;
 }
 
-bool CurrentImageScale(int previewWidth, int imageWidth, ImageScale& scale)
+bool CurrentImageScale(const SFPrimitiveContainer& measurements, int previewWidth, int imageWidth, ImageScale& scale)
 {
-    std::string path;
-    CalibrationStore store;
-    std::error_code error;
-    if (previewWidth <= 0 || imageWidth <= 0 || CalibrationStore::calibrationFilePath(path) != 0 ||
-        !std::filesystem::is_regular_file(path, error) || store.load(path) != 0)
-        return false;
-    const CalibrationRecord record = store.at(Config().curCaliData);
-    // Unit 0 is pixels; unknown units have no name to carry.
-    const std::string unit = CalibrationStore::unitName(record.unit);
-    if (record.factor <= 0 || record.unit <= 0 || unit == "n/a")
+    sf::String unitName;
+    const float factor = measurements.calibration(unitName);
+    const std::string unit = unitName.toAnsiString();
+    // Pixels are no scale; unknown units have no name to carry.
+    if (previewWidth <= 0 || imageWidth <= 0 || factor <= 0 || unit.empty() || unit == "px" || unit == "n/a")
         return false;
     // factor: units per preview pixel; a still of another width spans the
     // same field with more or fewer pixels.
-    const double unitsPerImagePixel = double(record.factor) * previewWidth / imageWidth;
+    const double unitsPerImagePixel = double(factor) * previewWidth / imageWidth;
     scale.pixelsPerUnit = 1.0 / unitsPerImagePixel;
     scale.unit = ImageJUnitName(unit);
     return true;

@@ -2,6 +2,8 @@
 // The physical scale a snapshot carries when a calibration is selected.
 #include <string>
 
+class SFPrimitiveContainer;
+
 namespace shell {
 
 struct ImageScale {
@@ -11,11 +13,11 @@ struct ImageScale {
     std::string unit;
 };
 
-// The scale of the calibration chosen in the measure page ("curCaliData" in
-// the calibrations file), for a picture `imageWidth` wide taken while the
-// preview was `previewWidth` wide: a calibration counts preview pixels. False
-// when no calibration other than pixels is chosen.
-bool CurrentImageScale(int previewWidth, int imageWidth, ImageScale& scale);
+// The scale of the calibration the measurements use (chosen on the measure
+// page), for a picture `imageWidth` wide taken while the preview was
+// `previewWidth` wide: a calibration counts preview pixels. False when no
+// calibration other than pixels is in force.
+bool CurrentImageScale(const SFPrimitiveContainer& measurements, int previewWidth, int imageWidth, ImageScale& scale);
 
 // ImageJ's name of a unit of the calibration list ("um" is "micron").
 std::string ImageJUnitName(const std::string& unitName);

@@ -1,6 +1,7 @@
 #pragma once
 // Turns the picture a camera's Snap returned into the 8-bit B, G, R, A buffer
 // the image writers take, rows top-down.
+#include "app/view/FrameConverter.h"
 #include "camera/CWImage.h"
 
 #include <cstdint>
@@ -10,11 +11,6 @@ namespace shell {
 
 class SnapshotConverter {
 public:
-    SnapshotConverter();
-    SnapshotConverter(const SnapshotConverter&) = delete;
-    SnapshotConverter& operator=(const SnapshotConverter&) = delete;
-    ~SnapshotConverter();
-
     // Converts `picture` by its format code (0 R,G,B; 1 B,G,R; 6 YUY2;
     // 8 YUYV; 20 MJPEG) into `bgra` (width × height × 4 bytes). False for
     // another format, a picture shorter than its size needs, or a JPEG that
@@ -22,7 +18,9 @@ public:
     bool convert(const CWImage& picture, std::vector<uint8_t>& bgra);
 
 private:
-    void* m_jpegDecoder = nullptr;
+    // The live picture's conversion (R, G, B, A); the snapshot swaps red and
+    // blue on the way out.
+    FrameConverter m_frames;
 };
 
 } // namespace shell
