@@ -232,13 +232,17 @@ int CMCameraDirectShow::SetFormat(int format)
         m_previewSubtype = v4l2::subtypeOfFormatCode(format);
         return CM_OK;
     }
+    int current = FMT_UNKNOWN;
+    GetFormat(current);
+    // The window applies the current format again whenever it fills its
+    // list; that must not pause the stream.
+    if (format == current)
+        return CM_OK;
     stopPreview();
     std::vector<int> offered;
     GetSupportedFormats(&offered);
-    int current = FMT_UNKNOWN;
-    GetFormat(current);
     int rc = CM_OK;
-    if (std::find(offered.begin(), offered.end(), format) != offered.end() && format != current) {
+    if (std::find(offered.begin(), offered.end(), format) != offered.end()) {
         const int previous = m_capture.requestedPreviewSubtype;
         const int subtype = v4l2::subtypeOfFormatCode(format);
         const v4l2::CMCaptureDevice& dev = m_capture.device(m_nDeviceIndex);
