@@ -8,6 +8,7 @@
 #include "app/shell/MainWnd.h"
 #include "app/shell/RegistryKey.h"
 #include "app/shell/Startup.h"
+#include "tests/shell_session/MainWindowHarness.h"
 #include "ui/Controls.h"
 #include "ui/List.h"
 #include "ui/Menu.h"
@@ -37,15 +38,7 @@ protected:
         ASSERT_NE(window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0), nullptr);
         Driver::processEvents();
     }
-    void TearDown() override
-    {
-        Driver::clearAnswers();
-        if (window && window->IsWindow())
-            window->DestroyWindow();
-        window.reset();
-        Driver::processEvents();
-        CResourceManager::GetInstance()->Release();
-    }
+    void TearDown() override { shelltest::CloseMainWindow(window); }
     CControlUI* find(const char* name) { return window->PaintManager().FindControl(name); }
     std::string textOf(const char* name) { return find(name) ? find(name)->GetText() : "<missing>"; }
 

@@ -9,6 +9,7 @@
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
+#include "tests/shell_session/MainWindowHarness.h"
 #include "ui/Controls.h"
 #include "ui/Menu.h"
 #include "ui/ResourceManager.h"
@@ -82,17 +83,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(kEmulated);
-        ASSERT_TRUE(shell::RegisterSkin());
-        Config().SetDefaults();
-        Config().Load();
-        Config().MaximizeWindow = 0;
-        Config().Language = 0;
-        Config().ExitPrompt = 1;
+        shelltest::OpenMainWindow(window);
+        if (HasFatalFailure())
+            return;
         Config().ImagePath_MyDoc = 1;
-        window = std::make_unique<CMainWnd>();
-        ASSERT_NE(window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0), nullptr);
-        window->ShowWindow(true);
-        Driver::processEvents();
         shell::CameraSession& session = *window->Session();
         ASSERT_TRUE(Driver::processEventsUntil([&] { return !session.Devices().empty(); }));
         int group = -1;
@@ -104,15 +98,7 @@ protected:
         ASSERT_TRUE(Driver::processEventsUntil([&] { return session.Camera() && session.FramesDelivered() > 3; }));
         Driver::processEvents();
     }
-    void TearDown() override
-    {
-        Driver::clearAnswers();
-        if (window && window->IsWindow())
-            window->DestroyWindow();
-        window.reset();
-        Driver::processEvents();
-        CResourceManager::GetInstance()->Release();
-    }
+    void TearDown() override { shelltest::CloseMainWindow(window); }
     CControlUI* find(const char* name) { return window->PaintManager().FindControl(name); }
     std::string status() { return find("StatusBarLabelInfo")->GetText(); }
     CMCameraBase* camera() { return window->Session()->Camera(); }

@@ -14,6 +14,7 @@
 #include "app/shell/session/CameraSession.h"
 #include "camera/CMCameraBase.h"
 #include "camera/CWImage.h"
+#include "tests/shell_session/MainWindowHarness.h"
 #include "ui/Controls.h"
 #include "ui/List.h"
 #include "ui/ResourceManager.h"
@@ -57,26 +58,9 @@ protected:
         ::unsetenv("PELLUMO_BOX_SCAN_HOSTS");
         ::unsetenv("SENSORLINK_EMULATE");
         ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
-        ASSERT_TRUE(shell::RegisterSkin());
-        Config().SetDefaults();
-        ASSERT_TRUE(Config().Load());
-        Config().MaximizeWindow = 0;
-        Config().ExitPrompt = 1;
-        Config().Language = 0;
-        window = std::make_unique<CMainWnd>();
-        ASSERT_NE(window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0), nullptr);
-        window->ShowWindow(true);
-        Driver::processEvents();
+        shelltest::OpenMainWindow(window);
     }
-    void TearDown() override
-    {
-        Driver::clearAnswers();
-        if (window && window->IsWindow())
-            window->DestroyWindow();
-        window.reset();
-        Driver::processEvents();
-        CResourceManager::GetInstance()->Release();
-    }
+    void TearDown() override { shelltest::CloseMainWindow(window); }
 
     shell::CameraSession& session() { return *window->Session(); }
     CListUI* list() { return dynamic_cast<CListUI*>(window->PaintManager().FindControl("CameraList")); }
