@@ -1,6 +1,7 @@
 // 1000 measurements of mixed kinds: one mouse movement (a hit test across the
 // whole list) and one full draw into a render texture (the latter needs X).
 #include "SFPrimitiveContainer.h"
+#include "bench/support/BenchScenes.h"
 
 #include <SFML/Graphics/RenderTexture.hpp>
 
@@ -12,35 +13,10 @@ namespace {
 
 constexpr int kPrimitives = 1000;
 
-// Places kPrimitives shapes of every finished-by-clicks kind on a grid.
-void fill(SFPrimitiveContainer& c)
-{
-    static const int tools[] = {ToolPoint,        ToolLine,       ToolLineDistance,  ToolRect,
-                                ToolCircle,       ToolCircle2,    ToolCircle3,       ToolArc,
-                                ToolAngle,        ToolText,       ToolPerpendicular, ToolParallel,
-                                ToolConcentrical, ToolTwoCircles, ToolTwoCircles2,   ToolTwoCircles3};
-    static const int clicks[] = {1, 2, 4, 2, 2, 2, 3, 3, 3, 2, 3, 4, 3, 4, 4, 6};
-    const int kinds = static_cast<int>(std::size(tools));
-    for (int i = 0; i < kPrimitives; ++i) {
-        // Cells large enough that no click lands on a neighbour's shape or label.
-        const float ox = static_cast<float>((i % 16) * 120), oy = static_cast<float>((i / 16) * 80);
-        const int k = i % kinds;
-        c.setTool(tools[k]);
-        const sf::Vector2f offsets[] = {{4, 4}, {30, 6}, {6, 30}, {30, 30}, {16, 10}, {12, 34}};
-        for (int n = 0; n < clicks[k]; ++n) {
-            const sf::Vector2f p(ox + offsets[n].x, oy + offsets[n].y);
-            c.onMouseMove(p.x, p.y);
-            c.onMousePress(p.x, p.y);
-            c.onMouseRelease(p.x, p.y);
-        }
-        c.onMouseMove(-1000, -1000);
-    }
-}
-
 void BM_MouseMoveHitTest(benchmark::State& state)
 {
     SFPrimitiveContainer c;
-    fill(c);
+    benchscenes::FillMeasurementGrid(c, kPrimitives);
     if (c.count() != kPrimitives) {
         state.SkipWithError("the grid did not produce 1000 primitives");
         return;
@@ -58,7 +34,7 @@ BENCHMARK(BM_MouseMoveHitTest)->Unit(benchmark::kMicrosecond);
 void BM_DrawAll(benchmark::State& state)
 {
     SFPrimitiveContainer c;
-    fill(c);
+    benchscenes::FillMeasurementGrid(c, kPrimitives);
     if (c.count() != kPrimitives) {
         state.SkipWithError("the grid did not produce 1000 primitives");
         return;

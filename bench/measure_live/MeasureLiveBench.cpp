@@ -7,6 +7,7 @@
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bin/bench_measure_live
 
 #include "app/view/ImageRenderUI.h"
+#include "bench/support/BenchScenes.h"
 #include "ui/Application.h"
 
 #include <benchmark/benchmark.h>
@@ -32,49 +33,9 @@ public:
 
 CImageRenderUI* g_view = nullptr;
 
-// Places kPrimitives shapes of every finished-by-clicks kind on a grid.
-void fill(SFPrimitiveContainer& c)
-{
-    static const int tools[] = {ToolPoint,        ToolLine,       ToolLineDistance,  ToolRect,
-                                ToolCircle,       ToolCircle2,    ToolCircle3,       ToolArc,
-                                ToolAngle,        ToolText,       ToolPerpendicular, ToolParallel,
-                                ToolConcentrical, ToolTwoCircles, ToolTwoCircles2,   ToolTwoCircles3};
-    static const int clicks[] = {1, 2, 4, 2, 2, 2, 3, 3, 3, 2, 3, 4, 3, 4, 4, 6};
-    const int kinds = static_cast<int>(std::size(tools));
-    for (int i = 0; i < kPrimitives; ++i) {
-        // Cells large enough that no click lands on a neighbour's shape or label.
-        const float ox = static_cast<float>((i % 16) * 120), oy = static_cast<float>((i / 16) * 80);
-        const int k = i % kinds;
-        c.setTool(tools[k]);
-        const sf::Vector2f offsets[] = {{4, 4}, {30, 6}, {6, 30}, {30, 30}, {16, 10}, {12, 34}};
-        for (int n = 0; n < clicks[k]; ++n) {
-            const sf::Vector2f p(ox + offsets[n].x, oy + offsets[n].y);
-            c.onMouseMove(p.x, p.y);
-            c.onMousePress(p.x, p.y);
-            c.onMouseRelease(p.x, p.y);
-        }
-        c.onMouseMove(-1000, -1000);
-    }
-    c.setTool(ToolMove);
-}
-
-std::vector<std::vector<uint8_t>> makeFrames()
-{
-    std::vector<std::vector<uint8_t>> frames(4, std::vector<uint8_t>(size_t(kW) * kH * 4));
-    for (size_t f = 0; f < frames.size(); ++f)
-        for (size_t i = 0; i < frames[f].size(); i += 4) {
-            const size_t pixel = i / 4, x = pixel % kW, y = pixel / kW;
-            frames[f][i] = uint8_t(x + f * 16);
-            frames[f][i + 1] = uint8_t(y);
-            frames[f][i + 2] = uint8_t(x ^ y);
-            frames[f][i + 3] = 255;
-        }
-    return frames;
-}
-
 void BM_Measurements1000OverLive1080p60(benchmark::State& state)
 {
-    const auto frames = makeFrames();
+    const auto frames = benchscenes::MakeRgbaFrames(kW, kH);
     const auto period = std::chrono::microseconds(1'000'000 / kFps);
     for (auto _ : state) {
         std::atomic<bool> stop{false};
@@ -142,7 +103,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no X11 display: run under xvfb-run\n");
         return 1;
     }
-    fill(view.container());
+    benchscenes::FillMeasurementGrid(view.container(), kPrimitives);
     view.showScaleBar(true);
     g_view = &view;
     benchmark::RegisterBenchmark("BM_Measurements1000OverLive1080p60", BM_Measurements1000OverLive1080p60)

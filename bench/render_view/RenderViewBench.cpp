@@ -5,6 +5,7 @@
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bin/bench_render_view
 
 #include "app/view/ImageRenderUI.h"
+#include "bench/support/BenchScenes.h"
 #include "ui/Application.h"
 
 #include <benchmark/benchmark.h>
@@ -27,39 +28,17 @@ public:
     platform::LRESULT handleMessage(platform::UINT, platform::WPARAM, platform::LPARAM) override { return 0; }
 };
 
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-std::vector<std::vector<uint8_t>> makeFrames()
-{
-    std::vector<std::vector<uint8_t>> frames(4, std::vector<uint8_t>(size_t(kW) * kH * 4));
-    for (size_t f = 0; f < frames.size(); ++f)
-        for (size_t i = 0; i < frames[f].size(); i += 4) {
-            const size_t pixel = i / 4, x = pixel % kW, y = pixel / kW;
-            frames[f][i] = uint8_t(x + f * 16);
-            frames[f][i + 1] = uint8_t(y);
-            frames[f][i + 2] = uint8_t(x ^ y);
-            frames[f][i + 3] = 255;
-        }
-    return frames;
-}
-
 CImageRenderUI* g_view = nullptr;
 
 void BM_RenderView1080pAt60(benchmark::State& state)
 {
-    const auto frames = makeFrames();
+    const auto frames = benchscenes::MakeRgbaFrames(kW, kH);
     const auto period = std::chrono::microseconds(1'000'000 / kFps);
     for (auto _ : state) {
         std::atomic<bool> stop{false};
         std::atomic<int> delivered{0};
         const int passesBefore = g_view->passesDrawn();
-        const double cpuBefore = processCpuSeconds();
+        const double cpuBefore = benchscenes::ProcessCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         std::thread capture([&] {
             auto next = std::chrono::steady_clock::now();
@@ -74,7 +53,7 @@ void BM_RenderView1080pAt60(benchmark::State& state)
         stop = true;
         capture.join();
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        const double cpu = processCpuSeconds() - cpuBefore;
+        const double cpu = benchscenes::ProcessCpuSeconds() - cpuBefore;
         state.SetIterationTime(seconds);
         state.counters["frames_in_per_s"] = delivered / seconds;
         state.counters["passes_per_s"] = (g_view->passesDrawn() - passesBefore) / seconds;
