@@ -442,7 +442,7 @@ void CControlUI::SetFocus()
 
 bool CControlUI::IsShown() const
 {
-    QWidget* w = const_cast<CControlUI*>(this)->GetWidget();
+    QWidget* w = WidgetIfCreated();
     return w ? w->isVisible() : m_visible;
 }
 
@@ -552,7 +552,8 @@ void CControlUI::UpdateStyle()
     QWidget* w = WidgetIfCreated();
     if (!w)
         return;
-    const std::string sel = "#" + toStd(w->objectName());
+    std::string sel = "#"; // appended, not "#" + temporary: GCC 12 warns falsely on that
+    sel += toStd(w->objectName());
     w->setStyleSheet(toQString(StyleRules(sel)));
 }
 

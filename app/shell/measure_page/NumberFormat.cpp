@@ -14,7 +14,16 @@ std::string FormatFixed(double value, int decimals)
     return std::string(buffer, result.ptr);
 }
 
-std::string FormatPoint(float x, float y) { return "(" + FormatFixed(x, 1) + "," + FormatFixed(y, 1) + ")"; }
+std::string FormatPoint(float x, float y)
+{
+    // Appended piece by piece: GCC 12 warns falsely on "(" + temporary.
+    std::string point = "(";
+    point += FormatFixed(x, 1);
+    point += ',';
+    point += FormatFixed(y, 1);
+    point += ')';
+    return point;
+}
 
 bool ParseDecimal(const std::string& text, double& value)
 {

@@ -193,8 +193,10 @@ void CameraListPanel::OpenDone(int result, bool reconnect)
     } else if (!reconnect && result == kSessionOpenFailed) {
         // A USB3 camera without access says which udev rule to install.
         std::string text = Text("STR_CAMERA_OPEN_FAILED");
-        if (const char* reason = CMOpenFailureTextId(session.LastOpenFailure()))
-            text += "\n" + Text(reason);
+        if (const char* reason = CMOpenFailureTextId(session.LastOpenFailure())) {
+            text += '\n';
+            text += Text(reason);
+        }
         ShowMessage(m_services.window.GetHWND(), text, "Message", 0, MB_ICONWARNING);
     }
 }
