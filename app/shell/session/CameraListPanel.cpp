@@ -184,6 +184,8 @@ void CameraListPanel::OpenDone(int result, bool reconnect)
         m_services.window.SetTimer(kFrameRateTimer, 1000);
         if (!reconnect) {
             m_services.window.OpenDrawerBody("drawerPreviewResolution", true);
+            // What to do next, for whoever sees the program the first time.
+            m_services.setStatus(Text("STR_CAMERA_OPENED_HINT"));
             // On this processor the camera is switched to the first preview
             // size and back three seconds after it opened.
             std::string processor;
