@@ -20,24 +20,36 @@ export TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp:halt_on_error
 # Qt-based suites run without a window system unless they ask for Xvfb.
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
-with_display() {
-    if [[ -n "${DISPLAY:-}" ]]; then
-        "$@"
-    else
-        xvfb-run -a -s "-screen 0 1920x1080x24 -nolisten tcp" "$@"
-    fi
+# A display of the run's own: Xvfb picks a free number itself and reports it
+# (-displayfd), so a server another program starts at the same moment can
+# never take the number between a check and the start.
+xvfb_pid=""
+stop_display() { [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true; }
+trap stop_display EXIT
+start_display() {
+    [[ -n "${DISPLAY:-}" ]] && return 0
+    local fifo number
+    fifo="$(mktemp -u)"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    read -r -t 30 number <"$fifo" || { rm -f "$fifo"; echo "test: Xvfb did not start" >&2; exit 1; }
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+    echo "test: Xvfb on display $DISPLAY"
 }
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLUMO_ASAN=ON
 cmake --build build/asan -j "$jobs"
 echo "== all tests (AddressSanitizer + UndefinedBehaviorSanitizer)"
-(cd build/asan && with_display ctest -j "$jobs" --output-on-failure)
+start_display
+(cd build/asan && ctest -j "$jobs" --output-on-failure)
 
 if [[ "${PELLUMO_SKIP_TSAN:-0}" != 1 ]]; then
     echo "== ThreadSanitizer build of the threaded suites"
     cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLUMO_TSAN=ON -DPELLUMO_BENCH=OFF
     cmake --build build/tsan -j "$jobs" --target threaded-tests
     echo "== threaded tests (ThreadSanitizer)"
-    (cd build/tsan && with_display ctest -j "$jobs" -L threaded --output-on-failure)
+    (cd build/tsan && ctest -j "$jobs" -L threaded --output-on-failure)
 fi

@@ -189,8 +189,11 @@ TEST_F(LibraryTest, ImageLimitDiffersBetweenTheBuilds)
         vexel.setCallback(0, &Frames::callback, &frames, 0);
         ASSERT_EQ(vexel.startCapture(0), VEXEL_OK);
         ASSERT_TRUE(frames.waitFor(1));
-        std::lock_guard lock(frames.mutex);
-        EXPECT_EQ(le32(frames.frames[0].data() + usbsdk::stream::kWidthOffset), 4097u);
+        {
+            // Stopping joins the delivery thread, which takes this lock in the callback.
+            std::lock_guard lock(frames.mutex);
+            EXPECT_EQ(le32(frames.frames[0].data() + usbsdk::stream::kWidthOffset), 4097u);
+        }
         vexel.stopCapture(0);
         vexel.uninit();
     }
