@@ -4,9 +4,11 @@
 #include "ui/ResourceManager.h"
 #include "ui/internal/ControlRelay.h"
 #include "ui/internal/Resources.h"
+#include "ui/internal/WindowHost.h"
 
 #include <QEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPointer>
 #include <QVariant>
 #include <QWidget>
@@ -99,6 +101,7 @@ bool ControlRelay::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
     case QEvent::Enter:
     case QEvent::Leave: {
         if (!wantsMouse)
@@ -106,17 +109,27 @@ bool ControlRelay::eventFilter(QObject* watched, QEvent* event)
         TEventUI e;
         e.pSender = c;
         const RECT pos = c->GetPos();
-        if (auto* me = dynamic_cast<QMouseEvent*>(event)) {
+        if (auto* we = dynamic_cast<QWheelEvent*>(event)) {
+            const QPoint p = we->position().toPoint();
+            e.ptMouse = {pos.left + p.x(), pos.top + p.y()};
+            e.keyState = keyState(we->modifiers());
+            e.Type = UIEVENT_SCROLLWHEEL;
+            e.wParam = static_cast<WPARAM>(static_cast<LPARAM>(we->angleDelta().y()));
+            if (we->angleDelta().y() == 0)
+                e.Type = 0;
+        } else if (auto* me = dynamic_cast<QMouseEvent*>(event)) {
             const QPoint p = me->position().toPoint();
             e.ptMouse = {pos.left + p.x(), pos.top + p.y()};
+            e.keyState = keyState(me->modifiers());
             const bool left = me->button() == Qt::LeftButton;
             const bool right = me->button() == Qt::RightButton;
+            const bool middle = me->button() == Qt::MiddleButton;
             if (event->type() == QEvent::MouseMove)
                 e.Type = UIEVENT_MOUSEMOVE;
             else if (event->type() == QEvent::MouseButtonPress)
-                e.Type = left ? UIEVENT_BUTTONDOWN : right ? UIEVENT_RBUTTONDOWN : 0;
+                e.Type = left ? UIEVENT_BUTTONDOWN : right ? UIEVENT_RBUTTONDOWN : middle ? UIEVENT_MBUTTONDOWN : 0;
             else if (event->type() == QEvent::MouseButtonRelease)
-                e.Type = left ? UIEVENT_BUTTONUP : right ? UIEVENT_RBUTTONUP : 0;
+                e.Type = left ? UIEVENT_BUTTONUP : right ? UIEVENT_RBUTTONUP : middle ? UIEVENT_MBUTTONUP : 0;
             else
                 e.Type = left ? UIEVENT_DBLCLICK : 0;
         } else {
@@ -124,6 +137,9 @@ bool ControlRelay::eventFilter(QObject* watched, QEvent* event)
         }
         if (e.Type != 0)
             c->DoEvent(e);
+        // The wheel is the control's; it must not scroll what holds it.
+        if (event->type() == QEvent::Wheel && e.Type != 0)
+            return true;
         break;
     }
     default: break;

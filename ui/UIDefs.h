@@ -106,6 +106,22 @@ constexpr WPARAM VK_F1 = 0x70;
 constexpr WPARAM VK_F9 = 0x78;
 constexpr WPARAM VK_F11 = 0x7A;
 constexpr WPARAM VK_F12 = 0x7B;
+constexpr WPARAM VK_OEM_PLUS = 0xBB;  // + (main keyboard or keypad; also "=", its unshifted key)
+constexpr WPARAM VK_OEM_MINUS = 0xBD; // - (main keyboard or keypad)
+
+// The lParam of WM_KEYDOWN and WM_KEYUP: the modifiers held with the key, and
+// whether a text box had the keyboard focus. Keys a text box or a focused
+// control uses never arrive; the rest arrive with KEYSTATE_TEXT_FOCUS set
+// while a text box is focused, and a window's own new shortcuts act only when
+// KeyIsFree says so.
+constexpr LPARAM KEYSTATE_SHIFT = 0x1;
+constexpr LPARAM KEYSTATE_CONTROL = 0x2;
+constexpr LPARAM KEYSTATE_ALT = 0x4;
+constexpr LPARAM KEYSTATE_TEXT_FOCUS = 0x100;
+// A repeat of a key held down (WM_KEYDOWN only).
+constexpr LPARAM KEYSTATE_REPEAT = 0x200;
+inline bool KeyIsFree(LPARAM keyState) { return (keyState & KEYSTATE_TEXT_FOCUS) == 0; }
+inline LPARAM KeyModifiers(LPARAM keyState) { return keyState & (KEYSTATE_SHIFT | KEYSTATE_CONTROL | KEYSTATE_ALT); }
 
 // Dialog results and message-box icons.
 constexpr UINT IDOK = 1;
@@ -164,7 +180,9 @@ enum UIEVENT_TYPE {
     UIEVENT_RBUTTONDOWN = 15,
     UIEVENT_RBUTTONUP = 16,
     UIEVENT_DBLCLICK = 19,
-    UIEVENT_SCROLLWHEEL = 25,
+    UIEVENT_SCROLLWHEEL = 25, // wParam: the wheel's turn, 120 per notch (signed, > 0 away from the user)
+    UIEVENT_MBUTTONDOWN = 26,
+    UIEVENT_MBUTTONUP = 27,
 };
 struct TEventUI {
     int Type = 0;
@@ -173,7 +191,12 @@ struct TEventUI {
     POINT ptMouse;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
+    // Modifiers held with a mouse event (KEYSTATE_SHIFT, _CONTROL, _ALT).
+    LPARAM keyState = 0;
 };
+
+// The signed wheel turn of a UIEVENT_SCROLLWHEEL event.
+inline int WheelDelta(const TEventUI& event) { return static_cast<int>(static_cast<LPARAM>(event.wParam)); }
 
 // Receives notifications of the controls of a paint manager.
 class INotifyUI {

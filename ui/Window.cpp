@@ -10,18 +10,25 @@
 #include "ui/internal/WindowHost.h"
 #include "ui/internal/X11WindowManager.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+
+#include <utility>
 
 using namespace ui::detail;
 
@@ -47,8 +54,44 @@ unsigned virtualKey(int key)
         return static_cast<unsigned>(VK_F1 + (key - Qt::Key_F1));
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
         return static_cast<unsigned>(key);
+    if (key == Qt::Key_Plus || key == Qt::Key_Equal)
+        return VK_OEM_PLUS;
+    if (key == Qt::Key_Minus)
+        return VK_OEM_MINUS;
     return 0;
 }
+
+LPARAM keyState(Qt::KeyboardModifiers modifiers)
+{
+    LPARAM state = 0;
+    if (modifiers & Qt::ShiftModifier)
+        state |= KEYSTATE_SHIFT;
+    if (modifiers & Qt::ControlModifier)
+        state |= KEYSTATE_CONTROL;
+    if (modifiers & Qt::AltModifier)
+        state |= KEYSTATE_ALT;
+    return state;
+}
+
+namespace {
+
+// A text box of `window` has the keyboard focus: every key is its own, also
+// those it lets pass (Enter, or Ctrl with a digit).
+bool textBoxFocused(const QWidget* window)
+{
+    // The window's own focus widget: it keeps it also while another window
+    // is active, and keys given to it then still come here.
+    const QWidget* focus = window->focusWidget();
+    if (!focus || !focus->isVisible())
+        return false;
+    if (qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus) ||
+        qobject_cast<const QTextEdit*>(focus) || qobject_cast<const QPlainTextEdit*>(focus))
+        return true;
+    const auto* combo = qobject_cast<const QComboBox*>(focus);
+    return combo && combo->isEditable();
+}
+
+} // namespace
 
 WindowHost::WindowHost(CWindowWnd* owner, QWidget* ownerWidget)
     : QWidget(ownerWidget, Qt::Window | Qt::FramelessWindowHint), m_owner(owner)
@@ -162,6 +205,8 @@ void WindowHost::sendSize()
 void WindowHost::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        releaseHeldKeys();
     if (event->type() == QEvent::WindowStateChange) {
         const int margin = shadowMargin();
         layout()->setContentsMargins(margin, margin, margin, margin);
@@ -186,11 +231,43 @@ void WindowHost::keyPressEvent(QKeyEvent* event)
         return;
     }
     CWindowWnd* owner = m_owner;
+    LPARAM state = keyState(event->modifiers());
+    if (textBoxFocused(this))
+        state |= KEYSTATE_TEXT_FOCUS;
+    if (event->isAutoRepeat())
+        state |= KEYSTATE_REPEAT;
+    m_heldKeys.insert(vk);
     LRESULT result = 0;
     CPaintManagerUI* pm = owner->GetFrameManager();
-    if (!pm || !pm->PreMessageHandler(WM_KEYDOWN, vk, 0, result))
-        owner->SendMessage(WM_KEYDOWN, vk, 0);
+    if (!pm || !pm->PreMessageHandler(WM_KEYDOWN, vk, state, result))
+        owner->SendMessage(WM_KEYDOWN, vk, state);
     event->accept();
+}
+
+void WindowHost::keyReleaseEvent(QKeyEvent* event)
+{
+    const unsigned vk = virtualKey(event->key());
+    // A held key repeats as release and press pairs: only the last release counts.
+    if (!vk || !m_owner || event->isAutoRepeat()) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    m_heldKeys.erase(vk);
+    LPARAM state = keyState(event->modifiers());
+    if (textBoxFocused(this))
+        state |= KEYSTATE_TEXT_FOCUS;
+    m_owner->SendMessage(WM_KEYUP, vk, state);
+    event->accept();
+}
+
+void WindowHost::releaseHeldKeys()
+{
+    // Keys let go while another window had the keyboard never report their
+    // release here; the window must not believe them held.
+    const std::set<unsigned> held = std::exchange(m_heldKeys, {});
+    if (m_owner)
+        for (unsigned vk : held)
+            m_owner->SendMessage(WM_KEYUP, vk, 0);
 }
 
 int WindowHost::hitTestAt(const QPoint& hostPos) const

@@ -3,7 +3,11 @@
 // the shadow and round corners, turns the caption and size box into system
 // moves and resizes, and forwards keys, closes and size changes as window
 // messages.
+#include "ui/UIDefs.h"
+
 #include <QWidget>
+
+#include <set>
 
 class CWindowWnd;
 
@@ -24,6 +28,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -35,6 +40,8 @@ private:
     int hitTestAt(const QPoint& hostPos) const;
     void updateMask();
     void sendSize();
+    // Sends WM_KEYUP for every key still held (the window lost the keyboard).
+    void releaseHeldKeys();
 
     CWindowWnd* m_owner;
     QWidget* m_client;
@@ -42,9 +49,12 @@ private:
     bool m_initSent = false;
     bool m_dragging = false;
     QPoint m_dragOffset;
+    std::set<unsigned> m_heldKeys;
 };
 
 // Qt key → virtual key code (0: none).
 unsigned virtualKey(int qtKey);
+// Qt modifiers → KEYSTATE_SHIFT, _CONTROL, _ALT bits.
+LPARAM keyState(Qt::KeyboardModifiers modifiers);
 
 } // namespace ui::detail

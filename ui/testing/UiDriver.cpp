@@ -25,6 +25,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <deque>
 #include <memory>
@@ -56,7 +57,23 @@ int qtKey(WPARAM vk)
         return static_cast<int>(Qt::Key_F1 + (vk - VK_F1));
     if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
         return static_cast<int>(vk);
+    if (vk == VK_OEM_PLUS)
+        return Qt::Key_Plus;
+    if (vk == VK_OEM_MINUS)
+        return Qt::Key_Minus;
     return 0;
+}
+
+Qt::KeyboardModifiers qtModifiers(LPARAM keyState)
+{
+    Qt::KeyboardModifiers modifiers;
+    if (keyState & KEYSTATE_SHIFT)
+        modifiers |= Qt::ShiftModifier;
+    if (keyState & KEYSTATE_CONTROL)
+        modifiers |= Qt::ControlModifier;
+    if (keyState & KEYSTATE_ALT)
+        modifiers |= Qt::AltModifier;
+    return modifiers;
 }
 
 // Answers modal windows and file dialogs from the queue.
@@ -288,7 +305,13 @@ bool Driver::clearText(const std::string& name)
     return true;
 }
 
-bool Driver::pressKey(WPARAM vk)
+bool Driver::pressKey(WPARAM vk, LPARAM modifiers) { return keyAction(vk, modifiers, KeyAction::Click); }
+
+bool Driver::keyDown(WPARAM vk) { return keyAction(vk, 0, KeyAction::Press); }
+
+bool Driver::keyUp(WPARAM vk) { return keyAction(vk, 0, KeyAction::Release); }
+
+bool Driver::keyAction(WPARAM vk, LPARAM modifiers, KeyAction action)
 {
     const int key = qtKey(vk);
     CWindowWnd* window = m_manager ? m_manager->GetWindow() : nullptr;
@@ -302,7 +325,11 @@ bool Driver::pressKey(WPARAM vk)
         CControlUI* focus = m_manager->GetFocus();
         target = focus && focus->GetWidget() && focus->GetWidget()->isVisible() ? focus->GetWidget() : host;
     }
-    QTest::keyClick(target, static_cast<Qt::Key>(key));
+    switch (action) {
+    case KeyAction::Click: QTest::keyClick(target, static_cast<Qt::Key>(key), qtModifiers(modifiers)); break;
+    case KeyAction::Press: QTest::keyPress(target, static_cast<Qt::Key>(key), qtModifiers(modifiers)); break;
+    case KeyAction::Release: QTest::keyRelease(target, static_cast<Qt::Key>(key), qtModifiers(modifiers)); break;
+    }
     return true;
 }
 
@@ -333,6 +360,40 @@ bool Driver::mousePress(POINT pt, bool right)
         return false;
     QTest::mousePress(target, right ? Qt::RightButton : Qt::LeftButton, {}, local);
     g_heldButtons |= right ? Qt::RightButton : Qt::LeftButton;
+    return true;
+}
+
+bool Driver::middlePress(POINT pt)
+{
+    QPoint local;
+    QWidget* target = widgetAt(m_manager, pt, local);
+    if (!target)
+        return false;
+    QTest::mousePress(target, Qt::MiddleButton, {}, local);
+    g_heldButtons |= Qt::MiddleButton;
+    return true;
+}
+
+bool Driver::middleRelease(POINT pt)
+{
+    QPoint local;
+    QWidget* target = widgetAt(m_manager, pt, local);
+    if (!target)
+        return false;
+    QTest::mouseRelease(target, Qt::MiddleButton, {}, local);
+    g_heldButtons &= ~Qt::MouseButtons(Qt::MiddleButton);
+    return true;
+}
+
+bool Driver::mouseWheel(POINT pt, int delta, LPARAM modifiers)
+{
+    QPoint local;
+    QWidget* target = widgetAt(m_manager, pt, local);
+    if (!target)
+        return false;
+    QWheelEvent wheel(QPointF(local), QPointF(target->mapToGlobal(local)), QPoint(), QPoint(0, delta), g_heldButtons,
+                      qtModifiers(modifiers), Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &wheel);
     return true;
 }
 

@@ -56,13 +56,21 @@ public:
     bool typeText(const std::string& name, const std::string& text);
     // Focuses an edit box and erases its contents with the keyboard.
     bool clearText(const std::string& name);
-    // A key press (VK_ code) in the window, delivered to the focused control.
-    bool pressKey(WPARAM vk);
+    // A key press and release (VK_ code, KEYSTATE_ modifiers) in the window,
+    // delivered to the focused control.
+    bool pressKey(WPARAM vk, LPARAM modifiers = 0);
+    // The key alone pressed, or released (held keys: Space while dragging).
+    bool keyDown(WPARAM vk);
+    bool keyUp(WPARAM vk);
     // Mouse actions at a point of the window's client area, delivered to
     // whatever is drawn there (custom controls get them in DoEvent).
     bool mousePress(POINT pt, bool right = false);
     bool mouseRelease(POINT pt, bool right = false);
     bool mouseMove(POINT pt);
+    bool middlePress(POINT pt);
+    bool middleRelease(POINT pt);
+    // A turn of the wheel (120 per notch, > 0 away from the user).
+    bool mouseWheel(POINT pt, int delta, LPARAM modifiers = 0);
     bool doubleClick(POINT pt);
     // The window manager's close button.
     bool closeWindow();
@@ -112,6 +120,9 @@ public:
     static bool processEventsUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 private:
+    enum class KeyAction { Click, Press, Release };
+    bool keyAction(WPARAM vk, LPARAM modifiers, KeyAction action);
+
     CPaintManagerUI* m_manager;
 };
 
