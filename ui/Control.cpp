@@ -8,9 +8,9 @@
 
 #include <QEvent>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QPointer>
 #include <QVariant>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <climits>
