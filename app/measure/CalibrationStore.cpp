@@ -7,6 +7,7 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -24,6 +25,7 @@ namespace {
 
 const char* const kDataSection = "data";
 const char* const kUnitSection = "unit";
+const char* const kSizeSection = "size";
 
 // Strict UTF-8 to UTF-16: overlong forms, surrogates and truncated sequences
 // are rejected rather than guessed at.
@@ -123,6 +125,25 @@ int parseUnit(const char* text)
     return value;
 }
 
+// "1280x960": both sides positive; anything else is no size.
+bool parseSize(const char* text, int& width, int& height)
+{
+    width = height = 0;
+    if (!text)
+        return false;
+    const char* end = text + std::char_traits<char>::length(text);
+    int w = 0, h = 0;
+    const auto first = std::from_chars(text, end, w);
+    if (first.ec != std::errc() || first.ptr == end || (*first.ptr != 'x' && *first.ptr != 'X'))
+        return false;
+    const auto second = std::from_chars(first.ptr + 1, end, h);
+    if (second.ec != std::errc() || second.ptr != end || w <= 0 || h <= 0)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
 // "%f" as the file format has it; a factor too small for six decimals (which
 // would read back as 0 or far off) is written with as many as it needs.
 std::string formatFactor(float factor)
@@ -209,6 +230,23 @@ bool CalibrationRecord::make(const std::string& utf8Name, float factor, int unit
     return true;
 }
 
+CalibrationScale CalibrationRecord::scaleFor(int pictureWidth, int pictureHeight) const
+{
+    CalibrationScale scale;
+    scale.factor = factor;
+    if (!hasSize() || pictureWidth <= 0 || pictureHeight <= 0)
+        return scale;
+    // Aspect ratios within 1 % are the same field (sizes rounded to even or
+    // to a multiple of 8 or 16 differ by a little).
+    const double here = double(pictureWidth) * height, there = double(pictureHeight) * width;
+    if (std::fabs(here - there) > 0.01 * std::max(here, there)) {
+        scale.sizeFits = false;
+        return scale;
+    }
+    scale.factor = static_cast<float>(double(factor) * width / pictureWidth);
+    return scale;
+}
+
 std::string CalibrationRecord::nameUtf8() const
 {
     std::string out;
@@ -267,6 +305,7 @@ int CalibrationStore::loadFromData(const char* data, std::size_t size)
         if (!CalibrationRecord::make(key.pItem, factor, parseUnit(ini.GetValue(kUnitSection, key.pItem)), record) ||
             record.name[0] == 0)
             continue;
+        parseSize(ini.GetValue(kSizeSection, key.pItem), record.width, record.height);
         loaded.push_back(record);
     }
     records = std::move(loaded);
@@ -289,6 +328,13 @@ bool CalibrationStore::toIni(std::string& out) const
     for (std::size_t i = 0; i < records.size(); ++i)
         if (ini.SetValue(kUnitSection, names[i].c_str(), std::to_string(records[i].unit).c_str()) < 0)
             return false;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!records[i].hasSize())
+            continue;
+        const std::string size = std::to_string(records[i].width) + "x" + std::to_string(records[i].height);
+        if (ini.SetValue(kSizeSection, names[i].c_str(), size.c_str()) < 0)
+            return false;
+    }
     out.clear();
     return ini.Save(out, false) >= 0;
 }

@@ -3,18 +3,38 @@
 #include <string>
 #include <vector>
 
+// A calibration's factor applied to a picture of a given size.
+struct CalibrationScale {
+    float factor = 0; // units per pixel of that picture
+    // False when the picture has another aspect ratio than the calibration's:
+    // `factor` is then the calibration's own, unscaled, and the user must be
+    // told the size it was made at.
+    bool sizeFits = true;
+};
+
 // How many physical units one image pixel spans, under a unique name.
 struct CalibrationRecord {
     char16_t name[64] = {}; // zero-terminated, at most 63 UTF-16 units
     float factor = 0;       // units per image pixel, > 0
     int unit = 0;           // index into the unit list
+    // The picture the factor counts pixels of; 0 × 0 when unknown (a
+    // calibration from a file written before sizes were kept).
+    int width = 0;
+    int height = 0;
 
     // Builds a record from a UTF-8 name; false when the name is not valid
     // UTF-8 or does not fit 63 UTF-16 units (the record is left empty then).
     static bool make(const std::string& utf8Name, float factor, int unit, CalibrationRecord& out);
     std::string nameUtf8() const;
+
+    bool hasSize() const { return width > 0 && height > 0; }
+    // The factor for a picture of width × height. A picture of the same
+    // aspect ratio spans the same field with more or fewer pixels: the factor
+    // is scaled by the width ratio. A record without a size, or an unknown
+    // picture size (≤ 0), gives the factor as it is.
+    CalibrationScale scaleFor(int pictureWidth, int pictureHeight) const;
 };
-static_assert(sizeof(CalibrationRecord) == 136, "CalibrationRecord is 136 bytes");
+static_assert(sizeof(CalibrationRecord) == 144, "CalibrationRecord is 144 bytes");
 
 // Result codes of the store, shown by the program's error message box.
 enum CalibrationResult : int {
@@ -26,7 +46,8 @@ enum CalibrationResult : int {
 };
 
 // The named calibrations, persisted as an INI file: section "data" maps each
-// name to its factor ("%f"), section "unit" to its unit index ("%d").
+// name to its factor ("%f"), section "unit" to its unit index ("%d"), section
+// "size" to the picture size it was made at ("1280x960"; absent when unknown).
 class CalibrationStore {
 public:
     // <documents>/Pellumo Files/data/calibrations.ini; the folders are created.

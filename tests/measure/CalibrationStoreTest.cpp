@@ -299,3 +299,44 @@ TEST(CalibrationNameTest, NamesTheFileCannotKeepAreRefused)
         EXPECT_TRUE(CalibrationStore::isStorableName(good)) << good;
     EXPECT_TRUE(CalibrationStore::isStorableName(std::string(63, 'a')));
 }
+
+TEST_F(CalibrationStoreTest, APictureSizeIsKeptAndScalesTheFactorForOtherSizesOfTheSameField)
+{
+    CalibrationRecord sized = record("Sized", 0.002f, 2);
+    sized.width = 1280;
+    sized.height = 960;
+    store.add(sized);
+    store.add(record("Older", 0.5f, 1));
+    std::string text;
+    ASSERT_TRUE(store.toIni(text));
+    // The design's sections stay as they were; the size has its own.
+    EXPECT_NE(text.find("[size]\nSized = 1280x960\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Older", text.find("[size]")), std::string::npos) << text; // no size known
+    CalibrationStore loaded;
+    ASSERT_EQ(loaded.loadFromData(text.data(), text.size()), CalibrationOk);
+    ASSERT_EQ(loaded.count(), 2);
+    const CalibrationRecord back = loaded.at(loaded.indexOf("Sized"));
+    EXPECT_EQ(back.width, 1280);
+    EXPECT_EQ(back.height, 960);
+    EXPECT_FALSE(loaded.at(loaded.indexOf("Older")).hasSize());
+
+    // Half the width spans the same field with half the pixels.
+    EXPECT_FLOAT_EQ(back.scaleFor(640, 480).factor, 0.004f);
+    EXPECT_TRUE(back.scaleFor(640, 480).sizeFits);
+    EXPECT_FLOAT_EQ(back.scaleFor(2592, 1944).factor, 0.002f * 1280 / 2592);
+    EXPECT_FLOAT_EQ(back.scaleFor(1280, 960).factor, 0.002f);
+    // Another aspect ratio is another field: unscaled, and said so.
+    EXPECT_FALSE(back.scaleFor(1280, 720).sizeFits);
+    EXPECT_FLOAT_EQ(back.scaleFor(1280, 720).factor, 0.002f);
+    // No size known on either side: the factor as it is.
+    EXPECT_FLOAT_EQ(back.scaleFor(0, 0).factor, 0.002f);
+    EXPECT_TRUE(loaded.at(loaded.indexOf("Older")).scaleFor(640, 480).sizeFits);
+    EXPECT_FLOAT_EQ(loaded.at(loaded.indexOf("Older")).scaleFor(640, 480).factor, 0.5f);
+
+    // A size that is not two positive numbers is no size.
+    const std::string damaged = "[data]\nA = 1\nB = 1\nC = 1\n[size]\nA = 640\nB = -640x480\nC = 640x480x2\n";
+    ASSERT_EQ(loaded.loadFromData(damaged.data(), damaged.size()), CalibrationOk);
+    ASSERT_EQ(loaded.count(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(loaded.at(i).hasSize()) << i;
+}
