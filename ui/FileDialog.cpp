@@ -2,6 +2,7 @@
 
 #include "ui/Window.h"
 #include "ui/internal/ModalObserver.h"
+#include "ui/internal/ModalRun.h"
 #include "ui/internal/Resources.h"
 
 #include <QDesktopServices>
@@ -37,6 +38,7 @@ std::string run(QFileDialog& dialog)
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         observer->fileDialogShown(&dialog);
     }
+    const ModalRun modal(&dialog); // ui::CloseModalWindows rejects it
     if (dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList files = dialog.selectedFiles();

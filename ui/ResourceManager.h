@@ -32,6 +32,12 @@ public:
     const std::string& GetLanguage() const { return m_locale; }
 
     void SetTextQueryInterface(IQueryControlText* query) { m_query = query; }
+    // Unregisters `query` if it is the registered one (its owner is going).
+    void ForgetTextQueryInterface(IQueryControlText* query)
+    {
+        if (m_query == query)
+            m_query = nullptr;
+    }
     // Forgets every text (and the text query interface).
     void Release();
 

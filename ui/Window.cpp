@@ -380,8 +380,11 @@ CWindowWnd::~CWindowWnd()
     if (auto* dispatcher = UiDispatcher::instance())
         dispatcher->forget(this);
     if (m_modalLoop) {
-        auto* modal = static_cast<ModalState*>(m_modalLoop);
-        modal->loop.exit(0);
+        // Deleted inside its own ShowModal: the loop ends, and the run no
+        // longer points here.
+        m_modalLoop->run.forgetWindow();
+        m_modalLoop->loop.exit(0);
+        m_modalLoop = nullptr;
     }
     if (m_host) {
         m_host->detach();
@@ -459,13 +462,17 @@ UINT CWindowWnd::ShowModal()
         return 0;
     m_host->setWindowModality(Qt::ApplicationModal);
     ShowWindow(true);
-    ModalState modal;
+    ModalState modal(this);
     m_modalLoop = &modal;
     if (ModalObserver* observer = modalObserver())
         observer->modalWindowShown(this);
     if (m_host)
         modal.loop.exec(QEventLoop::DialogExec);
-    // The window object may be gone now (OnFinalMessage may delete it).
+    // The window object may be gone now (OnFinalMessage may delete it; the
+    // run then forgot it). A loop ended otherwise (the application quit)
+    // leaves the window, which must not keep pointing at this stack frame.
+    if (CWindowWnd* window = modal.run.window(); window && window->m_modalLoop == &modal)
+        window->m_modalLoop = nullptr;
     return modal.result;
 }
 
@@ -488,9 +495,9 @@ void CWindowWnd::DestroyWindow()
         host->deleteLater();
     }
     if (m_modalLoop) {
-        auto* modal = static_cast<ModalState*>(m_modalLoop);
-        modal->result = m_modalResult;
-        modal->loop.exit(0);
+        m_modalLoop->result = m_modalResult;
+        m_modalLoop->run.forgetWindow();
+        m_modalLoop->loop.exit(0);
         m_modalLoop = nullptr;
     }
     m_destroying = false;

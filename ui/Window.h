@@ -20,7 +20,9 @@
 class QWidget;
 namespace ui::detail {
 class WindowHost;
-}
+class ModalRun;
+struct ModalState;
+} // namespace ui::detail
 
 struct WINDOWPLACEMENT {
     RECT rcNormalPosition; // frame rectangle when not maximised
@@ -48,7 +50,8 @@ public:
     void ShowWindow(bool bShow = true, bool bTakeFocus = true);
     bool IsWindowVisible() const;
     // Shows the window modal (other windows take no input) and runs a nested
-    // message loop until it is destroyed; returns the code given to Close.
+    // message loop until it is destroyed; returns the code given to Close
+    // (IDCANCEL when ui::CloseModalWindows of ui/ModalWindows.h ended it).
     UINT ShowModal();
     // Asks the window to close with this result (posts WM_CLOSE, wParam = nRet).
     void Close(UINT nRet = IDOK);
@@ -119,11 +122,13 @@ protected:
 
 private:
     friend class ui::detail::WindowHost;
+    friend class ui::detail::ModalRun;
     ui::detail::WindowHost* m_host = nullptr;
     HWND m_owner = nullptr;
     std::set<UINT> m_timers;
     UINT m_modalResult = 0;
-    void* m_modalLoop = nullptr;
+    // The running ShowModal's state (on its stack), null when none runs.
+    ui::detail::ModalState* m_modalLoop = nullptr;
     bool m_destroying = false;
 };
 

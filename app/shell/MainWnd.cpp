@@ -111,6 +111,7 @@ CMainWnd::CMainWnd() = default;
 
 CMainWnd::~CMainWnd()
 {
+    CResourceManager::GetInstance()->ForgetTextQueryInterface(this);
     m_parts.clear();
     m_session.reset();
 }

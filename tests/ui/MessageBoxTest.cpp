@@ -2,6 +2,7 @@
 #include "UiTestSupport.h"
 
 #include "ui/MessageDialog.h"
+#include "ui/ModalWindows.h"
 
 #include <optional>
 
@@ -186,6 +187,57 @@ TEST_F(MessageBoxTest, SystemCloseCancelsWithoutStoring)
     Driver::answerNextModal(Driver::CloseByWindowManager());
     EXPECT_EQ(dialog.ShowModal(), 2u);
     EXPECT_FALSE(dialog.stored);
+}
+
+// Keeps itself open when asked to close (a dialog that would ask first).
+class StubbornDialog : public CBaseDialog {
+public:
+    StubbornDialog() : CBaseDialog("xmls\\dialog_messagebox.xml") {}
+    LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) override
+    {
+        ++closeRequests;
+        bHandled = TRUE;
+        return 0;
+    }
+    int closeRequests = 0;
+};
+
+TEST_F(MessageBoxTest, ModalWindowsAreEndedAsCancelledWithThoseOnTopOfThem)
+{
+    // A dialog, a dialog over it that refuses to close, a box over that.
+    NameDialog first;
+    StubbornDialog second;
+    ASSERT_NE(first.Create(owner), nullptr);
+    ASSERT_NE(second.Create(first), nullptr);
+    UINT secondResult = 0, boxResult = 0;
+    Driver::ModalAnswer inFirst = Driver::LeaveOpen();
+    inFirst.inspect = [&](CWindowWnd&, CPaintManagerUI&) {
+        Driver::ModalAnswer inSecond = Driver::LeaveOpen();
+        inSecond.inspect = [&](CWindowWnd&, CPaintManagerUI&) {
+            Driver::ModalAnswer inBox = Driver::LeaveOpen();
+            inBox.inspect = [&](CWindowWnd&, CPaintManagerUI&) {
+                EXPECT_EQ(ui::ModalWindowCount(), 3);
+                EXPECT_FALSE(ui::CloseModalWindow(owner)) << "not a modal window";
+                EXPECT_TRUE(ui::CloseModalWindow(second));
+            };
+            Driver::answerNextModal(inBox);
+            boxResult = ShowMessage(second, "Sure?", "Question", 1, MB_ICONQUESTION);
+        };
+        Driver::answerNextModal(inSecond);
+        secondResult = second.ShowModal();
+        // The one below them stays open until it is ended too.
+        EXPECT_EQ(ui::ModalWindowCount(), 1);
+        EXPECT_TRUE(first.IsWindow());
+        ui::CloseModalWindows();
+    };
+    Driver::answerNextModal(inFirst);
+    EXPECT_EQ(first.ShowModal(), UINT(IDCANCEL));
+    EXPECT_EQ(boxResult, UINT(IDCANCEL));
+    EXPECT_EQ(secondResult, UINT(IDCANCEL));
+    EXPECT_EQ(second.closeRequests, 1) << "its own close path runs first";
+    EXPECT_FALSE(second.IsWindow());
+    EXPECT_FALSE(first.stored);
+    EXPECT_EQ(ui::ModalWindowCount(), 0);
 }
 
 } // namespace

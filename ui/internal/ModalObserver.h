@@ -1,5 +1,7 @@
 #pragma once
 // Lets the test driver answer modal windows and file dialogs (ui/ internal).
+#include "ui/internal/ModalRun.h"
+
 #include <QEventLoop>
 
 class CWindowWnd;
@@ -9,8 +11,10 @@ namespace ui::detail {
 
 // The state of one ShowModal call, on its stack.
 struct ModalState {
+    explicit ModalState(CWindowWnd* window) : run(window) {}
     QEventLoop loop;
     unsigned result = 0;
+    ModalRun run; // what CloseModalWindows ends
 };
 
 class ModalObserver {
