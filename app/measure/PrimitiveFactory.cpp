@@ -5,6 +5,8 @@
 #include "ConstructedPrimitives.h"
 #include "LinearPrimitives.h"
 
+#include <typeinfo>
+
 namespace {
 
 template <class Primitive>
@@ -14,7 +16,27 @@ std::unique_ptr<SFPrimitiveBase> make(float factor, float originX, float originY
     return std::make_unique<Primitive>(factor, originX, originY, unit, x, y, zoom);
 }
 
+template <class... Primitives> std::unique_ptr<SFPrimitiveBase> copyOf(const SFPrimitiveBase& primitive)
+{
+    std::unique_ptr<SFPrimitiveBase> copy;
+    ((typeid(primitive) == typeid(Primitives)
+          ? void(copy = std::make_unique<Primitives>(static_cast<const Primitives&>(primitive)))
+          : void()),
+     ...);
+    return copy;
+}
+
 } // namespace
+
+std::unique_ptr<SFPrimitiveBase> clonePrimitive(const SFPrimitiveBase& primitive)
+{
+    return copyOf<SFPrimitivePoint, SFPrimitiveLine, SFPrimitiveLineDistance, SFPrimitiveBrokenLine,
+                  SFPrimitiveRectangle, SFPrimitivePolygon, SFPrimitiveCircle, SFPrimitiveCircle2, SFPrimitiveCircle3,
+                  SFPrimitiveArc, SFPrimitiveAngle, SFPrimitiveText, SFPrimitivePerpendicular, SFPrimitiveCrosshair,
+                  SFPrimitiveCrosshair2, SFPrimitiveParallel, SFPrimitiveParallels, SFPrimitiveConcentrical,
+                  SFPrimitiveTwoCircles, SFPrimitiveTwoCircles2, SFPrimitiveTwoCircles3, SFPrimitiveCalibration>(
+        primitive);
+}
 
 std::unique_ptr<SFPrimitiveBase> makePrimitive(int kind, float factor, float originX, float originY,
                                                const sf::String& unit, float x, float y, float zoom)

@@ -7,3 +7,6 @@
 // outside 0..21 makes a point.
 std::unique_ptr<SFPrimitiveBase> makePrimitive(int kind, float calibrationFactor, float viewOriginX, float viewOriginY,
                                                const sf::String& unitName, float x, float y, float zoom);
+
+// An independent copy of `primitive`, of the same kind and in the same state.
+std::unique_ptr<SFPrimitiveBase> clonePrimitive(const SFPrimitiveBase& primitive);

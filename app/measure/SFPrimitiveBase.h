@@ -23,7 +23,6 @@ public:
     SFPrimitiveBase(float calibrationFactor, float viewOriginX, float viewOriginY, const sf::String& unitName, float x,
                     float y, float zoom);
     virtual ~SFPrimitiveBase();
-    SFPrimitiveBase(const SFPrimitiveBase&) = delete;
     SFPrimitiveBase& operator=(const SFPrimitiveBase&) = delete;
 
     virtual std::string typeName() const = 0;
@@ -64,6 +63,9 @@ public:
     static std::string formatLabel(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 protected:
+    // Copies are made only whole, through clonePrimitive().
+    SFPrimitiveBase(const SFPrimitiveBase&) = default;
+
     sf::Vector2f toImage(sf::Vector2f view) const;
     float cal(float viewLength) const;
     float cal2(float viewArea) const;

@@ -235,6 +235,48 @@ void SFPrimitiveContainer::clearAll(bool notify)
     idle = true;
 }
 
+SFPrimitiveContainer::MeasurementSet SFPrimitiveContainer::exchangeMeasurements(MeasurementSet set)
+{
+    const ChangeMark mark(*this);
+    Messages messages;
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        for (auto& primitive : set)
+            if (primitive) {
+                primitive->rescale(viewOriginX, viewOriginY, zoom);
+                primitive->setCalibration(calibrationFactor, unitName);
+                primitive->setSelected(false);
+            }
+        MeasurementSet& shown = calibrationMode ? savedPrimitives : primitives;
+        std::swap(shown, set);
+        if (!calibrationMode) {
+            messages.push_back({WM_MEASURE_CLEARED, 0, 0});
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                messages.push_back({WM_MEASURE_ADDED, 0, 0});
+                messages.push_back({WM_MEASURE_CHANGED, static_cast<platform::WPARAM>(i), 0});
+            }
+        }
+    }
+    if (!calibrationMode) {
+        hit = HitInfo();
+        idle = true;
+        buttonDown = false;
+    }
+    send(messages);
+    return set;
+}
+
+SFPrimitiveContainer::MeasurementSet SFPrimitiveContainer::copyMeasurements() const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    MeasurementSet copies;
+    for (const auto& primitive : calibrationMode ? savedPrimitives : primitives)
+        if (primitive && primitive->isFinished())
+            if (auto copy = clonePrimitive(*primitive))
+                copies.push_back(std::move(copy));
+    return copies;
+}
+
 int SFPrimitiveContainer::count() const
 {
     std::lock_guard<platform::CriticalSection> guard(*lock);

@@ -76,6 +76,17 @@ public:
     void setCalibrationMode(bool on);
     bool isCalibrationMode() const { return calibrationMode; }
 
+    // The measurements of one picture, parked while another picture is shown.
+    using MeasurementSet = std::vector<std::unique_ptr<SFPrimitiveBase>>;
+    // UI thread. Hands back the measurements shown now and shows `set` in
+    // their place, under the current view transform and calibration; nothing
+    // stays current. The main window hears a clear and then every restored
+    // primitive as added and changed, so its results list follows. In
+    // calibration mode the parked measurements are exchanged instead.
+    MeasurementSet exchangeMeasurements(MeasurementSet set);
+    // UI thread. Independent copies of the measurements shown now.
+    MeasurementSet copyMeasurements() const;
+
     // UI thread. Writes all measurements as CSV (truncating `path`); false when
     // the file could not be written (what was written may stay).
     bool exportCsv(const std::string& path, const std::string& unitName) const;

@@ -3,6 +3,7 @@
 #include "app/common/AppMessages.h"
 #include "app/shell/AppConfig.h"
 #include "app/shell/Language.h"
+#include "app/shell/PictureSource.h"
 #include "app/shell/Startup.h"
 #include "app/shell/capture/CaptureCommands.h"
 #include "app/shell/dialogs/Dialogs.h"
@@ -113,6 +114,7 @@ CMainWnd::~CMainWnd()
 {
     CResourceManager::GetInstance()->ForgetTextQueryInterface(this);
     m_parts.clear();
+    m_pictures.reset();
     m_session.reset();
 }
 
@@ -155,6 +157,8 @@ void CMainWnd::InitWindow()
     if (auto* view = dynamic_cast<CImageRenderUI*>(m_PaintManager.FindControl("ImageRenderView"))) {
         m_session->SetView(view);
         m_services->view = view;
+        m_pictures = std::make_unique<PictureSource>(m_PaintManager, *view, m_session->Pipeline());
+        m_services->pictures = m_pictures.get();
         view->loadOverlayResources();
         view->setFirstPictureObserver([] {
             if (ProgramStartTick() != 0)
@@ -170,6 +174,8 @@ void CMainWnd::InitWindow()
 void CMainWnd::CameraChanged()
 {
     SetCameraControlsEnabled(m_session && m_session->Camera());
+    if (m_pictures)
+        m_pictures->setCameraPresent(m_session && m_session->Camera());
     for (auto& part : m_parts)
         part->OnCameraChanged();
 }
@@ -221,6 +227,8 @@ void CMainWnd::Notify(TNotifyUI& msg)
         }
     if (msg.sType == "windowinit") {
         SetCameraControlsEnabled(false);
+        if (m_pictures)
+            m_pictures->refreshTexts();
         if (ProgramStartTick() != 0)
             platform::DebugPrintf("main window shown %u ms after start\n",
                                   static_cast<unsigned>(platform::GetTickCount() - ProgramStartTick()));
@@ -302,6 +310,8 @@ void CMainWnd::OnMenuCommand(const std::string& item)
     if (const LanguageEntry* language = FindLanguageByMenuItem(item)) {
         ApplyLanguage(language->id);
         ApplyToolTips();
+        if (m_pictures)
+            m_pictures->refreshTexts();
         for (auto& part : m_parts)
             part->OnLanguageChanged();
         m_PaintManager.Invalidate();

@@ -17,6 +17,7 @@ class CTabLayoutUI;
 namespace shell {
 
 class CameraSession;
+class PictureSource;
 
 // The composition root: frame chrome (menus, languages, DPI, full screen,
 // closing) and the dispatch of every notification, message, key and menu
@@ -54,6 +55,8 @@ public:
     void ShutDown();
     // Shows `text` in the status bar's information label.
     void SetStatusText(const std::string& text);
+    // What the view shows; null when the layout has no view.
+    PictureSource* Pictures() const { return m_pictures.get(); }
 
     // Opens the drawer named `body`, or closes it when it is open already
     // (force: open it without toggling).
@@ -70,6 +73,7 @@ private:
     // Built in the creation hook; the parts are destroyed before the session.
     std::unique_ptr<CameraSession> m_session;
     std::unique_ptr<MainWindowServices> m_services;
+    std::unique_ptr<PictureSource> m_pictures;
     std::vector<std::unique_ptr<WindowPart>> m_parts;
 
     bool m_fullscreen = false;

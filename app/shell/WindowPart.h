@@ -16,6 +16,7 @@ namespace shell {
 
 class CameraSession;
 class CMainWnd;
+class PictureSource;
 
 // What every part may use. Owned by CMainWnd; outlives the parts.
 struct MainWindowServices {
@@ -26,6 +27,9 @@ struct MainWindowServices {
     CImageRenderUI* view = nullptr;
     // Shows a line in the status bar's information label ("StatusBarLabelInfo").
     std::function<void(const std::string&)> setStatus;
+    // What the view shows (live, frozen, a file, ...) and the status bar's
+    // source and mode fields; null until the view exists.
+    PictureSource* pictures = nullptr;
 };
 
 class WindowPart {

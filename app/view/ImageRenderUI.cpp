@@ -159,21 +159,65 @@ void CImageRenderUI::updateFrame(int width, int height, const uint8_t* rgbaPixel
 {
     if (width <= 0 || height <= 0 || !rgbaPixels)
         return;
-    const size_t bytes = size_t(width) * size_t(height) * 4;
     {
         std::lock_guard guard(frameLock_);
-        pendingPixels_.resize(bytes);
-        std::memcpy(pendingPixels_.data(), rgbaPixels, bytes);
-        pendingWidth_ = width;
-        pendingHeight_ = height;
-        framePending_ = true;
-        if (width != imageWidth_ || height != imageHeight_) {
-            imageWidth_ = width;
-            imageHeight_ = height;
-            refitLocked();
-        }
+        if (stillShown_)
+            return;
+        acceptPictureLocked(width, height, rgbaPixels, width, height);
     }
     markDirty();
+}
+
+void CImageRenderUI::showStill(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight)
+{
+    if (width <= 0 || height <= 0 || !rgbaPixels)
+        return;
+    if (fullWidth <= 0 || fullHeight <= 0) {
+        fullWidth = width;
+        fullHeight = height;
+    }
+    {
+        std::lock_guard guard(frameLock_);
+        stillShown_ = true;
+        acceptPictureLocked(width, height, rgbaPixels, fullWidth, fullHeight);
+    }
+    markDirty();
+}
+
+void CImageRenderUI::showLive()
+{
+    std::lock_guard guard(frameLock_);
+    stillShown_ = false;
+}
+
+bool CImageRenderUI::isShowingStill() const
+{
+    std::lock_guard guard(frameLock_);
+    return stillShown_;
+}
+
+void CImageRenderUI::pictureSize(int& width, int& height) const
+{
+    std::lock_guard guard(frameLock_);
+    width = imageWidth_;
+    height = imageHeight_;
+}
+
+void CImageRenderUI::acceptPictureLocked(int width, int height, const uint8_t* rgbaPixels, int fullWidth,
+                                         int fullHeight)
+{
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    pendingPixels_.resize(bytes);
+    std::memcpy(pendingPixels_.data(), rgbaPixels, bytes);
+    pendingWidth_ = width;
+    pendingHeight_ = height;
+    framePending_ = true;
+    textureScale_ = float(fullWidth) / float(width);
+    if (fullWidth != imageWidth_ || fullHeight != imageHeight_) {
+        imageWidth_ = fullWidth;
+        imageHeight_ = fullHeight;
+        refitLocked();
+    }
 }
 
 void CImageRenderUI::refitLocked()
@@ -192,9 +236,13 @@ ViewFit CImageRenderUI::currentFit() const
 
 void CImageRenderUI::requestSnapshot(const std::string& path)
 {
-    std::lock_guard guard(frameLock_);
-    snapshotPath_ = path;
-    snapshotRequested_ = true;
+    {
+        std::lock_guard guard(frameLock_);
+        snapshotPath_ = path;
+        snapshotRequested_ = true;
+    }
+    // A still picture draws no passes of its own.
+    markDirty();
 }
 
 void CImageRenderUI::showRecordingIndicator(bool on)
@@ -365,6 +413,7 @@ void CImageRenderUI::takeFrame()
 {
     int width = 0, height = 0;
     ViewFit fit;
+    float textureScale = 1.0f;
     {
         std::lock_guard guard(frameLock_);
         if (framePending_) {
@@ -374,6 +423,7 @@ void CImageRenderUI::takeFrame()
             framePending_ = false;
         }
         fit = fit_;
+        textureScale = textureScale_;
     }
     if (width > 0) {
         const sf::Vector2u size = frameTexture_.getSize();
@@ -390,7 +440,7 @@ void CImageRenderUI::takeFrame()
             frameTexture_.update(uploadPixels_.data());
     }
     frameSprite_.setPosition(fit.originX, fit.originY);
-    frameSprite_.setScale(fit.zoom, fit.zoom);
+    frameSprite_.setScale(fit.zoom * textureScale, fit.zoom * textureScale);
 }
 
 void CImageRenderUI::drawRecordingOverlay()

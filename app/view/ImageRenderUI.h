@@ -72,7 +72,22 @@ public:
     bool isRendering() const { return running_.load(); }
 
     // One converted frame (capture thread): width × height × 4 bytes R, G, B, A.
+    // Ignored while a still picture is shown.
     void updateFrame(int width, int height, const uint8_t* rgbaPixels) override;
+
+    // UI thread. Shows a still picture (width × height × 4 bytes R, G, B, A)
+    // instead of the camera's frames, which are ignored from now on until
+    // showLive(); a frame the capture thread hands over at the same moment
+    // never replaces it. The picture may be a reduced copy of a larger one:
+    // `fullWidth` × `fullHeight` is the size the fit and the measurements
+    // count in (0: the copy's own size). Nothing changes for an empty picture.
+    void showStill(int width, int height, const uint8_t* rgbaPixels, int fullWidth = 0, int fullHeight = 0);
+    // UI thread. The camera's frames reach the view again from the next one on.
+    void showLive();
+    // Any thread.
+    bool isShowingStill() const;
+    // Any thread. The size the fit counts in (the full size of a reduced still).
+    void pictureSize(int& width, int& height) const;
 
     // Saves the next drawn picture (picture and overlays, the control's size)
     // to `path`; the format follows the extension. Served by the next pass.
@@ -123,6 +138,9 @@ private:
     void closeRenderWindow();
     // Recomputes the fit for the current image and control size (frameLock held).
     void refitLocked();
+    // Takes over a picture to upload; the fit counts in fullWidth × fullHeight
+    // (frameLock held).
+    void acceptPictureLocked(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight);
 
     std::function<void()> firstPictureObserver_; // under frameLock_
     bool firstPictureDrawn_ = false;             // render thread
@@ -136,6 +154,9 @@ private:
     int pendingWidth_ = 0;
     int pendingHeight_ = 0;
     bool framePending_ = false;
+    bool stillShown_ = false;
+    // Image pixels per texture pixel: above 1 for the reduced copy of a large still.
+    float textureScale_ = 1.0f;
     int controlWidth_ = 0;
     int controlHeight_ = 0;
     int imageWidth_ = 0;

@@ -1,0 +1,89 @@
+#pragma once
+// PictureSource: the one place that knows what the main window's view shows:
+// the live camera, a frozen frame, a picture file, or a picture the program
+// made (a focus stack, a panorama). It puts the picture on the view, names it
+// in the status bar's source field, and keeps each picture's measurements
+// apart: a frozen frame starts with a copy of the live set, every other still
+// starts empty, and showing a source again (live, the same file, the frozen
+// frame) brings its set back. The status bar's mode field beside it belongs
+// to long-running modes (a focus figure, panorama hints, time-lapse progress).
+//
+// Everything here runs on the UI thread.
+#include "app/measure/SFPrimitiveContainer.h"
+#include "app/shell/capture/ImageScale.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class CImageRenderUI;
+class CPaintManagerUI;
+class FramePipeline;
+
+namespace shell {
+
+enum class SourceKind { Live, Frozen, File, FocusStack, Panorama };
+
+// A picture shown instead of the camera's frames.
+struct StillPicture {
+    std::vector<uint8_t> rgba; // width × height × 4 bytes R, G, B, A, rows top-down
+    int width = 0;
+    int height = 0;
+    // The picture's own scale (a file's calibration); none: the calibration in force.
+    std::optional<ImageScale> scale;
+    // The file it came from; "" for pictures the program made.
+    std::string path;
+};
+
+class PictureSource {
+public:
+    // The status bar's fields (labels of the main window's layout).
+    static constexpr const char* kSourceField = "StatusBarLabelSource";
+    static constexpr const char* kModeField = "StatusBarLabelMode";
+
+    PictureSource(CPaintManagerUI& paint, CImageRenderUI& view, FramePipeline& pipeline);
+    PictureSource(const PictureSource&) = delete;
+    PictureSource& operator=(const PictureSource&) = delete;
+
+    SourceKind kind() const { return m_kind; }
+    bool isLive() const { return m_kind == SourceKind::Live; }
+    // The still shown; null while the camera's frames are.
+    const StillPicture* still() const { return m_still.get(); }
+
+    // Shows `picture` as a still of `kind` (not Live) from now on; the camera
+    // keeps streaming (and recording) behind it. False, and nothing changed,
+    // for an empty picture or Live.
+    bool showStill(SourceKind kind, std::shared_ptr<const StillPicture> picture);
+    // The camera's frames again, with the live measurements; the latest
+    // converted frame is put up at once so they find the live picture's fit.
+    void showLive();
+
+    // The camera was opened, switched or closed: while live is shown the
+    // source field says "Live" or "No camera".
+    void setCameraPresent(bool present);
+    // Writes `text` into the mode field ("" empties it).
+    void setModeText(const std::string& text);
+    // Re-applies the source field's text in the current language.
+    void refreshTexts();
+
+    // The source field's text for what is shown now.
+    std::string sourceText() const;
+
+private:
+    // The key a source's measurement set is parked under.
+    static std::string setKey(SourceKind kind, const StillPicture* picture);
+    void setLabel(const char* name, const std::string& text);
+
+    CPaintManagerUI& m_paint;
+    CImageRenderUI& m_view;
+    FramePipeline& m_pipeline;
+    SourceKind m_kind = SourceKind::Live;
+    std::shared_ptr<const StillPicture> m_still;
+    bool m_cameraPresent = false;
+    std::map<std::string, SFPrimitiveContainer::MeasurementSet> m_parked;
+};
+
+} // namespace shell
