@@ -21,6 +21,7 @@
 #include "ui/DialogBuilder.h"
 #include "ui/List.h"
 #include "ui/MessageDialog.h"
+#include "ui/ModalWindows.h"
 #include "ui/ResourceManager.h"
 
 #include <cstdlib>
@@ -112,6 +113,7 @@ CMainWnd::CMainWnd() = default;
 
 CMainWnd::~CMainWnd()
 {
+    CResourceManager::GetInstance()->ForgetTextQueryInterface(this);
     CResourceManager::GetInstance()->ForgetTextQueryInterface(this);
     m_parts.clear();
     m_pictures.reset();
@@ -343,6 +345,14 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     }
     if (uMsg == WM_APP_TERMINATE) {
         // A logout or Ctrl+C: close as the close button does, without asking.
+        // Open dialogs and questions end as cancelled first; the shutdown
+        // runs once their loops have returned, never inside one of them.
+        if (ui::ModalWindowCount() > 0) {
+            ui::CloseModalWindows();
+            PostMessage(WM_APP_TERMINATE, wParam, lParam);
+            bHandled = TRUE;
+            return 0;
+        }
         ShutDown();
         DestroyWindow();
         bHandled = TRUE;
