@@ -53,21 +53,26 @@ void FramePipeline::setSink(FrameSink* sink)
     sink_ = sink;
 }
 
-bool FramePipeline::startRecording(int width, int height, const char* path, Mp4Recorder::Clock clock)
+bool FramePipeline::startRecording(int width, int height, const char* path, Mp4Recorder::Options options)
 {
-    std::lock_guard guard(lock_);
     stopRecording();
-    recorder_ = std::make_unique<Mp4Recorder>(std::move(clock));
-    return recorder_->open(width, height, path);
+    auto recorder = std::make_unique<Mp4Recorder>(std::move(options));
+    const bool opened = recorder->open(width, height, path);
+    std::lock_guard guard(lock_);
+    recorder_ = std::move(recorder);
+    return opened;
 }
 
 void FramePipeline::stopRecording()
 {
-    std::lock_guard guard(lock_);
-    if (!recorder_)
-        return;
-    recorder_->close();
-    recorder_.reset();
+    std::unique_ptr<Mp4Recorder> recorder;
+    {
+        std::lock_guard guard(lock_);
+        recorder = std::move(recorder_);
+    }
+    // Closing waits for the disk; no frame can reach the recorder any more.
+    if (recorder)
+        recorder->close();
 }
 
 bool FramePipeline::isRecording()
@@ -81,14 +86,24 @@ FramePipeline::RecordingStats FramePipeline::recordingStats()
     std::lock_guard guard(lock_);
     if (!recorder_ || !recorder_->isOpen())
         return {};
-    return {recorder_->elapsedMicros(), recorder_->framesWritten(), recorder_->framesDropped()};
+    return {recorder_->elapsedMicros(), recorder_->framesWritten(), recorder_->framesDropped(),
+            recorder_->writeError()};
 }
 
-std::string FramePipeline::finishRecording()
+std::string FramePipeline::finishRecording(RecordingStats* final)
 {
-    std::lock_guard guard(lock_);
-    std::string name = recorder_ && recorder_->isOpen() ? recorder_->fileName() : "";
-    stopRecording();
+    std::unique_ptr<Mp4Recorder> recorder;
+    {
+        std::lock_guard guard(lock_);
+        recorder = std::move(recorder_);
+    }
+    if (!recorder || !recorder->isOpen())
+        return "";
+    const std::string name = recorder->fileName();
+    const int64_t elapsed = recorder->elapsedMicros();
+    recorder->close();
+    if (final)
+        *final = {elapsed, recorder->framesWritten(), recorder->framesDropped(), recorder->writeError()};
     return name;
 }
 

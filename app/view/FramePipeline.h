@@ -37,10 +37,10 @@ public:
     // UI thread. Replaces any running recording with a new one of the given
     // frame size. False when the file or the encoder could not be opened;
     // nothing is recorded then and isRecording() says false.
-    bool startRecording(int width, int height, const char* path,
-                        Mp4Recorder::Clock clock = Mp4Recorder::Clock::monotonic());
-    // UI thread. Finishes and drops the recording; may block up to three
-    // seconds (the shortest recording), holding the lock, so frames wait.
+    bool startRecording(int width, int height, const char* path, Mp4Recorder::Options options = {});
+    // UI thread. Finishes and drops the recording. The recorder leaves the
+    // lock first: frames go on while it waits for the shortest recording's
+    // three seconds and for its file to reach the disk.
     void stopRecording();
     // Any thread.
     bool isRecording();
@@ -51,11 +51,13 @@ public:
         int64_t elapsedMicros = 0;
         int64_t framesWritten = 0;
         int64_t framesDropped = 0;
+        // errno of a write failure that stopped the file; 0 while all is well.
+        int writeError = 0;
     };
     RecordingStats recordingStats();
     // UI thread. Finishes the recording and says which file it was ("" without
-    // one); blocks like stopRecording().
-    std::string finishRecording();
+    // one) and, in `final`, what reached it; blocks like stopRecording().
+    std::string finishRecording(RecordingStats* final = nullptr);
 
     // Any thread but the capture thread's callback. Copies the latest converted
     // picture (RGBA) under the lock; false and `target` unchanged when there

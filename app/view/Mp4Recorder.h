@@ -9,9 +9,24 @@
 // recording cut short by a crash, a kill or a power loss still plays up to
 // its last fragment. A file closed normally is a complete MP4 with its
 // duration.
+//
+// Encoding runs on the caller's thread; the file is written and synced by a
+// writer thread behind a bounded queue (RecordingFileWriter), so a slow disk
+// never blocks the caller: a frame that finds the queue full is dropped and
+// counted. A write failure (a full disk, a removed stick) stops the
+// recording's writing, leaves the file playable up to its last whole
+// fragment and is reported by writeError().
+//
+// Threads: open() and close() on one thread at a time, writeFrame() and
+// countDropped() on the recording thread, never at the same time as open()
+// or close() (the frame pipeline's lock orders them); the getters on any
+// thread that holds the same lock.
+
+#include "app/view/RecordingFileWriter.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 struct AVFormatContext;
@@ -19,84 +34,110 @@ struct AVStream;
 struct AVCodecContext;
 struct AVPacket;
 struct AVFrame;
+struct AVIOContext;
 
 class Mp4Recorder {
 public:
-    // Time source in microseconds and a way to wait; replaceable for tests.
-    struct Clock {
-        std::function<int64_t()> nowMicros;
-        std::function<void(int64_t)> sleepMicros;
-        // The system's monotonic clock (never steps).
-        static Clock monotonic();
-    };
+  // Time source in microseconds and a way to wait; replaceable for tests.
+  struct Clock {
+    std::function<int64_t()> nowMicros;
+    std::function<void(int64_t)> sleepMicros;
+    // The system's monotonic clock (never steps).
+    static Clock monotonic();
+  };
+  // How the recording is written; the defaults suit a live recording.
+  struct Options {
+    Options(Clock clock = Clock::monotonic()) : clock(std::move(clock)) {}
+    Clock clock;
+    // Encoded data that may wait for the disk before frames are dropped.
+    size_t maxQueuedBytes = size_t(32) << 20;
+    // How the file is synced (tests slow it down); fsync when empty.
+    RecordingFileWriter::SyncFunction sync;
+  };
 
-    Mp4Recorder();
-    explicit Mp4Recorder(Clock clock);
-    Mp4Recorder(const Mp4Recorder&) = delete;
-    Mp4Recorder& operator=(const Mp4Recorder&) = delete;
-    ~Mp4Recorder();
+  Mp4Recorder();
+  explicit Mp4Recorder(Options options);
+  Mp4Recorder(const Mp4Recorder &) = delete;
+  Mp4Recorder &operator=(const Mp4Recorder &) = delete;
+  ~Mp4Recorder();
 
-    // Creates the file and the encoder and writes the header.
-    bool open(int width, int height, const char* fileName);
-    // Encodes one frame of width × height × 3 / 2 bytes (Y, then U and V at a
-    // quarter size each). 0 when a packet was written, -1 when the encoder
-    // produced none yet or failed.
-    int writeFrame(const uint8_t* yuv);
-    // Counts a frame that could not be recorded (wrong size, no memory).
-    void countDropped() { ++framesDropped_; }
-    // Flushes the encoder and finishes the file; every file spans at least
-    // three seconds. Safe to call more than once, and after a failed open.
-    void close();
+  // Creates the file and the encoder and writes the header.
+  bool open(int width, int height, const char *fileName);
+  // Encodes one frame of width × height × 3 / 2 bytes (Y, then U and V at a
+  // quarter size each) and queues its data for the file. 0 when a packet
+  // came out, -1 when the encoder produced none yet or failed, the writer's
+  // queue was full (the frame counts as dropped) or writing has failed.
+  int writeFrame(const uint8_t *yuv);
+  // Counts a frame that could not be recorded (wrong size, no memory).
+  void countDropped() { ++framesDropped_; }
+  // Flushes the encoder, finishes the file and waits until the writer has
+  // put it on the disk; every file spans at least three seconds. Safe to
+  // call more than once, and after a failed open. The counters and the
+  // error stay readable afterwards.
+  void close();
 
-    int width() const { return width_; }
-    int height() const { return height_; }
-    bool isOpen() const { return formatContext_ != nullptr; }
-    const char* fileName() const { return fileName_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  bool isOpen() const { return formatContext_ != nullptr; }
+  const char *fileName() const { return fileName_; }
 
-    // Frames handed to the encoder, and frames lost, since open().
-    int64_t framesWritten() const { return framesWritten_; }
-    int64_t framesDropped() const { return framesDropped_; }
-    // Microseconds since the first frame; 0 before it.
-    int64_t elapsedMicros() const;
-    // Whether the last picture is kept for the three-second minimum; only
-    // while the recording is shorter than that.
-    bool keepsLastFrame() const { return !lastFrame_.empty(); }
+  // Frames that reached the file (synced), and frames lost, since open().
+  int64_t framesWritten() const;
+  int64_t framesDropped() const { return framesDropped_; }
+  // errno of the write failure that stopped the recording (ENOSPC or EFBIG
+  // for a full disk, ENOENT for a deleted file, EIO for a lost device);
+  // 0 while all is well.
+  int writeError() const;
+  // Microseconds since the first frame; 0 before it.
+  int64_t elapsedMicros() const;
+  // Whether the last picture is kept for the three-second minimum; only
+  // while the recording is shorter than that.
+  bool keepsLastFrame() const { return !lastFrame_.empty(); }
 
 private:
-    int writePacket(AVPacket* packet);
-    int muxPacket(AVPacket* packet);
-    int encode(AVFrame* frame, bool flushing);
-    void finishFragment();
-    void release();
+  int writePacket(AVPacket *packet);
+  int muxPacket(AVPacket *packet);
+  int encode(AVFrame *frame, bool flushing);
+  void finishFragment();
+  void release();
+  static int writeToFile(void *opaque, uint8_t *data, int size);
+  static int64_t seekInFile(void *opaque, int64_t offset, int whence);
 
-    Clock clock_;
-    AVFormatContext* formatContext_ = nullptr;
-    AVStream* stream_ = nullptr;
-    AVCodecContext* encoder_ = nullptr;
-    AVPacket* packet_ = nullptr;
-    // The newest encoded packet, written when the next one gives its duration.
-    AVPacket* heldPacket_ = nullptr;
-    AVFrame* frame_ = nullptr;
-    int lumaSize_ = 0;
-    int64_t startTime_ = 0;
-    bool started_ = false;
-    int64_t lastPts_ = -1;
-    // Frame interval in 1/90000 s, given to packets as their duration so the
-    // last picture of the file has one too.
-    int64_t frameInterval_ = 3000;
-    // Time stamp (1/90000 s) of the first packet of the fragment being
-    // gathered; -1 when it is empty.
-    int64_t fragmentStartPts_ = -1;
-    // A second descriptor of the file, for syncing it to the disk.
-    int syncDescriptor_ = -1;
-    bool headerWritten_ = false;
-    bool writeFailed_ = false;
-    int64_t framesWritten_ = 0;
-    int64_t framesDropped_ = 0;
-    // The last picture, shown again at the three-second mark when a short
-    // recording is closed so the file really spans that time.
-    std::vector<uint8_t> lastFrame_;
-    int width_ = 0;
-    int height_ = 0;
-    char fileName_[260] = {};
+  Options options_;
+  Clock &clock_ = options_.clock;
+  std::unique_ptr<RecordingFileWriter> writer_;
+  AVIOContext *io_ = nullptr;
+  // Where the muxer's next bytes go, and the file's size so far.
+  int64_t ioPosition_ = 0;
+  int64_t ioSize_ = 0;
+  AVFormatContext *formatContext_ = nullptr;
+  AVStream *stream_ = nullptr;
+  AVCodecContext *encoder_ = nullptr;
+  AVPacket *packet_ = nullptr;
+  // The newest encoded packet, written when the next one gives its duration.
+  AVPacket *heldPacket_ = nullptr;
+  AVFrame *frame_ = nullptr;
+  int lumaSize_ = 0;
+  int64_t startTime_ = 0;
+  bool started_ = false;
+  int64_t lastPts_ = -1;
+  // Frame interval in 1/90000 s, given to packets as their duration so the
+  // last picture of the file has one too.
+  int64_t frameInterval_ = 3000;
+  // Time stamp (1/90000 s) of the first packet of the fragment being
+  // gathered; -1 when it is empty.
+  int64_t fragmentStartPts_ = -1;
+  // Packets in the fragment being gathered.
+  int64_t fragmentFrames_ = 0;
+  bool headerWritten_ = false;
+  // What the writer reported when it was finished.
+  int64_t framesWritten_ = 0;
+  int writeError_ = 0;
+  int64_t framesDropped_ = 0;
+  // The last picture, shown again at the three-second mark when a short
+  // recording is closed so the file really spans that time.
+  std::vector<uint8_t> lastFrame_;
+  int width_ = 0;
+  int height_ = 0;
+  char fileName_[260] = {};
 };

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -114,10 +115,11 @@ TEST(FramePipeline, RecordsOnlyFramesOfTheRecordingSize)
         pipeline.onFrame(over(matching, 64, 32, FMT_RGB24));
         pipeline.onFrame(over(other, 32, 16, FMT_RGB24));
     }
-    const FramePipeline::RecordingStats stats = pipeline.recordingStats();
-    EXPECT_EQ(stats.framesWritten, 6);
-    EXPECT_EQ(stats.framesDropped, 6) << "pictures of another size are counted as dropped";
-    EXPECT_EQ(pipeline.finishRecording(), (dir / "a.mp4").string());
+    EXPECT_EQ(pipeline.recordingStats().framesDropped, 6) << "pictures of another size are counted as dropped";
+    FramePipeline::RecordingStats stats;
+    EXPECT_EQ(pipeline.finishRecording(&stats), (dir / "a.mp4").string());
+    EXPECT_EQ(stats.framesWritten, 7) << "six frames plus the picture held to the three-second mark";
+    EXPECT_EQ(stats.framesDropped, 6);
     EXPECT_FALSE(pipeline.isRecording());
     EXPECT_EQ(pipeline.recordingStats().framesWritten, 0);
     FILE* probe = ::popen(("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 '" +
@@ -166,5 +168,47 @@ TEST(FramePipeline, CaptureThreadAndRecordingCommandsDoNotRace)
     stop = true;
     capture.join();
     EXPECT_GT(sink.frames, 0);
+    fs::remove_all(dir);
+}
+
+TEST(FramePipeline, ASyncThatHangsNeverStallsFramesAndWhatItCostsIsCountedDropped)
+{
+    // The disk's sync is held until the test lets it go, as a stalled network
+    // folder would; frames and the status poll must go on meanwhile.
+    const auto dir = tempFolder("slow");
+    std::mutex gate;
+    std::unique_lock held(gate);
+    std::atomic<int> syncs{0};
+    // Frames two seconds apart: past the shortest recording's three seconds
+    // before the queue fills, so no picture is repeated at the end.
+    std::atomic<int64_t> now{0};
+    Mp4Recorder::Options options(Mp4Recorder::Clock{[&] { return now += 2'000'000; }, [](int64_t) {}});
+    options.maxQueuedBytes = 1;
+    options.sync = [&](int fd) {
+        ++syncs;
+        std::lock_guard wait(gate);
+        return ::fsync(fd);
+    };
+    FramePipeline pipeline;
+    ASSERT_TRUE(pipeline.startRecording(64, 48, (dir / "slow.mp4").c_str(), std::move(options)));
+    std::vector<uint8_t> bytes(64 * 48 * 3);
+    constexpr int kFrames = 60;
+    auto capture = std::async(std::launch::async, [&] {
+        for (int i = 0; i < kFrames; ++i) {
+            std::fill(bytes.begin(), bytes.end(), uint8_t(i * 4));
+            pipeline.onFrame(over(bytes, 64, 48, FMT_RGB24));
+        }
+    });
+    ASSERT_EQ(capture.wait_for(std::chrono::seconds(60)), std::future_status::ready)
+        << "the capture thread waited for the disk";
+    const FramePipeline::RecordingStats during = pipeline.recordingStats();
+    EXPECT_EQ(during.framesWritten, 0) << "nothing is written before it is synced";
+    EXPECT_GT(during.framesDropped, 0) << "a full queue drops frames";
+    EXPECT_GE(syncs.load(), 1);
+    held.unlock();
+    FramePipeline::RecordingStats final;
+    EXPECT_FALSE(pipeline.finishRecording(&final).empty());
+    EXPECT_EQ(final.writeError, 0);
+    EXPECT_EQ(final.framesWritten + final.framesDropped, kFrames) << "every frame is either in the file or counted";
     fs::remove_all(dir);
 }

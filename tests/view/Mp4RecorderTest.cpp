@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -151,8 +153,8 @@ TEST_F(Mp4RecorderTest, TheLastPictureIsCopiedOnlyWhileTheRecordingIsShort)
     manual.now += 100'000;
     recorder.writeFrame(frame.data());
     EXPECT_FALSE(recorder.keepsLastFrame());
-    EXPECT_EQ(recorder.framesWritten(), 4);
     recorder.close();
+    EXPECT_EQ(recorder.framesWritten(), 4) << "counted once they reached the file";
     EXPECT_EQ(probe(dir / "copy.mp4").at("nb_read_frames"), "4") << "no picture repeated after three seconds";
 }
 
@@ -168,6 +170,11 @@ TEST_F(Mp4RecorderTest, ARecordingCutShortStillPlaysUpToItsLastSecond)
         recorder.writeFrame(frame.data());
         manual.now += 100'000;
     }
+    // The writer thread puts each second on the disk moments later; what it
+    // counts as written is in the file.
+    for (int wait = 0; wait < 2000 && recorder.framesWritten() < 40; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(recorder.framesWritten(), 40);
     const fs::path left = dir / "left.mp4";
     fs::copy_file(file, left);
     const auto info = probe(left);
@@ -244,33 +251,54 @@ TEST_F(Mp4RecorderTest, FramesArrivingInTheSameTickKeepRisingTimes)
     EXPECT_EQ(info.at("nb_read_frames"), "5");
 }
 
-TEST_F(Mp4RecorderTest, AFullDiskDoesNotCrashAndCloseStillReturns)
+TEST_F(Mp4RecorderTest, AFullDiskStopsTheRecordingWithAFilePlayingWhatWasCountedWritten)
 {
-    // A file-size limit makes writes fail part way, as a disk filling up does.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 16 * 1024;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-
-    const fs::path file = dir / "full.mp4";
-    bool opened = false;
-    {
-        Mp4Recorder recorder(manual.clock());
-        opened = recorder.open(320, 240, file.c_str());
-        for (int i = 0; opened && i < 60; ++i) {
-            std::vector<uint8_t> noise(320 * 240 * 3 / 2);
-            for (size_t k = 0; k < noise.size(); ++k)
-                noise[k] = uint8_t((k * 2654435761u) >> (i % 7 + 3));
-            recorder.writeFrame(noise.data());
+    // Six seconds of changing pictures; the disk fills half way through.
+    auto record = [&](const fs::path& file, Mp4Recorder& recorder, int& refused) {
+        if (!recorder.open(320, 240, file.c_str()))
+            return false;
+        for (int i = 0; i < 60; ++i) {
+            std::vector<uint8_t> frame(320 * 240 * 3 / 2, 128);
+            for (int k = 0; k < 320 * 240; ++k)
+                frame[size_t(k)] = uint8_t((k % 320) + k / 320 * 2 + i * 8);
+            const bool failed = recorder.writeError() != 0;
+            if (recorder.writeFrame(frame.data()) == -1 && failed)
+                ++refused;
             manual.now += 100'000;
         }
         recorder.close();
-        EXPECT_FALSE(recorder.isOpen());
-    }
+        return true;
+    };
+    int refused = 0;
+    Mp4Recorder whole(manual.clock());
+    ASSERT_TRUE(record(dir / "whole.mp4", whole, refused));
+    const auto wholeSize = fs::file_size(dir / "whole.mp4");
+
+    // A file-size limit makes writes fail part way, as a disk filling up does
+    // (EFBIG instead of ENOSPC).
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit half = saved;
+    half.rlim_cur = wholeSize / 2;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &half), 0);
+    const fs::path file = dir / "full.mp4";
+    Mp4Recorder recorder(manual.clock());
+    const bool opened = record(file, recorder, refused);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
-    EXPECT_TRUE(opened);
-    EXPECT_LE(fs::file_size(file), 16u * 1024u);
+
+    ASSERT_TRUE(opened);
+    EXPECT_FALSE(recorder.isOpen());
+    EXPECT_TRUE(recorder.writeError() == EFBIG || recorder.writeError() == ENOSPC) << recorder.writeError();
+    EXPECT_GT(refused, 0) << "nothing more is encoded once the file failed";
+    EXPECT_GT(recorder.framesDropped(), 0);
+    EXPECT_LE(fs::file_size(file), wholeSize / 2);
+    // The file was cut back to its last whole fragment: it plays, and exactly
+    // the frames counted as written.
+    const auto info = probe(file);
+    EXPECT_EQ(info.count("codec_name") ? info.at("codec_name") : "", "h264");
+    EXPECT_GT(recorder.framesWritten(), 0);
+    EXPECT_LT(recorder.framesWritten(), 60);
+    EXPECT_EQ(info.count("nb_read_frames") ? std::stoll(info.at("nb_read_frames")) : -1, recorder.framesWritten());
 }
