@@ -38,106 +38,112 @@ struct AVIOContext;
 
 class Mp4Recorder {
 public:
-  // Time source in microseconds and a way to wait; replaceable for tests.
-  struct Clock {
-    std::function<int64_t()> nowMicros;
-    std::function<void(int64_t)> sleepMicros;
-    // The system's monotonic clock (never steps).
-    static Clock monotonic();
-  };
-  // How the recording is written; the defaults suit a live recording.
-  struct Options {
-    Options(Clock clock = Clock::monotonic()) : clock(std::move(clock)) {}
-    Clock clock;
-    // Encoded data that may wait for the disk before frames are dropped.
-    size_t maxQueuedBytes = size_t(32) << 20;
-    // How the file is synced (tests slow it down); fsync when empty.
-    RecordingFileWriter::SyncFunction sync;
-  };
+    // Time source in microseconds and a way to wait; replaceable for tests.
+    struct Clock {
+        std::function<int64_t()> nowMicros;
+        std::function<void(int64_t)> sleepMicros;
+        // The system's monotonic clock (never steps).
+        static Clock monotonic();
+    };
+    // How the recording is written; the defaults suit a live recording.
+    struct Options {
+        Options(Clock clock = Clock::monotonic()) : clock(std::move(clock)) {}
+        Clock clock;
+        // Encoded data that may wait for the disk before frames are dropped.
+        size_t maxQueuedBytes = size_t(32) << 20;
+        // How the file is synced (tests slow it down); fsync when empty.
+        RecordingFileWriter::SyncFunction sync;
+        // A name the user chose replaces its file; otherwise an existing
+        // file is never touched and the recording gets "-1", "-2", ...
+        bool replaceExisting = false;
+    };
 
-  Mp4Recorder();
-  explicit Mp4Recorder(Options options);
-  Mp4Recorder(const Mp4Recorder &) = delete;
-  Mp4Recorder &operator=(const Mp4Recorder &) = delete;
-  ~Mp4Recorder();
+    Mp4Recorder();
+    explicit Mp4Recorder(Options options);
+    Mp4Recorder(const Mp4Recorder&) = delete;
+    Mp4Recorder& operator=(const Mp4Recorder&) = delete;
+    ~Mp4Recorder();
 
-  // Creates the file and the encoder and writes the header.
-  bool open(int width, int height, const char *fileName);
-  // Encodes one frame of width × height × 3 / 2 bytes (Y, then U and V at a
-  // quarter size each) and queues its data for the file. 0 when a packet
-  // came out, -1 when the encoder produced none yet or failed, the writer's
-  // queue was full (the frame counts as dropped) or writing has failed.
-  int writeFrame(const uint8_t *yuv);
-  // Counts a frame that could not be recorded (wrong size, no memory).
-  void countDropped() { ++framesDropped_; }
-  // Flushes the encoder, finishes the file and waits until the writer has
-  // put it on the disk; every file spans at least three seconds. Safe to
-  // call more than once, and after a failed open. The counters and the
-  // error stay readable afterwards.
-  void close();
+    // Creates the file (numbered when the name is taken, see Options) and the
+    // encoder and writes the header; fileName() is the name used.
+    bool open(int width, int height, const char* fileName);
+    // Encodes one frame of width × height × 3 / 2 bytes (Y, then U and V at a
+    // quarter size each) and queues its data for the file. 0 when a packet
+    // came out, -1 when the encoder produced none yet or failed, the writer's
+    // queue was full (the frame counts as dropped) or writing has failed.
+    int writeFrame(const uint8_t* yuv);
+    // Counts a frame that could not be recorded (wrong size, no memory).
+    void countDropped() { ++framesDropped_; }
+    // Flushes the encoder, finishes the file and waits until the writer has
+    // put it on the disk; every file spans at least three seconds. Safe to
+    // call more than once, and after a failed open. The counters and the
+    // error stay readable afterwards.
+    void close();
 
-  int width() const { return width_; }
-  int height() const { return height_; }
-  bool isOpen() const { return formatContext_ != nullptr; }
-  const char *fileName() const { return fileName_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    bool isOpen() const { return formatContext_ != nullptr; }
+    const char* fileName() const { return fileName_; }
 
-  // Frames that reached the file (synced), and frames lost, since open().
-  int64_t framesWritten() const;
-  int64_t framesDropped() const { return framesDropped_; }
-  // errno of the write failure that stopped the recording (ENOSPC or EFBIG
-  // for a full disk, ENOENT for a deleted file, EIO for a lost device);
-  // 0 while all is well.
-  int writeError() const;
-  // Microseconds since the first frame; 0 before it.
-  int64_t elapsedMicros() const;
-  // Whether the last picture is kept for the three-second minimum; only
-  // while the recording is shorter than that.
-  bool keepsLastFrame() const { return !lastFrame_.empty(); }
+    // Frames that reached the file (synced), and frames lost, since open().
+    int64_t framesWritten() const;
+    int64_t framesDropped() const { return framesDropped_; }
+    // errno of the write failure that stopped the recording (ENOSPC or EFBIG
+    // for a full disk, ENOENT for a deleted file, EIO for a lost device);
+    // 0 while all is well.
+    int writeError() const;
+    // Microseconds since the first frame; 0 before it.
+    int64_t elapsedMicros() const;
+    // Whether the last picture is kept for the three-second minimum; only
+    // while the recording is shorter than that.
+    bool keepsLastFrame() const { return !lastFrame_.empty(); }
 
 private:
-  int writePacket(AVPacket *packet);
-  int muxPacket(AVPacket *packet);
-  int encode(AVFrame *frame, bool flushing);
-  void finishFragment();
-  void release();
-  static int writeToFile(void *opaque, uint8_t *data, int size);
-  static int64_t seekInFile(void *opaque, int64_t offset, int whence);
+    int writePacket(AVPacket* packet);
+    int muxPacket(AVPacket* packet);
+    int encode(AVFrame* frame, bool flushing);
+    void finishFragment();
+    void release();
+    static int writeToFile(void* opaque, uint8_t* data, int size);
+    static int64_t seekInFile(void* opaque, int64_t offset, int whence);
 
-  Options options_;
-  Clock &clock_ = options_.clock;
-  std::unique_ptr<RecordingFileWriter> writer_;
-  AVIOContext *io_ = nullptr;
-  // Where the muxer's next bytes go, and the file's size so far.
-  int64_t ioPosition_ = 0;
-  int64_t ioSize_ = 0;
-  AVFormatContext *formatContext_ = nullptr;
-  AVStream *stream_ = nullptr;
-  AVCodecContext *encoder_ = nullptr;
-  AVPacket *packet_ = nullptr;
-  // The newest encoded packet, written when the next one gives its duration.
-  AVPacket *heldPacket_ = nullptr;
-  AVFrame *frame_ = nullptr;
-  int lumaSize_ = 0;
-  int64_t startTime_ = 0;
-  bool started_ = false;
-  int64_t lastPts_ = -1;
-  // Frame interval in 1/90000 s, given to packets as their duration so the
-  // last picture of the file has one too.
-  int64_t frameInterval_ = 3000;
-  // Time stamp (1/90000 s) of the first packet of the fragment being
-  // gathered; -1 when it is empty.
-  int64_t fragmentStartPts_ = -1;
-  // Packets in the fragment being gathered.
-  int64_t fragmentFrames_ = 0;
-  bool headerWritten_ = false;
-  // What the writer reported when it was finished.
-  int64_t framesWritten_ = 0;
-  int writeError_ = 0;
-  int64_t framesDropped_ = 0;
-  // The last picture, shown again at the three-second mark when a short
-  // recording is closed so the file really spans that time.
-  std::vector<uint8_t> lastFrame_;
-  int width_ = 0;
-  int height_ = 0;
-  char fileName_[260] = {};
+    Options options_;
+    Clock& clock_ = options_.clock;
+    std::unique_ptr<RecordingFileWriter> writer_;
+    AVIOContext* io_ = nullptr;
+    // Where the muxer's next bytes go, and the file's size so far.
+    int64_t ioPosition_ = 0;
+    int64_t ioSize_ = 0;
+    AVFormatContext* formatContext_ = nullptr;
+    AVStream* stream_ = nullptr;
+    AVCodecContext* encoder_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    // The newest encoded packet, written when the next one gives its duration.
+    AVPacket* heldPacket_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    int lumaSize_ = 0;
+    int64_t startTime_ = 0;
+    bool started_ = false;
+    int64_t lastPts_ = -1;
+    // Frame interval in 1/90000 s, given to packets as their duration so the
+    // last picture of the file has one too.
+    int64_t frameInterval_ = 3000;
+    // Time stamp (1/90000 s) of the first packet of the fragment being
+    // gathered; -1 when it is empty.
+    int64_t fragmentStartPts_ = -1;
+    // Packets in the fragment being gathered.
+    int64_t fragmentFrames_ = 0;
+    bool headerWritten_ = false;
+    // What the writer reported when it was finished.
+    int64_t framesWritten_ = 0;
+    int writeError_ = 0;
+    int64_t framesDropped_ = 0;
+    // This recorder made the file; a failed open removes it again.
+    bool createdFile_ = false;
+    // The last picture, shown again at the three-second mark when a short
+    // recording is closed so the file really spans that time.
+    std::vector<uint8_t> lastFrame_;
+    int width_ = 0;
+    int height_ = 0;
+    char fileName_[260] = {};
 };
