@@ -1,8 +1,8 @@
 # Debian splits OpenCV into per-module -dev packages; only libopencv-dev ships
 # the CMake config and that pulls in every module. We take the modules we use
-# directly: OpenCV::core and OpenCV::imgcodecs.
+# directly: OpenCV::core, OpenCV::imgproc and OpenCV::imgcodecs.
 find_path(OPENCV_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4)
-foreach(module core imgcodecs)
+foreach(module core imgproc imgcodecs)
   find_library(OPENCV_${module}_LIBRARY opencv_${module})
   if(OPENCV_INCLUDE_DIR AND OPENCV_${module}_LIBRARY AND NOT TARGET OpenCV::${module})
     add_library(OpenCV::${module} UNKNOWN IMPORTED)

@@ -35,15 +35,15 @@ struct TjDeleter {
     void operator()(void* handle) const { tjDestroy(handle); }
 };
 
-std::vector<uint8_t> encodeJpeg(const std::vector<uint8_t>& rgb, int width, int height)
+std::vector<uint8_t> encodeJpeg(const uint8_t* rgb, int width, int height)
 {
     std::unique_ptr<void, TjDeleter> encoder(tjInitCompress());
     if (!encoder)
         return {};
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
-    const int rc = tjCompress2(encoder.get(), rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_422,
-                               kJpegQuality, TJFLAG_FASTDCT);
+    const int rc = tjCompress2(encoder.get(), rgb, width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_422, kJpegQuality,
+                               TJFLAG_FASTDCT);
     std::vector<uint8_t> out;
     if (rc == 0 && jpeg)
         out.assign(jpeg, jpeg + size);
@@ -103,6 +103,40 @@ void drawMarker(uint32_t fourcc, uint8_t* data, size_t length, int width, int he
     }
 }
 
+size_t encodePicture(uint32_t fourcc, const uint8_t* rgb, int width, int height, uint8_t* out, size_t capacity)
+{
+    const size_t pixels = static_cast<size_t>(width) * height;
+    switch (fourcc) {
+    case V4L2_PIX_FMT_RGB24:
+        if (capacity < pixels * 3)
+            return 0;
+        std::copy(rgb, rgb + pixels * 3, out);
+        return pixels * 3;
+    case V4L2_PIX_FMT_BGR24:
+        if (capacity < pixels * 3)
+            return 0;
+        libyuv::RAWToRGB24(rgb, width * 3, out, width * 3, width, height);
+        return pixels * 3;
+    case V4L2_PIX_FMT_YUYV: {
+        if (capacity < pixels * 2)
+            return 0;
+        thread_local std::vector<uint8_t> argb;
+        argb.resize(pixels * 4);
+        libyuv::RAWToARGB(rgb, width * 3, argb.data(), width * 4, width, height);
+        libyuv::ARGBToYUY2(argb.data(), width * 4, out, width * 2, width, height);
+        return pixels * 2;
+    }
+    case V4L2_PIX_FMT_MJPEG: {
+        const std::vector<uint8_t> jpeg = encodeJpeg(rgb, width, height);
+        if (jpeg.empty() || jpeg.size() > capacity)
+            return 0;
+        std::copy(jpeg.begin(), jpeg.end(), out);
+        return jpeg.size();
+    }
+    default: return 0;
+    }
+}
+
 SceneColour sceneColourAt(int x, int y, int width, int height)
 {
     // Patches fill the middle of the picture: 4 columns × 2 rows, each patch
@@ -134,7 +168,7 @@ std::vector<uint8_t> renderScene(uint32_t fourcc, int width, int height, int pha
             std::swap(rgb[i], rgb[i + 2]);
         return rgb;
     case V4L2_PIX_FMT_YUYV: return toYuyv(rgb, width, height);
-    case V4L2_PIX_FMT_MJPEG: return encodeJpeg(rgb, width, height);
+    case V4L2_PIX_FMT_MJPEG: return encodeJpeg(rgb.data(), width, height);
     default: {
         // Formats the emulator does not draw (H.264 among them) still carry
         // bytes, so a stream in them moves.

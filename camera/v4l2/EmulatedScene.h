@@ -25,6 +25,10 @@ SceneColour sceneColourAt(int x, int y, int width, int height);
 // `phase` 0 … kScenePhases − 1 draws the moving square at that position;
 // -1 draws none (stills, and the base that drawMarker draws on).
 std::vector<uint8_t> renderScene(uint32_t fourcc, int width, int height, int phase = -1);
+// A top-down RGB picture of width × height in `fourcc` (YUYV, BGR24, RGB24 or
+// MJPEG) into `out`: the bytes used, 0 for another format or when they do
+// not fit in `capacity`.
+size_t encodePicture(uint32_t fourcc, const uint8_t* rgb, int width, int height, uint8_t* out, size_t capacity);
 // Draws the moving square of `phase` into a YUYV, BGR24 or RGB24 picture of
 // width × height in place (other formats are left alone).
 void drawMarker(uint32_t fourcc, uint8_t* data, size_t length, int width, int height, int phase);

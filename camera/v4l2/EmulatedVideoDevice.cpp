@@ -70,6 +70,28 @@ void EmulatedCamera::setFaults(const EmulatedFaults& faults)
     m_changed.notify_all();
 }
 
+void EmulatedCamera::setOptics(const optics::OpticsSettings& settings)
+{
+    std::lock_guard lock(m_mutex);
+    m_optics = settings.on ? std::make_unique<EmulatedOptics>(settings, m_framesPerSecond) : nullptr;
+}
+
+double EmulatedCamera::opticsFocus() const
+{
+    const EmulatedControl* automatic = findControl(V4L2_CID_FOCUS_AUTO);
+    const EmulatedControl* absolute = findControl(V4L2_CID_FOCUS_ABSOLUTE);
+    constexpr double kRest = 0.5;
+    if (!automatic || !absolute || m_spec.registerTunnel || absolute->max <= absolute->min)
+        return kRest;
+    auto value = [&](const EmulatedControl* control) {
+        const auto it = m_controls.find(control->id);
+        return it == m_controls.end() ? control->def : it->second;
+    };
+    if (value(automatic) != 0)
+        return kRest;
+    return static_cast<double>(value(absolute) - absolute->min) / (absolute->max - absolute->min);
+}
+
 void EmulatedCamera::unplug()
 {
     std::lock_guard lock(m_mutex);
@@ -615,13 +637,20 @@ void EmulatedVideoDevice::produceFrame()
     Buffer& b = m_buffers[index];
     // Compressed pictures are made once per phase of the moving square; the
     // others get the square drawn over the copied picture.
-    const int phase = static_cast<int>(m_sequence % kScenePhases);
-    const bool compressed = cam.m_fourcc == V4L2_PIX_FMT_MJPEG;
-    const std::vector<uint8_t>& picture = cam.scene(cam.m_fourcc, cam.m_width, cam.m_height, compressed ? phase : -1);
-    const size_t length = std::min(picture.size(), b.memory.size());
-    std::memcpy(b.memory.data(), picture.data(), length);
-    if (!compressed)
-        drawMarker(cam.m_fourcc, b.memory.data(), length, cam.m_width, cam.m_height, phase);
+    size_t length = 0;
+    if (cam.m_optics) {
+        length = cam.m_optics->render(m_sequence, cam.m_fourcc, cam.m_width, cam.m_height, cam.opticsFocus(),
+                                      b.memory.data(), b.memory.size());
+    } else {
+        const int phase = static_cast<int>(m_sequence % kScenePhases);
+        const bool compressed = cam.m_fourcc == V4L2_PIX_FMT_MJPEG;
+        const std::vector<uint8_t>& picture =
+            cam.scene(cam.m_fourcc, cam.m_width, cam.m_height, compressed ? phase : -1);
+        length = std::min(picture.size(), b.memory.size());
+        std::memcpy(b.memory.data(), picture.data(), length);
+        if (!compressed)
+            drawMarker(cam.m_fourcc, b.memory.data(), length, cam.m_width, cam.m_height, phase);
+    }
     b.bytesused = static_cast<uint32_t>(length);
     b.flags = 0;
     b.sequence = m_sequence++;
@@ -787,8 +816,12 @@ void EmulatedVideoBus::followEnvironment()
     const char* count = std::getenv("LENSBRIDGE_EMULATE_VIDEO");
     const char* models = std::getenv("LENSBRIDGE_EMULATE_VIDEO_MODELS");
     const char* faults = std::getenv("LENSBRIDGE_EMULATE_VIDEO_FAULTS");
-    const std::string environment =
+    std::string environment =
         std::string(count ? count : "") + '\n' + (models ? models : "") + '\n' + (faults ? faults : "");
+    for (const char* const* suffix = optics::opticsVariableSuffixes(); *suffix; ++suffix) {
+        const char* value = std::getenv((std::string("LENSBRIDGE_EMULATE_VIDEO_") + *suffix).c_str());
+        environment += '\n' + std::string(value ? value : "-");
+    }
     if (m_read && environment == m_environment)
         return;
     m_read = true;
@@ -798,9 +831,11 @@ void EmulatedVideoBus::followEnvironment()
     std::string error;
     if (faults && !parseEmulatedFaults(faults, injected, error))
         std::fprintf(stderr, "%s\n", error.c_str());
+    const optics::OpticsSettings optics = videoOpticsFromEnvironment();
     for (EmulatedCameraSpec& spec : emulatedSpecsFromEnvironment()) {
         m_cameras.push_back(std::make_shared<EmulatedCamera>(std::move(spec)));
         m_cameras.back()->setFaults(injected);
+        m_cameras.back()->setOptics(optics);
     }
 }
 

@@ -5,6 +5,7 @@
 // with the faults real devices show: unplugged mid-stream, busy in another
 // program, stalls, short MJPEG buffers, buffers flagged as errors.
 #include "camera/v4l2/EmulatedCameraSpec.h"
+#include "camera/v4l2/EmulatedOptics.h"
 #include "camera/v4l2/VideoDeviceIo.h"
 
 #include <chrono>
@@ -43,6 +44,8 @@ public:
 
     const EmulatedCameraSpec& spec() const { return m_spec; }
     void setFaults(const EmulatedFaults& faults);
+    // Shows the microscope slide through these optics (off: the plain scene).
+    void setOptics(const optics::OpticsSettings& settings);
     // Pulls the plug: open handles see ENODEV, the listing drops the camera.
     void unplug();
     // Plugged in (again, once a replug time has passed); handles opened
@@ -78,6 +81,10 @@ private:
     std::chrono::steady_clock::time_point m_unpluggedAt;
     uint64_t m_framesSincePlug = 0;
     EmulatedFaults m_faults;
+    std::unique_ptr<EmulatedOptics> m_optics;
+    // Where the optics focus when no sweep runs: set by the focus controls of
+    // the generic cameras, at rest otherwise. Caller holds m_mutex.
+    double opticsFocus() const;
     std::map<uint32_t, int> m_controls;
     std::vector<std::pair<uint32_t, int>> m_writes;
     uint16_t m_registers[256] = {};

@@ -12,6 +12,7 @@
 
 #include "DeviceDetails.h"
 #include "FrameFiles.h"
+#include "GroundTruth.h"
 #include "usbsdk/Vexel.h"
 
 namespace {
@@ -25,6 +26,9 @@ void usage()
                 "  capture <camera> <count> <prefix> [--raw] [--timeout <s>]\n"
                 "                                     save <count> frames as <prefix>-NNNN.ppm (and .raw)\n"
                 "  firmware <camera> <target> <file>  download firmware: target 1 RAM, 2 I2C EEPROM, 3 SPI flash\n"
+                "  truth slide <file>                 the emulated slide, every specimen sharp (.png, .ppm, .tif)\n"
+                "  truth field <frame> <file>         the field an emulated frame (its block id) showed,\n"
+                "                                     without noise and uneven light\n"
                 "Set SENSORLINK_EMULATE=<n> to work with emulated cameras (see the README).\n");
 }
 
@@ -232,6 +236,8 @@ int main(int argc, char** argv)
         }
         return commandCapture(a, b, argv[4], raw, timeout);
     }
+    if (command == "truth")
+        return sensorlink_tool::commandTruth(argc, argv);
     if (command == "firmware" && argc == 5 && parseNumber(argv[2], a) && parseNumber(argv[3], b))
         return commandFirmware(a, b, argv[4]);
     usage();

@@ -169,6 +169,8 @@ bool takeFault(std::map<uint8_t, int>& faults, uint8_t key)
 EmulatedCamera::EmulatedCamera(EmulatorConfig config)
     : config_(std::move(config)), registers_(config_.width, config_.height), t0_(Clock::now())
 {
+    if (config_.optics.on)
+        optics_ = std::make_unique<OpticalScene>(config_.optics, config_.fps);
 }
 
 EmulatedCamera::~EmulatedCamera() = default;
@@ -554,13 +556,17 @@ void EmulatedCamera::beginFrame(Clock::time_point now)
     ++framesStarted_;
 
     const SceneSettings scene = currentScene();
-    if (!sceneValid_ || !(scene == sceneSettings_)) {
-        renderScene(scene, scene_, config_.pixelFormat);
-        sceneSettings_ = scene;
-        sceneValid_ = true;
-    }
-    payload_ = scene_;
     const uint64_t blockId = slot + 1;
+    if (optics_) {
+        optics_->render(scene, blockId, payload_, config_.pixelFormat);
+    } else {
+        if (!sceneValid_ || !(scene == sceneSettings_)) {
+            renderScene(scene, scene_, config_.pixelFormat);
+            sceneSettings_ = scene;
+            sceneValid_ = true;
+        }
+        payload_ = scene_;
+    }
     if (config_.stamp) {
         FrameStamp st;
         st.frameNumber = blockId;

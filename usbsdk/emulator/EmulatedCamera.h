@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "usbsdk/emulator/EmulatorConfig.h"
+#include "usbsdk/emulator/OpticalScene.h"
 #include "usbsdk/emulator/RegisterFile.h"
 #include "usbsdk/emulator/SyntheticScene.h"
 #include "usbsdk/transport/UsbBus.h"
@@ -146,6 +147,7 @@ private:
     SceneSettings sceneSettings_;
     std::vector<uint8_t> scene_;
     bool sceneValid_ = false;
+    std::unique_ptr<OpticalScene> optics_; // when the optics settings are on
 
     // faults
     std::map<uint8_t, int> failTransfers_, stallTransfers_, failControl_;

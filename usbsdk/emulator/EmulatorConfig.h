@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "optics/OpticsSettings.h"
 #include "usbsdk/sdk/StreamFormat.h"
 
 namespace usbsdk::emulator {
@@ -29,6 +30,8 @@ struct EmulatorConfig {
     bool stamp = false;
     // Acknowledgement code a block read is answered with.
     uint16_t blockReadAckCode = 0x0801;
+    // The microscope it looks through (off: the plain scene).
+    optics::OpticsSettings optics;
 
     // Periodic faults (0 = off), for demos and soak runs.
     int shortPayloadEvery = 0; // every n-th frame misses 2 bytes

@@ -63,6 +63,8 @@ bool configFromEnvironment(EmulatorConfig& config, std::string& error)
         config.vendorId = static_cast<uint16_t>(vid);
         config.productId = static_cast<uint16_t>(pid);
     }
+    if (!optics::opticsFromEnvironment("SENSORLINK_EMULATE_", config.optics, error))
+        return false;
     if (const char* faults = std::getenv("SENSORLINK_EMULATE_FAULTS")) {
         std::stringstream list(faults);
         std::string item;
@@ -108,6 +110,11 @@ std::shared_ptr<UsbBus> busFromEnvironment()
          {"SENSORLINK_EMULATE", "SENSORLINK_EMULATE_SIZE", "SENSORLINK_EMULATE_FPS", "SENSORLINK_EMULATE_STAMP",
           "SENSORLINK_EMULATE_USB", "SENSORLINK_EMULATE_IDS", "SENSORLINK_EMULATE_FAULTS"}) {
         const char* value = std::getenv(name);
+        key += value ? value : "-";
+        key += '\n';
+    }
+    for (const char* const* suffix = optics::opticsVariableSuffixes(); *suffix; ++suffix) {
+        const char* value = std::getenv((std::string("SENSORLINK_EMULATE_") + *suffix).c_str());
         key += value ? value : "-";
         key += '\n';
     }

@@ -14,6 +14,8 @@
 //       bad_ack_every=<n>        every n-th acknowledgement has a stale request id
 //       unplug_after=<frames>    the camera is unplugged after that many frames
 //       replug_after_ms=<n>      an unplugged camera comes back after n ms
+//   SENSORLINK_EMULATE_FOCUS, _STAGE, _SHAKE, _NOISE, _SHADING
+//                                the microscope's optics (optics/OpticsSettings.h)
 //
 // Camera i (from 0) has the product id of SENSORLINK_EMULATE_IDS (default
 // 5ec5) plus i. The bus lives as long as the process, so a camera unplugged
