@@ -3,14 +3,18 @@
 // closing while frames arrive. Runs under ThreadSanitizer too.
 #include "app/shell/session/CameraSession.h"
 #include "app/common/AppMessages.h"
+#include "app/shell/session/CameraSettingsStore.h"
 #include "camera/CMCameraBase.h"
+#include "camera/factory/CMFactory.h"
 #include "platform/QueueDispatcher.h"
 #include "platform/Tick.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -89,6 +93,54 @@ TEST(CameraSessionTest, ListsOpensSwitchesAndClosesWhileFramesArrive)
         window.session = nullptr;
     }
     platform::setMessageDispatcher(nullptr);
+}
+
+// A camera's adjustments survive it: read from the camera, kept under its
+// identity, applied to the camera again after it forgot them.
+TEST(CameraSettingsStoreTest, KeepsEachCamerasAdjustmentsAndAppliesThemAgain)
+{
+    ::setenv("SENSORLINK_EMULATE", "2", 1);
+    ::setenv("SENSORLINK_EMULATE_FAULTS", "", 1);
+    ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
+    std::vector<_tag_VideoDeviceList> groups;
+    CMFactory::GetVideoDeviceList(&groups);
+    ASSERT_FALSE(groups.empty());
+    std::unique_ptr<CMCameraBase> camera(
+        CMFactory::GetCamera(unsigned(groups.size() - 1), 0, nullptr, 0, nullptr, nullptr, true));
+    ASSERT_NE(camera, nullptr);
+    ASSERT_EQ(camera->Init(nullptr, nullptr, 640, 480), 0);
+
+    // What the user set: manual exposure of 5000, gain 120.
+    camera->setExposure(false);
+    ASSERT_EQ(camera->SetProperty(CM_PROP_EXPOSURE, 5000), 0);
+    ASSERT_EQ(camera->SetProperty(CM_PROP_GAIN, 120), 0);
+    const shell::CameraAdjustments set = shell::ReadAdjustments(*camera);
+    EXPECT_EQ(set.autoExposure, 0);
+    EXPECT_EQ(set.properties.at(CM_PROP_EXPOSURE), 5000);
+
+    const std::string root = std::filesystem::temp_directory_path() / ("pellumo-cameras-" + std::to_string(::getpid()));
+    shell::CameraSettingsStore store(root);
+    const std::string identity = "video#usb-0000:00:14.0-2/1.0#first";
+    shell::CameraAdjustments none;
+    EXPECT_FALSE(store.Load(identity, none));
+    ASSERT_TRUE(store.Save(identity, set));
+    shell::CameraAdjustments other = set;
+    other.properties[CM_PROP_GAIN] = 7;
+    ASSERT_TRUE(store.Save("video#usb-0000:00:14.0-3/1.0#second", other));
+    EXPECT_EQ(store.LastCamera(), "");
+    ASSERT_TRUE(store.SetLastCamera(identity));
+    EXPECT_EQ(shell::CameraSettingsStore(root).LastCamera(), identity);
+
+    // The camera lost power: automatic exposure, default gain again.
+    camera->setExposure(true);
+    camera->SetProperty(CM_PROP_GAIN, 0);
+    shell::CameraAdjustments kept;
+    ASSERT_TRUE(store.Load(identity, kept));
+    EXPECT_EQ(kept, set) << "each camera keeps its own values";
+    shell::ApplyAdjustments(*camera, kept);
+    EXPECT_EQ(shell::ReadAdjustments(*camera), set);
+    camera->Release();
+    std::filesystem::remove_all(root);
 }
 
 } // namespace
