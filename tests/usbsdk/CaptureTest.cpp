@@ -339,6 +339,27 @@ TEST_F(CaptureTest, UnplugEndsTheStreamAndANewStartResumesAfterReplug)
     ASSERT_TRUE(collector.waitFor(2));
 }
 
+TEST_F(CaptureTest, ARepeatingUnplugStrikesAgainAfterEveryReplug)
+{
+    auto config = smallCamera(32, 8);
+    config.unplugEveryFrames = 2;
+    start(config);
+    for (int plugIn = 0; plugIn < 2; ++plugIn) {
+        if (plugIn > 0) {
+            camera->replug();
+            CameraInfo info{};
+            ASSERT_EQ(sdk->loginCamera(&info), 0);
+            ASSERT_EQ(sdk->setCaptureCallback(0, &FrameCollector::callback, &collector, 42), VEXEL_OK);
+            ASSERT_EQ(sdk->startCapture(0), VEXEL_OK);
+        }
+        camera->emitFrames(3);
+        ASSERT_TRUE(collector.waitFor(2u * (plugIn + 1)));
+        ASSERT_TRUE(eventually([&] { return sdk->getCaptureConnectState(0) == VEXEL_STATE_STOPPED; }));
+        EXPECT_FALSE(camera->present());
+        EXPECT_EQ(collector.count(), 2u * (plugIn + 1));
+    }
+}
+
 TEST_F(CaptureTest, RestartAfterGivingUpStartsANewStreamThread)
 {
     start(smallCamera(32, 8));

@@ -224,6 +224,7 @@ void EmulatedCamera::replugLocked()
     t0_ = Clock::now();
     nextSlot_ = 0;
     config_.unplugAfterFrames = 0;
+    framesAtPlugIn_ = framesStarted_;
 }
 
 uint64_t EmulatedCamera::generation() const
@@ -628,8 +629,12 @@ void EmulatedCamera::completeStream(EmulatedTransfer* t)
     const uint8_t* src = nullptr;
     size_t n = 0;
     switch (phase_) {
-    case Phase::Leader:
-        if (config_.unplugAfterFrames > 0 && framesStarted_ >= static_cast<uint64_t>(config_.unplugAfterFrames)) {
+    case Phase::Leader: {
+        const bool unplugOnce =
+            config_.unplugAfterFrames > 0 && framesStarted_ >= static_cast<uint64_t>(config_.unplugAfterFrames);
+        const bool unplugAgain = config_.unplugEveryFrames > 0 &&
+                                 framesStarted_ - framesAtPlugIn_ >= static_cast<uint64_t>(config_.unplugEveryFrames);
+        if (unplugOnce || unplugAgain) {
             complete(t, UsbStatus::NoDevice, 0);
             unplugLocked();
             return;
@@ -639,6 +644,7 @@ void EmulatedCamera::completeStream(EmulatedTransfer* t)
         n = leader_.size();
         phase_ = payloadLength_ > 0 ? Phase::Payload : Phase::Trailer;
         break;
+    }
     case Phase::Payload:
         src = payload_.data() + payloadSent_;
         n = std::min(stream::kChunkSize, payloadLength_ - payloadSent_);

@@ -138,6 +138,7 @@ private:
     uint64_t nextSlot_ = 0;
     int credits_ = 0;
     uint64_t framesStarted_ = 0;
+    uint64_t framesAtPlugIn_ = 0; // framesStarted_ when the camera was last plugged in
     uint64_t streamTransfers_ = 0;
     Phase phase_ = Phase::Leader;
     std::vector<uint8_t> leader_;

@@ -39,6 +39,7 @@ struct EmulatorConfig {
     int badAckEvery = 0;       // every n-th acknowledgement carries a stale id
     int unplugAfterFrames = 0; // the camera disappears after this many frames
     int replugAfterMs = 0;     // an unplugged camera comes back after this long (0: never)
+    int unplugEveryFrames = 0; // the camera disappears again after this many frames of each plug-in
 };
 
 } // namespace usbsdk::emulator

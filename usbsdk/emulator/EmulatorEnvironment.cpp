@@ -88,6 +88,8 @@ bool configFromEnvironment(EmulatorConfig& config, std::string& error)
                 config.unplugAfterFrames = static_cast<int>(n);
             else if (key == "replug_after_ms")
                 config.replugAfterMs = static_cast<int>(n);
+            else if (key == "unplug_every")
+                config.unplugEveryFrames = static_cast<int>(n);
             else {
                 error = "unknown SENSORLINK_EMULATE_FAULTS entry: " + key;
                 return false;

@@ -14,6 +14,8 @@
 //       bad_ack_every=<n>        every n-th acknowledgement has a stale request id
 //       unplug_after=<frames>    the camera is unplugged after that many frames
 //       replug_after_ms=<n>      an unplugged camera comes back after n ms
+//       unplug_every=<frames>    unplugged after that many frames of every plug-in
+//                                (with replug_after_ms: a repeating unplug)
 //   SENSORLINK_EMULATE_FOCUS, _STAGE, _SHAKE, _NOISE, _SHADING
 //                                the microscope's optics (optics/OpticsSettings.h)
 //
