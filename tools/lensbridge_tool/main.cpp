@@ -7,6 +7,8 @@
 #include "PropertyNames.h"
 #include "camera/PropertyPageHook.h"
 #include "camera/factory/CMFactory.h"
+#include "optics/GroundTruth.h"
+#include "optics/Slide.h"
 
 #include <chrono>
 #include <cstdio>
@@ -26,6 +28,10 @@ int usage()
                          "       lensbridge_tool controls <camera>   the device's own controls (video cameras)\n"
                          "       lensbridge_tool capture <camera> <count> <prefix> [options]\n"
                          "       lensbridge_tool snap <camera> <file> [options]\n"
+                         "       lensbridge_tool truth slide <file>   the emulated slide, every specimen sharp\n"
+                         "       lensbridge_tool truth field <sequence> <file> [--size <w>x<h>]\n"
+                         "                the field an emulated video frame (its buffer sequence number)\n"
+                         "                showed at rest focus, without noise and uneven light\n"
                          "camera:   <group>:<index> as listed, rtsp://<url>, or box:<address>\n"
                          "options:  --size <w>x<h>   preview size before capturing\n"
                          "          --set <property>=<value>   (repeatable) before capturing\n"
@@ -309,6 +315,37 @@ int snap(const std::string& choice, const std::string& path, const Options& opti
     return 0;
 }
 
+// Ground truth of the emulated video cameras' optics.
+int writeTruth(const std::vector<std::string>& args, const Options& options)
+{
+    bool written = false;
+    if (args[0] == "slide" && args.size() == 2) {
+        written = optics::writeSharpSlide(args[1]);
+    } else if (args[0] == "field" && args.size() == 3) {
+        char* end = nullptr;
+        const unsigned long long sequence = std::strtoull(args[1].c_str(), &end, 10);
+        if (args[1].empty() || *end)
+            return usage();
+        const cv::Size size(options.width > 0 ? options.width : 1920, options.height > 0 ? options.height : 1080);
+        optics::OpticsSettings settings;
+        std::string error;
+        if (!optics::opticsFromEnvironment("LENSBRIDGE_EMULATE_VIDEO_", settings, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+        optics::FieldOfView field;
+        constexpr double kVideoFramesPerSecond = 30; // the generic emulated cameras'
+        written = optics::writeFieldOfFrame(settings, kVideoFramesPerSecond, sequence, size,
+                                            optics::focusOfLevel(optics::kRestLevel), args[2], field);
+        std::printf("%s\n", optics::describeField(sequence, field, size).c_str());
+    } else {
+        return usage();
+    }
+    if (!written)
+        std::fprintf(stderr, "cannot write %s\n", args.back().c_str());
+    return written ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -348,5 +385,7 @@ int main(int argc, char** argv)
     }
     if (command == "snap" && args.size() == 2)
         return snap(args[0], args[1], options);
+    if (command == "truth" && args.size() >= 2)
+        return writeTruth(args, options);
     return usage();
 }
