@@ -14,8 +14,11 @@ enum {
     FMT_YUY2 = 6,   // packed 4:2:2
     FMT_YUYV = 8,   // packed 4:2:2, alternative layout
     FMT_MJPG = 20,  // one JPEG per frame
-    FMT_H264 = 21,  // stream format only; frames reach the host decoded
+    FMT_H264 = 21,  // stream format only; frames reach the host decoded (as FMT_I420)
     FMT_UNKNOWN = 22,
+    FMT_NV12 = 23, // planar 4:2:0: Y plane, then one plane of interleaved U, V
+    FMT_I420 = 24, // planar 4:2:0: Y plane, then U and V planes (V4L2's YU12)
+    FMT_GREY = 25, // 8-bit luminance only
 };
 
 // Bytes per pixel of an uncompressed format code; 0 for compressed or unknown.

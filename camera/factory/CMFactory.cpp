@@ -143,3 +143,6 @@ const char* CMFactory::GetImageFormatDesc(int format)
     default: return "Unknown";
     }
 }
+    case FMT_NV12: return "NV12";
+    case FMT_I420: return "YU12";
+    case FMT_GREY: return "GREY";

@@ -114,24 +114,38 @@ bool CMCameraLarkA::getResoOffset(int w1, int h1, int w2, int h2, int& dx, int& 
 
 bool CMCameraLarkA::isSupportStillCapture_Internal() { return stillReady(); }
 
+// Only an open device can show that it lacks the tunnel; the tables (units,
+// aliases, ranges) answer without one.
+bool CMCameraLarkA::hasTunnel()
+{
+    v4l2::VideoDeviceIo* io = deviceIo();
+    return !io || models::tunnelPresent(io);
+}
+
 // ---- exposure and white balance ----
 
 int CMCameraLarkA::setExposure(bool automatic)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::setExposure(automatic);
     models::writeRegister(deviceIo(), kRegAutoExposure, automatic ? 1 : 0);
     return CM_OK;
 }
 
 int CMCameraLarkA::getExposure(bool& automatic)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::getExposure(automatic);
     automatic = models::readRegister(deviceIo(), kRegAutoExposure) == 1;
     return CM_OK;
 }
 
-int CMCameraLarkA::getWhiteBalanceMode() { return 2; }
+int CMCameraLarkA::getWhiteBalanceMode() { return hasTunnel() ? 2 : CMCameraDirectShow::getWhiteBalanceMode(); }
 
 int CMCameraLarkA::setWhiteBalance(bool automatic)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::setWhiteBalance(automatic);
     const int mode = getWhiteBalanceMode();
     if (mode == 2)
         models::writeRegister(deviceIo(), kRegWhiteBalance, kWhiteBalanceOneShot);
@@ -142,6 +156,8 @@ int CMCameraLarkA::setWhiteBalance(bool automatic)
 
 int CMCameraLarkA::getWhiteBalance(bool& automatic)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::getWhiteBalance(automatic);
     if (getWhiteBalanceMode() != 1)
         return CM_E_NOTSUPPORTED;
     automatic = models::readRegister(deviceIo(), kRegWhiteBalance) == 1;
@@ -152,6 +168,8 @@ int CMCameraLarkA::getWhiteBalance(bool& automatic)
 
 bool CMCameraLarkA::IsPropertySupport(tagCMProperty p)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::IsPropertySupport(p);
     switch (p) {
     case CM_PROP_BRIGHTNESS: return false;
     // Red and blue gain work, but the camera does not list them.
@@ -166,6 +184,8 @@ bool CMCameraLarkA::IsPropertySupport(tagCMProperty p)
 
 int CMCameraLarkA::GetPropertyRange(tagCMProperty p, int* min, int* max, int* def, int* step)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::GetPropertyRange(p, min, max, def, step);
     if (p == CM_PROP_BRIGHTNESS)
         return CM_E_NOTSUPPORTED;
     const RegisterProperty* entry = findRegister(p);
@@ -182,6 +202,8 @@ int CMCameraLarkA::GetPropertyRange(tagCMProperty p, int* min, int* max, int* de
 
 int CMCameraLarkA::GetPropertyRangeEnumInt(tagCMProperty p, std::vector<int>& values)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::GetPropertyRangeEnumInt(p, values);
     if (p == CM_PROP_COLOR_MODE) {
         values = {0, 1, 2};
         return CM_OK;
@@ -195,6 +217,8 @@ int CMCameraLarkA::GetPropertyRangeEnumInt(tagCMProperty p, std::vector<int>& va
 
 int CMCameraLarkA::GetProperty(tagCMProperty p, int* value)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::GetProperty(p, value);
     if (p == CM_PROP_BRIGHTNESS)
         return CM_E_NOTSUPPORTED;
     const RegisterProperty* entry = findRegister(p);
@@ -216,6 +240,8 @@ int CMCameraLarkA::GetProperty(tagCMProperty p, int* value)
 
 int CMCameraLarkA::SetProperty(tagCMProperty p, int value)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::SetProperty(p, value);
     if (p == CM_PROP_BRIGHTNESS)
         return CM_E_NOTSUPPORTED;
     const RegisterProperty* entry = findRegister(p);
@@ -232,6 +258,8 @@ int CMCameraLarkA::SetProperty(tagCMProperty p, int value)
 
 int CMCameraLarkA::GetPropertyUnit(tagCMProperty p, char* buf, int bufSize)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::GetPropertyUnit(p, buf, bufSize);
     switch (p) {
     case CM_PROP_GAIN: return boundedCopy(buf, bufSize, "dB");
     case CM_PROP_EXPOSURE: return boundedCopy(buf, bufSize, "ms");
@@ -242,6 +270,8 @@ int CMCameraLarkA::GetPropertyUnit(tagCMProperty p, char* buf, int bufSize)
 
 int CMCameraLarkA::GetPropertyAlias(tagCMProperty p, int value, char* buf, int bufSize)
 {
+    if (!hasTunnel())
+        return CMCameraDirectShow::GetPropertyAlias(p, value, buf, bufSize);
     char text[32];
     switch (p) {
     case CM_PROP_GAIN: std::snprintf(text, sizeof text, "%.2f dB", 20.0 * std::log10(value + 1.0)); break;

@@ -2,7 +2,10 @@
 // The LarkA camera (0xEBA1:0x7585) and the LarkB (0xEBA1:0x7584, 0x7586), a
 // LarkA that takes its stills as MJPG. Their image settings live in camera
 // registers reached through the register tunnel; some of the sizes the
-// device offers are hidden; a table relates the framing of two sizes.
+// device offers are hidden; a table relates the framing of two sizes. On a
+// driver without the tunnel (the kernel's stock UVC driver) the settings are
+// the device's standard controls, as for any video camera, and the
+// register-only ones are not supported.
 #include "camera/v4l2/CMCameraDirectShow.h"
 
 class CMCameraLarkA : public CMCameraDirectShow {
@@ -32,6 +35,9 @@ public:
 protected:
     // True while the device's still method is connected.
     bool isSupportStillCapture_Internal() override;
+
+private:
+    bool hasTunnel();
 };
 
 class CMCameraLarkB : public CMCameraLarkA {

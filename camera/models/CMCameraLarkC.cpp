@@ -68,3 +68,15 @@ int CMCameraLarkC::SetProperty(tagCMProperty p, int value)
         v4l2::setControl(*io, V4L2_CID_FOCUS_AUTO, 0);
     return v4l2::setControl(*io, V4L2_CID_FOCUS_ABSOLUTE, value) == 0 ? CM_OK : CM_E_FAILED;
 }
+
+int CMCameraLarkC::GetPropertyUnit(tagCMProperty p, char* buf, int bufSize)
+{
+    return p == CM_PROP_EXPOSURE ? CMCameraSDK::GetPropertyUnit(p, buf, bufSize)
+                                 : CMCameraDirectShow::GetPropertyUnit(p, buf, bufSize);
+}
+
+int CMCameraLarkC::GetPropertyAlias(tagCMProperty p, int value, char* buf, int bufSize)
+{
+    return p == CM_PROP_EXPOSURE ? CMCameraSDK::GetPropertyAlias(p, value, buf, bufSize)
+                                 : CMCameraDirectShow::GetPropertyAlias(p, value, buf, bufSize);
+}

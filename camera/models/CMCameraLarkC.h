@@ -14,4 +14,7 @@ public:
     int GetPropertyRange(tagCMProperty p, int* min, int* max, int* def, int* step) override;
     int GetProperty(tagCMProperty p, int* value) override;
     int SetProperty(tagCMProperty p, int value) override;
+    // The exposure this model carries on its focus control has no known unit.
+    int GetPropertyUnit(tagCMProperty p, char* buf, int bufSize) override;
+    int GetPropertyAlias(tagCMProperty p, int value, char* buf, int bufSize) override;
 };

@@ -6,16 +6,16 @@
 namespace models {
 namespace {
 
+void selectRegister(v4l2::VideoDeviceIo& io, int reg) { v4l2::setControl(io, v4l2::kRollControlId, reg & 0xFF); }
+
+} // namespace
+
 bool tunnelPresent(v4l2::VideoDeviceIo* io)
 {
     v4l2_queryctrl query;
     return io && v4l2::queryControl(*io, v4l2::kRollControlId, query) == 0 &&
            v4l2::queryControl(*io, V4L2_CID_FOCUS_ABSOLUTE, query) == 0;
 }
-
-void selectRegister(v4l2::VideoDeviceIo& io, int reg) { v4l2::setControl(io, v4l2::kRollControlId, reg & 0xFF); }
-
-} // namespace
 
 void writeRegister(v4l2::VideoDeviceIo* io, int reg, int value)
 {

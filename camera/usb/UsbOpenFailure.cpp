@@ -14,5 +14,9 @@ int CMGetLastOpenFailure() { return g_lastOpenFailure.load(); }
 
 const char* CMOpenFailureTextId(int failure)
 {
-    return failure == CM_OPEN_FAILURE_PERMISSION ? "STR_USB_ACCESS_RULE" : nullptr;
+    switch (failure) {
+    case CM_OPEN_FAILURE_PERMISSION: return "STR_USB_ACCESS_RULE";
+    case CM_OPEN_FAILURE_VIDEO_GROUP: return "STR_VIDEO_GROUP_ACCESS";
+    default: return nullptr;
+    }
 }

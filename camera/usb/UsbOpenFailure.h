@@ -11,10 +11,12 @@ enum CMOpenFailure {
     CM_OPEN_FAILURE_BUSY = 2,       // another program holds the camera
     CM_OPEN_FAILURE_GONE = 3,       // unplugged meanwhile
     CM_OPEN_FAILURE_OTHER = 4,
+    CM_OPEN_FAILURE_VIDEO_GROUP = 5, // no access to a video node: the user is not in the video group
 };
 
 // A CMOpenFailure value; safe to call from any thread.
 LENSBRIDGE_API int CMGetLastOpenFailure();
 // The text id of the extra line the open-failure box shows for `failure`
-// ("STR_USB_ACCESS_RULE" for CM_OPEN_FAILURE_PERMISSION), or null for none.
+// ("STR_USB_ACCESS_RULE" for CM_OPEN_FAILURE_PERMISSION,
+// "STR_VIDEO_GROUP_ACCESS" for CM_OPEN_FAILURE_VIDEO_GROUP), or null for none.
 LENSBRIDGE_API const char* CMOpenFailureTextId(int failure);

@@ -1,11 +1,15 @@
 #include "camera/v4l2/CMCameraDirectShow.h"
 
 #include "camera/PropertyPageHook.h"
+#include "camera/usb/UsbOpenFailure.h"
+#include "camera/usb/UsbOpenFailureRecord.h"
 #include "camera/v4l2/VideoControls.h"
 
 #include <linux/videodev2.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -49,9 +53,20 @@ bool isSoftwareProperty(tagCMProperty p)
     return p == CM_PROP_OFFSET_0 || p == CM_PROP_OFFSET_1 || p == CM_PROP_OFFSET_2 || p == CM_PROP_COLOR_MODE;
 }
 
-// Mains frequency: 0 and 2 keep their value, everything else means 1, in
-// both directions.
-int mapPowerLine(int value) { return value == 0 || value == 2 ? value : 1; }
+// Mains frequency, library 0 (automatic or off), 1 (50 Hz), 2 (60 Hz)
+// against the device's menu 0 (off), 1 (50 Hz), 2 (60 Hz) and, on UVC 1.5
+// cameras, 3 (automatic). Library 0 is the device's automatic mode where it
+// has one, else off; anything unknown reads as 50 Hz.
+int powerLineFromDevice(int value) { return value == 0 || value == 3 ? 0 : value == 2 ? 2 : 1; }
+int powerLineToDevice(int value, bool deviceHasAuto)
+{
+    return value == 0 ? (deviceHasAuto ? 3 : 0) : value == 2 ? 2 : 1;
+}
+bool powerLineHasAuto(v4l2::VideoDeviceIo& io)
+{
+    v4l2_queryctrl query;
+    return v4l2::queryControl(io, V4L2_CID_POWER_LINE_FREQUENCY, query) == 0 && query.maximum >= 3;
+}
 
 // The automatic exposure mode the device offers: fully automatic, else
 // aperture priority (most UVC cameras), else shutter priority.
@@ -64,25 +79,48 @@ int automaticExposureMode(v4l2::VideoDeviceIo& io, const v4l2_queryctrl& query)
     return -1;
 }
 
-// The controls of an open device for the host's property page.
+// The controls of an open device for the host's property page. The page is
+// modal, and while it is open the camera may be released (unplugged, the
+// watchdog): the panel then finds the device gone and every call fails.
 class DeviceControlPanel : public CMControlPanel {
 public:
-    explicit DeviceControlPanel(v4l2::VideoDeviceIo& io) : m_io(io) {}
-    std::vector<CMControlDescription> controls() override { return v4l2::describeControls(m_io); }
+    explicit DeviceControlPanel(std::shared_ptr<v4l2::SharedDevice> device) : m_device(std::move(device)) {}
+    std::vector<CMControlDescription> controls() override
+    {
+        return m_device->with([](v4l2::VideoDeviceIo& io) { return v4l2::describeControls(io); },
+                              std::vector<CMControlDescription>{});
+    }
     int getControl(unsigned id, int* value) override
     {
         if (!value)
             return CM_E_INVALIDARG;
-        return v4l2::getControl(m_io, id, *value) == 0 ? CM_OK : CM_E_FAILED;
+        return m_device->with(
+            [&](v4l2::VideoDeviceIo& io) { return v4l2::getControl(io, id, *value) == 0 ? CM_OK : CM_E_FAILED; },
+            int(CM_E_FAILED));
     }
     int setControl(unsigned id, int value) override
     {
-        return v4l2::setControl(m_io, id, value) == 0 ? CM_OK : CM_E_FAILED;
+        return m_device->with(
+            [&](v4l2::VideoDeviceIo& io) { return v4l2::setControl(io, id, value) == 0 ? CM_OK : CM_E_FAILED; },
+            int(CM_E_FAILED));
     }
 
 private:
-    v4l2::VideoDeviceIo& m_io;
+    const std::shared_ptr<v4l2::SharedDevice> m_device;
 };
+
+int openFailureOf(int error)
+{
+    switch (error) {
+    case 0: return CM_OPEN_FAILURE_OTHER;
+    case EACCES:
+    case EPERM: return CM_OPEN_FAILURE_VIDEO_GROUP;
+    case EBUSY: return CM_OPEN_FAILURE_BUSY;
+    case ENODEV:
+    case ENOENT: return CM_OPEN_FAILURE_GONE;
+    default: return CM_OPEN_FAILURE_OTHER;
+    }
+}
 
 } // namespace
 
@@ -128,8 +166,15 @@ int CMCameraDirectShow::Init(CMFrameCallback cb, void* userData, long width, lon
     v4l2::CMCaptureDevice& dev = m_capture.device(m_nDeviceIndex);
     dev.tryWidth = static_cast<int>(width);
     dev.tryHeight = static_cast<int>(height);
-    if (m_capture.setupDevice(m_nDeviceIndex) != CM_OK)
+    {
+        std::lock_guard lock(m_decodeMutex);
+        m_h264.reset();
+    }
+    if (m_capture.setupDevice(m_nDeviceIndex) != CM_OK) {
+        recordOpenFailure(openFailureOf(m_capture.lastOpenError()));
         return CM_E_OPEN;
+    }
+    recordOpenFailure(CM_OPEN_FAILURE_NONE);
     v4l2::CMCaptureDevice& ready = m_capture.device(m_nDeviceIndex);
     m_previewSubtype = v4l2::subtypeOfFourcc(ready.fourcc);
     m_stillFormat = ready.still ? v4l2::formatCodeOfFourcc(ready.stillFourcc) : FMT_UNKNOWN;
@@ -154,16 +199,37 @@ void CMCameraDirectShow::onFrame(int kind, const uint8_t* data, size_t length)
         m_stillEvent.set();
         return;
     }
+    const v4l2::CMCaptureDevice& dev = m_capture.device(m_nDeviceIndex);
+    if (dev.fourcc == V4L2_PIX_FMT_H264) {
+        // Every buffer reaches the decoder, paused or not: the pictures after
+        // it are built on it.
+        std::lock_guard lock(m_decodeMutex);
+        if (!m_h264.decode(data, length) || m_bPaused)
+            return;
+        const std::vector<uint8_t>& picture = m_h264.picture();
+        CWImage frame(m_h264.width(), m_h264.height(), const_cast<unsigned char*>(picture.data()),
+                      static_cast<unsigned>(picture.size()), static_cast<unsigned>(picture.size()), true, FMT_I420, 0);
+        deliverFrame(&frame, DeliveryOrder::CallbackThenGrab, true);
+        return;
+    }
     if (m_bPaused)
         return;
-    const v4l2::CMCaptureDevice& dev = m_capture.device(m_nDeviceIndex);
     // V4L2 rows are top-down in every format, BGR24 included.
     CWImage frame(dev.width, dev.height, const_cast<unsigned char*>(data), static_cast<unsigned>(length),
-                  static_cast<unsigned>(length), true, v4l2::formatCodeOfSubtype(m_previewSubtype), 0);
+                  static_cast<unsigned>(length), true, v4l2::formatCodeOfFourcc(dev.fourcc), 0);
     deliverFrame(&frame, DeliveryOrder::CallbackThenGrab, true);
 }
 
 // ---- sizes and formats ----
+
+int CMCameraDirectShow::changeFormat(uint32_t fourcc, int width, int height)
+{
+    const int rc = m_capture.changeFormat(m_nDeviceIndex, fourcc, width, height);
+    // The capture thread is running again; a new stream begins with a key frame.
+    std::lock_guard lock(m_decodeMutex);
+    m_h264.reset();
+    return rc;
+}
 
 namespace {
 
@@ -204,8 +270,7 @@ int CMCameraDirectShow::SetPreviewSize(_tag_CMSIZE size)
     if (dev->width == size.width && dev->height == size.height)
         return CM_OK;
     stopPreview();
-    const int rc = m_capture.changeFormat(m_nDeviceIndex, v4l2::subtypeFourcc(m_capture.requestedPreviewSubtype),
-                                          size.width, size.height);
+    const int rc = changeFormat(v4l2::subtypeFourcc(m_capture.requestedPreviewSubtype), size.width, size.height);
     startPreview();
     return rc == CM_OK ? CM_OK : CM_E_FAILED;
 }
@@ -214,9 +279,11 @@ int CMCameraDirectShow::GetSupportedFormats(std::vector<int>* formats)
 {
     if (!formats)
         return CM_E_INVALIDARG;
+    // Only formats the program can show are offered.
     if (const v4l2::CMCaptureDevice* dev = setupDevice())
         for (const v4l2::FormatEntry& e : dev->previewFormats)
-            formats->push_back(v4l2::formatCodeOfSubtype(e.subtype));
+            if (v4l2::isShowableSubtype(e.subtype))
+                formats->push_back(v4l2::formatCodeOfSubtype(e.subtype));
     return CM_OK;
 }
 
@@ -246,7 +313,7 @@ int CMCameraDirectShow::SetFormat(int format)
         const int previous = m_capture.requestedPreviewSubtype;
         const int subtype = v4l2::subtypeOfFormatCode(format);
         const v4l2::CMCaptureDevice& dev = m_capture.device(m_nDeviceIndex);
-        if (m_capture.changeFormat(m_nDeviceIndex, v4l2::subtypeFourcc(subtype), dev.width, dev.height) == CM_OK) {
+        if (changeFormat(v4l2::subtypeFourcc(subtype), dev.width, dev.height) == CM_OK) {
             m_previewSubtype = subtype;
             m_capture.requestedPreviewSubtype = subtype;
         } else {
@@ -354,8 +421,11 @@ void CMCameraDirectShow::ShowPropertyPages(void* parentWindow, char*)
     v4l2::CMCaptureDevice* dev = setupDevice();
     if (!hook || !dev)
         return;
-    DeviceControlPanel panel(*dev->io);
-    hook(parentWindow, dev->name.c_str(), &panel);
+    DeviceControlPanel panel(dev->shared);
+    // The camera may be released while the page is open: nothing of it is
+    // touched after the hook returns.
+    const std::string title = dev->name;
+    hook(parentWindow, title.c_str(), &panel);
 }
 
 // ---- exposure and white balance ----
@@ -466,10 +536,14 @@ int CMCameraDirectShow::GetPropertyRangeEnumInt(tagCMProperty p, std::vector<int
     if (query.minimum >= query.maximum || query.step <= 0)
         return CM_OK;
     // A mains-frequency menu has a handful of entries; a driver that claims
-    // more is not believed.
+    // more is not believed. Two device values that mean the same library
+    // value (off and automatic) are listed once.
     int entries = 0;
-    for (int64_t v = query.minimum; v <= query.maximum && entries < kMaxPowerLineEntries; v += query.step, ++entries)
-        values.push_back(mapPowerLine(static_cast<int>(v)));
+    for (int64_t v = query.minimum; v <= query.maximum && entries < kMaxPowerLineEntries; v += query.step, ++entries) {
+        const int value = powerLineFromDevice(static_cast<int>(v));
+        if (std::find(values.begin(), values.end(), value) == values.end())
+            values.push_back(value);
+    }
     return CM_OK;
 }
 
@@ -486,7 +560,28 @@ int CMCameraDirectShow::GetProperty(tagCMProperty p, int* value)
     int read = 0;
     if (!io || v4l2::getControl(*io, entry->control, read) != 0)
         return CM_E_NOTSUPPORTED;
-    *value = p == CM_PROP_POWERLINE ? mapPowerLine(read) : read;
+    *value = p == CM_PROP_POWERLINE ? powerLineFromDevice(read) : read;
+    return CM_OK;
+}
+
+int CMCameraDirectShow::GetPropertyUnit(tagCMProperty p, char* buf, int bufSize)
+{
+    if (p != CM_PROP_EXPOSURE || !IsPropertySupport(p))
+        return CMCameraSDK::GetPropertyUnit(p, buf, bufSize);
+    if (!buf || bufSize <= 0)
+        return CM_E_NOTSUPPORTED;
+    std::snprintf(buf, static_cast<size_t>(bufSize), "ms");
+    return CM_OK;
+}
+
+int CMCameraDirectShow::GetPropertyAlias(tagCMProperty p, int value, char* buf, int bufSize)
+{
+    if (p != CM_PROP_EXPOSURE || !IsPropertySupport(p))
+        return CMCameraSDK::GetPropertyAlias(p, value, buf, bufSize);
+    if (!buf || bufSize <= 0)
+        return CM_E_NOTSUPPORTED;
+    // V4L2's absolute exposure counts 100 µs.
+    std::snprintf(buf, static_cast<size_t>(bufSize), "%.1f ms", value / 10.0);
     return CM_OK;
 }
 
@@ -507,6 +602,6 @@ int CMCameraDirectShow::SetProperty(tagCMProperty p, int value)
         v4l2::setControl(*io, V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL);
     if (p == CM_PROP_WB_TEMPERATURE && v4l2::queryControl(*io, V4L2_CID_AUTO_WHITE_BALANCE, query) == 0)
         v4l2::setControl(*io, V4L2_CID_AUTO_WHITE_BALANCE, 0);
-    const int deviceValue = p == CM_PROP_POWERLINE ? mapPowerLine(value) : value;
+    const int deviceValue = p == CM_PROP_POWERLINE ? powerLineToDevice(value, powerLineHasAuto(*io)) : value;
     return v4l2::setControl(*io, entry->control, deviceValue) == 0 ? CM_OK : CM_E_FAILED;
 }

@@ -1,14 +1,15 @@
 #pragma once
 // A video-capture device of the system (a USB video-class camera on V4L2):
 // opens it through its capture manager at the requested format and size,
-// hands its frames to the host as they come (MJPG, YUY2 or BGR24, rows
-// top-down), changes format and size, takes stills where the device has a
+// hands its frames to the host as they come (MJPG, YUY2, BGR24, NV12, I420
+// or GREY, rows top-down; H.264 decoded to I420), changes format and size, takes stills where the device has a
 // still method, and maps the camera properties onto the device's controls.
 //
 // Threads: host calls come from the UI thread; frames reach the host's
 // callback on the capture thread, never after Release() has returned.
 #include "camera/CMCameraSDK.h"
 #include "camera/v4l2/CMCaptureManager.h"
+#include "camera/v4l2/H264Decoder.h"
 #include "platform/Event.h"
 
 #include <atomic>
@@ -54,6 +55,9 @@ public:
     int GetPropertyRangeEnumInt(tagCMProperty p, std::vector<int>& values) override;
     int GetProperty(tagCMProperty p, int* value) override;
     int SetProperty(tagCMProperty p, int value) override;
+    // Exposure in milliseconds ("12.5 ms"): the device counts 100 µs.
+    int GetPropertyUnit(tagCMProperty p, char* buf, int bufSize) override;
+    int GetPropertyAlias(tagCMProperty p, int value, char* buf, int bufSize) override;
 
 protected:
     // -99 without a still method or when the trigger fails, -8 when no still
@@ -72,6 +76,7 @@ protected:
 
 private:
     void onFrame(int kind, const uint8_t* data, size_t length);
+    int changeFormat(uint32_t fourcc, int width, int height);
     bool isSetup() const;
     v4l2::CMCaptureDevice* setupDevice();
 
@@ -80,4 +85,6 @@ private:
     std::mutex m_stillMutex;
     std::vector<uint8_t> m_stillBuffer; // guarded by m_stillMutex
     bool m_stillStored = false;         // guarded by m_stillMutex
+    std::mutex m_decodeMutex;
+    v4l2::H264Decoder m_h264; // guarded by m_decodeMutex (the capture thread decodes)
 };

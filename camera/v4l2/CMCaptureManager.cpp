@@ -70,7 +70,8 @@ int CMCaptureManager::fail(int index, const char* message)
     return CM_E_OPEN;
 }
 
-CMCaptureManager::TryResult CMCaptureManager::tryFormat(CMCaptureDevice& dev, uint32_t fourcc, int width, int height)
+CMCaptureManager::TryResult CMCaptureManager::setFormat(CMCaptureDevice& dev, uint32_t fourcc, int width, int height,
+                                                        bool exactly)
 {
     if (fourcc == 0 || width <= 0 || height <= 0)
         return TryResult::Refused;
@@ -85,18 +86,33 @@ CMCaptureManager::TryResult CMCaptureManager::tryFormat(CMCaptureDevice& dev, ui
     const int rc = dev.io->ioctl(VIDIOC_S_FMT, &fmt);
     if (rc == -EBUSY)
         return TryResult::Busy;
-    // A V4L2 driver adjusts what it cannot do; anything but exactly the
-    // wish counts as a refusal, and the previous format is put back.
-    if (rc == 0 && fmt.fmt.pix.pixelformat == fourcc && fmt.fmt.pix.width == static_cast<uint32_t>(width) &&
-        fmt.fmt.pix.height == static_cast<uint32_t>(height)) {
-        dev.fourcc = fourcc;
-        dev.width = width;
-        dev.height = height;
+    // A V4L2 driver adjusts what it cannot do. A size the user picked must be
+    // exactly that; a size the search chose from the driver's own list may
+    // come back adjusted, as long as it stays a format the program shows.
+    const bool same = fmt.fmt.pix.pixelformat == fourcc && fmt.fmt.pix.width == static_cast<uint32_t>(width) &&
+                      fmt.fmt.pix.height == static_cast<uint32_t>(height);
+    const bool usable = isShowableSubtype(subtypeOfFourcc(fmt.fmt.pix.pixelformat)) && fmt.fmt.pix.width > 0 &&
+                        fmt.fmt.pix.height > 0 && fmt.fmt.pix.width <= 65535 && fmt.fmt.pix.height <= 65535;
+    if (rc == 0 && (same || (!exactly && usable))) {
+        dev.fourcc = fmt.fmt.pix.pixelformat;
+        dev.width = static_cast<int>(fmt.fmt.pix.width);
+        dev.height = static_cast<int>(fmt.fmt.pix.height);
         return TryResult::Accepted;
     }
     if (havePrevious)
         dev.io->ioctl(VIDIOC_S_FMT, &previous);
     return TryResult::Refused;
+}
+
+void CMCaptureManager::setFastestRate(CMCaptureDevice& dev)
+{
+    uint32_t numerator = 0, denominator = 0;
+    if (!fastestInterval(*dev.io, dev.fourcc, dev.width, dev.height, numerator, denominator))
+        return;
+    v4l2_streamparm parm{};
+    parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    parm.parm.capture.timeperframe = {numerator, denominator};
+    dev.io->ioctl(VIDIOC_S_PARM, &parm); // a device that keeps its rate still streams
 }
 
 int CMCaptureManager::chooseFormat(CMCaptureDevice& dev)
@@ -116,47 +132,34 @@ int CMCaptureManager::chooseFormat(CMCaptureDevice& dev)
         dev.tryHeight = dev.height;
     }
 
-    platform::ConsolePrintf("SETUP: trying requested format %s @ %i by %i\n", subtypeName(requestedPreviewSubtype),
-                            dev.tryWidth, dev.tryHeight);
-    TryResult result = tryFormat(dev, subtypeFourcc(requestedPreviewSubtype), dev.tryWidth, dev.tryHeight);
-    if (result == TryResult::Busy)
+    // One choice from what the driver enumerates, one S_FMT: no format is
+    // tried and put back.
+    const StreamChoice choice =
+        chooseStream(*dev.io, dev.capabilities, subtypeFourcc(requestedPreviewSubtype), dev.tryWidth, dev.tryHeight);
+    if (choice.found) {
+        platform::ConsolePrintf("SETUP: requested %s @ %i by %i, choosing %s @ %i by %i at %u/%u s\n",
+                                subtypeName(requestedPreviewSubtype), dev.tryWidth, dev.tryHeight,
+                                subtypeName(subtypeOfFourcc(choice.fourcc)), choice.width, choice.height,
+                                choice.numerator, choice.denominator);
+        const TryResult result = setFormat(dev, choice.fourcc, choice.width, choice.height, false);
+        if (result == TryResult::Busy)
+            return CM_E_OPEN;
+        if (result == TryResult::Accepted) {
+            requestedPreviewSubtype = subtypeOfFourcc(dev.fourcc);
+            return CM_OK;
+        }
+    }
+    // The device's default format stays, if the program can show it.
+    if (!currentFormat(*dev.io, current))
         return CM_E_OPEN;
-    if (result == TryResult::Accepted)
-        return CM_OK;
-
-    // Any other subtype at that size; H.264 never, the host cannot show it.
-    for (int s = 0; s < kSubtypeCount; ++s) {
-        if (s == kSubtypeH264 || subtypeFourcc(s) == 0)
-            continue;
-        platform::ConsolePrintf("SETUP: trying format %s @ %i by %i\n", subtypeName(s), dev.tryWidth, dev.tryHeight);
-        result = tryFormat(dev, subtypeFourcc(s), dev.tryWidth, dev.tryHeight);
-        if (result == TryResult::Busy)
-            return CM_E_OPEN;
-        if (result == TryResult::Accepted) {
-            requestedPreviewSubtype = s;
-            return CM_OK;
-        }
+    dev.fourcc = current.fmt.pix.pixelformat;
+    dev.width = static_cast<int>(current.fmt.pix.width);
+    dev.height = static_cast<int>(current.fmt.pix.height);
+    if (!isShowableSubtype(subtypeOfFourcc(dev.fourcc))) {
+        platform::ConsolePrintf("ERROR: the device offers no format the program can show\n");
+        return CM_E_OPEN;
     }
-
-    platform::ConsolePrintf("SETUP: couldn't find requested size - searching for closest matching size\n");
-    const ClosestSize closest = closestSize(dev.capabilities, dev.tryWidth, dev.tryHeight);
-    if (closest.found) {
-        result = tryFormat(dev, closest.fourcc, closest.width, closest.height);
-        if (result == TryResult::Busy)
-            return CM_E_OPEN;
-        if (result == TryResult::Accepted) {
-            platform::ConsolePrintf("SETUP: closest supported size is %s @ %i %i\n",
-                                    subtypeName(subtypeOfFourcc(closest.fourcc)), closest.width, closest.height);
-            requestedPreviewSubtype = subtypeOfFourcc(closest.fourcc);
-            return CM_OK;
-        }
-    }
-    // The device's default format stays.
-    if (currentFormat(*dev.io, current)) {
-        dev.fourcc = current.fmt.pix.pixelformat;
-        dev.width = static_cast<int>(current.fmt.pix.width);
-        dev.height = static_cast<int>(current.fmt.pix.height);
-    }
+    requestedPreviewSubtype = subtypeOfFourcc(dev.fourcc);
     return CM_OK;
 }
 
@@ -209,8 +212,12 @@ int CMCaptureManager::setupDevice(int index)
         return fail(index, "ERROR - Could not find specified video device\n");
     int error = 0;
     dev.io = openVideoNode(m_nodes[static_cast<size_t>(index)].path, error);
+    m_lastOpenError = dev.io ? 0 : error;
     if (!dev.io)
-        return fail(index, "ERROR - Could not find specified video device\n");
+        return fail(index, error == EACCES || error == EPERM
+                               ? "ERROR - No access to the video device: join the video group\n"
+                               : "ERROR - Could not find specified video device\n");
+    dev.shared = std::make_shared<SharedDevice>(dev.io.get());
     dev.name = m_nodes[static_cast<size_t>(index)].name;
     platform::ConsolePrintf("SETUP: %s\n", dev.name.c_str());
 
@@ -225,14 +232,7 @@ int CMCaptureManager::setupDevice(int index)
     dev.previewFormats = buildFormatList(dev.capabilities);
     if (chooseFormat(dev) != CM_OK)
         return fail(index, "ERROR: connecting device - prehaps it is already being used?\n");
-
-    uint32_t numerator = 0, denominator = 0;
-    if (fastestInterval(*dev.io, dev.fourcc, dev.width, dev.height, numerator, denominator)) {
-        v4l2_streamparm parm{};
-        parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        parm.parm.capture.timeperframe = {numerator, denominator};
-        dev.io->ioctl(VIDIOC_S_PARM, &parm); // a device that keeps its rate still streams
-    }
+    setFastestRate(dev);
 
     connectStill(dev);
     if (!startStreaming(index))
@@ -330,7 +330,11 @@ void CMCaptureManager::captureLoop(CMCaptureDevice& dev, int index)
         const int rc = dev.io->ioctl(VIDIOC_DQBUF, &buf);
         if (rc == -EAGAIN)
             continue;
-        if (rc == -ENODEV) {
+        // An unplugged UVC camera answers poll with POLLERR, then the
+        // dequeue with ENODEV, or with EIO while the node is not yet
+        // removed; the capabilities query tells that EIO from a stream error.
+        v4l2_capability cap{};
+        if (rc == -ENODEV || (rc == -EIO && dev.io->ioctl(VIDIOC_QUERYCAP, &cap) == -ENODEV)) {
             dev.lost = true;
             break;
         }
@@ -374,18 +378,24 @@ int CMCaptureManager::changeFormat(int index, uint32_t fourcc, int width, int he
         return CM_E_FAILED;
     CMCaptureDevice& dev = device(index);
     stopStreaming(dev);
-    const TryResult result = tryFormat(dev, fourcc, width, height);
-    if (result == TryResult::Accepted) {
-        uint32_t numerator = 0, denominator = 0;
-        if (fastestInterval(*dev.io, dev.fourcc, dev.width, dev.height, numerator, denominator)) {
-            v4l2_streamparm parm{};
-            parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-            parm.parm.capture.timeperframe = {numerator, denominator};
-            dev.io->ioctl(VIDIOC_S_PARM, &parm);
-        }
+    const uint32_t previousFourcc = dev.fourcc;
+    const int previousWidth = dev.width, previousHeight = dev.height;
+    const TryResult result = setFormat(dev, fourcc, width, height, true);
+    if (result == TryResult::Accepted)
+        setFastestRate(dev);
+    if (startStreaming(index))
+        return result == TryResult::Accepted ? CM_OK : CM_E_FAILED;
+    // The driver took the format but cannot stream it (a UVC camera answers
+    // ENOSPC or EIO when the USB bandwidth is short): the previous format
+    // streams again, and the change fails.
+    platform::ConsolePrintf("ERROR: %s @ %i by %i does not stream; back to %s @ %i by %i\n",
+                            subtypeName(subtypeOfFourcc(fourcc)), width, height,
+                            subtypeName(subtypeOfFourcc(previousFourcc)), previousWidth, previousHeight);
+    if (setFormat(dev, previousFourcc, previousWidth, previousHeight, true) == TryResult::Accepted) {
+        setFastestRate(dev);
+        startStreaming(index);
     }
-    const bool streaming = startStreaming(index);
-    return result == TryResult::Accepted && streaming ? CM_OK : CM_E_FAILED;
+    return CM_E_FAILED;
 }
 
 int CMCaptureManager::triggerStill(int index)
@@ -405,6 +415,8 @@ void CMCaptureManager::teardown(int index)
     platform::ConsolePrintf("\nSETUP: Disconnecting device %i\n", index);
     if (slot->still)
         slot->still->setHandler(nullptr);
+    if (slot->shared)
+        slot->shared->invalidate();
     stopStreaming(*slot);
     slot = std::make_unique<CMCaptureDevice>();
     stillReady = false;

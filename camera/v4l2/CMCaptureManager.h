@@ -8,6 +8,7 @@
 // stills reach the sink on the capture thread (stills: on whichever thread
 // the device delivers them), never after teardown() has returned.
 #include "camera/v4l2/FormatList.h"
+#include "camera/v4l2/SharedDevice.h"
 #include "camera/v4l2/SubtypeTable.h"
 #include "camera/v4l2/VideoDeviceIo.h"
 
@@ -33,6 +34,9 @@ struct CMCaptureDevice {
     bool setup = false;
     std::string name;
     std::unique_ptr<VideoDeviceIo> io;
+    // `io` for those that may outlive this slot (the settings page);
+    // invalidated before `io` closes.
+    std::shared_ptr<SharedDevice> shared;
     std::vector<Capability> capabilities;
     std::vector<FormatEntry> previewFormats;
     std::vector<FormatEntry> stillFormats;
@@ -77,9 +81,13 @@ public:
     bool isSetup(int index) const;
 
     // Restarts the stream with another pixel format or size. 0 when the
-    // device took exactly that; CM_E_FAILED when it refused or is busy (the
-    // previous format streams again where the device allows).
+    // device took exactly that and streams it; CM_E_FAILED when it refused,
+    // is busy, or cannot stream it (the previous format and size stream
+    // again where the device allows).
     int changeFormat(int index, uint32_t fourcc, int width, int height);
+    // The errno of the last failed open of a node (EACCES: the user may not
+    // open it); 0 when the node opened.
+    int lastOpenError() const { return m_lastOpenError; }
     // Asks the device's still method for one picture; 0 or CM_E_FAILED.
     int triggerStill(int index);
 
@@ -90,7 +98,10 @@ public:
 
 private:
     enum class TryResult { Accepted, Refused, Busy };
-    TryResult tryFormat(CMCaptureDevice& dev, uint32_t fourcc, int width, int height);
+    // S_FMT; `exactly`: anything but that size and format is a refusal
+    // (the previous format is put back).
+    TryResult setFormat(CMCaptureDevice& dev, uint32_t fourcc, int width, int height, bool exactly);
+    void setFastestRate(CMCaptureDevice& dev);
     int chooseFormat(CMCaptureDevice& dev);
     void connectStill(CMCaptureDevice& dev);
     bool startStreaming(int index);
@@ -100,6 +111,7 @@ private:
     int fail(int index, const char* message);
 
     std::vector<VideoNode> m_nodes;
+    int m_lastOpenError = 0;
     std::vector<std::unique_ptr<CMCaptureDevice>> m_devices;
     FrameSink m_sink;
 };

@@ -148,6 +148,38 @@ EmulatedCameraSpec genericCameraSpec(int profile, int number)
     return spec;
 }
 
+std::optional<EmulatedCameraSpec> namedCameraSpec(const std::string& profile, int number)
+{
+    // Generic controls, on USB ids of their own beyond the generic cameras'.
+    EmulatedCameraSpec spec = genericCameraSpec(0, number);
+    spec.pid = kEmulatedProductBase + 0x80 + number;
+    char name[64];
+    if (profile == "webcam") {
+        std::snprintf(name, sizeof name, "Emulated HD Webcam %d", number);
+        spec.formats = {{V4L2_PIX_FMT_YUYV, {{640, 480}, {1280, 720}}, 10},
+                        {V4L2_PIX_FMT_MJPEG, {{640, 480}, {1280, 720}}, 30}};
+    } else if (profile == "formats") {
+        std::snprintf(name, sizeof name, "Emulated Formats Camera %d", number);
+        const Sizes sizes{{640, 480}, {1280, 720}};
+        spec.formats = {{V4L2_PIX_FMT_NV12, sizes},
+                        {V4L2_PIX_FMT_YUV420, sizes},
+                        {V4L2_PIX_FMT_GREY, sizes},
+                        {V4L2_PIX_FMT_H264, sizes},
+                        {V4L2_PIX_FMT_MJPEG, {{320, 240}, {1280, 720}}, 0, EmulatedFormat::Sizes::Stepwise, 16, 8}};
+    } else if (profile == "5mp") {
+        std::snprintf(name, sizeof name, "Emulated 5MP Camera %d", number);
+        spec.formats = {{V4L2_PIX_FMT_MJPEG, {{640, 480}, {1296, 972}, {1920, 1080}, {2592, 1944}}}};
+    } else if (profile == "4k") {
+        std::snprintf(name, sizeof name, "Emulated 4K Camera %d", number);
+        spec.formats = {{V4L2_PIX_FMT_MJPEG, {{640, 480}, {1280, 720}, {1920, 1080}, {3840, 2160}}}};
+    } else {
+        return std::nullopt;
+    }
+    spec.framesPerSecond = 30;
+    spec.name = name;
+    return spec;
+}
+
 std::optional<EmulatedCameraSpec> modelCameraSpec(int vid, int pid)
 {
     if (vid == 0xEBA1 && pid == 0x7585)
@@ -180,6 +212,15 @@ std::vector<EmulatedCameraSpec> emulatedSpecsFromEnvironment()
             if (auto spec = modelCameraSpec(static_cast<int>(vid), static_cast<int>(pid)))
                 specs.push_back(std::move(*spec));
         }
+    }
+    if (const char* profiles = std::getenv("LENSBRIDGE_EMULATE_VIDEO_PROFILES")) {
+        std::stringstream list(profiles);
+        std::string item;
+        for (int number = 0; std::getline(list, item, ',') && specs.size() < size_t(kMaxEmulatedCameras);)
+            if (auto spec = namedCameraSpec(item, number)) {
+                specs.push_back(std::move(*spec));
+                ++number;
+            }
     }
     return specs;
 }

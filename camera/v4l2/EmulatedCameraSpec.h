@@ -11,8 +11,14 @@
 namespace v4l2 {
 
 struct EmulatedFormat {
+    enum class Sizes { Discrete, Stepwise, Continuous };
     uint32_t fourcc;
-    std::vector<std::pair<int, int>> sizes; // discrete sizes, in the order enumerated
+    // Discrete: every size, in the order enumerated. Stepwise and
+    // Continuous: the smallest and the largest size of the range.
+    std::vector<std::pair<int, int>> sizes;
+    int framesPerSecond = 0; // 0: the camera's rate
+    Sizes kind = Sizes::Discrete;
+    int stepWidth = 1, stepHeight = 1; // the grid of a stepwise range
 };
 
 struct EmulatedControl {
@@ -45,12 +51,21 @@ struct EmulatedCameraSpec {
 // Generic camera `number` (the name carries it) of profile 0 (YUYV and MJPEG
 // up to 1920 × 1080), 1 (YUYV at 640 × 480 only) or 2 (H.264 and MJPEG).
 EmulatedCameraSpec genericCameraSpec(int profile, int number);
+// A camera by profile name, or nullopt for a name it does not know:
+//  "webcam"  a 720p webcam listing YUYV first (10 frames/s at 1280 × 720)
+//            and MJPEG at 30;
+//  "formats" NV12, YU12, GREY and H.264 up to 1280 × 720, and MJPEG on a
+//            stepwise size range;
+//  "5mp"     MJPEG up to 2592 × 1944 at 30 frames/s;
+//  "4k"      MJPEG up to 3840 × 2160 at 30 frames/s.
+std::optional<EmulatedCameraSpec> namedCameraSpec(const std::string& profile, int number);
 // The model camera with these USB ids, if it is one.
 std::optional<EmulatedCameraSpec> modelCameraSpec(int vid, int pid);
 // The emulated cameras the environment asks for: LENSBRIDGE_EMULATE_VIDEO=<n>
 // generic cameras (camera i takes profile i mod 3), then the models listed in
 // LENSBRIDGE_EMULATE_VIDEO_MODELS ("eba1:7585,04f2:a14b"; unknown ids and
-// entries that do not parse are skipped).
+// entries that do not parse are skipped), then the named profiles of
+// LENSBRIDGE_EMULATE_VIDEO_PROFILES ("webcam,4k"; unknown names skipped).
 std::vector<EmulatedCameraSpec> emulatedSpecsFromEnvironment();
 
 } // namespace v4l2

@@ -1,5 +1,6 @@
 #include "camera/v4l2/EmulatedVideoDevice.h"
 
+#include "camera/v4l2/EmulatedPictures.h"
 #include "camera/v4l2/EmulatedScene.h"
 
 #include <linux/videodev2.h>
@@ -26,15 +27,77 @@ uint32_t bytesPerLine(uint32_t fourcc, int width)
     case V4L2_PIX_FMT_YUYV: return static_cast<uint32_t>(width) * 2;
     case V4L2_PIX_FMT_BGR24:
     case V4L2_PIX_FMT_RGB24: return static_cast<uint32_t>(width) * 3;
+    case V4L2_PIX_FMT_NV12:
+    case V4L2_PIX_FMT_YUV420:
+    case V4L2_PIX_FMT_GREY: return static_cast<uint32_t>(width); // the luma plane's
     default: return 0;
     }
 }
 
 uint32_t imageSize(uint32_t fourcc, int width, int height)
 {
+    const uint32_t luma = static_cast<uint32_t>(width) * static_cast<uint32_t>(height);
+    const uint32_t chroma = static_cast<uint32_t>((width + 1) / 2) * static_cast<uint32_t>((height + 1) / 2);
+    switch (fourcc) {
+    case V4L2_PIX_FMT_NV12:
+    case V4L2_PIX_FMT_YUV420: return luma + 2 * chroma;
+    case V4L2_PIX_FMT_GREY: return luma;
+    default: break;
+    }
     const uint32_t line = bytesPerLine(fourcc, width);
     // Compressed pictures get the worst case a UVC camera announces.
-    return line ? line * static_cast<uint32_t>(height) : static_cast<uint32_t>(width) * height * 2;
+    return line ? line * static_cast<uint32_t>(height) : luma * 2;
+}
+
+// Pictures drawn once per phase of the moving square; the others get the
+// square drawn over a copy of one picture.
+bool drawnPerPhase(uint32_t fourcc) { return isCompressed(fourcc) || isEmulatedPictureFormat(fourcc); }
+
+bool isRange(const EmulatedFormat& f) { return f.kind != EmulatedFormat::Sizes::Discrete && f.sizes.size() == 2; }
+
+int gridStep(const EmulatedFormat& f, bool horizontal)
+{
+    if (f.kind != EmulatedFormat::Sizes::Stepwise)
+        return 1;
+    return std::max(1, horizontal ? f.stepWidth : f.stepHeight);
+}
+
+// Nearest of min, min + step, … ≤ max.
+int onGrid(long wanted, int min, int max, int step)
+{
+    const long clamped = std::clamp<long>(wanted, min, max);
+    const long steps = (clamped - min + step / 2) / step;
+    return static_cast<int>(std::min<long>(min + steps * step, max - (max - min) % step));
+}
+
+bool offersSize(const EmulatedFormat& f, uint32_t width, uint32_t height)
+{
+    if (isRange(f))
+        return int(width) >= f.sizes[0].first && int(width) <= f.sizes[1].first && int(height) >= f.sizes[0].second &&
+               int(height) <= f.sizes[1].second && (int(width) - f.sizes[0].first) % gridStep(f, true) == 0 &&
+               (int(height) - f.sizes[0].second) % gridStep(f, false) == 0;
+    for (const auto& [w, h] : f.sizes)
+        if (static_cast<uint32_t>(w) == width && static_cast<uint32_t>(h) == height)
+            return true;
+    return false;
+}
+
+// The size a driver makes of a wish: the nearest offered one.
+std::pair<int, int> nearestSize(const EmulatedFormat& f, uint32_t width, uint32_t height)
+{
+    if (isRange(f))
+        return {onGrid(width, f.sizes[0].first, f.sizes[1].first, gridStep(f, true)),
+                onGrid(height, f.sizes[0].second, f.sizes[1].second, gridStep(f, false))};
+    std::pair<int, int> best{0, 0};
+    long bestDistance = -1;
+    for (const auto& [w, h] : f.sizes) {
+        const long distance = std::labs(long(w) - long(width)) + std::labs(long(h) - long(height));
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = {w, h};
+        }
+    }
+    return best;
 }
 
 void copyName(uint8_t* to, size_t size, const std::string& from)
@@ -60,7 +123,7 @@ EmulatedCamera::EmulatedCamera(EmulatedCameraSpec spec) : m_spec(std::move(spec)
         m_width = m_spec.formats[0].sizes[0].first;
         m_height = m_spec.formats[0].sizes[0].second;
     }
-    m_framesPerSecond = m_spec.framesPerSecond > 0 ? m_spec.framesPerSecond : 30;
+    m_framesPerSecond = fullRate(m_fourcc);
 }
 
 void EmulatedCamera::setFaults(const EmulatedFaults& faults)
@@ -164,12 +227,24 @@ bool parseEmulatedFaults(const std::string& text, EmulatedFaults& faults, std::s
             faults.shortMjpegEvery = value;
         else if (name == "stall" && eq == std::string::npos)
             faults.stall = true;
+        else if (name == "access_denied" && eq == std::string::npos)
+            faults.accessDenied = true;
+        else if (name == "unplug_eio" && eq == std::string::npos)
+            faults.unplugEio = true;
+        else if (name == "bandwidth_limit")
+            faults.bandwidthLimit = value;
         else {
             error = "bad LENSBRIDGE_EMULATE_VIDEO_FAULTS entry: " + item;
             return false;
         }
     }
     return true;
+}
+
+bool EmulatedCamera::accessDenied()
+{
+    std::lock_guard lock(m_mutex);
+    return m_faults.accessDenied;
 }
 
 int EmulatedCamera::registerValue(int reg)
@@ -190,6 +265,12 @@ uint64_t EmulatedCamera::framesDelivered()
     return m_framesDelivered;
 }
 
+EmulatedCamera::Stream EmulatedCamera::stream()
+{
+    std::lock_guard lock(m_mutex);
+    return Stream{m_fourcc, m_width, m_height, m_framesPerSecond};
+}
+
 const EmulatedControl* EmulatedCamera::findControl(uint32_t id) const
 {
     for (const EmulatedControl& c : m_spec.controls)
@@ -202,9 +283,28 @@ const std::vector<uint8_t>& EmulatedCamera::scene(uint32_t fourcc, int width, in
 {
     const auto key = std::make_tuple(fourcc, width, height, phase);
     auto it = m_scenes.find(key);
-    if (it == m_scenes.end())
-        it = m_scenes.emplace(key, renderScene(fourcc, width, height, phase)).first;
-    return it->second;
+    if (it != m_scenes.end())
+        return it->second;
+    if (fourcc == V4L2_PIX_FMT_H264) {
+        // The whole group of pictures at once: each refers to the one before.
+        std::vector<std::vector<uint8_t>> units = encodeH264Scene(width, height);
+        units.resize(kScenePhases);
+        for (int p = 0; p < kScenePhases; ++p)
+            m_scenes.emplace(std::make_tuple(fourcc, width, height, p), std::move(units[size_t(p)]));
+        return m_scenes[std::make_tuple(fourcc, width, height, std::max(phase, 0))];
+    }
+    std::vector<uint8_t> picture = isEmulatedPictureFormat(fourcc)
+                                       ? renderPlanarScene(fourcc, width, height, std::max(phase, 0))
+                                       : renderScene(fourcc, width, height, phase);
+    return m_scenes.emplace(key, std::move(picture)).first->second;
+}
+
+int EmulatedCamera::fullRate(uint32_t fourcc) const
+{
+    for (const EmulatedFormat& f : m_spec.formats)
+        if (f.fourcc == fourcc && f.framesPerSecond > 0)
+            return f.framesPerSecond;
+    return m_spec.framesPerSecond > 0 ? m_spec.framesPerSecond : 30;
 }
 
 // ---- the still method ----
@@ -364,8 +464,13 @@ int EmulatedVideoDevice::ioctl(unsigned long request, void* arg)
     if (!arg)
         return -EFAULT;
     std::lock_guard lock(m_camera->m_mutex);
-    if (!alive())
+    if (!alive()) {
+        // An unplugged UVC camera fails the dequeue with EIO while its node
+        // is being removed; every other call finds the node gone.
+        if (request == VIDIOC_DQBUF && m_streaming && m_camera->m_faults.unplugEio)
+            return -EIO;
         return -ENODEV;
+    }
     switch (request) {
     case VIDIOC_QUERYCAP: return queryCap(*static_cast<v4l2_capability*>(arg));
     case VIDIOC_ENUM_FMT: return enumFormat(*static_cast<v4l2_fmtdesc*>(arg));
@@ -427,6 +532,19 @@ int EmulatedVideoDevice::enumSizes(v4l2_frmsizeenum& sizes)
     for (const EmulatedFormat& f : m_camera->spec().formats) {
         if (f.fourcc != sizes.pixel_format)
             continue;
+        if (isRange(f)) {
+            if (sizes.index > 0)
+                return -EINVAL;
+            const bool stepwise = f.kind == EmulatedFormat::Sizes::Stepwise;
+            sizes.type = stepwise ? V4L2_FRMSIZE_TYPE_STEPWISE : V4L2_FRMSIZE_TYPE_CONTINUOUS;
+            sizes.stepwise.min_width = static_cast<uint32_t>(f.sizes[0].first);
+            sizes.stepwise.max_width = static_cast<uint32_t>(f.sizes[1].first);
+            sizes.stepwise.step_width = static_cast<uint32_t>(gridStep(f, true));
+            sizes.stepwise.min_height = static_cast<uint32_t>(f.sizes[0].second);
+            sizes.stepwise.max_height = static_cast<uint32_t>(f.sizes[1].second);
+            sizes.stepwise.step_height = static_cast<uint32_t>(gridStep(f, false));
+            return 0;
+        }
         if (sizes.index >= f.sizes.size())
             return -EINVAL;
         sizes.type = V4L2_FRMSIZE_TYPE_DISCRETE;
@@ -442,9 +560,8 @@ int EmulatedVideoDevice::enumIntervals(v4l2_frmivalenum& intervals)
     bool offered = false;
     for (const EmulatedFormat& f : m_camera->spec().formats)
         if (f.fourcc == intervals.pixel_format)
-            for (const auto& [w, h] : f.sizes)
-                offered |= static_cast<uint32_t>(w) == intervals.width && static_cast<uint32_t>(h) == intervals.height;
-    const int fps = m_camera->m_spec.framesPerSecond > 0 ? m_camera->m_spec.framesPerSecond : 30;
+            offered |= offersSize(f, intervals.width, intervals.height);
+    const int fps = m_camera->fullRate(intervals.pixel_format);
     // The full rate and half of it.
     const int rates[2] = {fps, fps / 2};
     if (!offered || intervals.index >= 2 || rates[intervals.index] <= 0)
@@ -475,19 +592,13 @@ int EmulatedVideoDevice::format(v4l2_format& fmt, bool apply)
             if (f.fourcc == pix.pixelformat)
                 chosen = &f;
         fourcc = chosen->fourcc;
-        long best = -1;
-        for (const auto& [w, h] : chosen->sizes) {
-            const long distance = std::labs(long(w) - long(pix.width)) + std::labs(long(h) - long(pix.height));
-            if (best < 0 || distance < best) {
-                best = distance;
-                width = w;
-                height = h;
-            }
-        }
+        std::tie(width, height) = nearestSize(*chosen, pix.width, pix.height);
     }
     if (apply) {
         if (cam.m_faults.busyAtFormat || (cam.m_owner && cam.m_owner != this) || !m_buffers.empty())
             return -EBUSY;
+        if (cam.m_fourcc != fourcc)
+            cam.m_framesPerSecond = cam.fullRate(fourcc);
         cam.m_fourcc = fourcc;
         cam.m_width = width;
         cam.m_height = height;
@@ -511,7 +622,7 @@ int EmulatedVideoDevice::parm(v4l2_streamparm& parm, bool apply)
     EmulatedCamera& cam = *m_camera;
     if (apply) {
         const v4l2_fract wanted = parm.parm.capture.timeperframe;
-        const int full = cam.m_spec.framesPerSecond > 0 ? cam.m_spec.framesPerSecond : 30;
+        const int full = cam.fullRate(cam.m_fourcc);
         // The nearest of the two offered rates.
         const double rate = wanted.numerator ? double(wanted.denominator) / wanted.numerator : full;
         cam.m_framesPerSecond = (full / 2 > 0 && rate < full * 0.75) ? full / 2 : full;
@@ -610,6 +721,9 @@ int EmulatedVideoDevice::streamOn()
         return -EINVAL;
     if (m_streaming)
         return 0;
+    const int64_t rate = int64_t(imageSize(cam.m_fourcc, cam.m_width, cam.m_height)) * cam.m_framesPerSecond;
+    if (cam.m_faults.bandwidthLimit > 0 && !isCompressed(cam.m_fourcc) && rate > cam.m_faults.bandwidthLimit)
+        return -ENOSPC;
     // Render the picture now, not when the first frame is due.
     cam.scene(cam.m_fourcc, cam.m_width, cam.m_height);
     m_streaming = true;
@@ -643,12 +757,11 @@ void EmulatedVideoDevice::produceFrame()
                                       b.memory.data(), b.memory.size());
     } else {
         const int phase = static_cast<int>(m_sequence % kScenePhases);
-        const bool compressed = cam.m_fourcc == V4L2_PIX_FMT_MJPEG;
-        const std::vector<uint8_t>& picture =
-            cam.scene(cam.m_fourcc, cam.m_width, cam.m_height, compressed ? phase : -1);
+        const bool perPhase = drawnPerPhase(cam.m_fourcc);
+        const std::vector<uint8_t>& picture = cam.scene(cam.m_fourcc, cam.m_width, cam.m_height, perPhase ? phase : -1);
         length = std::min(picture.size(), b.memory.size());
         std::memcpy(b.memory.data(), picture.data(), length);
-        if (!compressed)
+        if (!perPhase)
             drawMarker(cam.m_fourcc, b.memory.data(), length, cam.m_width, cam.m_height, phase);
     }
     b.bytesused = static_cast<uint32_t>(length);
@@ -671,7 +784,7 @@ int EmulatedVideoDevice::poll(int timeoutMs)
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
         if (!alive())
-            return -ENODEV;
+            return 1; // POLLERR: the dequeue says what happened
         if (!m_streaming)
             return -EINVAL;
         if (!m_done.empty())
@@ -683,7 +796,7 @@ int EmulatedVideoDevice::poll(int timeoutMs)
             // counted was delivered.
             cam.unplugWhenDue();
             if (!alive())
-                return -ENODEV;
+                return 1;
             produceFrame();
             const auto interval = std::chrono::microseconds(1000000 / cam.m_framesPerSecond);
             m_nextFrame += interval;
@@ -816,8 +929,9 @@ void EmulatedVideoBus::followEnvironment()
     const char* count = std::getenv("LENSBRIDGE_EMULATE_VIDEO");
     const char* models = std::getenv("LENSBRIDGE_EMULATE_VIDEO_MODELS");
     const char* faults = std::getenv("LENSBRIDGE_EMULATE_VIDEO_FAULTS");
-    std::string environment =
-        std::string(count ? count : "") + '\n' + (models ? models : "") + '\n' + (faults ? faults : "");
+    const char* profiles = std::getenv("LENSBRIDGE_EMULATE_VIDEO_PROFILES");
+    std::string environment = std::string(count ? count : "") + '\n' + (models ? models : "") + '\n' +
+                              (faults ? faults : "") + '\n' + (profiles ? profiles : "");
     for (const char* const* suffix = optics::opticsVariableSuffixes(); *suffix; ++suffix) {
         const char* value = std::getenv((std::string("LENSBRIDGE_EMULATE_VIDEO_") + *suffix).c_str());
         environment += '\n' + std::string(value ? value : "-");
@@ -888,6 +1002,10 @@ std::unique_ptr<VideoDeviceIo> EmulatedVideoBus::open(const std::string& path, i
         return nullptr;
     if (!cam->plugged()) {
         error = ENODEV;
+        return nullptr;
+    }
+    if (cam->accessDenied()) {
+        error = EACCES;
         return nullptr;
     }
     error = 0;

@@ -2,8 +2,9 @@
 // The emulated video device: a faithful model of a UVC camera behind the V4L2
 // ioctls the capture code uses (capabilities, formats, sizes, frame
 // intervals, controls with menus, memory-mapped streaming, a still method),
-// with the faults real devices show: unplugged mid-stream, busy in another
-// program, stalls, short MJPEG buffers, buffers flagged as errors.
+// with the faults real devices show: unplugged mid-stream (poll reports an
+// error, the dequeue ENODEV or EIO), busy in another program, stalls, short
+// MJPEG buffers, buffers flagged as errors, too little USB bandwidth.
 #include "camera/v4l2/EmulatedCameraSpec.h"
 #include "camera/v4l2/EmulatedOptics.h"
 #include "camera/v4l2/VideoDeviceIo.h"
@@ -29,10 +30,16 @@ struct EmulatedFaults {
     bool stillLost = false;     // the still trigger succeeds, no picture comes
     int unplugAfterFrames = 0;  // the camera is unplugged after that many frames
     int replugAfterMs = 0;      // an unplugged camera comes back after that long
+    bool accessDenied = false;  // the user may not open the node (EACCES)
+    bool unplugEio = false;     // after an unplug the dequeue answers EIO (the node not yet removed), not ENODEV
+    // Bytes per second an uncompressed stream may take over USB; STREAMON
+    // above it answers ENOSPC, as the UVC driver does. 0: no limit.
+    int64_t bandwidthLimit = 0;
 };
 
 // Faults from text: "unplug_after=<frames>,replug_after_ms=<n>,
-// error_every=<n>,short_mjpeg_every=<n>,stall" (the syntax of
+// error_every=<n>,short_mjpeg_every=<n>,stall,unplug_eio,access_denied,
+// bandwidth_limit=<bytes per second>" (the syntax of
 // LENSBRIDGE_EMULATE_VIDEO_FAULTS). False with `error` set for an entry it
 // does not understand.
 bool parseEmulatedFaults(const std::string& text, EmulatedFaults& faults, std::string& error);
@@ -51,18 +58,28 @@ public:
     // Plugged in (again, once a replug time has passed); handles opened
     // before an unplug stay dead, like the nodes of a device that went away.
     bool plugged();
+    // The user may not open it (the access-denied fault).
+    bool accessDenied();
     // Register file behind the tunnel.
     int registerValue(int reg);
     // Every control write so far, in order: (id, value).
     std::vector<std::pair<uint32_t, int>> controlWrites();
     // Frames handed out so far, over all handles.
     uint64_t framesDelivered();
+    // The format, size and frame rate set now.
+    struct Stream {
+        uint32_t fourcc;
+        int width, height, framesPerSecond;
+    };
+    Stream stream();
 
 private:
     friend class EmulatedVideoDevice;
     friend class EmulatedStillPin;
 
     const EmulatedControl* findControl(uint32_t id) const;
+    // The full frame rate of a format.
+    int fullRate(uint32_t fourcc) const;
     // Comes back after an unplug once the replug time has passed. Caller holds m_mutex.
     void replugWhenDue();
     // Counts a frame handed out. Caller holds m_mutex.

@@ -133,6 +133,45 @@ ClosestSize closestSize(const std::vector<Capability>& capabilities, int width, 
     return best;
 }
 
+StreamChoice chooseStream(VideoDeviceIo& io, const std::vector<Capability>& capabilities, uint32_t wantedFourcc,
+                          int width, int height)
+{
+    StreamChoice best;
+    long bestDistance = 0;
+    double bestRate = 0;
+    int bestSubtype = 0;
+    for (const Capability& c : capabilities) {
+        const int subtype = subtypeOfFourcc(c.fourcc);
+        if (!isShowableSubtype(subtype) || (subtype == kSubtypeH264 && c.fourcc != wantedFourcc))
+            continue;
+        if (c.stepWidth < 1 || c.stepHeight < 1)
+            continue;
+        const int w = nearestOnGrid(width, c.minWidth, c.maxWidth, c.stepWidth);
+        const int h = nearestOnGrid(height, c.minHeight, c.maxHeight, c.stepHeight);
+        const long distance = std::labs(long(width) - w) + std::labs(long(height) - h);
+        uint32_t numerator = 0, denominator = 0;
+        const double rate =
+            fastestInterval(io, c.fourcc, w, h, numerator, denominator) ? double(denominator) / numerator : 0.0;
+        bool better = !best.found || distance < bestDistance;
+        if (best.found && distance == bestDistance) {
+            const bool wanted = c.fourcc == wantedFourcc, bestWanted = best.fourcc == wantedFourcc;
+            if (rate != bestRate)
+                better = rate > bestRate;
+            else if (wanted != bestWanted)
+                better = wanted;
+            else
+                better = subtype < bestSubtype;
+        }
+        if (better) {
+            best = StreamChoice{true, c.fourcc, w, h, numerator, denominator};
+            bestDistance = distance;
+            bestRate = rate;
+            bestSubtype = subtype;
+        }
+    }
+    return best;
+}
+
 bool fastestInterval(VideoDeviceIo& io, uint32_t fourcc, int width, int height, uint32_t& numerator,
                      uint32_t& denominator)
 {

@@ -42,6 +42,20 @@ struct ClosestSize {
 // ranges with a step below 1 are skipped.
 ClosestSize closestSize(const std::vector<Capability>& capabilities, int width, int height);
 
+// The stream a camera opens with: the offered size nearest (w, h) by
+// |Δw| + |Δh| over every format the program can show; on a tie the higher
+// frame rate, then the wanted format, then the subtype table's order.
+// H.264 takes part only when it is the wanted format (decoding it costs
+// more than any other). Frame rates come from VIDIOC_ENUM_FRAMEINTERVALS.
+struct StreamChoice {
+    bool found = false;
+    uint32_t fourcc = 0;
+    int width = 0, height = 0;
+    uint32_t numerator = 0, denominator = 0; // the fastest interval; 0/0 when the driver lists none
+};
+StreamChoice chooseStream(VideoDeviceIo& io, const std::vector<Capability>& capabilities, uint32_t wantedFourcc,
+                          int width, int height);
+
 // The shortest frame interval the driver offers for this format and size
 // (numerator, denominator); false when it lists none.
 bool fastestInterval(VideoDeviceIo& io, uint32_t fourcc, int width, int height, uint32_t& numerator,

@@ -19,40 +19,45 @@
 namespace v4l2 {
 namespace {
 
+// An ioctl, again after EINTR; 0 or -1 with errno set.
+int ioctlRetried(const KernelCalls& calls, int fd, unsigned long request, void* arg)
+{
+    int rc;
+    do
+        rc = calls.ioctl(fd, request, arg);
+    while (rc != 0 && errno == EINTR);
+    return rc;
+}
+
 class KernelVideoDevice : public VideoDeviceIo {
 public:
-    explicit KernelVideoDevice(int fd) : m_fd(fd) {}
-    ~KernelVideoDevice() override { ::close(m_fd); }
+    KernelVideoDevice(int fd, const KernelCalls& calls) : m_fd(fd), m_calls(calls) {}
+    ~KernelVideoDevice() override { m_calls.close(m_fd); }
     KernelVideoDevice(const KernelVideoDevice&) = delete;
     KernelVideoDevice& operator=(const KernelVideoDevice&) = delete;
 
     int ioctl(unsigned long request, void* arg) override
     {
-        for (;;) {
-            if (::ioctl(m_fd, request, arg) == 0)
-                return 0;
-            if (errno != EINTR)
-                return -errno;
-        }
+        return ioctlRetried(m_calls, m_fd, request, arg) == 0 ? 0 : -errno;
     }
 
     void* map(size_t length, uint32_t offset) override
     {
-        void* address = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, offset);
+        void* address = m_calls.mmap(length, m_fd, static_cast<off_t>(offset));
         return address == MAP_FAILED ? nullptr : address;
     }
 
     void unmap(void* address, size_t length) override
     {
         if (address)
-            ::munmap(address, length);
+            m_calls.munmap(address, length);
     }
 
     int poll(int timeoutMs) override
     {
         pollfd p{m_fd, POLLIN, 0};
         for (;;) {
-            const int rc = ::poll(&p, 1, timeoutMs);
+            const int rc = m_calls.poll(&p, 1, timeoutMs);
             if (rc < 0 && errno == EINTR)
                 continue;
             if (rc < 0)
@@ -67,6 +72,7 @@ public:
 
 private:
     const int m_fd;
+    const KernelCalls m_calls;
 };
 
 int nodeNumber(const char* name)
@@ -76,6 +82,14 @@ int nodeNumber(const char* name)
     char* end = nullptr;
     const long n = std::strtol(name + 5, &end, 10);
     return *end == '\0' && n >= 0 && n < 100000 ? static_cast<int>(n) : -1;
+}
+
+std::string readLine(const std::string& file)
+{
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
 }
 
 bool readHex(const std::string& file, int& value)
@@ -94,6 +108,21 @@ bool readHex(const std::string& file, int& value)
 
 } // namespace
 
+const KernelCalls& systemCalls()
+{
+    static const KernelCalls calls{
+        [](const char* path, int flags) { return ::open(path, flags); },
+        [](int fd) { return ::close(fd); },
+        [](int fd, unsigned long request, void* arg) { return ::ioctl(fd, request, arg); },
+        [](size_t length, int fd, off_t offset) {
+            return ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, offset);
+        },
+        [](void* address, size_t length) { return ::munmap(address, length); },
+        [](pollfd* fds, nfds_t count, int timeoutMs) { return ::poll(fds, count, timeoutMs); },
+    };
+    return calls;
+}
+
 bool readUsbIds(const std::string& deviceFolder, int& vid, int& pid)
 {
     std::string folder = deviceFolder;
@@ -109,10 +138,10 @@ bool readUsbIds(const std::string& deviceFolder, int& vid, int& pid)
     return false;
 }
 
-std::vector<VideoNode> listKernelVideoNodes(size_t limit)
+std::vector<VideoNode> listKernelVideoNodes(size_t limit, const KernelCalls& calls)
 {
     std::vector<int> numbers;
-    if (DIR* dev = ::opendir("/dev")) {
+    if (DIR* dev = ::opendir(calls.devFolder.c_str())) {
         while (const dirent* entry = ::readdir(dev)) {
             const int n = nodeNumber(entry->d_name);
             if (n >= 0)
@@ -126,25 +155,35 @@ std::vector<VideoNode> listKernelVideoNodes(size_t limit)
     for (int n : numbers) {
         if (nodes.size() >= limit)
             break;
-        const std::string path = "/dev/video" + std::to_string(n);
-        const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        v4l2_capability cap{};
-        const bool queried = ::ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0;
-        ::close(fd);
-        if (!queried)
-            continue;
-        const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
-        if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING))
-            continue;
+        const std::string name = "video" + std::to_string(n);
+        const std::string path = calls.devFolder + "/" + name;
+        const std::string sysNode = calls.sysFolder + "/" + name;
         VideoNode node;
-        node.name.assign(reinterpret_cast<const char*>(cap.card),
-                         strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
+        const int fd = calls.open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            // A camera the user may not open is still a camera: it is listed,
+            // and opening it says why it fails. Other failures (a node being
+            // removed) leave it out.
+            if (errno != EACCES && errno != EPERM)
+                continue;
+            node.name = readLine(sysNode + "/name");
+            node.accessDenied = true;
+        } else {
+            v4l2_capability cap{};
+            const bool queried = ioctlRetried(calls, fd, VIDIOC_QUERYCAP, &cap) == 0;
+            calls.close(fd);
+            if (!queried)
+                continue;
+            const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+            if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING))
+                continue;
+            node.name.assign(reinterpret_cast<const char*>(cap.card),
+                             strnlen(reinterpret_cast<const char*>(cap.card), sizeof cap.card));
+        }
         node.path = path;
         node.devicePath = path;
         char resolved[PATH_MAX];
-        const std::string link = "/sys/class/video4linux/video" + std::to_string(n) + "/device";
+        const std::string link = sysNode + "/device";
         if (::realpath(link.c_str(), resolved) && readUsbIds(resolved, node.vid, node.pid)) {
             char ids[32];
             std::snprintf(ids, sizeof ids, "usb#vid_%04x&pid_%04x#", node.vid, node.pid);
@@ -155,15 +194,15 @@ std::vector<VideoNode> listKernelVideoNodes(size_t limit)
     return nodes;
 }
 
-std::unique_ptr<VideoDeviceIo> openKernelVideoNode(const std::string& path, int& error)
+std::unique_ptr<VideoDeviceIo> openKernelVideoNode(const std::string& path, int& error, const KernelCalls& calls)
 {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const int fd = calls.open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
         return nullptr;
     }
     error = 0;
-    return std::make_unique<KernelVideoDevice>(fd);
+    return std::make_unique<KernelVideoDevice>(fd, calls);
 }
 
 } // namespace v4l2

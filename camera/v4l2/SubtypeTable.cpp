@@ -35,6 +35,7 @@ constexpr Subtype kSubtypes[kSubtypeCount] = {
     {"GREY", 0},
     {"MJPG", V4L2_PIX_FMT_MJPEG},
     {"H264", V4L2_PIX_FMT_H264},
+    {"NV12", V4L2_PIX_FMT_NV12},
 };
 
 } // namespace
@@ -60,6 +61,9 @@ int formatCodeOfSubtype(int index)
     case kSubtypeYuy2: return FMT_YUY2;
     case kSubtypeMjpg: return FMT_MJPG;
     case kSubtypeH264: return FMT_H264;
+    case kSubtypeIyuv: return FMT_I420;
+    case kSubtypeY800: return FMT_GREY;
+    case kSubtypeNv12: return FMT_NV12;
     default: return FMT_UNKNOWN;
     }
 }
@@ -70,9 +74,14 @@ int subtypeOfFormatCode(int code)
     case FMT_BGR24: return kSubtypeRgb24;
     case FMT_MJPG: return kSubtypeMjpg;
     case FMT_H264: return kSubtypeH264;
+    case FMT_I420: return kSubtypeIyuv;
+    case FMT_GREY: return kSubtypeY800;
+    case FMT_NV12: return kSubtypeNv12;
     default: return kSubtypeYuy2;
     }
 }
+
+bool isShowableSubtype(int index) { return formatCodeOfSubtype(index) != FMT_UNKNOWN; }
 
 int formatCodeOfFourcc(uint32_t fourcc) { return formatCodeOfSubtype(subtypeOfFourcc(fourcc)); }
 

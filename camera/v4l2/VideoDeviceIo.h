@@ -44,8 +44,9 @@ public:
     // Maps a buffer at the offset VIDIOC_QUERYBUF gave; null on failure.
     virtual void* map(size_t length, uint32_t offset) = 0;
     virtual void unmap(void* address, size_t length) = 0;
-    // Waits for a filled buffer: 1 ready, 0 timed out, -errno on failure
-    // (-ENODEV once the device is gone).
+    // Waits for a filled buffer: 1 ready or the stream in error (the dequeue
+    // then says which: -ENODEV or -EIO once the device is gone), 0 timed out,
+    // -errno when waiting itself fails.
     virtual int poll(int timeoutMs) = 0;
     // The still method, or null (every kernel device).
     virtual StillPin* stillPin() { return nullptr; }
@@ -58,6 +59,7 @@ struct VideoNode {
     std::string devicePath; // carries "vid_xxxx&pid_yyyy" when the USB ids are known
     int vid = 0;
     int pid = 0;
+    bool accessDenied = false; // the user may not open it (not in the node's group)
 };
 
 // At most this many devices are listed.

@@ -18,6 +18,7 @@ std::vector<VideoNode> listVideoNodes()
         node.path = path;
         node.vid = camera->spec().vid;
         node.pid = camera->spec().pid;
+        node.accessDenied = camera->accessDenied();
         char ids[32];
         std::snprintf(ids, sizeof ids, "usb#vid_%04x&pid_%04x#", node.vid & 0xFFFF, node.pid & 0xFFFF);
         node.devicePath = ids + path;

@@ -91,7 +91,7 @@ TEST(LarkACamera, PropertiesTravelThroughTheRegisterTunnel)
     EXPECT_EQ(value, 0);
 }
 
-TEST(LarkACamera, OnADeviceWithoutRollControlTheTunnelIsSkipped)
+TEST(LarkACamera, OnTheStockDriverTheStandardControlsReplaceTheRegisters)
 {
     // What the kernel's stock UVC driver shows: focus, but no roll control.
     v4l2::EmulatedCameraSpec spec = fast(v4l2::genericCameraSpec(0, 0));
@@ -102,13 +102,28 @@ TEST(LarkACamera, OnADeviceWithoutRollControlTheTunnelIsSkipped)
     FrameLog log;
     CMCameraLarkA camera(index);
     ASSERT_EQ(camera.Init(&FrameLog::callback, &log, 640, 480), CM_OK);
+    // Register-only settings are not there, and writing them fails.
     const size_t mark = emulated(0)->controlWrites().size();
-    EXPECT_EQ(camera.SetProperty(CM_PROP_CONTRAST, 3), CM_OK);
-    EXPECT_EQ(camera.setExposure(true), CM_OK);
-    int value = -1;
-    ASSERT_EQ(camera.GetProperty(CM_PROP_GAIN, &value), CM_OK);
-    EXPECT_EQ(value, 0);
+    for (tagCMProperty p : {CM_PROP_EXPOSURE_TARGET, CM_PROP_DENOISE, CM_PROP_RED_GAIN}) {
+        EXPECT_FALSE(camera.IsPropertySupport(p));
+        EXPECT_NE(camera.SetProperty(p, 3), CM_OK);
+    }
     EXPECT_TRUE(writesSince(*emulated(0), mark).empty());
+    // The device's standard controls are offered instead, brightness too,
+    // with their own ranges.
+    EXPECT_TRUE(camera.IsPropertySupport(CM_PROP_BRIGHTNESS));
+    int min = 0, max = 0, def = 0;
+    ASSERT_EQ(camera.GetPropertyRange(CM_PROP_EXPOSURE, &min, &max, &def, nullptr), CM_OK);
+    EXPECT_EQ(min, 3);
+    EXPECT_EQ(max, 2047);
+    ASSERT_EQ(camera.SetProperty(CM_PROP_CONTRAST, 20), CM_OK);
+    int value = -1;
+    ASSERT_EQ(camera.GetProperty(CM_PROP_CONTRAST, &value), CM_OK);
+    EXPECT_EQ(value, 20);
+    EXPECT_EQ(camera.getWhiteBalanceMode(), 1);
+    char text[16];
+    ASSERT_EQ(camera.GetPropertyAlias(CM_PROP_EXPOSURE, 250, text, sizeof text), CM_OK);
+    EXPECT_STREQ(text, "25.0 ms");
     // Every size of this device is hidden.
     std::vector<_tag_CMSIZE> sizes;
     EXPECT_EQ(camera.GetSupportedPreviewSizes(&sizes), CM_E_NOTSUPPORTED);
@@ -312,6 +327,40 @@ TEST(PropertyPage, TheHostHookShowsTheDriversControls)
     EXPECT_EQ(brightness.defaultValue, 255); // kept inside the range
     EXPECT_TRUE(find(V4L2_CID_EXPOSURE_ABSOLUTE).inactive);
     camera.Release();
+}
+
+// The page stays open while the device-change message or the watchdog
+// releases and deletes the camera; the page's next change must not reach it.
+CMCameraDirectShow* g_doomed = nullptr;
+struct AfterLoss {
+    int setResult = 0, getResult = 0;
+    size_t controls = 1;
+} g_afterLoss;
+
+void losingHook(void*, const char*, CMControlPanel* panel)
+{
+    ASSERT_EQ(panel->setControl(V4L2_CID_BRIGHTNESS, 40), CM_OK);
+    delete g_doomed;
+    g_doomed = nullptr;
+    int value = 0;
+    g_afterLoss = {panel->setControl(V4L2_CID_BRIGHTNESS, 41), panel->getControl(V4L2_CID_BRIGHTNESS, &value),
+                   panel->controls().size()};
+}
+
+TEST(PropertyPage, AChangeAfterTheCameraWasLostFailsQuietly)
+{
+    const int index = installCameras({fast(v4l2::genericCameraSpec(0, 0))});
+    FrameLog log;
+    g_doomed = new CMCameraDirectShow(index);
+    ASSERT_EQ(g_doomed->Init(&FrameLog::callback, &log, 640, 480), CM_OK);
+    CMSetPropertyPageHook(&losingHook);
+    g_doomed->ShowPropertyPages(nullptr, nullptr);
+    CMSetPropertyPageHook(nullptr);
+    EXPECT_EQ(g_doomed, nullptr);
+    EXPECT_EQ(g_afterLoss.setResult, CM_E_FAILED);
+    EXPECT_EQ(g_afterLoss.getResult, CM_E_FAILED);
+    EXPECT_EQ(g_afterLoss.controls, 0u);
+    EXPECT_EQ(writesSince(*emulated(0), 0), (std::vector<std::pair<uint32_t, int>>{{V4L2_CID_BRIGHTNESS, 40}}));
 }
 
 } // namespace
