@@ -840,6 +840,19 @@ std::string CComboUI::GetText() const
 std::string CComboUI::StyleRules(const std::string& sel) const
 {
     std::string rules = CControlUI::StyleRules(sel);
+    // The drop-down list takes the combo's own colours (a dark skin's combo
+    // would otherwise open a light list with its light text on it); the
+    // entry under the pointer takes the border colour.
+    if (m_bkColor && m_textColor) {
+        const std::string bk = toStd(colorCss(m_bkColor));
+        const std::string text = toStd(colorCss(m_textColor));
+        const std::string hot = toStd(colorCss(m_borderColor ? m_borderColor : m_textColor));
+        rules += sel + " QAbstractItemView { background-color: " + bk + "; color: " + text +
+                 "; selection-background-color: " + hot + "; selection-color: " + text + "; border: 1px solid " + hot +
+                 "; outline: 0; }";
+        rules += sel + " QAbstractItemView::item { background-color: " + bk + "; color: " + text + "; }";
+        rules += sel + " QAbstractItemView::item:selected { background-color: " + hot + "; color: " + text + "; }";
+    }
     if (auto* item = dynamic_cast<CListLabelElementUI*>(GetItemAt(m_curSel))) {
         const RECT p = item->GetTextPadding();
         rules += sel + " { padding-left: " + std::to_string(Scaled(p.left)) + "px; }";

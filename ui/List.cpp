@@ -13,6 +13,8 @@
 #include <QScrollBar>
 #include <QWidget>
 
+#include <functional>
+
 using namespace ui::detail;
 
 namespace {
@@ -34,6 +36,24 @@ public:
 private:
     CListUI* m_list;
     CListElementUI* m_row;
+};
+
+// Calls back when the watched widget changes size.
+class ResizeWatcher : public QObject {
+public:
+    ResizeWatcher(QWidget* watched, std::function<void()> resized) : QObject(watched), m_resized(std::move(resized))
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Resize)
+            m_resized();
+        return false;
+    }
+
+private:
+    std::function<void()> m_resized;
 };
 } // namespace
 
@@ -158,12 +178,17 @@ void CListUI::InitWidget()
     auto* outer = new QVBoxLayout(w);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    m_header = new QWidget(w);
+    // The header is no part of a layout: it keeps the columns' widths and
+    // moves sideways with the rows.
+    m_headerStrip = new QWidget(w);
+    outer->addWidget(m_headerStrip);
+    m_header = new QWidget(m_headerStrip);
     m_header->setObjectName("listHeader");
     m_header->setAttribute(Qt::WA_StyledBackground);
     new QHBoxLayout(m_header);
-    outer->addWidget(m_header);
+    new ResizeWatcher(m_headerStrip, [this] { PlaceHeader(); });
     m_scroll = new QScrollArea(w);
+    QObject::connect(m_scroll->horizontalScrollBar(), &QScrollBar::valueChanged, m_header, [this] { PlaceHeader(); });
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -232,10 +257,20 @@ void CListUI::RebuildHeader()
         total += GetColumnWidth(static_cast<int>(c));
     }
     layout->addStretch(1);
-    m_header->setFixedHeight(Scaled(m_itemHeight));
-    m_header->setVisible(m_showHeader && !m_columns.empty());
+    m_columnsWidth = total;
+    m_headerStrip->setFixedHeight(Scaled(m_itemHeight));
+    m_headerStrip->setVisible(m_showHeader && !m_columns.empty());
     if (m_body)
         m_body->setMinimumWidth(total);
+    PlaceHeader();
+}
+
+void CListUI::PlaceHeader()
+{
+    if (!m_header || !m_headerStrip || !m_scroll)
+        return;
+    const int shift = m_scroll->horizontalScrollBar()->value();
+    m_header->setGeometry(-shift, 0, std::max(m_columnsWidth, m_headerStrip->width() + shift), m_headerStrip->height());
 }
 
 void CListUI::SetTextCallback(IListCallbackUI* callback)
@@ -333,9 +368,15 @@ void CListUI::EnsureVisible(int iIndex)
     CControlUI* row = GetItemAt(iIndex);
     if (!row || !m_scroll)
         return;
+    // Up or down only: a sideways scroll would hide the first columns.
     if (QWidget* w = row->GetWidget()) {
         m_body->layout()->activate();
-        m_scroll->ensureWidgetVisible(w, 0, 0);
+        QScrollBar* bar = m_scroll->verticalScrollBar();
+        const int visible = m_scroll->viewport()->height();
+        if (w->y() < bar->value())
+            bar->setValue(w->y());
+        else if (w->y() + w->height() > bar->value() + visible)
+            bar->setValue(w->y() + w->height() - visible);
     }
 }
 

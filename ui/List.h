@@ -114,6 +114,8 @@ protected:
     void RemoveChildWidget(CControlUI* child) override;
     void Renumber();
     void RebuildHeader();
+    // Lays the header over the rows' columns, shifted by the sideways scroll.
+    void PlaceHeader();
     // Header and scroll-bar colours from the skin's attributes.
     void ApplyChromeStyle();
 
@@ -139,7 +141,10 @@ protected:
     DWORD m_scrollBkColor = 0xFFF0F0F0;
     DWORD m_scrollThumbColor = 0xFFC0C0C0;
     DWORD m_scrollThumbHotColor = 0xFFA0A0A0;
+    // The header strip (clips) and the header, as wide as the rows.
+    QWidget* m_headerStrip = nullptr;
     QWidget* m_header = nullptr;
+    int m_columnsWidth = 0;
     QScrollArea* m_scroll = nullptr;
     QWidget* m_body = nullptr;
 };

@@ -4,6 +4,16 @@
 
 #include "ui/DialogBuilder.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QImage>
+#include <QLayout>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <map>
+
 namespace {
 
 class ControlsTest : public UiTest {
@@ -173,6 +183,42 @@ TEST_F(ControlsTest, ComboSelectionByUserAndFromCode)
     EXPECT_EQ(combo->GetCurSel(), 0);
 }
 
+TEST_F(ControlsTest, ComboDropDownDrawsItsEntriesInTheCombosColours)
+{
+    auto* combo = window.find<CComboUI>("combo");
+    // A dark skin's combo: light text on dark grey.
+    combo->SetAttribute("bkcolor", "#FF2E3742");
+    combo->SetAttribute("textcolor", "#FFE6EAEE");
+    combo->SetAttribute("bordercolor", "#FF46525F");
+    combo->SetAttribute("bordersize", "1");
+    ASSERT_TRUE(combo->SelectItem(2, false, false));
+    auto* box = qobject_cast<QComboBox*>(combo->GetWidget());
+    ASSERT_NE(box, nullptr);
+    box->showPopup();
+    Driver::processEvents();
+    QAbstractItemView* view = box->view();
+    const QImage picture = view->viewport()->grab().toImage();
+    const qreal ratio = picture.devicePixelRatio();
+    // An entry that is not the selected one: its background and its text.
+    const QRect entry = view->visualRect(box->model()->index(0, 0)) & view->viewport()->rect();
+    ASSERT_FALSE(entry.isEmpty());
+    std::map<QRgb, int> counts;
+    QColor brightest(Qt::black);
+    for (int y = entry.top(); y <= entry.bottom(); ++y)
+        for (int x = entry.left(); x <= entry.right(); ++x) {
+            const QColor c = picture.pixelColor(int(x * ratio), int(y * ratio));
+            ++counts[c.rgb()];
+            if (c.lightness() > brightest.lightness())
+                brightest = c;
+        }
+    const QColor background(
+        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first);
+    EXPECT_EQ(background, QColor(0x2E, 0x37, 0x42)) << background.name().toStdString();
+    EXPECT_GT(brightest.lightness(), 200) << "the entry's text is light: " << brightest.name().toStdString();
+    box->hidePopup();
+    Driver::processEvents();
+}
+
 TEST_F(ControlsTest, EditReportsEveryUserEditAndKeepsItsLimit)
 {
     auto* edit = window.find<CEditUI>("edit_name");
@@ -255,6 +301,50 @@ TEST_F(ControlsTest, TextListAsksTheCallbackAndSelectsRows)
     list->RemoveAll();
     EXPECT_EQ(list->GetCount(), 0);
     EXPECT_EQ(list->GetCurSel(), -1);
+    list->SetTextCallback(nullptr);
+}
+
+TEST_F(ControlsTest, TextListHeaderScrollsSidewaysWithItsColumnsAndRowsComeIntoViewOnlyVertically)
+{
+    auto* list = window.find<CListUI>("list_text");
+    CellTexts texts;
+    list->SetTextCallback(&texts);
+    list->AddColumn("Wide", 600); // wider than the list: it scrolls sideways
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(list->Add(new CListTextElementUI));
+    Driver::processEvents();
+    QWidget* box = list->GetWidget();
+    auto* header = box->findChild<QWidget*>("listHeader");
+    auto* scroll = box->findChild<QScrollArea*>();
+    ASSERT_TRUE(header && scroll);
+    QScrollBar* sideways = scroll->horizontalScrollBar();
+    ASSERT_GT(sideways->maximum(), 100);
+
+    // Header labels and cells start at the same x, at every sideways position.
+    auto expectAligned = [&](int row, const char* when) {
+        QWidget* cells = list->GetItemAt(row)->GetWidget();
+        int offset = 0;
+        for (int c = 0; c < list->GetColumnCount(); ++c) {
+            QWidget* label = header->layout()->itemAt(c)->widget();
+            EXPECT_EQ(label->width(), list->GetColumnWidth(c)) << when << ", column " << c;
+            EXPECT_EQ(label->mapTo(box, QPoint(0, 0)).x(), cells->mapTo(box, QPoint(offset, 0)).x())
+                << when << ", column " << c;
+            offset += list->GetColumnWidth(c);
+        }
+    };
+    expectAligned(0, "unscrolled");
+    sideways->setValue(100);
+    Driver::processEvents();
+    expectAligned(0, "scrolled sideways");
+
+    // Bringing a row into view keeps the sideways position (the first columns
+    // stay where the user put them).
+    list->EnsureVisible(39);
+    Driver::processEvents();
+    EXPECT_EQ(sideways->value(), 100);
+    EXPECT_GT(scroll->verticalScrollBar()->value(), 0);
+    expectAligned(39, "last row brought into view");
+    list->RemoveAll();
     list->SetTextCallback(nullptr);
 }
 
