@@ -14,6 +14,8 @@ constexpr platform::UINT WM_MEASURE_CHANGED =
 
 // Posted by the render view on a double click of the picture.
 constexpr platform::UINT WM_RENDER_TOGGLE_FULLSCREEN = platform::WM_USER + 114; // toggle full screen
+// Posted by the render view when its zoom changed; wParam the zoom in per cent.
+constexpr platform::UINT WM_RENDER_ZOOM_CHANGED = platform::WM_USER + 115;
 
 // Raised by the frame callback for report kinds 2 and 1 (the camera library
 // never sends these kinds; the handlers exist for cameras that would).

@@ -5,6 +5,7 @@
 
 #include <SFML/Graphics/RectangleShape.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <iterator>
@@ -43,7 +44,20 @@ bool ScaleBar::choose(float unitsPerImagePixel, float zoom, const std::string& u
     return true;
 }
 
-void ScaleBar::draw(sf::RenderTarget& target, const SFPrimitiveContainer& container)
+bool ScaleBar::place(float unitsPerImagePixel, float zoom, const std::string& unit, const sf::FloatRect& picture,
+                     Choice& choice, sf::FloatRect& bar)
+{
+    if (!(picture.width > 4 * kMargin) || !(picture.height > 4 * kMargin))
+        return false;
+    if (!choose(unitsPerImagePixel, zoom, unit, picture.width / 5.0f, choice))
+        return false;
+    const float right = picture.left + picture.width - kMargin;
+    const float bottom = picture.top + picture.height - kMargin;
+    bar = sf::FloatRect(right - choice.pixels, bottom - kThickness, choice.pixels, kThickness);
+    return true;
+}
+
+void ScaleBar::draw(sf::RenderTarget& target, const SFPrimitiveContainer& container, const sf::FloatRect& picture)
 {
     if (!isShown())
         return;
@@ -51,16 +65,13 @@ void ScaleBar::draw(sf::RenderTarget& target, const SFPrimitiveContainer& contai
     const float factor = container.calibration(unitName);
     std::string unit;
     sf::Utf32::toUtf8(unitName.begin(), unitName.end(), std::back_inserter(unit));
-    const sf::Vector2u size = target.getSize();
     Choice choice;
-    if (!choose(factor, container.viewZoom(), unit, static_cast<float>(size.x) / 5.0f, choice))
+    sf::FloatRect place;
+    if (!ScaleBar::place(factor, container.viewZoom(), unit, picture, choice, place))
         return;
-    const sf::Color colour = container.lineColor();
-    const float right = static_cast<float>(size.x) - kMargin;
-    const float bottom = static_cast<float>(size.y) - kMargin;
-    sf::RectangleShape bar({choice.pixels, kThickness});
-    bar.setPosition(right - choice.pixels, bottom - kThickness);
-    bar.setFillColor(colour);
+    sf::RectangleShape bar({place.width, place.height});
+    bar.setPosition(place.left, place.top);
+    bar.setFillColor(container.lineColor());
     target.draw(bar);
     if (!font)
         return;
@@ -73,7 +84,10 @@ void ScaleBar::draw(sf::RenderTarget& target, const SFPrimitiveContainer& contai
     }
     text.setFillColor(container.textColor());
     const sf::FloatRect bounds = text.getLocalBounds();
-    text.setPosition(right - choice.pixels / 2 - bounds.width / 2 - bounds.left,
-                     bottom - kThickness - 6 - bounds.height - bounds.top);
+    // Centred over the bar, but never beyond the picture's right edge.
+    const float pictureRight = picture.left + picture.width - kMargin;
+    float x = place.left + place.width / 2 - bounds.width / 2;
+    x = std::max(picture.left + kMargin, std::min(x, pictureRight - bounds.width));
+    text.setPosition(x - bounds.left, place.top - 6 - bounds.height - bounds.top);
     target.draw(text);
 }

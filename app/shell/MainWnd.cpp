@@ -358,6 +358,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         bHandled = TRUE;
         return 0;
     }
+    if (uMsg == WM_KEYUP && m_services && m_services->view)
+        m_services->view->handleKey(wParam, lParam, false);
     if (uMsg == WM_RENDER_TOGGLE_FULLSCREEN) {
         ToggleFullscreen();
         bHandled = TRUE;
@@ -445,7 +447,7 @@ LRESULT CMainWnd::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
     return 0;
 }
 
-LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
+LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
 {
     // Enter typed into a text box (a calibration name, a length) is that
     // box's, not a snapshot.
@@ -453,6 +455,8 @@ LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
     const bool typing = focus && focus->IsShown() && (focus->GetInterface("Edit") || focus->GetInterface("RichEdit"));
     if (wParam == VK_F11)
         ToggleFullscreen();
+    else if (m_services && m_services->view && m_services->view->handleKey(wParam, lParam, true))
+        ; // zoom and pan keys
     else if (!(typing && wParam == VK_RETURN))
         for (auto& part : m_parts)
             if (part->OnKey(wParam))

@@ -74,6 +74,12 @@ public:
     // One converted frame (capture thread): width × height × 4 bytes R, G, B, A.
     // Ignored while a still picture is shown.
     void updateFrame(int width, int height, const uint8_t* rgbaPixels) override;
+    // Any thread. 4 while the view shows the picture at 25 % or less, 2 at
+    // 50 % or less, else 1: a reduced texture is drawn stretched to the full
+    // picture, so fit, zoom and measurements stay in full-size pixels.
+    int pictureReduction() const override;
+    // Capture thread. A camera frame decoded reduced (see FrameSink).
+    void updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight) override;
 
     // UI thread. Shows a still picture (width × height × 4 bytes R, G, B, A)
     // instead of the camera's frames, which are ignored from now on until
@@ -106,8 +112,28 @@ public:
     void showScaleBar(bool on);
     bool isScaleBarShown() const { return scaleBar_.isShown(); }
 
-    // The fit of the current picture into the control.
+    // The transform of the current picture into the control (fit, zoom and pan).
     ViewFit currentFit() const;
+
+    // UI thread. Zoom and pan: only the transform changes, the picture's
+    // coordinates (and every measurement's) stay. Points are control pixels;
+    // the scale stays between the fit and 16 view pixels per image pixel.
+    // The main window hears WM_RENDER_ZOOM_CHANGED when the percentage changes.
+    void zoomAbout(float factor, float x, float y);
+    // One image pixel per view pixel, about the pointer when it is over the
+    // view, else about the centre.
+    void zoomToActualSize();
+    void zoomToFit();
+    void panBy(float dx, float dy);
+    // Any thread. The zoom in per cent of one view pixel per image pixel.
+    int zoomPercent() const;
+    // Any thread. The part of the control the picture covers, in control pixels.
+    sf::FloatRect visiblePicture() const;
+    // UI thread. A key message (keyState = its lParam): + and - zoom about the
+    // pointer, Ctrl+0 fits, Ctrl+1 shows 1:1, Space held makes the left
+    // button pan. True when the key was the view's; keys a text box has are
+    // never taken, a release always is heard.
+    bool handleKey(WPARAM vk, LPARAM keyState, bool down);
     // Drawing passes completed so far.
     int passesDrawn() const { return passesDrawn_.load(); }
     // Runs on the render thread in the middle of every pass, after the frame
@@ -138,6 +164,12 @@ private:
     void closeRenderWindow();
     // Recomputes the fit for the current image and control size (frameLock held).
     void refitLocked();
+    // Gives the zoom to the container and reports a new percentage (frameLock held).
+    void applyZoomLocked();
+    // The same after a change, and a redraw (frameLock held).
+    void zoomChangedLocked(bool changed);
+    // Middle button, or left button with Space held: the mouse pans.
+    bool panEvent(const TEventUI& event, float x, float y);
     // Takes over a picture to upload; the fit counts in fullWidth × fullHeight
     // (frameLock held).
     void acceptPictureLocked(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight);
@@ -162,6 +194,9 @@ private:
     int imageWidth_ = 0;
     int imageHeight_ = 0;
     ViewFit fit_;
+    ViewZoom zoom_;
+    int reportedZoomPercent_ = 0;
+    platform::HWND zoomReportWindow_ = nullptr;
     std::string snapshotPath_;
     bool snapshotRequested_ = false;
     ElapsedClock elapsedClock_;
@@ -185,6 +220,13 @@ private:
     sf::RenderWindow renderWindow_;
     int windowWidth_ = 0;
     int windowHeight_ = 0;
+
+    // UI thread: the pointer over the view, Space held, a pan in progress.
+    bool pointerInside_ = false;
+    float pointerX_ = 0, pointerY_ = 0;
+    bool spaceHeld_ = false;
+    int panButton_ = 0; // the button-down event that started the pan, 0: none
+    float panFromX_ = 0, panFromY_ = 0;
 
     std::atomic<bool> recording_{false};
     std::atomic<bool> running_{false};

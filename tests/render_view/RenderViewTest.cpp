@@ -207,6 +207,101 @@ TEST_F(RenderView, MeasurementsStayOnTheirImagePixelsWhenTheControlIsResized)
     expectImagePoints("after the resize");
 }
 
+TEST_F(RenderView, ZoomedFourTimesAboutAPointALineIsDrawnAndMeasuredInPictureCoordinates)
+{
+    const sf::Color kMagenta(255, 0, 255);
+    const auto grey = uniformFrame(640, 480, sf::Color(128, 128, 128));
+    ASSERT_TRUE(drawFrame(*view, grey, 640, 480));
+    SFPrimitiveContainer& container = view->container();
+    container.setColors(kMagenta, kMagenta, sf::Color(255, 255, 0), sf::Color(255, 255, 0), true);
+    // Fitted: zoom 1.5625, origin (0, 25). Eight notches of the wheel over
+    // picture point (320, 240) = view (500, 400) make it four times that.
+    TEventUI wheel = mouse(UIEVENT_SCROLLWHEEL, 500, 400);
+    wheel.wParam = WPARAM(LPARAM(960));
+    view->DoEvent(wheel);
+    ViewFit fit = view->currentFit();
+    EXPECT_FLOAT_EQ(fit.zoom, 6.25f);
+    EXPECT_EQ(view->zoomPercent(), 625);
+    EXPECT_NEAR((500 - fit.originX) / fit.zoom, 320, 0.01) << "the point under the pointer stays";
+    EXPECT_NEAR((400 - fit.originY) / fit.zoom, 240, 0.01);
+
+    // A line from picture (300, 230) to (340, 230): view x 375 … 625, y 337.5.
+    container.setTool(ToolLine);
+    send(UIEVENT_BUTTONDOWN, 375, 338);
+    send(UIEVENT_BUTTONUP, 375, 338);
+    send(UIEVENT_MOUSEMOVE, 625, 338);
+    send(UIEVENT_BUTTONDOWN, 625, 338);
+    send(UIEVENT_BUTTONUP, 625, 338);
+    container.setTool(ToolNone);
+    ASSERT_EQ(container.count(), 1);
+    auto expectPicturePoints = [&](const char* when) {
+        const MeasureData data = container.measureData(0);
+        EXPECT_NEAR(data.startX, 300, 0.2) << when;
+        EXPECT_NEAR(data.startY, 230, 0.2) << when;
+        EXPECT_NEAR(data.endX, 340, 0.2) << when;
+        EXPECT_NEAR(data.endY, 230, 0.2) << when;
+    };
+    expectPicturePoints("drawn zoomed");
+    sf::Image shot;
+    ASSERT_TRUE(snapshot(*view, grey, 640, 480, shot));
+    EXPECT_TRUE(colourNear(shot, 500, 338, kMagenta)) << "drawn where it was drawn";
+
+    // The middle button pans: the line moves with the picture.
+    send(UIEVENT_MBUTTONDOWN, 500, 500);
+    send(UIEVENT_MOUSEMOVE, 540, 440);
+    send(UIEVENT_MBUTTONUP, 540, 440);
+    EXPECT_EQ(container.count(), 1) << "a pan draws nothing";
+    fit = view->currentFit();
+    EXPECT_NEAR(fit.originX, -1460, 0.01);
+    EXPECT_NEAR(fit.originY, -1160, 0.01);
+    ASSERT_TRUE(snapshot(*view, grey, 640, 480, shot));
+    EXPECT_TRUE(colourNear(shot, 540, 278, kMagenta)) << "moved with the picture";
+    EXPECT_FALSE(colourNear(shot, 500, 338, kMagenta, 4));
+
+    // Back to the fit: the line is where picture (300..340, 230) is fitted.
+    view->zoomToFit();
+    expectPicturePoints("fitted again");
+    ASSERT_TRUE(snapshot(*view, grey, 640, 480, shot));
+    EXPECT_TRUE(colourNear(shot, 500, 25 + 230 * 1.5625, kMagenta));
+    EXPECT_GE(mainWindow.count(WM_RENDER_ZOOM_CHANGED), 2);
+}
+
+TEST_F(RenderView, ScaleBarStandsInsideThePictureInViewPixels)
+{
+    // Run also with QT_SCALE_FACTOR=2: the snapshot then has two device
+    // pixels per view pixel, and the bar must still be where the view puts it.
+    const sf::Color kYellow(255, 255, 0);
+    const auto grey = uniformFrame(1920, 1080, sf::Color(128, 128, 128));
+    ASSERT_TRUE(drawFrame(*view, grey, 1920, 1080));
+    SFPrimitiveContainer& container = view->container();
+    container.setColors(kYellow, kYellow, kYellow, kYellow, true);
+    view->showScaleBar(true);
+    const sf::FloatRect picture = view->visiblePicture();
+    EXPECT_NEAR(picture.top, 118.75f, 0.01) << "the picture is letterboxed";
+    ScaleBar::Choice choice;
+    sf::FloatRect bar;
+    ASSERT_TRUE(ScaleBar::place(1.0f, view->currentFit().zoom, "px", picture, choice, bar));
+    EXPECT_LE(bar.top + bar.height, picture.top + picture.height - ScaleBar::kMargin + 0.01f);
+    sf::Image shot;
+    ASSERT_TRUE(snapshot(*view, grey, 1920, 1080, shot));
+    const float ratio = float(shot.getSize().x) / 1000.0f;
+    auto at = [&](float x, float y) { return shot.getPixel(unsigned(x * ratio), unsigned(y * ratio)); };
+    const float middle = bar.top + bar.height / 2;
+    for (float x : {bar.left + 2, bar.left + bar.width / 2, bar.left + bar.width - 2})
+        EXPECT_TRUE(near(at(x, middle), kYellow)) << "bar at x " << x << ", device ratio " << ratio;
+    EXPECT_TRUE(near(at(bar.left - 4, middle), sf::Color(128, 128, 128))) << "the bar starts where it was placed";
+    // Its label (yellow text) is inside the picture, above the bar.
+    int labelPixels = 0;
+    for (float y = picture.top; y < bar.top; y += 0.5f)
+        for (float x = picture.left; x < picture.left + picture.width; x += 0.5f)
+            labelPixels += near(at(x, y), kYellow, 60);
+    EXPECT_GT(labelPixels, 10);
+    int below = 0;
+    for (float x = 0; x < 1000; x += 1)
+        below += near(at(x, picture.top + picture.height + 4), kYellow, 60);
+    EXPECT_EQ(below, 0) << "nothing of it below the picture";
+}
+
 TEST_F(RenderView, MousePositionsAreTakenRelativeToTheControlInItsHostWindow)
 {
     const auto grey = uniformFrame(640, 480, sf::Color(128, 128, 128));

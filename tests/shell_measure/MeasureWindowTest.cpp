@@ -442,11 +442,11 @@ TEST_F(MeasureWindowTest, ViewSnapshotCarriesTheScaleBar)
 {
     openCamera();
     Driver ui(*window);
-    const RECT pos = view->GetPos();
-    ScaleBar::Choice bar;
-    ASSERT_TRUE(ScaleBar::choose(1.0f, view->currentFit().zoom, "px", float(pos.right - pos.left) / 5, bar));
-    const unsigned barX = unsigned(float(pos.right - pos.left) - ScaleBar::kMargin - bar.pixels / 2);
-    const unsigned barY = unsigned(pos.bottom - pos.top) - unsigned(ScaleBar::kMargin) - 2;
+    ScaleBar::Choice choice;
+    sf::FloatRect bar;
+    ASSERT_TRUE(ScaleBar::place(1.0f, view->currentFit().zoom, "px", view->visiblePicture(), choice, bar));
+    const unsigned barX = unsigned(bar.left + bar.width / 2);
+    const unsigned barY = unsigned(bar.top + bar.height / 2);
     auto snapshot = [&](const std::string& path) {
         const int served = view->snapshotsServed();
         view->requestSnapshot(path);
@@ -460,6 +460,5 @@ TEST_F(MeasureWindowTest, ViewSnapshotCarriesTheScaleBar)
     EXPECT_TRUE(view->isScaleBarShown());
     const sf::Image with = snapshot(home.root + "/with.png");
     EXPECT_EQ(with.getPixel(barX, barY), sf::Color::Green);
-    EXPECT_EQ(with.getPixel(unsigned(float(pos.right - pos.left) - ScaleBar::kMargin - bar.pixels + 2), barY),
-              sf::Color::Green);
+    EXPECT_EQ(with.getPixel(unsigned(bar.left + 2), barY), sf::Color::Green);
 }

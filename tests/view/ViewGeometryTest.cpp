@@ -33,6 +33,55 @@ TEST(ViewFit, EqualAspectTakesTheHeightBranchAndTallPicturesArePillarboxed)
     EXPECT_FLOAT_EQ(fit.originX, 300.0f);
 }
 
+TEST(ViewZoom, ZoomsAboutThePointerWithinFitAndSixteenPansInsideThePictureAndKeepsTheCentreOnResize)
+{
+    ViewZoom view;
+    view.setSizes(1920, 1080, 1000, 800);
+    ASSERT_TRUE(view.isFitted());
+    const float fit = view.fitScale();
+    float u = 0, v = 0;
+    view.toPicture(300, 200, u, v);
+
+    // The picture point under the pointer stays under it.
+    ASSERT_TRUE(view.zoomAbout(4, 300, 200));
+    EXPECT_FALSE(view.isFitted());
+    EXPECT_FLOAT_EQ(view.transform().zoom, 4 * fit);
+    float x = 0, y = 0;
+    view.toView(u, v, x, y);
+    EXPECT_NEAR(x, 300, 1e-3);
+    EXPECT_NEAR(y, 200, 1e-3);
+    EXPECT_EQ(view.percent(), int(std::lround(400 * fit)));
+
+    // Panning stops at the picture's edges: the control stays covered.
+    EXPECT_TRUE(view.panBy(1e6f, -1e6f));
+    EXPECT_FLOAT_EQ(view.transform().originX, 0);
+    EXPECT_FLOAT_EQ(view.transform().originY, 800 - 1080 * 4 * fit);
+    EXPECT_FALSE(view.panBy(10, 0));
+
+    // 16 at most; out past the fit is the fit, where a pan does nothing.
+    view.zoomAbout(1000, 500, 400);
+    EXPECT_FLOAT_EQ(view.transform().zoom, ViewZoom::kMaxScale);
+    EXPECT_EQ(view.percent(), 1600);
+    EXPECT_TRUE(view.zoomAbout(1e-4f, 500, 400));
+    EXPECT_TRUE(view.isFitted());
+    EXPECT_FLOAT_EQ(view.transform().originY, 118.75f);
+    EXPECT_FALSE(view.panBy(5, 5));
+
+    // 1:1 about a point, then a wider control keeps the centre's picture point.
+    ASSERT_TRUE(view.setScaleAbout(1, 500, 400));
+    view.toPicture(500, 400, u, v);
+    view.setSizes(1920, 1080, 1200, 800);
+    EXPECT_FLOAT_EQ(view.transform().zoom, 1);
+    view.toView(u, v, x, y);
+    EXPECT_NEAR(x, 600, 1e-3);
+    EXPECT_NEAR(y, 400, 1e-3);
+    EXPECT_TRUE(view.fit());
+    // A picture of another size comes up fitted.
+    view.setScaleAbout(2, 0, 0);
+    view.setSizes(640, 480, 1200, 800);
+    EXPECT_TRUE(view.isFitted());
+}
+
 TEST(ViewFit, NothingToFitGivesTheIdentity)
 {
     const ViewFit fit = fitImage(0, 1080, 1000, 800);

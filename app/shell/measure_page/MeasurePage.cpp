@@ -264,6 +264,10 @@ bool MeasurePage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     const int index = static_cast<int>(wParam);
     result = 0;
     switch (message) {
+    case WM_RENDER_ZOOM_CHANGED:
+        if (CControlUI* label = Find("StatusBarLabelZoom"))
+            label->SetText("Zoom " + std::to_string(index) + " %");
+        return true;
     case WM_MEASURE_ADDED:
         m_results.append(MeasureData());
         if (list) {
@@ -296,7 +300,9 @@ bool MeasurePage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
             return true;
         m_results.setAt(index, data);
         if (list) {
-            list->Refresh();
+            // Only this row's values changed.
+            if (CControlUI* row = list->GetItemAt(index))
+                row->Invalidate();
             list->SelectItem(index, false, false);
             list->EnsureVisible(index);
         }
