@@ -17,6 +17,7 @@
 #include "usbsdk/emulator/FrameStamp.h"
 
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <QSlider>
@@ -28,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
@@ -342,6 +344,43 @@ TEST_F(CaptureWindowTest, RecordingFromTheToolbarAndWithF9)
         EXPECT_GE(duration, 3.0);
         EXPECT_NEAR(frames / duration, 30.0, 9.0) << "frames " << frames << " in " << duration << " s";
     }
+}
+
+TEST_F(CaptureWindowTest, FullDiskStopsARecordingWithItsReasonAndAMissingFolderFailsASnapshot)
+{
+    Driver ui(*window);
+    // An image folder that cannot be made: the snapshot says it failed.
+    std::ofstream(home.root + "/plain-file") << "x";
+    Config().ImagePath_MyDoc = 0;
+    Config().ImagePath = home.root + "/plain-file/images";
+    find("StatusBarLabelInfo")->SetText("");
+    ASSERT_TRUE(ui.pressKey(VK_RETURN));
+    EXPECT_EQ(status(), CResourceManager::GetInstance()->GetTextOrId("STR_SNAP_FAIL"));
+    Config().ImagePath_MyDoc = 1;
+
+    // The disk fills a few seconds into a recording (a file-size limit: EFBIG).
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = 40 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    auto* record = dynamic_cast<COptionUI*>(find("ToolbarBtnRecord"));
+    ASSERT_TRUE(ui.click("ToolbarBtnRecord"));
+    ASSERT_TRUE(record->IsSelected());
+    const std::string stopped = "Recording stopped, the disk is full: ";
+    const bool stoppedByItself = Driver::processEventsUntil([&] { return status().rfind(stopped, 0) == 0; }, 30000);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_TRUE(stoppedByItself) << status();
+    EXPECT_FALSE(record->IsSelected());
+    EXPECT_TRUE(find("ToolbarBtnCapture")->IsEnabled());
+    // "<n> frames kept in <file>": the file plays exactly those.
+    std::smatch parts;
+    const std::string line = status();
+    ASSERT_TRUE(std::regex_match(line, parts, std::regex(stopped + R"((\d+) frames kept in (.+\.mp4))"))) << line;
+    EXPECT_GT(std::stoi(parts[1]), 0);
+    EXPECT_EQ(probe(parts[2]).at("nb_read_frames"), parts[1].str());
 }
 
 TEST_F(CaptureWindowTest, AScreenshotOfTheViewAndTheWrongSizeBox)

@@ -10,6 +10,9 @@
 #include "app/shell/capture/SnapshotFiles.h"
 #include "app/shell/capture/SnapshotImage.h"
 #include "app/shell/capture/SnapshotSaver.h"
+#include "app/view/FrameConverter.h"
+#include "camera/CMCameraBase.h"
+#include "platform/AtomicFile.h"
 
 #include <gtest/gtest.h>
 #include <libyuv.h>
@@ -17,7 +20,11 @@
 #include <tiffio.h>
 #include <turbojpeg.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -240,4 +247,185 @@ TEST_F(SnapshotFilesTest, TheSaverWritesInTheBackgroundAndRefusesWhatWouldPileUp
     const auto failed = saver.takeResults();
     ASSERT_EQ(failed.size(), 1u);
     EXPECT_FALSE(failed[0].saved);
+}
+
+namespace {
+// Files in `dir`, hidden ones included.
+std::vector<std::string> filesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<uint8_t> noiseBgra(int w, int h)
+{
+    std::vector<uint8_t> noise(size_t(w) * h * 4);
+    uint32_t state = 7;
+    for (auto& byte : noise)
+        byte = uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+    return noise;
+}
+
+// A file-size limit makes writes fail part way, as a disk filling up does
+// (EFBIG instead of ENOSPC); SIGXFSZ is ignored so the write reports it.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_previous);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_previous)(int) = nullptr;
+};
+
+class ProcessingCamera : public CMCameraBase {
+public:
+    ProcessingCamera() : CMCameraBase(0) {}
+    int GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>*) override { return CM_E_NOTSUPPORTED; }
+    int GetPreviewSize(_tag_CMSIZE&) override { return CM_E_NOTSUPPORTED; }
+    int SetPreviewSize(_tag_CMSIZE) override { return CM_E_NOTSUPPORTED; }
+    int GetSupportedFormats(std::vector<int>*) override { return CM_E_NOTSUPPORTED; }
+    int GetFormat(int&) override { return CM_E_NOTSUPPORTED; }
+    int SetFormat(int) override { return CM_E_NOTSUPPORTED; }
+};
+} // namespace
+
+TEST_F(SnapshotFilesTest, FullDiskLeavesEveryPictureTypeWholeOrNotAtAll)
+{
+    const int w = 256, h = 256; // 256 KB as a BMP, far over the limit
+    const std::vector<uint8_t> noise = noiseBgra(w, h);
+    const std::string dir = home.root + "/full";
+    fs::create_directories(dir);
+    ImageScale scale{2.0, "micron"};
+    struct Case {
+        const char* name;
+        const ImageScale* scale;
+    };
+    const Case cases[] = {
+        {"a.tif", nullptr}, {"a.png", nullptr}, {"a.bmp", nullptr}, {"a.jpg", nullptr}, {"c.tif", &scale}};
+    {
+        FileSizeLimit limit(32 * 1024);
+        for (const Case& c : cases)
+            EXPECT_FALSE(WriteImageFile(dir + "/" + c.name, noise.data(), w, h, c.scale)) << c.name;
+        // The saver reports the failure (the status shows the snapshot-failure text).
+        SnapshotSaver saver;
+        SnapshotSaver::Job job{dir + "/s.bmp", noise, w, h, std::nullopt};
+        ASSERT_TRUE(saver.submit(job));
+        saver.waitIdle();
+        const auto results = saver.takeResults();
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_FALSE(results[0].saved);
+    }
+    EXPECT_TRUE(filesIn(dir).empty()) << "neither partial pictures nor temporary files are left";
+
+    // With room, each is a whole picture under its own name and nothing else.
+    for (const Case& c : cases) {
+        std::string saved;
+        ASSERT_TRUE(WriteImageFile(dir + "/" + c.name, noise.data(), w, h, c.scale, &saved)) << c.name;
+        EXPECT_EQ(saved, dir + "/" + c.name);
+        EXPECT_EQ(cv::imread(saved, cv::IMREAD_UNCHANGED).cols, w) << c.name;
+    }
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"a.bmp", "a.jpg", "a.png", "a.tif", "c.tif"}));
+}
+
+TEST_F(SnapshotFilesTest, AClockSteppedBackNeverOverwritesAnEarlierPicture)
+{
+    // At the end of summer time the clock shows the same minute again: the
+    // automatic name of a new picture is that of an older one.
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 9;
+    local.tm_mday = 25;
+    local.tm_hour = 2;
+    local.tm_min = 30;
+    const std::string name = AutomaticFileName(home.root, ".png", local, 500);
+    const std::vector<uint8_t> first = patchesBgra();
+    std::vector<uint8_t> second = first;
+    std::reverse(second.begin(), second.end());
+
+    SnapshotSaver saver;
+    for (const std::vector<uint8_t>* picture : std::vector<const std::vector<uint8_t>*>{&first, &second, &second}) {
+        SnapshotSaver::Job job{name, *picture, kW, kH, std::nullopt};
+        ASSERT_TRUE(saver.submit(job));
+        saver.waitIdle();
+    }
+    const auto results = saver.takeResults();
+    ASSERT_EQ(results.size(), 3u);
+    const std::string stem = name.substr(0, name.size() - 4);
+    EXPECT_EQ(results[0].path, name);
+    EXPECT_EQ(results[1].path, stem + "-1.png");
+    EXPECT_EQ(results[2].path, stem + "-2.png");
+    expectPatchColours(cv::imread(name, cv::IMREAD_UNCHANGED), 0, "the first picture is untouched");
+
+    // A name the user chose in the save dialog replaces its file.
+    SnapshotSaver::Job chosen{name, second, kW, kH, std::nullopt, platform::ExistingFile::Replace};
+    ASSERT_TRUE(saver.submit(chosen));
+    saver.waitIdle();
+    EXPECT_EQ(saver.takeResults().at(0).path, name);
+
+    // Where the filesystem refuses the no-replace rename or hard links, the
+    // fallbacks keep the same promise.
+    for (const platform::MoveMethod method : {platform::MoveMethod::Link, platform::MoveMethod::Placeholder}) {
+        const std::string temp = home.root + "/temp.png";
+        std::ofstream(temp) << "new";
+        std::string moved;
+        ASSERT_EQ(platform::MoveIntoPlace(temp, name, platform::ExistingFile::Number, moved, method), 0);
+        EXPECT_NE(moved, name);
+        EXPECT_FALSE(fs::exists(temp));
+    }
+    EXPECT_TRUE(fs::exists(stem + "-3.png"));
+    EXPECT_TRUE(fs::exists(stem + "-4.png"));
+}
+
+TEST_F(SnapshotFilesTest, MonochromeAndColourOffsetsMatchTheLiveView)
+{
+    ProcessingCamera camera;
+    ASSERT_EQ(camera.SetProperty(CM_PROP_COLOR_MODE, CM_COLOR_MODE_MONO), CM_OK);
+    std::vector<uint8_t> rgb(size_t(kW) * kH * 3);
+    const std::vector<uint8_t> bgra = patchesBgra();
+    libyuv::ARGBToRAW(bgra.data(), kW * 4, rgb.data(), kW * 3, kW, kH);
+    const CWImage picture(kW, kH, rgb.data(), unsigned(rgb.size()), unsigned(rgb.size()), true, FMT_RGB24, 0);
+
+    // The live view: the frame converter's R, G, B, A with the camera's processing.
+    auto liveView = [&] {
+        FrameConverter live;
+        EXPECT_TRUE(live.convert(picture));
+        camera.processPixels(&live.displayImage());
+        const CWImage& rgba = live.displayImage();
+        return std::vector<uint8_t>(rgba.data, rgba.data + size_t(kW) * kH * 4);
+    };
+    SnapshotConverter converter;
+    std::vector<uint8_t> snapshot;
+    auto expectSameAsLive = [&](const std::string& what) {
+        const std::vector<uint8_t> live = liveView();
+        ASSERT_TRUE(converter.convert(picture, snapshot, &camera));
+        for (int patch = 0; patch < 4; ++patch) {
+            const size_t at = (size_t(kH / 2) * kW + patch * 16 + 8) * 4;
+            EXPECT_EQ(snapshot[at + 0], live[at + 2]) << what << " blue, patch " << patch;
+            EXPECT_EQ(snapshot[at + 1], live[at + 1]) << what << " green, patch " << patch;
+            EXPECT_EQ(snapshot[at + 2], live[at + 0]) << what << " red, patch " << patch;
+        }
+    };
+    expectSameAsLive("monochrome");
+    EXPECT_NEAR(snapshot[(size_t(kH / 2) * kW + 8) * 4], 76, 1) << "a red patch is grey 76, as in the live view";
+
+    ASSERT_EQ(camera.SetProperty(CM_PROP_COLOR_MODE, CM_COLOR_MODE_COLOR), CM_OK);
+    ASSERT_EQ(camera.SetProperty(CM_PROP_OFFSET_0, 40), CM_OK);
+    expectSameAsLive("offset");
 }

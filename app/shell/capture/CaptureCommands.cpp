@@ -18,6 +18,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
 
@@ -49,6 +50,22 @@ std::string FormatElapsed(int64_t micros)
     else
         std::snprintf(text, sizeof text, "%d:%02d", int(seconds / 60), int(seconds % 60));
     return text;
+}
+
+// Why a recording's file could not be written, in the user's words.
+const char* WriteFailureReason(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT: return "STR_REASON_DISK_FULL";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case EIO:
+    case ESTALE: return "STR_REASON_FOLDER_GONE";
+    default: return "STR_REASON_WRITE_FAILED";
+    }
 }
 
 } // namespace
@@ -146,10 +163,13 @@ void CaptureCommands::TakeSnapshot()
         return;
     const int fileType = Config().FileType;
     std::string path;
-    if (m_seriesRunning || Config().FileSave_Rule == 0) {
+    const bool automatic = m_seriesRunning || Config().FileSave_Rule == 0;
+    if (automatic) {
         const std::string folder = ImageFolder();
-        if (folder.empty())
+        if (folder.empty()) {
+            m_services.setStatus(Text("STR_SNAP_FAIL")); // the folder cannot be made
             return;
+        }
         path = AutomaticFileName(folder, SnapshotExtension(fileType));
     } else {
         ui::FileDialogRequest request;
@@ -162,14 +182,14 @@ void CaptureCommands::TakeSnapshot()
     if (path.empty())
         return;
     BusyCursor busy;
-    if (!SavePicture(path))
+    if (!SavePicture(path, automatic ? platform::ExistingFile::Number : platform::ExistingFile::Replace))
         m_services.setStatus(Text("STR_SNAP_FAIL"));
 }
 
 // Takes the picture and converts it here; the saver encodes and writes it.
 // False when there is no picture to save (the status says so); a refused
 // hand-over reports itself.
-bool CaptureCommands::SavePicture(const std::string& path)
+bool CaptureCommands::SavePicture(const std::string& path, platform::ExistingFile existing)
 {
     CMCameraBase* camera = m_services.session.Camera();
     if (!camera)
@@ -183,11 +203,8 @@ bool CaptureCommands::SavePicture(const std::string& path)
         if (camera->Snap(&picture) != 0)
             return false;
         std::lock_guard lock(m_services.session.Pipeline().lock());
-        if (!m_converter.convert(picture, job.bgra))
+        if (!m_converter.convert(picture, job.bgra, camera))
             return false;
-        CWImage wrapped(picture.width, picture.height, job.bgra.data(), unsigned(job.bgra.size()),
-                        unsigned(job.bgra.size()), true, FMT_RGBA32, 0);
-        camera->processPixels(&wrapped);
         job.width = picture.width;
         job.height = picture.height;
     }
@@ -199,6 +216,7 @@ bool CaptureCommands::SavePicture(const std::string& path)
             job.scale = scale;
     }
     job.path = path;
+    job.existing = existing;
     if (!m_saver.submit(job)) {
         m_services.setStatus(Text("STR_SNAP_BUSY"));
         return true;
@@ -306,7 +324,9 @@ void CaptureCommands::StartRecording()
     bool started = false;
     if (!path.empty()) {
         FramePipeline& pipeline = m_services.session.Pipeline();
-        started = pipeline.startRecording(width, height, path.c_str());
+        Mp4Recorder::Options options;
+        options.replaceExisting = Config().FileSave_Rule != 0; // the user chose that name
+        started = pipeline.startRecording(width, height, path.c_str(), std::move(options));
         if (!started)
             pipeline.stopRecording(); // a recorder that did not open is not kept
     }
@@ -328,10 +348,11 @@ void CaptureCommands::StartRecording()
 void CaptureCommands::StopRecording()
 {
     std::string name;
+    FramePipeline::RecordingStats final;
     {
         // Closing a short recording waits for its three seconds.
         CameraSession::WatchdogPause pause(m_services.session);
-        name = m_services.session.Pipeline().finishRecording();
+        name = m_services.session.Pipeline().finishRecording(&final);
     }
     const bool wasRecording = m_recording;
     m_recording = false;
@@ -339,7 +360,13 @@ void CaptureCommands::StopRecording()
     if (m_services.view)
         m_services.view->showRecordingIndicator(false);
     SetCaptureControlsEnabled(m_services.session.Camera() != nullptr);
-    if (!name.empty())
+    if (!name.empty() && final.writeError != 0) {
+        char text[1024];
+        std::snprintf(text, sizeof text, Text("STR_RECORD_STOPPED").c_str(),
+                      Text(WriteFailureReason(final.writeError)).c_str(), static_cast<long long>(final.framesWritten),
+                      name.c_str());
+        m_services.setStatus(text);
+    } else if (!name.empty())
         m_services.setStatus(Text("STR_SAVED_TO") + " " + name);
     else if (wasRecording)
         m_services.setStatus(Text("STR_RECORD_FAIL"));
@@ -348,6 +375,13 @@ void CaptureCommands::StopRecording()
 void CaptureCommands::ShowRecordingStatus()
 {
     const FramePipeline::RecordingStats stats = m_services.session.Pipeline().recordingStats();
+    if (stats.writeError != 0) {
+        // The file cannot take more: stop, and say why and what it holds.
+        if (COptionUI* record = Option("ToolbarBtnRecord"))
+            record->Selected(false, false);
+        StopRecording();
+        return;
+    }
     char text[512];
     std::snprintf(text, sizeof text, Text("STR_RECORD_STATUS").c_str(), FormatElapsed(stats.elapsedMicros).c_str(),
                   static_cast<long long>(stats.framesWritten), static_cast<long long>(stats.framesDropped));

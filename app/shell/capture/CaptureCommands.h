@@ -46,7 +46,8 @@ public:
     size_t PendingSaves() const { return m_saver.pending(); }
 
 private:
-    bool SavePicture(const std::string& path);
+    // An automatic name is numbered when taken; a chosen one is replaced.
+    bool SavePicture(const std::string& path, platform::ExistingFile existing);
     void CollectSaveResults();
     void StartSeries();
     void SeriesTick();

@@ -1,13 +1,12 @@
 #include "app/shell/capture/ImageFileWriter.h"
 
-#include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
+#include "app/view/PictureFile.h"
+
 #include <tiffio.h>
 
 #include <strings.h>
 
-#include <cstdio>
-
+#include <cerrno>
 #include <vector>
 
 namespace shell {
@@ -34,33 +33,33 @@ std::string descriptionUnit(const std::string& unit)
 
 bool IsTiffPath(const std::string& path) { return endsWithNoCase(path, "tif") || endsWithNoCase(path, "tiff"); }
 
-bool WriteImageFile(const std::string& path, const uint8_t* bgra, int width, int height, const ImageScale* scale)
+bool WriteImageFile(const std::string& path, const uint8_t* bgra, int width, int height, const ImageScale* scale,
+                    std::string* saved, platform::ExistingFile existing)
 {
     if (!bgra || width <= 0 || height <= 0 || path.empty())
         return false;
     if (scale && scale->pixelsPerUnit > 0 && IsTiffPath(path))
-        return WriteCalibratedTiff(path, bgra, width, height, *scale);
-    std::vector<int> parameters;
-    // The last three characters of the name decide, as the format does.
-    if (endsWithNoCase(path, "jpg"))
-        parameters = {cv::IMWRITE_JPEG_QUALITY, 90};
-    else if (endsWithNoCase(path, "png"))
-        parameters = {cv::IMWRITE_PNG_COMPRESSION, 6};
-    try {
-        const cv::Mat picture(height, width, CV_8UC4, const_cast<uint8_t*>(bgra));
-        return cv::imwrite(path, picture, parameters);
-    } catch (const cv::Exception&) {
-        // A name without a known extension.
+        return WriteCalibratedTiff(path, bgra, width, height, *scale, saved, existing);
+    std::string name;
+    if (view::SavePictureFile(path, bgra, width, height, view::PixelOrder::Bgra, existing, name) != 0)
         return false;
-    }
+    if (saved)
+        *saved = name;
+    return true;
 }
 
-bool WriteCalibratedTiff(const std::string& path, const uint8_t* bgra, int width, int height, const ImageScale& scale)
+bool WriteCalibratedTiff(const std::string& path, const uint8_t* bgra, int width, int height, const ImageScale& scale,
+                         std::string* saved, platform::ExistingFile existing)
 {
     if (!bgra || width <= 0 || height <= 0 || !(scale.pixelsPerUnit > 0))
         return false;
+    platform::AtomicFile file(path, existing);
+    if (!file.isOpen())
+        return false;
     TIFFSetWarningHandler(nullptr);
-    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    // libtiff writes the temporary file in place by its name; the checked
+    // calls below say whether every strip reached it.
+    TIFF* tiff = TIFFOpen(file.tempPath().c_str(), "w");
     if (!tiff)
         return false;
     // ImageJ's own calibrated TIFFs: no TIFF unit (TIFF knows only inches
@@ -92,8 +91,12 @@ bool WriteCalibratedTiff(const std::string& path, const uint8_t* bgra, int width
     ok = TIFFFlush(tiff) == 1 && ok;
     TIFFClose(tiff);
     if (!ok)
-        std::remove(path.c_str());
-    return ok;
+        file.abandon(EIO);
+    if (!file.commit())
+        return false;
+    if (saved)
+        *saved = file.finalPath();
+    return true;
 }
 
 } // namespace shell

@@ -1,5 +1,7 @@
 #include "app/shell/capture/SnapshotImage.h"
 
+#include "camera/CMCameraBase.h"
+
 #include <libyuv.h>
 
 namespace shell {
@@ -8,12 +10,14 @@ namespace {
 const uint8_t kSwapRedBlue[16] = {2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15};
 } // namespace
 
-bool SnapshotConverter::convert(const CWImage& picture, std::vector<uint8_t>& bgra)
+bool SnapshotConverter::convert(const CWImage& picture, std::vector<uint8_t>& bgra, CMCameraBase* camera)
 {
     bgra.clear();
     if (!m_frames.convert(picture))
         return false;
-    const CWImage& rgba = m_frames.displayImage();
+    CWImage& rgba = m_frames.displayImage();
+    if (camera)
+        camera->processPixels(&rgba);
     const int w = rgba.width, h = rgba.height, stride = w * 4;
     bgra.resize(size_t(stride) * size_t(h));
     // The converter turns bottom-up BGR24 over itself; any other picture

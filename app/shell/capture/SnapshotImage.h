@@ -7,15 +7,19 @@
 #include <cstdint>
 #include <vector>
 
+class CMCameraBase;
+
 namespace shell {
 
 class SnapshotConverter {
 public:
     // Converts `picture` by its format code (0 R,G,B; 1 B,G,R; 6 YUY2;
-    // 8 YUYV; 20 MJPEG) into `bgra` (width × height × 4 bytes). False for
-    // another format, a picture shorter than its size needs, or a JPEG that
-    // does not decode; `bgra` is then empty.
-    bool convert(const CWImage& picture, std::vector<uint8_t>& bgra);
+    // 8 YUYV; 20 MJPEG) into `bgra` (width × height × 4 bytes). With a
+    // camera, its pixel processing is applied in the live view's channel
+    // order (R, G, B, A), so a snapshot has the live view's grey levels and
+    // colour offsets. False for another format, a picture shorter than its
+    // size needs, or a JPEG that does not decode; `bgra` is then empty.
+    bool convert(const CWImage& picture, std::vector<uint8_t>& bgra, CMCameraBase* camera = nullptr);
 
 private:
     // The live picture's conversion (R, G, B, A); the snapshot swaps red and

@@ -59,11 +59,12 @@ void SnapshotSaver::run()
         m_jobs.pop_front();
         ++m_busy;
         lock.unlock();
-        const bool saved =
-            WriteImageFile(job.path, job.bgra.data(), job.width, job.height, job.scale ? &*job.scale : nullptr);
+        std::string name = job.path;
+        const bool saved = WriteImageFile(job.path, job.bgra.data(), job.width, job.height,
+                                          job.scale ? &*job.scale : nullptr, &name, job.existing);
         job.bgra = {};
         lock.lock();
-        m_results.push_back({job.path, saved});
+        m_results.push_back({name, saved});
         --m_busy;
         if (m_jobs.empty() && m_busy == 0)
             m_idle.notify_all();

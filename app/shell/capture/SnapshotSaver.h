@@ -6,6 +6,7 @@
 // be gone). At most a few pictures wait, so a fast series cannot pile up
 // work: a full queue refuses the next picture and the caller says so.
 #include "app/shell/capture/ImageScale.h"
+#include "platform/AtomicFile.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -26,9 +27,12 @@ public:
         int width = 0;
         int height = 0;
         std::optional<ImageScale> scale; // a calibrated TIFF when set
+        // An automatic name is numbered when taken; a name the user chose
+        // in the save dialog replaces the file there.
+        platform::ExistingFile existing = platform::ExistingFile::Number;
     };
     struct Result {
-        std::string path;
+        std::string path; // the name the file got, or the one that failed
         bool saved = false;
     };
 
