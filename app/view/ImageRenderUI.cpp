@@ -9,6 +9,7 @@
 #include <SFML/Window/Context.hpp>
 #include <SFML/Window/Event.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -94,6 +95,11 @@ int CImageRenderUI::attachWindow(platform::HWND mainWindow)
         return 0;
     owner_ = mainWindow;
     container_.setNotifyWindow(mainWindow);
+    {
+        std::lock_guard guard(frameLock_);
+        zoomReportWindow_ = mainWindow;
+        reportedZoomPercent_ = 0;
+    }
     windowWidth_ = windowHeight_ = 0;
     SetPos(rc, false);
     running_ = true;
@@ -108,6 +114,10 @@ platform::HWND CImageRenderUI::detachWindow()
     closeRenderWindow();
     childWindow_.destroy();
     container_.setNotifyWindow(nullptr);
+    {
+        std::lock_guard guard(frameLock_);
+        zoomReportWindow_ = nullptr;
+    }
     platform::HWND owner = owner_;
     owner_ = nullptr;
     return owner;
@@ -170,6 +180,26 @@ void CImageRenderUI::updateFrame(int width, int height, const uint8_t* rgbaPixel
     markDirty();
 }
 
+void CImageRenderUI::updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth,
+                                        int fullHeight)
+{
+    if (width <= 0 || height <= 0 || !rgbaPixels || fullWidth < width || fullHeight < height)
+        return;
+    {
+        std::lock_guard guard(frameLock_);
+        if (stillShown_)
+            return;
+        acceptPictureLocked(width, height, rgbaPixels, fullWidth, fullHeight);
+    }
+    markDirty();
+}
+
+int CImageRenderUI::pictureReduction() const
+{
+    const int percent = zoomPercent();
+    return percent <= 0 ? 1 : percent <= 25 ? 4 : percent <= 50 ? 2 : 1;
+}
+
 void CImageRenderUI::showStill(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight)
 {
     if (width <= 0 || height <= 0 || !rgbaPixels)
@@ -226,8 +256,133 @@ void CImageRenderUI::refitLocked()
 {
     if (imageWidth_ <= 0 || imageHeight_ <= 0 || controlWidth_ <= 0 || controlHeight_ <= 0)
         return;
-    fit_ = fitImage(imageWidth_, imageHeight_, float(controlWidth_), float(controlHeight_));
+    zoom_.setSizes(imageWidth_, imageHeight_, float(controlWidth_), float(controlHeight_));
+    applyZoomLocked();
+}
+
+void CImageRenderUI::applyZoomLocked()
+{
+    fit_ = zoom_.transform();
     container_.setViewTransform(fit_.originX, fit_.originY, fit_.zoom);
+    const int percent = zoom_.percent();
+    if (percent != reportedZoomPercent_) {
+        reportedZoomPercent_ = percent;
+        if (zoomReportWindow_)
+            platform::PostMessage(zoomReportWindow_, WM_RENDER_ZOOM_CHANGED, platform::WPARAM(percent), 0);
+    }
+}
+
+sf::FloatRect CImageRenderUI::visiblePicture() const
+{
+    std::lock_guard guard(frameLock_);
+    const float left = std::max(0.0f, fit_.originX);
+    const float top = std::max(0.0f, fit_.originY);
+    const float right = std::min(float(controlWidth_), fit_.originX + float(imageWidth_) * fit_.zoom);
+    const float bottom = std::min(float(controlHeight_), fit_.originY + float(imageHeight_) * fit_.zoom);
+    return sf::FloatRect(left, top, std::max(0.0f, right - left), std::max(0.0f, bottom - top));
+}
+
+void CImageRenderUI::zoomAbout(float factor, float x, float y)
+{
+    std::lock_guard guard(frameLock_);
+    zoomChangedLocked(zoom_.zoomAbout(factor, x, y));
+}
+
+void CImageRenderUI::zoomToActualSize()
+{
+    std::lock_guard guard(frameLock_);
+    const float x = pointerInside_ ? pointerX_ : float(controlWidth_) * 0.5f;
+    const float y = pointerInside_ ? pointerY_ : float(controlHeight_) * 0.5f;
+    zoomChangedLocked(zoom_.setScaleAbout(1.0f, x, y));
+}
+
+void CImageRenderUI::zoomToFit()
+{
+    std::lock_guard guard(frameLock_);
+    zoomChangedLocked(zoom_.fit());
+}
+
+void CImageRenderUI::panBy(float dx, float dy)
+{
+    std::lock_guard guard(frameLock_);
+    zoomChangedLocked(zoom_.panBy(dx, dy));
+}
+
+int CImageRenderUI::zoomPercent() const
+{
+    std::lock_guard guard(frameLock_);
+    return zoom_.percent();
+}
+
+void CImageRenderUI::zoomChangedLocked(bool changed)
+{
+    if (!changed)
+        return;
+    applyZoomLocked();
+    markDirty();
+}
+
+bool CImageRenderUI::handleKey(WPARAM vk, LPARAM keyState, bool down)
+{
+    if (!down) {
+        if (vk == VK_SPACE && spaceHeld_) {
+            spaceHeld_ = false;
+            return true;
+        }
+        return false;
+    }
+    if (!KeyIsFree(keyState))
+        return false;
+    const LPARAM modifiers = KeyModifiers(keyState);
+    const float x = pointerInside_ ? pointerX_ : float(GetPos().width()) * 0.5f;
+    const float y = pointerInside_ ? pointerY_ : float(GetPos().height()) * 0.5f;
+    constexpr float kKeyStep = 1.4142136f; // two presses double the scale
+    if ((vk == VK_OEM_PLUS || vk == VK_OEM_MINUS) && (modifiers & ~KEYSTATE_SHIFT) == 0) {
+        zoomAbout(vk == VK_OEM_PLUS ? kKeyStep : 1.0f / kKeyStep, x, y);
+        return true;
+    }
+    if (modifiers == KEYSTATE_CONTROL && vk == '0') {
+        zoomToFit();
+        return true;
+    }
+    if (modifiers == KEYSTATE_CONTROL && vk == '1') {
+        zoomToActualSize();
+        return true;
+    }
+    if (vk == VK_SPACE && modifiers == 0) {
+        spaceHeld_ = true;
+        return true;
+    }
+    return false;
+}
+
+bool CImageRenderUI::panEvent(const TEventUI& event, float x, float y)
+{
+    switch (event.Type) {
+    case UIEVENT_MBUTTONDOWN:
+    case UIEVENT_BUTTONDOWN:
+        if (panButton_ || (event.Type == UIEVENT_BUTTONDOWN && !spaceHeld_))
+            return panButton_ != 0;
+        panButton_ = event.Type;
+        break;
+    case UIEVENT_MOUSEMOVE:
+        if (!panButton_)
+            return false;
+        panBy(x - panFromX_, y - panFromY_);
+        break;
+    case UIEVENT_MBUTTONUP:
+    case UIEVENT_BUTTONUP:
+        if (!panButton_)
+            return false;
+        // The other button's release leaves the pan running.
+        if ((event.Type == UIEVENT_MBUTTONUP) == (panButton_ == UIEVENT_MBUTTONDOWN))
+            panButton_ = 0;
+        break;
+    default: return false;
+    }
+    panFromX_ = x;
+    panFromY_ = y;
+    return true;
 }
 
 ViewFit CImageRenderUI::currentFit() const
@@ -315,6 +470,24 @@ void CImageRenderUI::DoEvent(TEventUI& event)
 {
     const float x = float(event.ptMouse.x);
     const float y = float(event.ptMouse.y);
+    // Zoom, pan and the keys' pointer work in control pixels.
+    const RECT pos = GetPos();
+    const float controlX = x - float(pos.left);
+    const float controlY = y - float(pos.top);
+    if (event.Type == UIEVENT_MOUSEMOVE || event.Type == UIEVENT_MOUSEENTER) {
+        pointerInside_ = true;
+        pointerX_ = controlX;
+        pointerY_ = controlY;
+    } else if (event.Type == UIEVENT_MOUSELEAVE) {
+        pointerInside_ = false;
+    }
+    if (event.Type == UIEVENT_SCROLLWHEEL) {
+        // Four notches double the scale.
+        zoomAbout(std::pow(2.0f, float(WheelDelta(event)) / 480.0f), controlX, controlY);
+        return;
+    }
+    if (panEvent(event, controlX, controlY))
+        return;
     int current = -1;
     switch (event.Type) {
     case UIEVENT_MOUSEMOVE: current = container_.onMouseMove(x, y); break;
@@ -376,7 +549,7 @@ void CImageRenderUI::renderPass()
     if (textureSize.x > 0 && textureSize.y > 0)
         renderWindow_.draw(frameSprite_);
     renderWindow_.draw(container_);
-    scaleBar_.draw(renderWindow_, container_);
+    scaleBar_.draw(renderWindow_, container_, visiblePicture());
     drawRecordingOverlay();
 
     std::string path;
