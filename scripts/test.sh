@@ -13,6 +13,9 @@ echo "== source format"
 bash scripts/check-format.sh
 
 jobs=$(nproc)
+# Compiled objects are shared through ccache between clones in other folders
+# (paths under the root are hashed relative to it).
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 export ASAN_OPTIONS="detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"

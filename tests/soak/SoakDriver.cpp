@@ -114,6 +114,7 @@ public:
         while (SecondsSince(start) < 60.0 * m_minutes) {
             const double now = SecondsSince(start);
             Pump(50);
+            m_recording = RecordButtonOn(); // a lost camera ends its recording
             if (now >= nextRecording) {
                 if (StartRecording()) {
                     recordingAnchor += recordingPeriod;
@@ -188,6 +189,12 @@ private:
         if (!m_recording)
             std::printf("soak: the recording did not start: %s\n", StatusText().c_str());
         return m_recording;
+    }
+
+    bool RecordButtonOn()
+    {
+        auto* record = dynamic_cast<COptionUI*>(m_window.PaintManager().FindControl("ToolbarBtnRecord"));
+        return record && record->IsSelected();
     }
 
     std::string StatusText()
