@@ -80,7 +80,7 @@ FieldOfView Microscope::fieldAt(uint64_t frame, cv::Size size, double restFocus)
 {
     StagePath path = size == m_size ? m_path : StagePath(m_settings.stage, size);
     FieldOfView f{};
-    f.centre = path.centreAt(frame);
+    f.centre = m_held ? *m_held : path.centreAt(frame);
     if (m_settings.shakePixels > 0) {
         // Each frame off the path by up to half the shake, so two frames
         // differ by up to the whole of it.

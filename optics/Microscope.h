@@ -11,6 +11,7 @@
 #include <opencv2/core.hpp>
 
 #include <cstdint>
+#include <optional>
 
 namespace optics {
 
@@ -27,6 +28,9 @@ public:
     Microscope(const OpticsSettings& settings, double framesPerSecond);
 
     const OpticsSettings& settings() const { return m_settings; }
+    // A stage moved by hand: every frame's field centres here (slide pixels)
+    // instead of following the path; nullopt follows the path again.
+    void holdStageAt(std::optional<cv::Point2d> centre) { m_held = centre; }
     // The field of frame `frame` of the given size; `restFocus` (0 … 1) is
     // where the focus stands when it does not sweep.
     FieldOfView fieldAt(uint64_t frame, cv::Size size, double restFocus) const;
@@ -43,6 +47,7 @@ private:
     const OpticsSettings m_settings;
     const double m_framesPerSecond;
     cv::Size m_size;
+    std::optional<cv::Point2d> m_held;
     StagePath m_path;
     cv::Mat m_shading;              // gain × 255 per channel, 8UC3
     cv::Mat m_noiseUp, m_noiseDown; // noise split by sign, 8UC3, larger than a frame

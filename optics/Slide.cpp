@@ -194,6 +194,18 @@ void Slide::renderAbsorption(const cv::Rect& region, cv::Mat& absorption, cv::Ma
     }
 }
 
+cv::Point2d Slide::emptyGlass(cv::Size size) const
+{
+    const int margin = static_cast<int>(3 * kBlurPerDepth) + 2;
+    for (int y = 0; y + size.height <= kSlideHeight; y += 16)
+        for (int x = 0; x + size.width <= kSlideWidth; x += 16) {
+            const cv::Rect field(x - margin, y - margin, size.width + 2 * margin, size.height + 2 * margin);
+            if (levelsIn(field).empty())
+                return {x + size.width / 2.0, y + size.height / 2.0};
+        }
+    return {-1e6, -1e6}; // beyond the slide: glass as well
+}
+
 cv::Mat Slide::renderSharp(const cv::Rect& region) const
 {
     cv::Mat absorption, levels, picture;

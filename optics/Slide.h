@@ -51,6 +51,9 @@ public:
     void renderAbsorption(const cv::Rect& region, cv::Mat& absorption, cv::Mat& levels) const;
     // The levels of the specimens touching `region`, without repeats.
     std::vector<int> levelsIn(const cv::Rect& region) const;
+    // The centre of a field of `size` with nothing on it but glass (and room
+    // for the widest blur around it).
+    cv::Point2d emptyGlass(cv::Size size) const;
     // The region with every specimen sharp, RGB (ground truth).
     cv::Mat renderSharp(const cv::Rect& region) const;
 

@@ -337,7 +337,8 @@ int writeTruth(const std::vector<std::string>& args, const Options& options)
         constexpr double kVideoFramesPerSecond = 30; // the generic emulated cameras'
         written = optics::writeFieldOfFrame(settings, kVideoFramesPerSecond, sequence, size,
                                             optics::focusOfLevel(optics::kRestLevel), args[2], field);
-        std::printf("%s\n", optics::describeField(sequence, field, size).c_str());
+        if (written)
+            std::printf("%s\n", optics::describeField(sequence, field, size).c_str());
     } else {
         return usage();
     }

@@ -23,7 +23,8 @@ int commandTruth(int argc, char** argv)
     if (argc == 4 && std::strcmp(argv[2], "slide") == 0) {
         file = argv[3];
         written = optics::writeSharpSlide(file);
-        std::printf("slide %dx%d, every specimen sharp\n", optics::kSlideWidth, optics::kSlideHeight);
+        if (written)
+            std::printf("slide %dx%d, every specimen sharp\n", optics::kSlideWidth, optics::kSlideHeight);
     } else if (argc == 5 && std::strcmp(argv[2], "field") == 0) {
         char* end = nullptr;
         const unsigned long long frame = std::strtoull(argv[3], &end, 10);
@@ -37,7 +38,8 @@ int commandTruth(int argc, char** argv)
         // The camera's focus rests where no sweep moves it.
         written = optics::writeFieldOfFrame(config.optics, config.fps, frame, size,
                                             optics::focusOfLevel(optics::kRestLevel), file, field);
-        std::printf("%s\n", optics::describeField(frame, field, size).c_str());
+        if (written)
+            std::printf("%s\n", optics::describeField(frame, field, size).c_str());
     } else {
         std::fprintf(stderr, "usage: sensorlink_tool truth slide <file> | truth field <frame> <file>\n");
         return 2;
