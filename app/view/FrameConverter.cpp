@@ -35,6 +35,9 @@ uint64_t FrameConverter::requiredBytes(int format, int width, int height)
     case FMT_BGR24: return pixels * 3;
     case FMT_YUY2:
     case FMT_YUYV: return pixels * 2;
+    case FMT_NV12:
+    case FMT_I420: return pixels + 2 * (uint64_t(width + 1) / 2) * (uint64_t(height + 1) / 2);
+    case FMT_GREY: return pixels;
     case FMT_MJPG: return 1;
     default: return 0;
     }
@@ -49,8 +52,11 @@ bool FrameConverter::convert(const CWImage& frame)
     // past its end.
     if (required == 0 || frame.dataSize < required)
         return false;
-    if (!CWImage::checkBuffer(&displayImage_, frame.width, frame.height, 8, 4) ||
-        !CWImage::checkBuffer(&scratchImage_, frame.width, frame.height, 8, 4))
+    // MJPEG decodes straight at the reduced scale the view asked for.
+    const tjscalingfactor factor{1, frame.format == FMT_MJPG ? jpegScale_ : 1};
+    const int outWidth = TJSCALED(frame.width, factor), outHeight = TJSCALED(frame.height, factor);
+    if (!CWImage::checkBuffer(&displayImage_, outWidth, outHeight, 8, 4) ||
+        !CWImage::checkBuffer(&scratchImage_, outWidth, outHeight, 8, 4))
         return false;
 
     const int w = frame.width, h = frame.height;
@@ -71,6 +77,19 @@ bool FrameConverter::convert(const CWImage& frame)
                               libyuv::FOURCC_YUYV);
         swapIntoOutput = false;
         break;
+    case FMT_NV12: {
+        // libyuv's ARGB is B, G, R, A in memory: swapped into the output below.
+        const uint8_t* uv = frame.data + size_t(w) * h;
+        libyuv::NV12ToARGB(frame.data, w, uv, (w + 1) / 2 * 2, scratch, outStride, w, h);
+        break;
+    }
+    case FMT_I420: {
+        const uint8_t* u = frame.data + size_t(w) * h;
+        const uint8_t* v = u + size_t((w + 1) / 2) * ((h + 1) / 2);
+        libyuv::I420ToARGB(frame.data, w, u, (w + 1) / 2, v, (w + 1) / 2, scratch, outStride, w, h);
+        break;
+    }
+    case FMT_GREY: libyuv::J400ToARGB(frame.data, w, scratch, outStride, w, h); break;
     case FMT_MJPG:
         if (!decodeJpeg(frame))
             return false;
@@ -82,7 +101,14 @@ bool FrameConverter::convert(const CWImage& frame)
         libyuv::ARGBShuffle(scratch, outStride, out, outStride, kSwapRedBlue, w, h);
     displayImage_.format = FMT_RGBA32;
     displayImage_.bottomUp = 0;
+    pictureWidth_ = frame.width;
+    pictureHeight_ = frame.height;
     return true;
+}
+
+void FrameConverter::setJpegScale(int denominator)
+{
+    jpegScale_ = denominator == 2 || denominator == 4 || denominator == 8 ? denominator : 1;
 }
 
 bool FrameConverter::decodeJpeg(const CWImage& frame)
@@ -100,8 +126,9 @@ bool FrameConverter::decodeJpeg(const CWImage& frame)
         return false;
     // Decode into the scratch image first: a corrupt JPEG must leave the
     // previous picture intact.
-    if (tjDecompress2(decoder, frame.data, frame.dataSize, scratchImage_.data, frame.width, frame.width * 4,
-                      frame.height, TJPF_RGBA, kJpegFlags) != 0 &&
+    const int outWidth = scratchImage_.width, outHeight = scratchImage_.height;
+    if (tjDecompress2(decoder, frame.data, frame.dataSize, scratchImage_.data, outWidth, outWidth * 4, outHeight,
+                      TJPF_RGBA, kJpegFlags) != 0 &&
         tjGetErrorCode(decoder) == TJERR_FATAL)
         return false;
     std::swap(displayImage_.data, scratchImage_.data);

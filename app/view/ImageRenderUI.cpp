@@ -180,8 +180,7 @@ void CImageRenderUI::updateFrame(int width, int height, const uint8_t* rgbaPixel
     markDirty();
 }
 
-void CImageRenderUI::updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth,
-                                        int fullHeight)
+void CImageRenderUI::updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight)
 {
     if (width <= 0 || height <= 0 || !rgbaPixels || fullWidth < width || fullHeight < height)
         return;

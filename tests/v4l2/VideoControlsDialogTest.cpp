@@ -4,6 +4,7 @@
 #include "app/shell/dialogs/VideoControlsDialog.h"
 #include "ui/Controls.h"
 #include "ui/EmbeddedResource.h"
+#include "ui/MessageDialog.h"
 #include "ui/PaintManager.h"
 #include "ui/ResourceManager.h"
 #include "ui/testing/UiDriver.h"
@@ -114,6 +115,25 @@ TEST(VideoControlsDialog, ChangesGoToTheDeviceAndAutomaticModesGreyOutTheirRows)
     // Only what the user changed was written.
     for (const auto& [id, value] : panel.writes)
         EXPECT_NE(id, static_cast<unsigned>(V4L2_CID_WHITE_BALANCE_TEMPERATURE));
+    Driver::clearAnswers();
+
+    // The camera goes away while the dialog is open, with a question on top
+    // of it: closing the settings ends both, innermost first, and nothing
+    // reaches the panel after that.
+    FakePanel lost;
+    UINT questionResult = 0;
+    Driver::ModalAnswer open = Driver::LeaveOpen();
+    open.inspect = [&](CWindowWnd& window, CPaintManagerUI&) {
+        Driver::ModalAnswer question = Driver::LeaveOpen();
+        question.inspect = [](CWindowWnd&, CPaintManagerUI&) { shell::CloseVideoControls(); };
+        Driver::answerNextModal(question);
+        questionResult = ShowMessage(window.GetHWND(), "Reset?", "Question", 1);
+    };
+    Driver::answerNextModal(open);
+    shell::ShowVideoControls(nullptr, "Lost", &lost);
+    EXPECT_EQ(questionResult, 2u); // cancelled
+    EXPECT_TRUE(lost.writes.empty());
+    shell::CloseVideoControls(); // none open: nothing happens
     Driver::clearAnswers();
     CResourceManager::GetInstance()->Release();
 }

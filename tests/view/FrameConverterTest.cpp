@@ -1,7 +1,10 @@
 #include "app/view/FrameConverter.h"
 
 #include <gtest/gtest.h>
+#include <libyuv.h>
 #include <turbojpeg.h>
+
+#include <cmath>
 
 #include <cstdlib>
 #include <vector>
@@ -86,6 +89,28 @@ TEST(FrameConversion, Yuy2DecodesToRgbaAndYuyvKeepsBlueFirst)
     expectPixel(converter.displayImage(), 3, 1, {0, 0, 255}, 4, "yuyv");
 }
 
+TEST(FrameConversion, PlanarFormatsAndGreyDecodeToRgba)
+{
+    // 6 × 2 (odd chroma width 3): red in NV12 and I420, a grey level in GREY.
+    const int w = 6, h = 2, luma = w * h, chroma = 3;
+    std::vector<uint8_t> nv12(size_t(luma), 81), i420(size_t(luma), 81);
+    for (int i = 0; i < chroma; ++i)
+        nv12.insert(nv12.end(), {90, 240});
+    i420.insert(i420.end(), size_t(chroma), 90);
+    i420.insert(i420.end(), size_t(chroma), 240);
+    FrameConverter converter;
+    ASSERT_TRUE(converter.convert(over(nv12, w, h, FMT_NV12)));
+    expectPixel(converter.displayImage(), 5, 1, {255, 0, 0}, 4, "nv12");
+    ASSERT_TRUE(converter.convert(over(i420, w, h, FMT_I420)));
+    expectPixel(converter.displayImage(), 5, 1, {255, 0, 0}, 4, "i420");
+    std::vector<uint8_t> grey(size_t(luma), 77);
+    ASSERT_TRUE(converter.convert(over(grey, w, h, FMT_GREY)));
+    expectPixel(converter.displayImage(), 5, 1, {77, 77, 77}, 1, "grey");
+    // One byte short of the chroma planes: dropped.
+    nv12.pop_back();
+    EXPECT_FALSE(converter.convert(over(nv12, w, h, FMT_NV12)));
+}
+
 TEST(FrameConversion, ShortFramesAreDroppedAndThePreviousPictureStays)
 {
     FrameConverter converter;
@@ -135,6 +160,47 @@ TEST(FrameConversion, JpegDecodesAndACorruptOneLeavesThePreviousPicture)
     std::vector<uint8_t> big(64 * 64 * 3, 128);
     auto bigJpeg = encodeJpeg(big, 64, 64);
     EXPECT_FALSE(converter.convert(over(bigJpeg, w, h, FMT_MJPG)));
+}
+
+TEST(FrameConversion, ScaledJpegDecodingMatchesAFullDecodeScaledDown)
+{
+    // A textured picture: gradients, rings and a fine checker.
+    const int w = 160, h = 96;
+    std::vector<uint8_t> rgb(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
+            p[0] = uint8_t(x * 255 / w);
+            p[1] = uint8_t(128 + 100 * std::sin((x - 80) * (x - 80) / 200.0 + (y - 48) * (y - 48) / 200.0));
+            p[2] = uint8_t(((x / 2 + y / 2) % 2) * 60 + y);
+        }
+    auto jpeg = encodeJpeg(rgb, w, h);
+    FrameConverter full;
+    ASSERT_TRUE(full.convert(over(jpeg, w, h, FMT_MJPG)));
+    for (int scale : {2, 4}) {
+        FrameConverter scaled;
+        scaled.setJpegScale(scale);
+        ASSERT_TRUE(scaled.convert(over(jpeg, w, h, FMT_MJPG)));
+        const CWImage& small = scaled.displayImage();
+        ASSERT_EQ(small.width, w / scale);
+        ASSERT_EQ(small.height, h / scale);
+        EXPECT_EQ(scaled.pictureWidth(), w);
+        EXPECT_EQ(scaled.pictureHeight(), h);
+        // The full picture averaged over scale × scale blocks.
+        std::vector<uint8_t> reference(size_t(small.width) * small.height * 4);
+        libyuv::ARGBScale(full.displayImage().data, w * 4, w, h, reference.data(), small.width * 4, small.width,
+                          small.height, libyuv::kFilterBox);
+        double difference = 0;
+        for (size_t i = 0; i < reference.size(); ++i)
+            if (i % 4 != 3)
+                difference += std::abs(int(reference[i]) - int(small.data[i]));
+        EXPECT_LT(difference / (small.width * small.height * 3.0), 3.0) << "1/" << scale;
+    }
+    // Other formats stay at full size.
+    FrameConverter scaled;
+    scaled.setJpegScale(4);
+    ASSERT_TRUE(scaled.convert(over(rgb, w, h, FMT_RGB24)));
+    EXPECT_EQ(scaled.displayImage().width, w);
 }
 
 TEST(FrameConversion, I420PlanesAreLaidOutForTheRecorder)

@@ -1,5 +1,7 @@
 #include "app/shell/dialogs/VideoControlsDialog.h"
 
+#include "ui/ModalWindows.h"
+
 #include "ui/Control.h"
 #include "ui/Controls.h"
 #include "ui/DPI.h"
@@ -82,6 +84,9 @@ bool controlId(const std::string& name, unsigned& id)
         return false;
     }
 }
+
+// The settings dialog on screen now, or null; UI thread.
+HWND g_openDialog = nullptr;
 
 void showOnPage(void* parentWindow, const char* title, CMControlPanel* panel)
 {
@@ -209,7 +214,16 @@ void ShowVideoControls(HWND owner, const char* title, CMControlPanel* panel)
     if (!dialog.Create(owner, title ? title : ""))
         return;
     dialog.CenterWindow();
+    HWND const previous = g_openDialog;
+    g_openDialog = dialog.GetHWND();
     dialog.ShowModal();
+    g_openDialog = previous;
+}
+
+void CloseVideoControls()
+{
+    if (g_openDialog)
+        ui::CloseModalWindow(g_openDialog);
 }
 
 void RegisterVideoControlsDialog() { CMSetPropertyPageHook(&showOnPage); }

@@ -34,6 +34,10 @@ private:
 
 // Shows the dialog modally over `owner`.
 void ShowVideoControls(HWND owner, const char* title, CMControlPanel* panel);
+// Ends the open settings dialog as cancelled, with every modal window opened
+// on top of it; nothing when none is open. Called before the camera whose
+// controls it shows is released (its panel then fails every change anyway).
+void CloseVideoControls();
 
 // Makes lensbridge's video cameras show their property page with this dialog
 // (registers the hook with CMSetPropertyPageHook). Call once at start.

@@ -1,6 +1,7 @@
 #include "app/shell/session/CameraSession.h"
 
 #include "app/common/AppMessages.h"
+#include "app/shell/dialogs/VideoControlsDialog.h"
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "camera/factory/CMFactory.h"
@@ -183,6 +184,9 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
     m_lastRetryTick = platform::GetTickCount();
     CMCameraBase* old = m_camera;
     m_camera = nullptr;
+    // The settings dialog of the camera that goes away closes first.
+    if (old)
+        CloseVideoControls();
     if (!reconnect) {
         m_lost = false;
         m_format = -1;
@@ -316,6 +320,8 @@ void CameraSession::Close()
 {
     CMCameraBase* camera = m_camera;
     m_camera = nullptr;
+    if (camera)
+        CloseVideoControls();
     m_lost = false;
     m_source = CameraSource{};
     m_worker.Run([this, camera] {
@@ -344,6 +350,9 @@ void CameraSession::LoseCamera()
 {
     CMCameraBase* camera = m_camera;
     m_camera = nullptr;
+    // Its settings dialog (and whatever it opened) closes before the camera
+    // is released.
+    CloseVideoControls();
     m_lost = true;
     m_lastRetryTick = platform::GetTickCount();
     platform::DebugPrintf("camera lost; waiting for it to return\n");
