@@ -20,12 +20,25 @@ int FramePipeline::frameCallback(void* userData, int kind, long param1, long)
 void FramePipeline::onFrame(const CWImage& frame)
 {
     std::lock_guard guard(lock_);
+    // MJPEG decodes at the scale the view draws it (a 4K JPEG costs more
+    // than a frame interval at full size); a recording needs every pixel.
+    const bool recording = recorder_ && recorder_->isOpen();
+    converter_.setJpegScale(frame.format == FMT_MJPG && sink_ && !recording ? sink_->pictureReduction() : 1);
     if (!converter_.convert(frame))
         return;
     CWImage& picture = converter_.displayImage();
+    // The JPEG of a reduced picture is kept for a copy with every pixel.
+    const bool reduced = picture.width != converter_.pictureWidth();
+    if (reduced)
+        lastJpeg_.assign(frame.data, frame.data + frame.dataSize);
+    else
+        lastJpeg_.clear();
     if (camera_)
         camera_->processPixels(&picture);
-    if (sink_)
+    if (sink_ && reduced)
+        sink_->updateReducedFrame(picture.width, picture.height, picture.data, converter_.pictureWidth(),
+                                  converter_.pictureHeight());
+    else if (sink_)
         sink_->updateFrame(picture.width, picture.height, picture.data);
 
     if (recorder_ && recorder_->isOpen()) {
@@ -110,7 +123,19 @@ std::string FramePipeline::finishRecording(RecordingStats* final)
 bool FramePipeline::copyDisplayImage(CWImage& target)
 {
     std::lock_guard guard(lock_);
-    const CWImage& picture = converter_.displayImage();
+    const CWImage* source = &converter_.displayImage();
+    if (!lastJpeg_.empty()) {
+        // The view got the last picture reduced; a copy has every pixel.
+        const auto size = static_cast<unsigned>(lastJpeg_.size());
+        const CWImage jpeg(converter_.pictureWidth(), converter_.pictureHeight(), lastJpeg_.data(), size, size, true,
+                           FMT_MJPG, 0);
+        if (fullConverter_.convert(jpeg)) {
+            if (camera_)
+                camera_->processPixels(&fullConverter_.displayImage());
+            source = &fullConverter_.displayImage();
+        }
+    }
+    const CWImage& picture = *source;
     if (!picture.data || picture.width <= 0 || picture.height <= 0)
         return false;
     const size_t bytes = size_t(picture.width) * picture.height * 4;

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CMCameraBase;
 class FrameSink;
@@ -60,8 +61,9 @@ public:
     std::string finishRecording(RecordingStats* final = nullptr);
 
     // Any thread but the capture thread's callback. Copies the latest converted
-    // picture (RGBA) under the lock; false and `target` unchanged when there
-    // is none yet.
+    // picture (RGBA) under the lock, at the camera's full size also while the
+    // view gets MJPEG reduced; false and `target` unchanged when there is none
+    // yet.
     bool copyDisplayImage(CWImage& target);
 
     // Outermost of the program's frame locks: pipeline → render view → container.
@@ -72,5 +74,9 @@ private:
     CMCameraBase* camera_ = nullptr;
     FrameSink* sink_ = nullptr;
     FrameConverter converter_;
+    // The last MJPEG frame while the view gets it reduced, and the converter
+    // that makes a full-size copy of it.
+    std::vector<uint8_t> lastJpeg_;
+    FrameConverter fullConverter_;
     std::unique_ptr<Mp4Recorder> recorder_;
 };

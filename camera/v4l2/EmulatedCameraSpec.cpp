@@ -169,9 +169,11 @@ std::optional<EmulatedCameraSpec> namedCameraSpec(const std::string& profile, in
     } else if (profile == "5mp") {
         std::snprintf(name, sizeof name, "Emulated 5MP Camera %d", number);
         spec.formats = {{V4L2_PIX_FMT_MJPEG, {{640, 480}, {1296, 972}, {1920, 1080}, {2592, 1944}}}};
+        spec.specimen = true;
     } else if (profile == "4k") {
         std::snprintf(name, sizeof name, "Emulated 4K Camera %d", number);
         spec.formats = {{V4L2_PIX_FMT_MJPEG, {{640, 480}, {1280, 720}, {1920, 1080}, {3840, 2160}}}};
+        spec.specimen = true;
     } else {
         return std::nullopt;
     }

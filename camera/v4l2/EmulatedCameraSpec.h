@@ -41,6 +41,9 @@ struct EmulatedCameraSpec {
     std::vector<EmulatedFormat> formats;
     std::vector<EmulatedControl> controls;
     int framesPerSecond = 30;
+    // MJPEG pictures show a textured specimen with a phase stamp instead of
+    // the colour patches (the big cameras: JPEGs as large as real ones).
+    bool specimen = false;
     // Still method: formats and sizes; empty = the camera has none.
     std::vector<EmulatedFormat> stillFormats;
     // Roll selects a register, Focus reads and writes its 16-bit value.

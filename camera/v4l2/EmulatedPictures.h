@@ -15,6 +15,16 @@ bool isEmulatedPictureFormat(uint32_t fourcc);
 // and tightly packed; empty for another format or a size that is not
 // positive.
 std::vector<uint8_t> renderPlanarScene(uint32_t fourcc, int width, int height, int phase);
+// The specimen the big emulated cameras show, as MJPEG: a stained section
+// (cells of several sizes on a pale ground, fine grain), so its JPEG is as
+// large as a real one (a 3840 × 2160 picture about 1.5 MB), with the moving
+// square and a stamp of `phase` that the picture keeps through decoding and
+// scaling. Empty when the size is not positive.
+std::vector<uint8_t> renderSpecimenJpeg(int width, int height, int phase);
+// The phase stamped into a picture of the specimen, read from its RGBA
+// pixels (any scale of the original picture); -1 when there is no stamp.
+int readSpecimenStamp(const uint8_t* rgba, int width, int height);
+
 // One group of pictures, one H.264 access unit (Annex B) per phase; the first
 // is a key frame, the others refer to the one before. Empty when the size is
 // odd or the encoder is missing.

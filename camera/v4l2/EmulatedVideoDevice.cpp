@@ -293,9 +293,13 @@ const std::vector<uint8_t>& EmulatedCamera::scene(uint32_t fourcc, int width, in
             m_scenes.emplace(std::make_tuple(fourcc, width, height, p), std::move(units[size_t(p)]));
         return m_scenes[std::make_tuple(fourcc, width, height, std::max(phase, 0))];
     }
-    std::vector<uint8_t> picture = isEmulatedPictureFormat(fourcc)
-                                       ? renderPlanarScene(fourcc, width, height, std::max(phase, 0))
-                                       : renderScene(fourcc, width, height, phase);
+    std::vector<uint8_t> picture;
+    if (m_spec.specimen && fourcc == V4L2_PIX_FMT_MJPEG)
+        picture = renderSpecimenJpeg(width, height, std::max(phase, 0));
+    else if (isEmulatedPictureFormat(fourcc))
+        picture = renderPlanarScene(fourcc, width, height, std::max(phase, 0));
+    else
+        picture = renderScene(fourcc, width, height, phase);
     return m_scenes.emplace(key, std::move(picture)).first->second;
 }
 

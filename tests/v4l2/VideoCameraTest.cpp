@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <turbojpeg.h>
+
 #include <algorithm>
 
 using namespace videotest;
@@ -180,6 +182,40 @@ TEST(VideoCameraFormats, EveryListedFormatDeliversAPicture)
         nearest = std::min(nearest, difference / (640.0 * 480));
     }
     EXPECT_LT(nearest, 2.0);
+}
+
+TEST(VideoCameraFormats, TheBigCamerasStreamAStampedSpecimen)
+{
+    const int index = installCameras({*v4l2::namedCameraSpec("5mp", 0), *v4l2::namedCameraSpec("4k", 1)});
+    FrameLog log;
+    CMCameraDirectShow big(index + 1);
+    ASSERT_EQ(big.Init(&FrameLog::callback, &log, 0, 0), CM_OK);
+    std::vector<_tag_CMSIZE> sizes;
+    ASSERT_EQ(big.GetSupportedPreviewSizes(&sizes), CM_OK);
+    EXPECT_TRUE(sameSize(sizes.back(), 3840, 2160));
+    big.Release();
+    // Small frames here; the full sizes run in the benchmark.
+    CMCameraDirectShow camera(index);
+    ASSERT_EQ(camera.Init(&FrameLog::callback, &log, 640, 480), CM_OK);
+    EXPECT_EQ(emulated(0)->stream().framesPerSecond, 30);
+    int previous = -1;
+    for (int frame = 0; frame < 3; ++frame) {
+        ASSERT_TRUE(log.waitFor(1));
+        const Frame f = log.last();
+        ASSERT_EQ(f.format, FMT_MJPG);
+        // Textured like a specimen, not flat: well over a bit per pixel.
+        EXPECT_GT(f.bytes.size(), 640u * 480 / 6);
+        std::vector<uint8_t> rgba(640u * 480 * 4);
+        tjhandle decoder = tjInitDecompress();
+        ASSERT_EQ(tjDecompress2(decoder, f.bytes.data(), f.bytes.size(), rgba.data(), 640, 640 * 4, 480, TJPF_RGBA, 0),
+                  0);
+        tjDestroy(decoder);
+        const int stamp = v4l2::readSpecimenStamp(rgba.data(), 640, 480);
+        ASSERT_GE(stamp, 0);
+        EXPECT_NE(stamp, previous);
+        previous = stamp;
+    }
+    camera.Release();
 }
 
 TEST(VideoCameraStream, AFormatTheDeviceCannotStreamFallsBackToThePreviousOne)

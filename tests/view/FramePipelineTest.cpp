@@ -3,6 +3,7 @@
 #include "camera/CMCameraBase.h"
 
 #include <gtest/gtest.h>
+#include <turbojpeg.h>
 
 #include <atomic>
 #include <filesystem>
@@ -101,6 +102,56 @@ TEST(FramePipeline, ConvertsProcessesAndHandsTheFrameToTheSink)
     EXPECT_EQ(copy.width, 4);
     EXPECT_EQ(copy.format, FMT_RGBA32);
     EXPECT_FALSE(copy.externalBuffer) << "the copy owns its buffer";
+}
+
+// A view shown at a quarter of the picture's size.
+class QuarterSink : public CollectingSink {
+public:
+    int pictureReduction() const override { return 4; }
+    void updateReducedFrame(int width, int height, const uint8_t* rgba, int fw, int fh) override
+    {
+        updateFrame(width, height, rgba);
+        fullWidth = fw;
+        fullHeight = fh;
+    }
+    int fullWidth = 0, fullHeight = 0;
+};
+
+TEST(FramePipeline, MjpegReachesAReducedViewReducedWhileCopiesAndRecordingsKeepEveryPixel)
+{
+    const int w = 64, h = 48;
+    std::vector<uint8_t> rgb(size_t(w) * h * 3, 90);
+    tjhandle encoder = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    ASSERT_EQ(tjCompress2(encoder, rgb.data(), w, 0, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0), 0);
+    std::vector<uint8_t> bytes(jpeg, jpeg + size);
+    tjFree(jpeg);
+    tjDestroy(encoder);
+
+    QuarterSink sink;
+    FramePipeline pipeline;
+    pipeline.setSink(&sink);
+    CWImage frame = over(bytes, w, h, FMT_MJPG);
+    pipeline.onFrame(frame);
+    EXPECT_EQ(sink.lastWidth, w / 4);
+    EXPECT_EQ(sink.lastHeight, h / 4);
+    EXPECT_EQ(sink.fullWidth, w);
+    EXPECT_EQ(sink.fullHeight, h);
+    CWImage copy;
+    ASSERT_TRUE(pipeline.copyDisplayImage(copy));
+    EXPECT_EQ(copy.width, w);
+    EXPECT_EQ(copy.height, h);
+    EXPECT_NEAR(copy.data[(size_t(h) / 2 * w + w / 2) * 4], 90, 3);
+
+    // Recording: every frame decodes at full size.
+    const auto dir = tempFolder("reduced");
+    ManualClock manual;
+    ASSERT_TRUE(pipeline.startRecording(w, h, (dir / "full.mp4").c_str(), manual.clock()));
+    pipeline.onFrame(frame);
+    EXPECT_EQ(sink.lastWidth, w);
+    pipeline.stopRecording();
+    fs::remove_all(dir);
 }
 
 TEST(FramePipeline, RecordsOnlyFramesOfTheRecordingSize)
