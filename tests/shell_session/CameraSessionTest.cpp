@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -52,6 +53,18 @@ TEST(CameraSessionTest, ListsOpensSwitchesAndClosesWhileFramesArrive)
     ::setenv("SENSORLINK_EMULATE_FPS", "60", 1);
     ::setenv("SENSORLINK_EMULATE_FAULTS", "", 1);
     ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
+    // The emulated cameras write down every connection made to them.
+    const std::string events =
+        std::filesystem::temp_directory_path() / ("pellumo-camera-events-" + std::to_string(::getpid()));
+    std::filesystem::remove(events);
+    ::setenv("SENSORLINK_EMULATE_EVENTS", events.c_str(), 1);
+    auto eventsSoFar = [&] {
+        std::ifstream file(events);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(file, line);)
+            lines.push_back(line);
+        return lines;
+    };
     platform::QueueDispatcher queue;
     platform::setMessageDispatcher(&queue);
     {
@@ -81,18 +94,23 @@ TEST(CameraSessionTest, ListsOpensSwitchesAndClosesWhileFramesArrive)
         EXPECT_EQ(device, 0);
 
         // Switching releases the first camera before the second opens.
+        EXPECT_EQ(eventsSoFar(), std::vector<std::string>{"open EMU1000"});
         ASSERT_EQ(session.OpenLocal(group, 1), shell::kSessionOpened);
         EXPECT_EQ(session.Camera(), nullptr);
         const unsigned long before = session.FramesDelivered();
         ASSERT_TRUE(PumpUntil(queue, [&] { return session.Camera() && session.FramesDelivered() > before + 5; }));
         EXPECT_EQ(session.Source().pid, 0x5ec6);
+        EXPECT_EQ(eventsSoFar(), (std::vector<std::string>{"open EMU1000", "close EMU1000", "open EMU1001"}));
 
         session.Close();
         EXPECT_EQ(session.Camera(), nullptr);
+        EXPECT_EQ(eventsSoFar().back(), "close EMU1001");
         EXPECT_EQ(session.Source().kind, shell::CameraSource::Kind::None);
         window.session = nullptr;
     }
     platform::setMessageDispatcher(nullptr);
+    ::unsetenv("SENSORLINK_EMULATE_EVENTS");
+    std::filesystem::remove(events);
 }
 
 // A camera's adjustments survive it: read from the camera, kept under its

@@ -1,5 +1,6 @@
 #include "usbsdk/emulator/EmulatedBus.h"
 
+#include <cstdio>
 #include <string>
 
 namespace usbsdk::emulator {
@@ -10,7 +11,9 @@ public:
     EmulatedConnection(std::shared_ptr<EmulatedCamera> camera, size_t number)
         : camera_(std::move(camera)), generation_(camera_->generation()), number_(number)
     {
+        note("open");
     }
+    ~EmulatedConnection() override { note("close"); }
     ControlResult control(uint8_t requestType, uint8_t request, uint16_t value, uint16_t index, uint8_t* data,
                           uint16_t length, uint32_t) override
     {
@@ -25,6 +28,17 @@ public:
     std::string path() const override { return "emulated:" + std::to_string(number_); }
 
 private:
+    void note(const char* what) const
+    {
+        const std::string& path = camera_->config().eventsPath;
+        if (path.empty())
+            return;
+        if (std::FILE* file = std::fopen(path.c_str(), "a")) {
+            std::fprintf(file, "%s %s\n", what, camera_->config().serial.c_str());
+            std::fclose(file);
+        }
+    }
+
     std::shared_ptr<EmulatedCamera> camera_;
     uint64_t generation_;
     size_t number_;
@@ -53,6 +67,16 @@ int EmulatedBus::deviceCount()
     for (const auto& c : cameras_)
         n += c->present() ? 1 : 0;
     return n;
+}
+
+std::vector<UsbDeviceIds> EmulatedBus::listDevices()
+{
+    std::lock_guard lock(mutex_);
+    std::vector<UsbDeviceIds> ids;
+    for (const auto& c : cameras_)
+        if (c->present())
+            ids.push_back({c->config().vendorId, c->config().productId});
+    return ids;
 }
 
 std::unique_ptr<UsbConnection> EmulatedBus::open(int index)

@@ -15,6 +15,9 @@ public:
     std::shared_ptr<EmulatedCamera> camera(size_t i) const;
 
     int deviceCount() override;
+    // From the cameras' descriptors without opening them, as a real bus
+    // lists from its cached descriptors.
+    std::vector<UsbDeviceIds> listDevices() override;
     std::unique_ptr<UsbConnection> open(int index) override;
 
 private:

@@ -39,6 +39,11 @@ struct EmulatorConfig {
     int badAckEvery = 0;       // every n-th acknowledgement carries a stale id
     int unplugAfterFrames = 0; // the camera disappears after this many frames
     int replugAfterMs = 0;     // an unplugged camera comes back after this long (0: never)
+
+    // A file that gets a line "open <serial>" when a connection to the
+    // camera is made and "close <serial>" when it ends (empty: none), so a
+    // test sees which camera the program opened, and in which order.
+    std::string eventsPath;
     int unplugEveryFrames = 0; // the camera disappears again after this many frames of each plug-in
 };
 

@@ -65,6 +65,8 @@ bool configFromEnvironment(EmulatorConfig& config, std::string& error)
     }
     if (!optics::opticsFromEnvironment("SENSORLINK_EMULATE_", config.optics, error))
         return false;
+    if (const char* events = std::getenv("SENSORLINK_EMULATE_EVENTS"))
+        config.eventsPath = events;
     if (const char* faults = std::getenv("SENSORLINK_EMULATE_FAULTS")) {
         std::stringstream list(faults);
         std::string item;
@@ -108,9 +110,9 @@ std::shared_ptr<UsbBus> busFromEnvironment()
     // One bus per process (while the variables stay the same): a camera
     // unplugged during one SDK session is still unplugged in the next.
     std::string key;
-    for (const char* name :
-         {"SENSORLINK_EMULATE", "SENSORLINK_EMULATE_SIZE", "SENSORLINK_EMULATE_FPS", "SENSORLINK_EMULATE_STAMP",
-          "SENSORLINK_EMULATE_USB", "SENSORLINK_EMULATE_IDS", "SENSORLINK_EMULATE_FAULTS"}) {
+    for (const char* name : {"SENSORLINK_EMULATE", "SENSORLINK_EMULATE_SIZE", "SENSORLINK_EMULATE_FPS",
+                             "SENSORLINK_EMULATE_STAMP", "SENSORLINK_EMULATE_USB", "SENSORLINK_EMULATE_IDS",
+                             "SENSORLINK_EMULATE_FAULTS", "SENSORLINK_EMULATE_SAME_IDS", "SENSORLINK_EMULATE_EVENTS"}) {
         const char* value = std::getenv(name);
         key += value ? value : "-";
         key += '\n';
@@ -134,11 +136,14 @@ std::shared_ptr<UsbBus> busFromEnvironment()
         platform::DebugPrintf("sensorlink: %s; using defaults\n", error.c_str());
         config = EmulatorConfig{};
     }
+    const char* sameIds = std::getenv("SENSORLINK_EMULATE_SAME_IDS");
+    const bool distinctIds = !sameIds || std::string(sameIds) != "1";
     auto bus = std::make_shared<EmulatedBus>();
     for (long i = 0; i < n && i < 255; ++i) {
         EmulatorConfig c = config;
         c.serial = "EMU" + std::to_string(1000 + i);
-        c.productId = static_cast<uint16_t>(config.productId + i);
+        if (distinctIds)
+            c.productId = static_cast<uint16_t>(config.productId + i);
         bus->addCamera(c);
     }
     cached = bus;

@@ -8,6 +8,9 @@
 //   SENSORLINK_EMULATE_STAMP=1          stamp frame number and settings into frames
 //   SENSORLINK_EMULATE_USB=2|3          USB 2.1 or 3.0 descriptors (3)
 //   SENSORLINK_EMULATE_IDS=<vid>:<pid>  USB ids in hex (1209:5ec5)
+//   SENSORLINK_EMULATE_SAME_IDS=1       every camera has those ids (serials differ)
+//   SENSORLINK_EMULATE_EVENTS=<file>    appends "open <serial>" / "close <serial>"
+//                                       as connections to the cameras come and go
 //   SENSORLINK_EMULATE_FAULTS=<list>    comma-separated faults:
 //       short_payload_every=<n>  every n-th frame arrives 2 bytes short
 //       fail_stream_every=<n>    every n-th stream transfer fails
@@ -20,7 +23,8 @@
 //                                the microscope's optics (optics/OpticsSettings.h)
 //
 // Camera i (from 0) has the product id of SENSORLINK_EMULATE_IDS (default
-// 5ec5) plus i. The bus lives as long as the process, so a camera unplugged
+// 5ec5) plus i, unless SENSORLINK_EMULATE_SAME_IDS is 1, and the serial
+// EMU<1000 + i>. The bus lives as long as the process, so a camera unplugged
 // stays so (or comes back) across the SDK's init and uninit.
 #include <memory>
 #include <string>
