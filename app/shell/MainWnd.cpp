@@ -11,6 +11,7 @@
 #include "app/shell/panel/AdjustPanel.h"
 #include "app/shell/session/CameraListPanel.h"
 #include "app/shell/session/CameraSession.h"
+#include "app/shell/shading/ShadingCommands.h"
 #include "app/view/ImageRenderUI.h"
 #include "app/view/RenderCapability.h"
 #include "platform/DebugOutput.h"
@@ -150,6 +151,7 @@ void CMainWnd::InitWindow()
     m_parts.push_back(std::make_unique<AdjustPanel>(*m_services));
     m_parts.push_back(std::make_unique<CaptureCommands>(*m_services));
     m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
+    m_parts.push_back(std::make_unique<ShadingCommands>(*m_services));
     for (auto& part : m_parts)
         part->Init();
 

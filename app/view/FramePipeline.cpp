@@ -27,6 +27,7 @@ void FramePipeline::onFrame(const CWImage& frame)
     if (!converter_.convert(frame))
         return;
     CWImage& picture = converter_.displayImage();
+    shading_.process(picture);
     // The JPEG of a reduced picture is kept for a copy with every pixel.
     const bool reduced = picture.width != converter_.pictureWidth();
     if (reduced)

@@ -7,6 +7,7 @@
 
 #include "app/view/FrameConverter.h"
 #include "app/view/Mp4Recorder.h"
+#include "app/view/ShadingCorrection.h"
 #include "platform/CriticalSection.h"
 
 #include <memory>
@@ -68,12 +69,17 @@ public:
 
     // Outermost of the program's frame locks: pipeline → render view → container.
     platform::CriticalSection& lock() { return lock_; }
+    // The flat-field correction every frame gets before the view, the
+    // snapshots and the recording (and before mirror and flip). Use it with
+    // lock() held.
+    ShadingCorrection& shading() { return shading_; }
 
 private:
     platform::CriticalSection lock_;
     CMCameraBase* camera_ = nullptr;
     FrameSink* sink_ = nullptr;
     FrameConverter converter_;
+    ShadingCorrection shading_;
     // The last MJPEG frame while the view gets it reduced, and the converter
     // that makes a full-size copy of it.
     std::vector<uint8_t> lastJpeg_;

@@ -1,0 +1,77 @@
+#pragma once
+// Flat-field correction: uneven light and lens shading taken out of every
+// picture with a per-channel gain map made from a reference, the average of
+// a few frames of an empty, evenly lit field. The map keeps the centre's
+// brightness and colour and lifts the rest to it. It works on the picture
+// as the sensor delivers it (before mirror and flip), so it follows them.
+//
+// Threads: the frame pipeline calls process() on the capture thread under
+// its lock; every other function is called with the pipeline's lock held
+// too (FramePipeline::lock()), from the UI thread.
+#include "camera/CWImage.h"
+
+#include <opencv2/core.hpp>
+
+#include <string>
+
+// The smoothed picture of an empty field, reduced 8 times, per channel
+// (CV_32FC3, grey levels), for a picture of width × height.
+struct ShadingReference {
+    int width = 0, height = 0;
+    cv::Mat smoothed;
+
+    bool empty() const { return smoothed.empty() || width <= 0 || height <= 0; }
+    // As a 16-bit PNG; false when it cannot be written or read.
+    bool save(const std::string& file) const;
+    static bool load(const std::string& file, ShadingReference& out);
+};
+
+enum class ShadingRefusal {
+    None,
+    Clipped,  // parts of the field are at full brightness: nothing to scale from
+    TooDark,  // the field (or its corners) too dark to lift without noise
+    Textured, // something lies in the field: it is no flat reference
+    NoFrames,
+};
+
+// The reference from the average of RGBA pictures (any number, one size),
+// or why it is refused.
+ShadingRefusal makeShadingReference(const cv::Mat& averageRgb, ShadingReference& out);
+
+class ShadingCorrection {
+public:
+    // Starts averaging the next `frames` pictures for a new reference.
+    void collect(int frames);
+    bool collecting() const { return m_wanted > 0; }
+    // Once the frames are in: the new reference (kept, and used while
+    // switched on) or why it was refused; NoFrames while still collecting.
+    ShadingRefusal finishCollecting(ShadingReference& made);
+
+    // Uses `reference` for pictures of its size.
+    void setReference(const ShadingReference& reference);
+    const ShadingReference& reference() const { return m_reference; }
+    void clear();
+    void setEnabled(bool on) { m_enabled = on; }
+    bool enabled() const { return m_enabled; }
+    // The size of the last picture process() saw (0 before one).
+    int lastWidth() const { return m_lastWidth; }
+    int lastHeight() const { return m_lastHeight; }
+    // Switched on with a reference for pictures of this size.
+    bool correctsSize(int width, int height) const;
+
+    // Capture thread: collects the picture while a reference is being made,
+    // then corrects it in place (4-byte formats of the reference's size, when
+    // switched on). True when it corrected it.
+    bool process(CWImage& picture);
+    // The correction alone, vectorised (benchmarks and tests call it directly).
+    void apply(uint8_t* rgba, int width, int height) const;
+
+private:
+    ShadingReference m_reference;
+    cv::Mat m_gains; // CV_16UC4, 4096 = 1.0, the picture's size
+    bool m_enabled = true;
+    int m_lastWidth = 0, m_lastHeight = 0;
+    int m_wanted = 0;
+    int m_collected = 0;
+    cv::Mat m_sum; // CV_32FC3
+};
