@@ -225,7 +225,7 @@ void CControlUI::ReloadText()
 void CControlUI::SetVisible(bool visible)
 {
     m_visible = visible;
-    if (QWidget* w = GetWidget())
+    if (QWidget* w = GetWidget(); w && (!visible || w->parentWidget()))
         w->setVisible(visible);
 }
 
@@ -515,7 +515,11 @@ void CControlUI::EnsureWidget() const
     w->setProperty(kControlProperty, QVariant::fromValue(reinterpret_cast<quintptr>(self)));
     w->installEventFilter(self->m_relay.get());
     QObject::connect(w, &QObject::destroyed, self->m_relay.get(), [self] { self->m_widget = nullptr; });
-    w->setVisible(m_visible);
+    // Never shown without a parent (the container shows it once it holds
+    // it): shown alone it would be a top-level window for a moment, which a
+    // window manager frames and maps, racing the move into the window.
+    if (!m_visible || w->parentWidget())
+        w->setVisible(m_visible);
     w->setEnabled(m_enabled);
     self->InitWidget();
     self->ApplyGeometry();

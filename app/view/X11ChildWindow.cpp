@@ -44,6 +44,8 @@ bool X11ChildWindow::create(unsigned long parent, int width, int height)
     const Window window =
         XCreateWindow(display, parent, 0, 0, unsigned(std::max(width, 1)), unsigned(std::max(height, 1)), 0,
                       CopyFromParent, InputOutput, CopyFromParent, CWBackPixel, &attributes);
+    // Named, so that the picture can be told apart in a window listing.
+    XStoreName(display, window, kWindowName);
     // An empty input region: the pointer falls through to the control's widget.
     int shapeEvent = 0, shapeError = 0;
     if (XShapeQueryExtension(display, &shapeEvent, &shapeError))

@@ -9,6 +9,9 @@
 
 class X11ChildWindow {
 public:
+    // The window's name (WM_NAME), as `xwininfo -tree` lists it.
+    static constexpr const char* kWindowName = "Pellumo live picture";
+
     X11ChildWindow() = default;
     X11ChildWindow(const X11ChildWindow&) = delete;
     X11ChildWindow& operator=(const X11ChildWindow&) = delete;
