@@ -102,7 +102,7 @@ TEST_F(AppConfigTest, ChangedSettingWritesAllValuesAndReadsBack)
     EXPECT_EQ(again.FileType, 1);
     EXPECT_EQ(again.ImagePath, "/srv/bilder/Probe ä");
     EXPECT_EQ(again.rtspURL, "rtsp://127.0.0.1:554/live0");
-    EXPECT_EQ(again.ConshotCount, -7);
+    EXPECT_EQ(again.ConshotCount, 0) << "a negative count reads back as none";
     EXPECT_EQ(again.BoxScanHosts, "127.0.0.1,192.168.1.255");
     EXPECT_EQ(again.ImagePath_MyDoc, 1);
     EXPECT_EQ(readFile(home.keyFolder() + "/Language"), std::string("REG_DWORD\n\x05\0\0\0", 14));
@@ -165,6 +165,21 @@ TEST_F(AppConfigTest, CorruptedOrIllTypedValuesReadAsMissingAndStayOnDisk)
     EXPECT_EQ(c.MaximizeWindow, 1);
     EXPECT_EQ(readFile(k + "Language"), "garbage");
     EXPECT_EQ(readFile(k + "ConshotCount").size(), 13u);
+}
+
+TEST_F(AppConfigTest, StoredSeriesValuesAreClampedSoTheTimerPeriodCannotOverflow)
+{
+    RegistryKey key;
+    ASSERT_TRUE(key.create(home.keyFolder()));
+    ASSERT_TRUE(key.setDword("ConshotCount", 0x7fffffff));
+    ASSERT_TRUE(key.setDword("ConshotInterval", 5'000'000)); // * 1000 overflows an int
+    AppConfig c;
+    ASSERT_TRUE(c.Load());
+    EXPECT_EQ(c.ConshotCount, 100000);
+    EXPECT_EQ(c.ConshotInterval, 86400);
+    ASSERT_TRUE(key.setDword("ConshotInterval", 0));
+    ASSERT_TRUE(c.Load());
+    EXPECT_EQ(c.ConshotInterval, 0) << "as fast as the timer allows";
 }
 
 TEST_F(AppConfigTest, StoredLanguageOutOfRangeFollowsTheUserLanguage)

@@ -347,6 +347,11 @@ TEST_F(MeasureWindowTest, OperatorCalibratesMeasuresExportsAndFindsTheCalibratio
             EXPECT_EQ(shell::FormatFixed(number(f[10]), 2), ui.listCellText("MeasureDataList", row, 9));
         }
     }
+    // A folder that is not there: the export says it failed and leaves nothing.
+    Driver::answerNextModal(Driver::ChooseFile(home.root + "/gone/results.csv"));
+    ASSERT_TRUE(ui.click("MeasureBtnCSV"));
+    Driver::processEvents();
+    EXPECT_EQ(text("StatusBarLabelInfo"), "Failed to export the results");
 
     // "Obj 10x" chosen survives a restart under its name.
     ASSERT_TRUE(ui.selectComboIndex("ComboCaliDataList", 0));

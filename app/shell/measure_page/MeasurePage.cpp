@@ -248,8 +248,14 @@ void MeasurePage::ExportCsv()
     request.filters = {{"CSV files(*.csv)", "*.csv"}};
     request.defaultExtension = "csv";
     const std::string path = ui::GetSaveFileName(request);
-    if (!path.empty())
-        container->exportCsv(path, ChosenUnitName());
+    if (path.empty())
+        return;
+    // Written whole under a temporary name, then moved over the chosen one.
+    platform::AtomicFile file(path, platform::ExistingFile::Replace);
+    if (file.isOpen() && container->exportCsv(file.tempPath(), ChosenUnitName()) && file.commit())
+        m_services.setStatus(Text("STR_SAVED_TO") + " " + file.finalPath());
+    else
+        m_services.setStatus(Text("STR_CSV_FAIL"));
 }
 
 void MeasurePage::ShowScaleBar(bool on)
