@@ -61,6 +61,7 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     frameInterval_ = 3000;
     fragmentStartPts_ = -1;
     fragmentFrames_ = 0;
+    framesEncoded_ = 0;
     framesWritten_ = 0;
     writeError_ = 0;
     framesDropped_ = 0;
@@ -144,6 +145,13 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     // are encoded on the capture thread, and four threads keep 1080p at the
     // live rate on small machines.
     encoder_->thread_count = 4;
+    const bool timeLapse = options_.timeLapseRate > 0;
+    if (timeLapse) {
+        // One frame per tick must reach the file before the next: an encoder
+        // that holds no frames back.
+        encoder_->thread_count = 1;
+        frameInterval_ = std::max<int64_t>(1, 90000 / options_.timeLapseRate);
+    }
     encoder_->time_base = kTimeBase;
     stream_->time_base = kTimeBase;
 
@@ -151,6 +159,8 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     if (codecId == AV_CODEC_ID_H264) {
         av_dict_set(&options, "preset", "ultrafast", 0);
         av_dict_set(&options, "profile", "baseline", 0);
+        if (timeLapse)
+            av_dict_set(&options, "tune", "zerolatency", 0);
     }
     av_dump_format(formatContext_, 0, fileName_, 1);
     const int opened = avcodec_open2(encoder_, codec, &options);
@@ -249,6 +259,13 @@ int Mp4Recorder::writePacket(AVPacket* packet)
     if (packet->duration <= 0)
         packet->duration = frameInterval_;
     av_packet_rescale_ts(packet, encoder_->time_base, stream_->time_base);
+    if (options_.timeLapseRate > 0) {
+        // Every frame lasts one interval and is on the disk before the next.
+        packet->duration = frameInterval_;
+        const int result = muxPacket(packet);
+        finishFragment();
+        return result;
+    }
     // A fragment places its pictures by their durations alone, so each one
     // lasts until the next arrives: the previous packet is written only now.
     int result = 0;
@@ -314,7 +331,8 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
         startTime_ = now;
         started_ = true;
     }
-    int64_t pts = toPts(now - startTime_);
+    int64_t pts =
+        options_.timeLapseRate > 0 ? framesEncoded_ * 90000 / options_.timeLapseRate : toPts(now - startTime_);
     // Two frames within one tick (or a clock stepped back) would be refused
     // by the encoder as non-monotonic; keep the time stamps strictly rising.
     if (pts <= lastPts_)
@@ -326,12 +344,13 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
 
     // The copy for the three-second minimum is needed only while the
     // recording is shorter than that.
-    if (pts < toPts(kMinimumSpanMicros)) {
+    if (pts < toPts(kMinimumSpanMicros) && options_.timeLapseRate <= 0) {
         lastFrame_.assign(yuv, yuv + lumaSize_ * 3 / 2);
     } else if (!lastFrame_.empty()) {
         lastFrame_.clear();
         lastFrame_.shrink_to_fit();
     }
+    ++framesEncoded_;
     const int written = encode(frame_, false);
     if (written < 0) {
         std::printf("Failed to encode! \n");
@@ -354,7 +373,7 @@ void Mp4Recorder::close()
         started_ = true;
     }
     const int64_t elapsed = clock_.nowMicros() - startTime_;
-    if (elapsed < kMinimumSpanMicros)
+    if (elapsed < kMinimumSpanMicros && options_.timeLapseRate <= 0)
         clock_.sleepMicros(kMinimumSpanMicros - elapsed);
 
     // Show the last picture once more at the three-second mark, so a short

@@ -56,6 +56,11 @@ public:
         // A name the user chose replaces its file; otherwise an existing
         // file is never touched and the recording gets "-1", "-2", ...
         bool replaceExisting = false;
+        // Time-lapse: frames per second of the result (0 for a live
+        // recording). Frame i is stamped i / rate whatever the clock says,
+        // each frame is its own fragment, synced at once (so a cut file
+        // plays up to its last frame), and there is no three-second minimum.
+        int timeLapseRate = 0;
     };
 
     Mp4Recorder();
@@ -131,6 +136,8 @@ private:
     // Time stamp (1/90000 s) of the first packet of the fragment being
     // gathered; -1 when it is empty.
     int64_t fragmentStartPts_ = -1;
+    // Frames handed to the encoder (time-lapse stamps).
+    int64_t framesEncoded_ = 0;
     // Packets in the fragment being gathered.
     int64_t fragmentFrames_ = 0;
     bool headerWritten_ = false;

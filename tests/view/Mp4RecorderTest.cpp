@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -301,4 +304,84 @@ TEST_F(Mp4RecorderTest, AFullDiskStopsTheRecordingWithAFilePlayingWhatWasCounted
     EXPECT_GT(recorder.framesWritten(), 0);
     EXPECT_LT(recorder.framesWritten(), 60);
     EXPECT_EQ(info.count("nb_read_frames") ? std::stoll(info.at("nb_read_frames")) : -1, recorder.framesWritten());
+}
+
+namespace {
+// Ten time-lapse frames of a changing picture, each on the disk before the
+// next; `written` is told the count after each (a pipe to a parent, or none).
+void recordTimeLapse(Mp4Recorder& recorder, const fs::path& file, int frames, int written, ManualClock& manual)
+{
+    ASSERT_TRUE(recorder.open(160, 120, file.c_str()));
+    for (int i = 0; i < frames; ++i) {
+        auto frame = greyFrame(160, 120, uint8_t(20 + i * 20));
+        recorder.writeFrame(frame.data());
+        manual.now += 200'000; // the series' interval; the file ignores it
+        for (int wait = 0; wait < 1000 && recorder.framesWritten() < i + 1; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(recorder.framesWritten(), i + 1) << "each frame reaches the disk before the next tick";
+        if (written >= 0) {
+            const char byte = 1;
+            ASSERT_EQ(::write(written, &byte, 1), 1);
+        }
+    }
+}
+} // namespace
+
+TEST_F(Mp4RecorderTest, TimeLapseFramesPlayAtTheChosenRateAndSurviveAKill)
+{
+    Mp4Recorder::Options options(manual.clock());
+    options.timeLapseRate = 25;
+    const fs::path file = dir / "lapse.mp4";
+    {
+        Mp4Recorder recorder(options);
+        recordTimeLapse(recorder, file, 10, -1, manual);
+        recorder.close();
+    }
+    const auto info = probe(file);
+    EXPECT_EQ(info.at("codec_name"), "h264");
+    EXPECT_EQ(info.at("nb_read_frames"), "10");
+    EXPECT_NEAR(std::stod(info.at("duration")), 10 / 25.0, 0.01) << "synthetic stamps at 1/25 s, not the clock's";
+    const auto times = packetTimes(file);
+    ASSERT_EQ(times.size(), 10u);
+    EXPECT_NEAR(times[9], 9 / 25.0, 1e-6);
+    EXPECT_EQ(manual.slept, 0) << "no three-second minimum";
+
+    // The same series killed after six frames still plays those six: this
+    // test's own binary records in a child until it is killed.
+    const fs::path cut = dir / "cut.mp4";
+    int progress[2];
+    ASSERT_EQ(::pipe(progress), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(progress[0]);
+        ::dup2(progress[1], 3);
+        ::setenv("PELLUMO_TIMELAPSE_FILE", cut.c_str(), 1);
+        ::execl("/proc/self/exe", "child", "--gtest_also_run_disabled_tests",
+                "--gtest_filter=Mp4RecorderChild.DISABLED_TimeLapseUntilKilled", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(progress[1]);
+    int frames = 0;
+    char byte = 0;
+    while (frames < 6 && ::read(progress[0], &byte, 1) == 1)
+        ++frames;
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(progress[0]);
+    ASSERT_EQ(frames, 6);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_GE(std::stoi(probe(cut).at("nb_read_frames")), 6);
+}
+
+// Run only by the test above, in a child process that is killed mid-series.
+TEST(Mp4RecorderChild, DISABLED_TimeLapseUntilKilled)
+{
+    const char* file = std::getenv("PELLUMO_TIMELAPSE_FILE");
+    ASSERT_NE(file, nullptr);
+    ManualClock manual;
+    Mp4Recorder::Options options(manual.clock());
+    options.timeLapseRate = 25;
+    Mp4Recorder recorder(options);
+    recordTimeLapse(recorder, file, 1000, 3, manual);
 }
