@@ -90,18 +90,47 @@ CMCameraBase* CMFactory::GetCamera(int kind, const char* address)
     }
 }
 
+void CMFactory::AbortOpen(CMCameraBase* camera)
+{
+    if (auto* stream = dynamic_cast<CWCameraFFmpegCore*>(camera))
+        stream->AbortOpen();
+}
+
+namespace {
+// Hosts the program adds to every scan (SetProgramScanHosts); UI thread.
+std::string& programScanHosts()
+{
+    static std::string hosts;
+    return hosts;
+}
+bool blankHosts(const std::string& hosts) { return hosts.find_first_not_of(" \t") == std::string::npos; }
+} // namespace
+
 bool CMFactory::SetScanHosts(const char* commaSeparatedHosts)
 {
-    // Tests, scripts and the demo pin the scan with the environment, which
-    // may have been set after the scanner was made: it wins over the setting.
+    // Tests and scripts pin the scan with the environment, which may have
+    // been set after the scanner was made: it wins over the setting.
     if (const char* pinned = std::getenv("PELLUMO_BOX_SCAN_HOSTS"); pinned && *pinned) {
         if (CHD_WMP_SetScanHosts(pinned) != 0)
             CHD_WMP_SetScanHosts("127.0.0.1");
         return true;
     }
+    const std::string typed = commaSeparatedHosts ? commaSeparatedHosts : "";
+    std::string hosts = blankHosts(typed) ? "127.0.0.1" : typed;
+    if (!blankHosts(programScanHosts()))
+        hosts += "," + programScanHosts();
+    return CHD_WMP_SetScanHosts(hosts.c_str()) == 0;
+}
+
+bool CMFactory::SetProgramScanHosts(const char* commaSeparatedHosts)
+{
     const std::string hosts = commaSeparatedHosts ? commaSeparatedHosts : "";
-    const bool blank = hosts.find_first_not_of(" \t") == std::string::npos;
-    return CHD_WMP_SetScanHosts(blank ? "127.0.0.1" : hosts.c_str()) == 0;
+    // Checked by the scanner's own parser, then put back as it was.
+    if (!blankHosts(hosts) && CHD_WMP_SetScanHosts(hosts.c_str()) != 0)
+        return false;
+    programScanHosts() = hosts;
+    CHD_WMP_SetScanHosts("127.0.0.1");
+    return true;
 }
 
 bool CMFactory::StartDeviceScan(int mode) { return CHD_WMP_ScanDevice_Init(mode) == 0; }
@@ -140,9 +169,9 @@ const char* CMFactory::GetImageFormatDesc(int format)
     case FMT_YUYV: return "YUYV";
     case FMT_MJPG: return "MJPG";
     case FMT_H264: return "H.264";
-    default: return "Unknown";
-    }
-}
     case FMT_NV12: return "NV12";
     case FMT_I420: return "YU12";
     case FMT_GREY: return "GREY";
+    default: return "Unknown";
+    }
+}

@@ -28,6 +28,12 @@ public:
     // `address`; any other kind: null.
     static CMCameraBase* GetCamera(int kind, const char* address);
 
+    // Any thread: an RTSP camera of GetCamera(kind, address) whose Init runs
+    // on another thread gives up at once, and that Init fails; the camera is
+    // then only to be released. Other cameras: nothing happens (their Init
+    // ends within its own time-outs).
+    static void AbortOpen(CMCameraBase* camera);
+
     // Hosts the wireless-box scan probes from the next StartDeviceScan on:
     // comma-separated numeric IPv4 addresses, each optionally with ":port"
     // (a network's broadcast address finds the boxes on that network). Null
@@ -35,6 +41,11 @@ public:
     // PELLUMO_BOX_SCAN_HOSTS is set it wins and the call changes nothing.
     // False when the text is not such a list (the hosts stay as they were).
     static bool SetScanHosts(const char* commaSeparatedHosts);
+    // Hosts the program itself adds to every scan from the next SetScanHosts
+    // on, after the ones given there (the demo's box simulator); they are
+    // not the user's and are never saved. Same format; null or blank: none.
+    // False when the text is not such a list (nothing changes).
+    static bool SetProgramScanHosts(const char* commaSeparatedHosts);
     // Wireless-box discovery: start (true when the scanner started), poll
     // the boxes found so far (appended to `boxes`), stop.
     static bool StartDeviceScan(int mode);

@@ -54,6 +54,8 @@ bool CWCameraFFmpegCore::shouldInterrupt()
 {
     if (m_bClosing)
         return true;
+    if (m_bOpenAborted && m_bConnecting)
+        return true;
     if (!m_bConnecting)
         return false;
     // Once the time-out has struck, every further question gets "abort" too:
@@ -104,7 +106,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
         m_input.reset(input); // a failed open has freed the context itself
     // A time-out may surface as any error code, or even as an open that
     // "succeeded" on partial data: our own flag decides.
-    if (opened < 0 || m_bOpenTimedOut) {
+    if (opened < 0 || m_bOpenTimedOut || m_bOpenAborted) {
         m_bConnecting = false;
         std::printf("Can not open this file");
         std::fflush(stdout);
@@ -113,7 +115,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     }
     const int probed = avformat_find_stream_info(input, nullptr);
     m_bConnecting = false;
-    if (probed < 0 || m_bOpenTimedOut) {
+    if (probed < 0 || m_bOpenTimedOut || m_bOpenAborted) {
         std::printf("Unable to get stream info");
         std::fflush(stdout);
         closeStream();
@@ -195,7 +197,8 @@ bool CWCameraFFmpegCore::sizeFromFirstPicture(AVCodecParameters& parameters)
     m_lastActivity = nonZeroTick();
     m_bConnecting = true; // the interrupt ends a read that goes past the time-out
     bool found = false;
-    while (!found && !m_bOpenTimedOut && platform::GetTickCount() - m_lastActivity <= m_openTimeoutMs) {
+    while (!found && !m_bOpenTimedOut && !m_bOpenAborted &&
+           platform::GetTickCount() - m_lastActivity <= m_openTimeoutMs) {
         if (av_read_frame(m_input.get(), packet) < 0)
             break;
         if (packet->stream_index == m_videoStream && avcodec_send_packet(m_codec.get(), packet) == 0 &&

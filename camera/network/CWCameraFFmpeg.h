@@ -39,6 +39,9 @@ public:
 
     // How long opening the input may go without progress (tests shorten it).
     void setOpenTimeoutMs(uint32_t ms) { m_openTimeoutMs = ms; }
+    // Any thread: an Init running (or starting later) gives up at once and
+    // fails; the camera is then only to be released.
+    void AbortOpen() { m_bOpenAborted = true; }
 
 protected:
     int captureOnce() override;
@@ -70,6 +73,7 @@ private:
     std::atomic<bool> m_bConnecting{false};
     std::atomic<bool> m_bClosing{false}; // Release cuts blocking reads short
     std::atomic<bool> m_bOpenTimedOut{false};
+    std::atomic<bool> m_bOpenAborted{false}; // set once, by AbortOpen
     std::atomic<uint32_t> m_lastActivity{0};
     std::atomic<uint32_t> m_openTimeoutMs{kOpenTimeoutMs};
 

@@ -87,8 +87,11 @@ void CameraListPanel::FillList()
     CameraSession& session = m_services.session;
     int openGroup = -1, openDevice = -1;
     const bool localOpen = (session.Camera() || session.IsLost()) && session.FindOpenCameraRow(openGroup, openDevice);
-    const bool networkOpen =
-        session.Source().kind == CameraSource::Kind::Network && (session.Camera() || session.IsLost());
+    // Only the wireless box marks "Network Cameras" (ids 0xFFFF, 0xFFFF): an
+    // RTSP user opens the dialog again to reach another stream.
+    const bool networkOpen = session.Source().kind == CameraSource::Kind::Network &&
+                             session.Source().protocol == CMFactory::kWirelessBox &&
+                             (session.Camera() || session.IsLost());
     m_list->RemoveAll();
     int selected = -1;
     auto addRow = [&](const std::string& name, UINT_PTR address) {
@@ -136,7 +139,8 @@ void CameraListPanel::MarkRow(int selected)
 void CameraListPanel::OnLinkClicked(CControlUI* sender)
 {
     CameraSession& session = m_services.session;
-    if (session.IsOpening())
+    // A lost camera's reconnect attempt never holds the user: it is cancelled.
+    if (session.IsOpening() && !session.CancelReconnect())
         return;
     CControlUI* row = sender;
     while (row && row->GetParent() != m_list)

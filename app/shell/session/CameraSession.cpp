@@ -10,6 +10,7 @@
 #include "platform/Tick.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace shell {
 namespace {
@@ -42,6 +43,7 @@ struct CameraSession::OpenOutcome {
     int failure = CM_OPEN_FAILURE_NONE;
     CameraSource source;
     bool reconnect = false;
+    unsigned serial = 0;
 };
 
 CameraSession::CameraSession(platform::HWND window) : m_window(window) {}
@@ -71,9 +73,18 @@ int CameraSession::FrameCallback(void* userData, int kind, long param1, long par
             platform::PostMessage(session->m_window, WM_CAMERA_EXPOSURE_REPORT, static_cast<platform::WPARAM>(param1));
         break;
     case 2: // white balance done: four ints the sender keeps valid during the send
-        if (param1 && session->m_window)
-            platform::SendMessage(session->m_window, WM_CAMERA_WHITE_BALANCE_REPORT,
-                                  static_cast<platform::WPARAM>(param1));
+        if (!param1 || !session->m_window)
+            break;
+        if (session->m_closing.load()) {
+            // The window waits for this thread to end: a send would never
+            // return. A copy is posted instead.
+            std::memcpy(session->m_whiteBalanceCopy, reinterpret_cast<const int*>(param1),
+                        sizeof session->m_whiteBalanceCopy);
+            platform::PostMessage(session->m_window, WM_CAMERA_WHITE_BALANCE_REPORT,
+                                  reinterpret_cast<platform::WPARAM>(session->m_whiteBalanceCopy));
+            break;
+        }
+        platform::SendMessage(session->m_window, WM_CAMERA_WHITE_BALANCE_REPORT, static_cast<platform::WPARAM>(param1));
         break;
     default: break;
     }
@@ -133,6 +144,7 @@ void CameraSession::FinishListing(bool& changed)
     m_listingQueued = false;
     if (!listing)
         return;
+    ++m_listingsDone;
     m_devices = std::move(*listing);
     int group = -1, device = -1;
     const bool listed = SourceListedIn(m_devices, group, device);
@@ -181,6 +193,8 @@ int CameraSession::OpenNetwork(int protocol, const std::string& address)
 void CameraSession::StartOpen(CameraSource source, bool reconnect)
 {
     m_opening = true;
+    m_openIsReconnect = reconnect;
+    const unsigned serial = ++m_openSerial;
     m_lastRetryTick = platform::GetTickCount();
     CMCameraBase* old = m_camera;
     m_camera = nullptr;
@@ -194,7 +208,7 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
     }
     const int format = m_format;
     const _tag_CMSIZE size = m_previewSize;
-    m_worker.Post([this, old, source, reconnect, format, size]() mutable {
+    m_worker.Post([this, old, source, reconnect, format, size, serial]() mutable {
         // The old camera goes first, so a failed switch leaves none open.
         if (old) {
             old->Release();
@@ -225,9 +239,25 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
             camera = CMFactory::GetCamera(source.protocol, source.address.c_str());
         }
         if (camera) {
+            // Visible to CancelRunningOpen while Init runs; an attempt
+            // cancelled before it got here does not start at all.
+            bool cancelled = false;
+            {
+                std::lock_guard guard(m_initLock);
+                cancelled = serial <= m_cancelledSerial;
+                m_initializing = cancelled ? nullptr : camera;
+                m_initializingSerial = serial;
+            }
             m_pipeline.setCamera(camera);
             const bool local = source.kind == CameraSource::Kind::Local;
-            if (camera->Init(&CameraSession::FrameCallback, this, local ? 1920 : 800, local ? 1080 : 600) != 0) {
+            const int initialised =
+                cancelled ? -1
+                          : camera->Init(&CameraSession::FrameCallback, this, local ? 1920 : 800, local ? 1080 : 600);
+            {
+                std::lock_guard guard(m_initLock);
+                m_initializing = nullptr;
+            }
+            if (initialised != 0) {
                 camera->Release();
                 m_pipeline.setCamera(nullptr);
                 delete camera;
@@ -250,6 +280,7 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
         outcome->failure = camera ? CM_OPEN_FAILURE_NONE : CMGetLastOpenFailure();
         outcome->source = source;
         outcome->reconnect = reconnect;
+        outcome->serial = serial;
         {
             std::lock_guard guard(m_resultLock);
             if (m_openOutcome) // never read: the window went before it
@@ -270,9 +301,15 @@ void CameraSession::FinishOpen(bool& changed)
     }
     if (!outcome)
         return;
+    if (outcome->serial != m_openSerial) { // a cancelled attempt
+        ReleaseOnWorker(outcome->camera);
+        return;
+    }
     m_opening = false;
     m_lastOpenFailure = outcome->failure;
-    if (outcome->reconnect && !m_lost) { // closed while the attempt ran
+    if (outcome->reconnect)
+        m_lastRetryTick = platform::GetTickCount(); // the retry period counts from here
+    if (outcome->reconnect && !m_lost) {            // closed while the attempt ran
         ReleaseOnWorker(outcome->camera);
         return;
     }
@@ -316,8 +353,30 @@ void CameraSession::ReleaseOnWorker(CMCameraBase* camera)
     });
 }
 
+void CameraSession::CancelRunningOpen()
+{
+    std::lock_guard guard(m_initLock);
+    m_cancelledSerial = m_openSerial;
+    if (m_initializing && m_initializingSerial <= m_cancelledSerial)
+        CMFactory::AbortOpen(m_initializing);
+}
+
+bool CameraSession::CancelReconnect()
+{
+    if (!m_opening || !m_openIsReconnect)
+        return false;
+    CancelRunningOpen();
+    m_opening = false;
+    m_lastRetryTick = platform::GetTickCount();
+    return true;
+}
+
 void CameraSession::Close()
 {
+    // A running attempt gives up instead of holding the window for seconds,
+    // and the capture thread must not send to the waiting window.
+    CancelRunningOpen();
+    m_closing = true;
     CMCameraBase* camera = m_camera;
     m_camera = nullptr;
     if (camera)
@@ -344,6 +403,7 @@ void CameraSession::Close()
             delete outcome->camera;
         });
     m_opening = false;
+    m_closing = false;
 }
 
 void CameraSession::LoseCamera()
@@ -412,7 +472,9 @@ bool CameraSession::SetFormatIndex(int index)
     if (index < 0 || size_t(index) >= formats.size())
         return false;
     WatchdogPause pause(*this);
-    m_camera->SetFormat(formats[index]);
+    // Only what the camera took is restored after a reconnect.
+    if (m_camera->SetFormat(formats[index]) != 0)
+        return false;
     m_format = formats[index];
     return true;
 }
@@ -428,7 +490,8 @@ bool CameraSession::SetPreviewSizeIndex(int index)
         return false;
     }
     WatchdogPause pause(*this);
-    m_camera->SetPreviewSize(sizes[index]);
+    if (m_camera->SetPreviewSize(sizes[index]) != 0)
+        return false;
     m_previewSize = sizes[index];
     return true;
 }

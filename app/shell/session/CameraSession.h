@@ -73,6 +73,8 @@ public:
     void RefreshDevices();
     // The groups of the last finished listing.
     const std::vector<_tag_VideoDeviceList>& Devices() const { return m_devices; }
+    // Listings finished since the session started.
+    unsigned ListingsDone() const { return m_listingsDone; }
     // Group and device position in Devices() of the open (or lost) local
     // camera: its group type and position, confirmed by its ids. False when
     // none is listed there.
@@ -91,6 +93,12 @@ public:
     int LastOpenFailure() const { return m_lastOpenFailure; }
     // An open (or a reconnect attempt) is running on the worker.
     bool IsOpening() const { return m_opening; }
+    // Ends a running reconnect attempt at once: a network camera's Init gives
+    // up (CMFactory::AbortOpen), its outcome is dropped, and the session may
+    // open another camera right away. The camera stays lost (and is looked
+    // for again) until another one is opened. False when no reconnect
+    // attempt runs (a user's own open is not cancelled).
+    bool CancelReconnect();
     // Releases the camera (on the worker; waits for it). The caller finishes
     // recordings first. Also ends reconnection.
     void Close();
@@ -119,6 +127,7 @@ public:
     unsigned long FramesDelivered() const { return m_frames.load(std::memory_order_relaxed); }
 
     // ---- the format and size chain (with an open camera; false without) ----
+    // False, with nothing recorded for a reconnect, when the camera refused.
     bool SetFormatIndex(int index);
     // Out of range: "CamSetPreviewSize: index %d < sizes.size() %d\n".
     bool SetPreviewSizeIndex(int index);
@@ -137,6 +146,7 @@ public:
 private:
     struct OpenOutcome;
     void StartOpen(CameraSource source, bool reconnect);
+    void CancelRunningOpen();
     void FinishOpen(bool& changed);
     void FinishListing(bool& changed);
     void OnWatchdogTick(bool& changed);
@@ -152,9 +162,13 @@ private:
     CameraSource m_source;
     std::vector<_tag_VideoDeviceList> m_devices;
     bool m_opening = false;
+    bool m_openIsReconnect = false;
+    // Every open gets a number; an outcome of another number is stale.
+    unsigned m_openSerial = 0;
     int m_lastOpenFailure = 0;
     bool m_lost = false;
     bool m_listingQueued = false;
+    unsigned m_listingsDone = 0;
     int m_watchdogPauses = 0;
     unsigned m_lastFrameCheckTick = 0;
     unsigned long m_lastFrameCount = 0;
@@ -164,6 +178,17 @@ private:
     _tag_CMSIZE m_previewSize{0, 0};
 
     std::atomic<unsigned long> m_frames{0};
+
+    // The camera whose Init runs on the worker, so the UI thread can abort it.
+    std::mutex m_initLock;
+    CMCameraBase* m_initializing = nullptr;
+    unsigned m_initializingSerial = 0;
+    unsigned m_cancelledSerial = 0; // opens up to this number are cancelled
+
+    // Set while Close waits for the worker: the capture thread then posts its
+    // white-balance report (a copy, kept here) instead of sending it.
+    std::atomic<bool> m_closing{false};
+    int m_whiteBalanceCopy[4] = {};
 
     // Handed from the worker to the UI thread.
     std::mutex m_resultLock;

@@ -1,6 +1,7 @@
 #include "app/shell/session/DemoMode.h"
 
 #include "app/shell/TerminationSignals.h"
+#include "camera/factory/CMFactory.h"
 #include "platform/DebugOutput.h"
 #include "platform/UserFolders.h"
 
@@ -38,7 +39,7 @@ void DemoMode::SetEnvironment()
     ::setenv("LENSBRIDGE_EMULATE_VIDEO", "1", 0);
 }
 
-bool DemoMode::StartBoxSimulator(const std::string& storedHosts)
+bool DemoMode::StartBoxSimulator()
 {
     const std::string program = platform::helperProgram("box_simulator");
     if (program.empty() || ::access(program.c_str(), X_OK) != 0) {
@@ -85,11 +86,8 @@ bool DemoMode::StartBoxSimulator(const std::string& storedHosts)
     }
     m_discovery = Field(line, "discovery");
     m_session = Field(line, "session");
-    std::string hosts = storedHosts.empty() ? "127.0.0.1" : storedHosts;
-    if (const char* pinned = std::getenv("PELLUMO_BOX_SCAN_HOSTS"); pinned && *pinned)
-        hosts = pinned;
-    hosts += "," + m_discovery;
-    ::setenv("PELLUMO_BOX_SCAN_HOSTS", hosts.c_str(), 1);
+    // Searched beside whatever the user types, and never saved as theirs.
+    CMFactory::SetProgramScanHosts(m_discovery.c_str());
     platform::DebugPrintf("demo: box simulator at %s\n", m_discovery.c_str());
     return true;
 }

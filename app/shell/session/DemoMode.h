@@ -22,11 +22,13 @@ public:
     static void SetEnvironment();
 
     // Starts the box simulator and waits up to three seconds for its READY
-    // line; its discovery address is then added to the box scan's hosts for
-    // this process only (PELLUMO_BOX_SCAN_HOSTS, after `storedHosts`). False
-    // when the simulator is missing or did not answer (the demo then runs
-    // without a box).
-    bool StartBoxSimulator(const std::string& storedHosts);
+    // line; its discovery address is then searched by every box scan beside
+    // the hosts the user gives (CMFactory::SetProgramScanHosts), and never
+    // saved. False when the simulator is missing or did not answer (the demo
+    // then runs without a box).
+    bool StartBoxSimulator();
+    // The same; the stored hosts are the network dialog's to pass.
+    bool StartBoxSimulator(const std::string& /*storedHosts*/) { return StartBoxSimulator(); }
     // "127.0.0.1:port" of the simulator's discovery, empty when none runs.
     const std::string& BoxDiscoveryAddress() const { return m_discovery; }
     // "127.0.0.1:port" of its session port.
