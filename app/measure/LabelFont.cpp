@@ -46,6 +46,14 @@ void setLabelFontPath(const std::string& path)
     s.font.reset();
 }
 
+std::shared_ptr<const sf::Font> loadLabelFont()
+{
+    auto font = std::make_shared<sf::Font>();
+    if (!font->loadFromFile(labelFontPath()))
+        return nullptr;
+    return font;
+}
+
 std::shared_ptr<const sf::Font> labelFont()
 {
     FontState& s = state();

@@ -100,6 +100,27 @@ void SFPrimitiveBase::drawTo(sf::RenderTarget& target, const sf::RenderStates& s
     target.draw(label, states);
 }
 
+PrimitiveDrawing SFPrimitiveBase::drawing() const
+{
+    PrimitiveDrawing copy{shapeVerts, dimensionVertices, sf::VertexArray(), label};
+    if (selected && controlPoints.getVertexCount() > 0)
+        copy.handles = handleSquares();
+    return copy;
+}
+
+void PrimitiveDrawing::draw(sf::RenderTarget& target, const sf::RenderStates& states, const sf::Font* font)
+{
+    target.draw(shape, states);
+    target.draw(dimensions, states);
+    if (handles.getVertexCount() > 0)
+        target.draw(handles, states);
+    if (!font || label.getString().isEmpty())
+        return;
+    if (label.getFont() != font)
+        label.setFont(*font);
+    target.draw(label, states);
+}
+
 std::string SFPrimitiveBase::labelText() const
 {
     std::string text;

@@ -14,6 +14,18 @@
 
 class SFPrimitiveContainer;
 
+// What drawing one primitive takes, copied out under the container's lock so
+// that the drawing thread draws it without that lock.
+struct PrimitiveDrawing {
+    sf::VertexArray shape;
+    sf::VertexArray dimensions;
+    sf::VertexArray handles; // the handle squares; empty unless selected
+    sf::Text label;
+    // Draws everything; the label is laid out with `font` (the drawing
+    // thread's own: the editing thread lays the shared font out meanwhile).
+    void draw(sf::RenderTarget& target, const sf::RenderStates& states, const sf::Font* font);
+};
+
 // One measurement drawn over the picture. Points are kept in view coordinates
 // together with the view transform they are valid under; results are reported
 // in image pixels (positions) and calibrated units (lengths, areas).
@@ -44,6 +56,8 @@ public:
     sf::VertexArray handleSquares() const;
     // Draws shape, dimension lines, handle squares (when selected) and label.
     void drawTo(sf::RenderTarget& target, const sf::RenderStates& states) const;
+    // A copy of what drawTo draws.
+    PrimitiveDrawing drawing() const;
 
     bool isFinished() const { return finished; }
     bool isSelected() const { return selected; }

@@ -1,11 +1,13 @@
 #include "SFPrimitiveContainer.h"
 
+#include "LabelFont.h"
 #include "MeasureCsv.h"
 #include "PrimitiveFactory.h"
 
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/Window/Context.hpp>
+#include <SFML/Window/Window.hpp>
 
 #include <cmath>
 #include <fstream>
@@ -55,7 +57,7 @@ sf::Vector2f SFPrimitiveContainer::toControl(float x, float y) const
 
 int SFPrimitiveContainer::onMousePress(float hostX, float hostY)
 {
-    const ChangeMark mark(*this);
+    const ChangeMark mark(*this, false);
     const auto [x, y] = toControl(hostX, hostY);
     buttonDown = true;
     lastMouse = {x, y};
@@ -86,15 +88,11 @@ int SFPrimitiveContainer::onMousePress(float hostX, float hostY)
 
 int SFPrimitiveContainer::onMouseMove(float hostX, float hostY)
 {
-    ChangeMark mark(*this);
+    const ChangeMark mark(*this, false);
     const auto [x, y] = toControl(hostX, hostY);
-    const int hovered = hit.index;
     if (!buttonDown && idle)
         hitTestAll(x, y);
     if (hit.index < 0) {
-        // Nothing was or is under the mouse: every colour is as it was.
-        if (hovered < 0)
-            mark.dismiss();
         lastMouse = {x, y};
         return -1;
     }
@@ -111,7 +109,7 @@ int SFPrimitiveContainer::onMouseMove(float hostX, float hostY)
 
 int SFPrimitiveContainer::onMouseRelease(float hostX, float hostY)
 {
-    const ChangeMark mark(*this);
+    const ChangeMark mark(*this, false);
     const auto [x, y] = toControl(hostX, hostY);
     buttonDown = false;
     if (hit.index >= 0) {
@@ -126,7 +124,7 @@ int SFPrimitiveContainer::onMouseRelease(float hostX, float hostY)
 
 int SFPrimitiveContainer::onSecondaryPress(float hostX, float hostY)
 {
-    const ChangeMark mark(*this);
+    const ChangeMark mark(*this, false);
     const auto [x, y] = toControl(hostX, hostY);
     if (hit.index >= 0) {
         std::lock_guard<platform::CriticalSection> guard(*lock);
@@ -191,6 +189,7 @@ bool SFPrimitiveContainer::create(float x, float y, int createTool, int kind, Me
         if (!primitive->keepsOwnColors())
             primitive->setColors(lineColor_, edgeColor_, dimensionColor_, textColor_);
         primitives.push_back(std::move(primitive));
+        ++drawGeneration;
     } catch (const std::bad_alloc&) {
         return false; // the press is dropped
     }
@@ -204,6 +203,7 @@ void SFPrimitiveContainer::removeLocked(int index, Messages& out)
     if (index < 0 || static_cast<std::size_t>(index) >= primitives.size())
         return;
     primitives.erase(primitives.begin() + index);
+    ++drawGeneration;
     hit = HitInfo();
     // Nothing is current any more; were the container left waiting for a
     // half-placed shape that is gone, no hit test would ever run again.
@@ -338,7 +338,6 @@ void SFPrimitiveContainer::setColors(sf::Color line, sf::Color edge, sf::Color d
 
 void SFPrimitiveContainer::setViewTransform(float originX, float originY, float newZoom)
 {
-    const ChangeMark mark(*this);
     // A control without size fits the picture at zoom 0: rescaling to it
     // would collapse every measurement onto the origin for good (and make
     // new ones divide by zero). The last usable transform stays instead.
@@ -349,6 +348,8 @@ void SFPrimitiveContainer::setViewTransform(float originX, float originY, float 
     viewOriginY = originY;
     zoom = newZoom;
     forEachPrimitive([&](SFPrimitiveBase& p) { p.rescale(originX, originY, newZoom); });
+    // May run on the frame thread: the live primitives stay as published.
+    ++drawGeneration;
 }
 
 void SFPrimitiveContainer::setViewRect(const ViewRect& rect)
@@ -418,20 +419,6 @@ bool SFPrimitiveContainer::exportCsv(const std::string& path, const std::string&
     return !file.fail();
 }
 
-void SFPrimitiveContainer::releaseDrawingCache()
-{
-    std::lock_guard<platform::CriticalSection> guard(*lock);
-    cache.reset();
-    cacheValid = false;
-}
-
-void SFPrimitiveContainer::drawPrimitives(sf::RenderTarget& target, const sf::RenderStates& states) const
-{
-    for (const auto& p : primitives)
-        if (p)
-            p->drawTo(target, states);
-}
-
 namespace {
 
 bool isIdentity(const sf::Transform& transform)
@@ -445,58 +432,127 @@ bool isIdentity(const sf::Transform& transform)
     return true;
 }
 
+// The antialiasing of a window target (none for other targets).
+unsigned antialiasingOf(const sf::RenderTarget& target)
+{
+    const auto* window = dynamic_cast<const sf::Window*>(&target);
+    return window ? window->getSettings().antialiasingLevel : 0;
+}
+
 } // namespace
+
+void SFPrimitiveContainer::releaseDrawingCache()
+{
+    cache.reset();
+    cacheValid = false;
+    cachedDrawing.clear();
+    haveCachedDrawing = false;
+}
+
+void SFPrimitiveContainer::publish(bool changed)
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    int selected = -1;
+    for (std::size_t i = 0; i < primitives.size() && selected < 0; ++i)
+        if (primitives[i] && primitives[i]->isSelected())
+            selected = static_cast<int>(i);
+    const int currentIndex = current() ? hit.index : -1;
+    // A hover that stays on the same primitive, or on nothing, keeps the
+    // picture of the others.
+    if (changed || currentIndex != liveCurrent || selected != liveSelected)
+        ++drawGeneration;
+    liveCurrent = currentIndex;
+    liveSelected = selected;
+}
+
+unsigned SFPrimitiveContainer::drawingGeneration() const
+{
+    std::lock_guard<platform::CriticalSection> guard(*lock);
+    return drawGeneration;
+}
 
 void SFPrimitiveContainer::draw(sf::RenderTarget& target, sf::RenderStates states) const
 {
     states.transform *= getTransform();
-    std::lock_guard<platform::CriticalSection> guard(*lock);
-    if (primitives.empty())
+    // Copies under the lock; all GL work after it.
+    std::vector<PrimitiveDrawing> live;
+    bool newPicture = false;
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        if (!haveCachedDrawing || cachedGeneration != drawGeneration) {
+            cachedDrawing.clear();
+            cachedDrawing.reserve(primitives.size());
+            for (std::size_t i = 0; i < primitives.size(); ++i)
+                if (primitives[i] && static_cast<int>(i) != liveCurrent && static_cast<int>(i) != liveSelected)
+                    cachedDrawing.push_back(primitives[i]->drawing());
+            cachedGeneration = drawGeneration;
+            haveCachedDrawing = true;
+            newPicture = true;
+        }
+        for (int index : {liveSelected, liveCurrent})
+            if (index >= 0 && static_cast<std::size_t>(index) < primitives.size() && primitives[index] &&
+                (live.empty() || index != liveSelected))
+                live.push_back(primitives[static_cast<std::size_t>(index)]->drawing());
+    }
+    if (!drawingFontLoaded) {
+        drawingFontLoaded = true;
+        drawingFont = measure::loadLabelFont();
+    }
+    const sf::Font* font = drawingFont.get();
+    if (cachedDrawing.empty() && live.empty())
         return;
     const sf::Vector2u size = target.getSize();
-    // Only a plain draw in the target's own pixels is cached; anything else
-    // is drawn directly.
-    const sf::View& view = target.getView();
-    const sf::View& plain = target.getDefaultView();
+    // A plain draw is cached; anything else is drawn directly.
     const bool cacheable = isIdentity(states.transform) && !states.shader && !states.texture &&
-                           states.blendMode == sf::BlendAlpha && view.getCenter() == plain.getCenter() &&
-                           view.getSize() == plain.getSize() && view.getRotation() == plain.getRotation() &&
-                           view.getViewport() == plain.getViewport() && size.x > 0 && size.y > 0;
-    if (!cacheable) {
-        drawPrimitives(target, states);
+                           states.blendMode == sf::BlendAlpha && size.x > 0 && size.y > 0;
+    auto drawLive = [&] {
+        for (PrimitiveDrawing& item : live)
+            item.draw(target, states, font);
+    };
+    if (!cacheable || cachedDrawing.empty() || !target.setActive(true)) {
+        for (PrimitiveDrawing& item : cachedDrawing)
+            item.draw(target, states, font);
+        drawLive();
         return;
     }
-    const unsigned now = changes.load();
     // The picture is tied to the GL context it was first drawn for; another
     // target's context gets a picture of its own.
-    if (!target.setActive(true)) {
-        drawPrimitives(target, states);
-        return;
-    }
     const sf::Uint64 context = sf::Context::getActiveContextId();
     if (!cache || cache->getSize() != size || context != cacheContext) {
         cacheContext = context;
         cacheValid = false;
         cache = std::make_unique<sf::RenderTexture>();
-        if (!cache->create(size.x, size.y)) {
+        // Antialiased like the window it is drawn into.
+        if (!cache->create(size.x, size.y, sf::ContextSettings(0, 0, antialiasingOf(target)))) {
             cache.reset();
-            drawPrimitives(target, states);
+            for (PrimitiveDrawing& item : cachedDrawing)
+                item.draw(target, states, font);
+            drawLive();
             return;
         }
     }
-    if (!cacheValid || cachedChanges != now) {
+    const sf::View& view = target.getView();
+    if (!cacheValid || newPicture || cache->getView().getCenter() != view.getCenter() ||
+        cache->getView().getSize() != view.getSize()) {
+        cache->setView(view);
         cache->clear(sf::Color::Transparent);
-        drawPrimitives(*cache, sf::RenderStates::Default);
+        for (PrimitiveDrawing& item : cachedDrawing)
+            item.draw(*cache, sf::RenderStates::Default, font);
         cache->display();
-        cachedChanges = now;
         cacheValid = true;
+        ++cacheRebuilds;
         // Drawing into the picture changed the GL state behind the target's back.
         target.setActive(true);
         target.resetGLStates();
     }
-    // The picture holds colours already weighted by their coverage.
+    // The picture holds colours already weighted by their coverage, in the
+    // target's own pixels.
+    const sf::View saved = view;
+    target.setView(target.getDefaultView());
     sf::Sprite sprite(cache->getTexture());
     target.draw(sprite, sf::RenderStates(sf::BlendMode(sf::BlendMode::One, sf::BlendMode::OneMinusSrcAlpha)));
+    target.setView(saved);
+    drawLive();
 }
 
 sf::Color SFPrimitiveContainer::lineColor() const

@@ -95,6 +95,11 @@ public:
     // drawing thread when it stops drawing (GL objects are best released on
     // the thread that made them). The next draw makes a new one.
     void releaseDrawingCache();
+    // Any thread. Moves on whenever the picture of the measurements other
+    // than the current and the selected one must be drawn anew.
+    unsigned drawingGeneration() const;
+    // Drawing thread. Pictures of those measurements drawn so far.
+    unsigned cacheRebuildCount() const { return cacheRebuilds.load(); }
 
     // Runs `inspect` on primitive `index` under the lock (nothing when out of range).
     void withPrimitive(int index, const std::function<void(const SFPrimitiveBase&)>& inspect) const;
@@ -125,22 +130,21 @@ private:
     void send(const Messages& messages) const;
     SFPrimitiveBase* current() const;
     template <class F> void forEachPrimitive(F&& f);
-    // Draws every primitive straight into `target` (lock held).
-    void drawPrimitives(sf::RenderTarget& target, const sf::RenderStates& states) const;
-    // Marks the drawing out of date when the operation that made it ends.
+    // UI thread. Publishes which primitives are drawn live (the current and
+    // the selected one) and moves the drawing generation on when they or,
+    // with `changed`, anything else drawn changed.
+    void publish(bool changed);
+    // Publishes when the operation that made it ends; the mouse operations
+    // change only what is drawn live unless the live primitives change.
     struct ChangeMark {
-        explicit ChangeMark(const SFPrimitiveContainer& c) : container(c) {}
-        ~ChangeMark()
+        explicit ChangeMark(SFPrimitiveContainer& c, bool changesDrawing = true) : container(c), changed(changesDrawing)
         {
-            if (counts)
-                ++container.changes;
         }
-        // The operation turned out to change nothing drawn.
-        void dismiss() { counts = false; }
-        bool counts = true;
+        ~ChangeMark() { container.publish(changed); }
         ChangeMark(const ChangeMark&) = delete;
         ChangeMark& operator=(const ChangeMark&) = delete;
-        const SFPrimitiveContainer& container;
+        SFPrimitiveContainer& container;
+        bool changed;
     };
 
     std::vector<std::unique_ptr<SFPrimitiveBase>> primitives;
@@ -170,13 +174,21 @@ private:
     sf::Color textColor_ = sf::Color(0, 255, 0, 255);
     std::unique_ptr<platform::CriticalSection> lock;
 
-    // The measurements drawn once into a picture of the target's size and
-    // reused while nothing changed: a live picture redraws many times a
-    // second, the measurements only when the operator works on them (render
-    // thread, under the lock).
-    mutable std::atomic<unsigned> changes{0};
+    // Under the lock: the drawing generation and the live primitives.
+    unsigned drawGeneration = 0;
+    int liveCurrent = -1;
+    int liveSelected = -1;
+    // Drawing thread: the measurements other than the live ones, copied and
+    // drawn once into a picture of the target's size, reused while the
+    // generation stays (a live picture redraws many times a second, those
+    // measurements change only when the operator works on them).
+    mutable std::vector<PrimitiveDrawing> cachedDrawing;
+    mutable unsigned cachedGeneration = 0;
+    mutable bool haveCachedDrawing = false;
     mutable std::unique_ptr<sf::RenderTexture> cache;
-    mutable unsigned cachedChanges = 0;
     mutable sf::Uint64 cacheContext = 0;
     mutable bool cacheValid = false;
+    mutable std::atomic<unsigned> cacheRebuilds{0};
+    mutable std::shared_ptr<const sf::Font> drawingFont;
+    mutable bool drawingFontLoaded = false;
 };

@@ -9,9 +9,8 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
-#include <mutex>
 
-ScaleBar::ScaleBar() : font(measure::labelFont())
+ScaleBar::ScaleBar() : font(measure::loadLabelFont())
 {
     if (font) {
         text.setFont(*font);
@@ -75,9 +74,6 @@ void ScaleBar::draw(sf::RenderTarget& target, const SFPrimitiveContainer& contai
     target.draw(bar);
     if (!font)
         return;
-    // The shared label font lays glyphs out lazily: only under the lock of
-    // the container whose labels use it.
-    std::lock_guard<platform::CriticalSection> guard(container.lockObject());
     if (choice.label != shownLabel) {
         shownLabel = choice.label;
         text.setString(sf::String::fromUtf8(choice.label.begin(), choice.label.end()));

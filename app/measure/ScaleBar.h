@@ -47,6 +47,7 @@ public:
 
 private:
     std::atomic<bool> shown{false};
+    // A font of its own: only the drawing thread lays it out.
     std::shared_ptr<const sf::Font> font;
     sf::Text text;
     std::string shownLabel;

@@ -285,6 +285,68 @@ TEST(MeasureDrawing, HoverAndCalibrationColours)
     EXPECT_FALSE(colorNear(image, 110, 40, sf::Color::Green)); // the measurements are parked
 }
 
+TEST(MeasureDrawing, HoveringAndDraggingRedrawOnlyTheLivePrimitive)
+{
+    SFPrimitiveContainer c;
+    Operator op(c);
+    c.setViewRect({0, 0, 400, 300});
+    op.place(ToolLine, {{20.5f, 40.5f}, {200.5f, 40.5f}});
+    op.place(ToolLine, {{20.5f, 140.5f}, {200.5f, 140.5f}});
+    op.place(ToolLine, {{20.5f, 240.5f}, {200.5f, 240.5f}}); // selected: drawn live
+    op.park();
+    sf::RenderTexture texture;
+    ASSERT_TRUE(texture.create(400, 300));
+    auto draw = [&] {
+        texture.clear();
+        texture.draw(c);
+        texture.display();
+        return texture.getTexture().copyToImage();
+    };
+    draw();
+    const unsigned pictures = c.cacheRebuildCount();
+    const unsigned generation = c.drawingGeneration();
+
+    // Hovering over nothing changes nothing: the picture of the rest stays.
+    op.move(300, 250);
+    op.move(310, 260);
+    EXPECT_EQ(c.drawingGeneration(), generation);
+    draw();
+    EXPECT_EQ(c.cacheRebuildCount(), pictures);
+
+    // Onto the first line: it is drawn live (highlighted), the rest once anew.
+    op.move(110.5f, 40.5f);
+    sf::Image image = draw();
+    EXPECT_TRUE(colorNear(image, 110, 40, sf::Color::Blue));
+    EXPECT_EQ(c.cacheRebuildCount(), pictures + 1);
+    // Along the same line: nothing but the live line changes.
+    const unsigned onLine = c.drawingGeneration();
+    op.move(150.5f, 40.5f);
+    EXPECT_EQ(c.drawingGeneration(), onLine);
+    draw();
+    EXPECT_EQ(c.cacheRebuildCount(), pictures + 1);
+
+    // Dragging it: the line moves on every pass; the picture of the rest is
+    // drawn once more, when the press selects the line.
+    c.setTool(ToolMove);
+    c.onMousePress(150.5f, 40.5f);
+    draw();
+    const unsigned pressed = c.cacheRebuildCount();
+    auto lit = [](const sf::Image& picture, unsigned x, unsigned y) {
+        return picture.getPixel(x, y) != sf::Color::Black;
+    };
+    for (unsigned step = 1; step <= 4; ++step) {
+        c.onMouseMove(150.5f, 40.5f + 10.0f * float(step));
+        image = draw();
+        EXPECT_TRUE(lit(image, 60, 40 + 10 * step)) << "step " << step;
+        EXPECT_FALSE(lit(image, 60, 40)) << "step " << step;
+    }
+    c.onMouseRelease(150.5f, 80.5f);
+    EXPECT_EQ(c.cacheRebuildCount(), pressed);
+    EXPECT_LE(pressed, pictures + 2);
+    EXPECT_TRUE(colorNear(image, 60, 140, kLine)) << "the other line, from the picture";
+    EXPECT_NEAR(c.measureData(0).startY, 80.5, 0.01);
+}
+
 TEST(MeasureLabels, LabelHoverAndDragOnItsOwn)
 {
     SFPrimitiveContainer c;
