@@ -57,6 +57,28 @@ uint64_t FocusLevels::tilesMade() const
     return m_made;
 }
 
+void FocusLevels::sharpRegion(const cv::Rect& region, cv::Mat& absorption, cv::Mat& owners)
+{
+    absorption.create(region.size(), CV_8UC3);
+    absorption.setTo(cv::Scalar::all(0));
+    owners.create(region.size(), CV_8UC1);
+    owners.setTo(cv::Scalar::all(255));
+    const cv::Rect slideArea(0, 0, kSlideWidth, kSlideHeight);
+    for (int row = floorDiv(region.y, kTileSize); row <= floorDiv(region.y + region.height - 1, kTileSize); ++row)
+        for (int column = floorDiv(region.x, kTileSize); column <= floorDiv(region.x + region.width - 1, kTileSize);
+             ++column) {
+            const cv::Rect cell(column * kTileSize, row * kTileSize, kTileSize, kTileSize);
+            if ((cell & slideArea).empty())
+                continue; // glass beyond the slide
+            Sharp& sharp = m_sharp[{column, row}];
+            if (sharp.absorption.empty())
+                Slide::instance().renderAbsorption(cell, sharp.absorption, sharp.owners);
+            const cv::Rect area = region & cell;
+            sharp.absorption(area - cell.tl()).copyTo(absorption(area - region.tl()));
+            sharp.owners(area - cell.tl()).copyTo(owners(area - region.tl()));
+        }
+}
+
 cv::Mat FocusLevels::renderTile(int level, int column, int row)
 {
     const Slide& slide = Slide::instance();
@@ -76,7 +98,7 @@ cv::Mat FocusLevels::renderTile(int level, int column, int row)
         return tile;
 
     cv::Mat absorption, owners, blurred(region.size(), CV_8UC3, cv::Scalar::all(0)), layer, mask;
-    slide.renderAbsorption(region, absorption, owners);
+    sharpRegion(region, absorption, owners);
     for (int specimenLevel : levels) {
         const double sigma = kBlurPerDepth * std::abs(focusOfLevel(specimenLevel) - focus);
         if (levels.size() == 1) {

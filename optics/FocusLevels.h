@@ -35,15 +35,24 @@ private:
         cv::Mat tile;
         std::list<Key>::iterator use;
     };
-    // Caller holds m_mutex.
+    struct Sharp {
+        cv::Mat absorption, owners; // as Slide::renderAbsorption makes them
+    };
+    // All below: caller holds m_mutex.
     const cv::Mat& tile(int level, int column, int row);
-    static cv::Mat renderTile(int level, int column, int row);
+    cv::Mat renderTile(int level, int column, int row);
+    // The slide's absorption and owners over `region`, from sharp tiles made
+    // once (every focus level blurs the same specimens).
+    void sharpRegion(const cv::Rect& region, cv::Mat& absorption, cv::Mat& owners);
 
     const size_t m_maxBytes;
     mutable std::mutex m_mutex;
     std::map<Key, Entry> m_tiles;
     std::list<Key> m_uses; // most recent first
     size_t m_bytes = 0;
+    // Sharp tiles in slide pixels, only where the slide is (at most its size:
+    // about 130 MB for the whole slide).
+    std::map<std::pair<int, int>, Sharp> m_sharp;
     uint64_t m_made = 0;
 };
 
