@@ -10,6 +10,7 @@
 #include "app/shell/capture/SnapshotFiles.h"
 #include "app/shell/capture/SnapshotImage.h"
 #include "app/shell/capture/SnapshotSaver.h"
+#include "app/shell/capture/TimeLapseRecording.h"
 #include "app/view/FrameConverter.h"
 #include "camera/CMCameraBase.h"
 #include "platform/AtomicFile.h"
@@ -28,6 +29,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace shell;
@@ -428,4 +430,46 @@ TEST_F(SnapshotFilesTest, MonochromeAndColourOffsetsMatchTheLiveView)
     ASSERT_EQ(camera.SetProperty(CM_PROP_COLOR_MODE, CM_COLOR_MODE_COLOR), CM_OK);
     ASSERT_EQ(camera.SetProperty(CM_PROP_OFFSET_0, 40), CM_OK);
     expectSameAsLive("offset");
+}
+
+TEST_F(SnapshotFilesTest, TimeLapseOfTenTicksIsOneVideoAtItsRateWithItsTimeTable)
+{
+    const std::string path = home.root + "/lapse.mp4";
+    std::ofstream(path) << "an older video";
+    TimeLapseRecording lapse;
+    ASSERT_TRUE(lapse.start(path, kW, kH, 30));
+    std::vector<uint8_t> rgba = patchesBgra();
+    for (int tick = 0; tick < 10; ++tick) {
+        std::fill(rgba.begin(), rgba.begin() + kW * 4 * 4, uint8_t(tick * 25)); // a changing strip
+        const std::string clock = "2026-12-08 15:00:0" + std::to_string(tick) + ".200";
+        bool added = false;
+        for (int wait = 0; wait < 1000 && !(added = lapse.addFrame(rgba.data(), kW, kH, clock)); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5)); // the previous frame's sync
+        ASSERT_TRUE(added) << tick;
+    }
+    EXPECT_FALSE(lapse.addFrame(rgba.data(), kW / 2, kH, "x")) << "a picture of another size";
+    const std::string video = lapse.finish();
+    EXPECT_EQ(video, home.root + "/lapse-1.mp4") << "the older video is kept";
+
+    std::string probe;
+    if (FILE* pipe = ::popen(("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                              "stream=codec_name,r_frame_rate,nb_read_frames -of default=nw=1 '" +
+                              video + "'")
+                                 .c_str(),
+                             "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            probe += buffer;
+        ::pclose(pipe);
+    }
+    EXPECT_EQ(probe, "codec_name=h264\nr_frame_rate=30/1\nnb_read_frames=10\n");
+
+    std::ifstream csv(home.root + "/lapse-1.csv");
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(csv, line);)
+        rows.push_back(line);
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_EQ(rows[0], "frame,time");
+    EXPECT_EQ(rows[1], "1,2026-12-08 15:00:00.200");
+    EXPECT_EQ(rows[10], "10,2026-12-08 15:00:09.200");
 }
