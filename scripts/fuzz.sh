@@ -7,7 +7,8 @@
 # SECONDS per target (default 60); NAME-FILTER runs only the targets whose name
 # contains it. The build goes to build/fuzz (PELLUMO_FUZZ_BUILD to choose
 # another folder), with clang. Each run starts from the target's committed
-# corpus (and the seeds in its source folder's corpus/, if any); new inputs
+# corpus (and the seeds in its source folder's corpus/, if any, with the
+# dictionary <target>.dict there when it exists); new inputs
 # that add coverage are merged into fuzz/corpus/<target>/. A finding stops the
 # script with the crashing input in the current folder. At the end a table
 # gives the executions of every target.
@@ -44,12 +45,14 @@ for entry in "${entries[@]}"; do
     mkdir -p "$corpus"
     seeds=()
     [[ -d "$root/fuzz/$folder/corpus" ]] && seeds+=("$root/fuzz/$folder/corpus")
+    options=()
+    [[ -f "$root/fuzz/$folder/$name.dict" ]] && options+=("-dict=$root/fuzz/$folder/$name.dict")
     work=$(mktemp -d)
     log=$(mktemp)
     echo "== $name: $seconds s"
     # New inputs land in the scratch folder (the first one); the committed
     # corpus and the seeds are only read.
-    "$build/bin/$name" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
+    "$build/bin/$name" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 "${options[@]}" \
         "$work" "$corpus" "${seeds[@]}" 2>"$log" || { tail -40 "$log"; exit 1; }
     executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     "$build/bin/$name" -merge=1 "$corpus" "$work" 2>/dev/null

@@ -14,6 +14,9 @@ constexpr platform::UINT WM_MEASURE_CHANGED =
 
 // Posted by the render view on a double click of the picture.
 constexpr platform::UINT WM_RENDER_TOGGLE_FULLSCREEN = platform::WM_USER + 114; // toggle full screen
+// Posted by the render view when the size of the picture it shows changed
+// (another camera size, another camera); wParam width, lParam height.
+constexpr platform::UINT WM_RENDER_PICTURE_SIZE = platform::WM_USER + 116;
 // Posted by the render view when its zoom changed; wParam the zoom in per cent.
 constexpr platform::UINT WM_RENDER_ZOOM_CHANGED = platform::WM_USER + 115;
 

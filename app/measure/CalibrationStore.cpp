@@ -339,13 +339,30 @@ bool CalibrationStore::toIni(std::string& out) const
     return ini.Save(out, false) >= 0;
 }
 
-int CalibrationStore::save(const std::string& path)
+int CalibrationStore::restore(const std::string& path)
+{
+    CalibrationStore backup;
+    if (backup.load(path) != CalibrationOk || backup.count() == 0)
+        return CalibrationOpenFailed;
+    records = std::move(backup.records);
+    modified = true;
+    return CalibrationOk;
+}
+
+int CalibrationStore::exportTo(const std::string& path) const
 {
     std::string content;
     if (!toIni(content) || !replaceFile(path, content))
         return CalibrationSaveFailed;
-    modified = false;
     return CalibrationOk;
+}
+
+int CalibrationStore::save(const std::string& path)
+{
+    const int result = exportTo(path);
+    if (result == CalibrationOk)
+        modified = false;
+    return result;
 }
 
 int CalibrationStore::saveIfModified()

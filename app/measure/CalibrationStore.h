@@ -58,9 +58,18 @@ public:
     int load(const std::string& path);
     // The same from an INI text in memory.
     int loadFromData(const char* data, std::size_t size);
+    // Replaces the records with those of a backup and marks them modified. A
+    // file without a single usable calibration (empty, binary, another
+    // program's settings) is refused with CalibrationOpenFailed and the
+    // records stay as they were.
+    int restore(const std::string& path);
     // Writes the records to a temporary file beside `path`, then renames it
     // over `path`: a failed save never leaves a half-written file behind.
+    // Clears the modified mark on success.
     int save(const std::string& path);
+    // The same for a backup: the store's own file is no nearer to the records,
+    // so the modified mark stays as it is.
+    int exportTo(const std::string& path) const;
     // The INI text save() writes; false if it cannot be built.
     bool toIni(std::string& out) const;
     int saveIfModified();
@@ -82,8 +91,6 @@ public:
     // A copy; a record with factor 0 for an index out of range.
     CalibrationRecord at(int index) const;
     bool isModified() const { return modified; }
-    // Makes the next saveIfModified write the records (after a restore).
-    void markModified() { modified = true; }
 
     static std::string unitName(int unit);
 

@@ -5,7 +5,6 @@
 #include "platform/DebugOutput.h"
 #include "platform/UserFolders.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -34,8 +33,9 @@ void writeText(const RegistryKey& key, const char* name, const std::string& valu
 
 AppConfig::Shadow AppConfig::Current() const
 {
-    return Shadow{ExitPrompt, MaximizeWindow, DisableStillCap, FileSave_Rule, ImagePath_MyDoc, ImagePath, FileType,
-                  Language,   curCaliData,    curPhyUnit,      ConshotCount,  ConshotInterval, rtspURL,   BoxScanHosts};
+    return Shadow{ExitPrompt, MaximizeWindow, DisableStillCap, FileSave_Rule, ImagePath_MyDoc,
+                  ImagePath,  FileType,       Language,        curCaliData,   curCaliName,
+                  curPhyUnit, ConshotCount,   ConshotInterval, rtspURL,       BoxScanHosts};
 }
 
 void AppConfig::TakeShadow() { m_shadow = Current(); }
@@ -53,6 +53,7 @@ void AppConfig::SetDefaults()
     FileType = 3;
     Language = 0;
     curCaliData = 0;
+    curCaliName.clear();
     curPhyUnit = 0;
     ConshotCount = 0;
     ConshotInterval = 0;
@@ -96,13 +97,13 @@ bool AppConfig::Load()
     FileType = readInt(key, "FileType", 3);
     Language = readInt(key, "Language", -1);
     curCaliData = readInt(key, "curCaliData", 0);
+    std::string caliName;
+    curCaliName = key.queryString("curCaliName", caliName, kCaliNameChars) ? caliName : std::string();
     curPhyUnit = readInt(key, "curPhyUnit", 0);
     if (Language < 0 || Language > 5)
         Language = programLanguageFromLangId(langIdFromLocale(userUiLocale()));
-    // Stored values beyond these would overflow the series' timer period;
-    // 0 keeps its meaning for both.
-    ConshotCount = std::clamp(readInt(key, "ConshotCount", 100), 0, 100000);
-    ConshotInterval = std::clamp(readInt(key, "ConshotInterval", 3), 0, 86400);
+    ConshotCount = readInt(key, "ConshotCount", 100);
+    ConshotInterval = readInt(key, "ConshotInterval", 3);
     std::string url;
     rtspURL = key.queryString("rtspURL", url, kRtspUrlChars) ? url : std::string(kDefaultRtspUrl);
     std::string hosts;
@@ -132,6 +133,7 @@ bool AppConfig::Save()
     writeInt(key, "FileType", FileType, "save CFG_FILETYPE failed\n");
     writeInt(key, "Language", Language, "save CFG_LANGUAGE failed\n");
     writeInt(key, "curCaliData", curCaliData, "save CFG_CURCALIDATA failed\n");
+    writeText(key, "curCaliName", curCaliName, "save CFG_CURCALINAME failed\n");
     writeInt(key, "curPhyUnit", curPhyUnit, "save CFG_CURPHYUNIT failed\n");
     writeText(key, "ImagePath", ImagePath, "save CFG_IMAGEPATH failed\n");
     writeInt(key, "ConshotCount", ConshotCount, "save CFG_CONSHOT_COUNT failed\n");
@@ -140,6 +142,21 @@ bool AppConfig::Save()
     writeText(key, "BoxScanHosts", BoxScanHosts, "save CFG_BOXSCANHOSTS failed\n");
     key.close();
     TakeShadow();
+    return true;
+}
+
+bool AppConfig::SaveCalibrationChoice()
+{
+    RegistryKey key;
+    if (!key.create(KeyFolder())) {
+        platform::ConsolePrintf("open registry failed\n");
+        return false;
+    }
+    writeInt(key, "curCaliData", curCaliData, "save CFG_CURCALIDATA failed\n");
+    writeText(key, "curCaliName", curCaliName, "save CFG_CURCALINAME failed\n");
+    key.close();
+    m_shadow.curCaliData = curCaliData;
+    m_shadow.curCaliName = curCaliName;
     return true;
 }
 

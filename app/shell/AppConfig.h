@@ -15,6 +15,7 @@ public:
     static constexpr std::size_t kRtspUrlChars = 2084;  // with the terminating zero
     static constexpr const char* kDefaultRtspUrl = "rtsp://127.0.0.1:8554/live0";
     static constexpr std::size_t kBoxScanHostsChars = 256; // with the terminating zero
+    static constexpr std::size_t kCaliNameChars = 256;     // 63 UTF-16 units in UTF-8, with the zero
 
     // Fields in record order; the names are the stored value names.
     std::int32_t ExitPrompt = 0;
@@ -25,7 +26,11 @@ public:
     std::string ImagePath;
     std::int32_t FileType = 3;
     std::int32_t Language = 0;
+    // The chosen calibration: its index in the calibration list (negative:
+    // none, lengths in pixels) and its name, which wins at start when a
+    // calibration of that name exists (empty in settings of older versions).
     std::int32_t curCaliData = 0;
+    std::string curCaliName;
     std::int32_t curPhyUnit = 0;
     std::int32_t ConshotCount = 0;
     std::int32_t ConshotInterval = 0;
@@ -43,6 +48,9 @@ public:
     // True when nothing changed or after writing; false when the key cannot
     // be opened or created.
     bool Save();
+    // Writes curCaliData and curCaliName at once (the calibrations file is
+    // written at every change too, so the two never disagree after a crash).
+    bool SaveCalibrationChoice();
     // Whether the record differs from the shadow copy.
     bool IsChanged() const;
 
@@ -63,7 +71,9 @@ private:
     struct Shadow {
         std::int32_t ExitPrompt, MaximizeWindow, DisableStillCap, FileSave_Rule, ImagePath_MyDoc;
         std::string ImagePath;
-        std::int32_t FileType, Language, curCaliData, curPhyUnit, ConshotCount, ConshotInterval;
+        std::int32_t FileType, Language, curCaliData;
+        std::string curCaliName;
+        std::int32_t curPhyUnit, ConshotCount, ConshotInterval;
         std::string rtspURL;
         std::string BoxScanHosts;
         bool operator==(const Shadow&) const = default;

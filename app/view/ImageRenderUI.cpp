@@ -94,6 +94,7 @@ int CImageRenderUI::attachWindow(platform::HWND mainWindow)
     if (!childWindow_.create(parent, int(std::lround(rc.width() * ratio)), int(std::lround(rc.height() * ratio))))
         return 0;
     owner_ = mainWindow;
+    sizeListener_ = mainWindow;
     container_.setNotifyWindow(mainWindow);
     {
         std::lock_guard guard(frameLock_);
@@ -114,6 +115,7 @@ platform::HWND CImageRenderUI::detachWindow()
     closeRenderWindow();
     childWindow_.destroy();
     container_.setNotifyWindow(nullptr);
+    sizeListener_ = nullptr;
     {
         std::lock_guard guard(frameLock_);
         zoomReportWindow_ = nullptr;
@@ -248,6 +250,10 @@ void CImageRenderUI::acceptPictureLocked(int width, int height, const uint8_t* r
         imageWidth_ = fullWidth;
         imageHeight_ = fullHeight;
         refitLocked();
+        // The calibration counts pixels of one picture size.
+        if (const platform::HWND window = sizeListener_.load())
+            platform::PostMessage(window, WM_RENDER_PICTURE_SIZE, platform::WPARAM(fullWidth),
+                                  platform::LPARAM(fullHeight));
     }
 }
 

@@ -178,6 +178,8 @@ private:
     bool firstPictureDrawn_ = false;             // render thread
     X11ChildWindow childWindow_;
     platform::HWND owner_ = nullptr;
+    // The main window while attached, for the capture thread's size message.
+    std::atomic<platform::HWND> sizeListener_{nullptr};
 
     // Guarded by frameLock_: the frame handed over by the capture thread, the
     // control's size, the image size the fit was computed for and the fit.

@@ -1,5 +1,6 @@
 // The calibrations INI loader on arbitrary bytes: no crash, only usable
-// records, and what it keeps survives a save and a reload.
+// records, and what it keeps (names, factors, units, picture sizes) survives a
+// save and a reload.
 #include "app/measure/CalibrationStore.h"
 
 #include <cmath>
@@ -25,7 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::abort();
     for (int i = 0; i < store.count(); ++i) {
         const CalibrationRecord a = store.at(i), b = again.at(i);
-        if (a.nameUtf8() != b.nameUtf8() || a.unit != b.unit || std::fabs(a.factor - b.factor) > a.factor * 1e-5f)
+        if (a.nameUtf8() != b.nameUtf8() || a.unit != b.unit || std::fabs(a.factor - b.factor) > a.factor * 1e-5f ||
+            a.width != b.width || a.height != b.height || (a.width > 0) != (a.height > 0))
+            std::abort();
+        // The factor for any picture stays usable.
+        const CalibrationScale scale = a.scaleFor(640, 480);
+        if (!(scale.factor > 0) || !std::isfinite(scale.factor))
             std::abort();
     }
     return 0;

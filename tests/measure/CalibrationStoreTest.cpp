@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -205,6 +207,19 @@ TEST_F(CalibrationStoreTest, FailedSaveKeepsTheOldFileAndTheModifiedFlag)
     fs::permissions(dir, fs::perms::owner_all);
     EXPECT_EQ(store.save((dir / "no-such-folder" / "c.ini").string()), CalibrationSaveFailed);
     EXPECT_TRUE(store.isModified());
+    // A write that stops half-way (a full disk; the file-size limit binds
+    // root too): the old file stays whole and no temporary is left.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlimit small{8, limit.rlim_max};
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = store.save(path);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result, CalibrationSaveFailed);
+    EXPECT_TRUE(store.isModified());
+    EXPECT_EQ(read(path), "[data]\nOld = 1.000000\n");
     ASSERT_EQ(store.save(path), CalibrationOk);
     // Nothing but the file itself is left behind.
     int files = 0;

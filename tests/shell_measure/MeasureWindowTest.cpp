@@ -164,6 +164,46 @@ protected:
         ASSERT_TRUE(ui.typeText("CaliEdtPhyLen", physical));
     }
     std::string text(const char* name) { return Driver(*window).find(name)->GetText(); }
+    // Closes the window, saves the settings as the program does at exit, and
+    // starts again from scratch: resources, settings, window.
+    void restart()
+    {
+        closeWindow();
+        ASSERT_TRUE(Config().Save());
+        CResourceManager::GetInstance()->Release();
+        ASSERT_TRUE(shell::RegisterSkin());
+        Config().SetDefaults();
+        ASSERT_TRUE(Config().Load());
+        openWindow();
+    }
+    float factorInForce()
+    {
+        sf::String unit;
+        return container().calibration(unit);
+    }
+    // Clicks a calibration page button that opens a file dialog answered
+    // with `path`; returns the text of the message box it shows ("" if none).
+    std::string withFile(const char* button, const std::string& path)
+    {
+        Driver ui(*window);
+        Driver::answerNextModal(Driver::ChooseFile(path));
+        std::string message;
+        Driver::ModalAnswer box = Driver::ClickControl("okbtn");
+        box.inspect = [&](CWindowWnd&, CPaintManagerUI& pm) { message = pm.FindControl("Tex_Message")->GetText(); };
+        Driver::answerNextModal(box);
+        EXPECT_TRUE(ui.click(button));
+        Driver::processEvents();
+        Driver::clearAnswers();
+        return message;
+    }
+    void deleteCalibrationRow(int row)
+    {
+        Driver ui(*window);
+        ASSERT_TRUE(ui.selectListRow("CaliDataList", row));
+        Driver::answerNextModal(Driver::ClickControl("okbtn"));
+        ASSERT_TRUE(ui.click("CaliBtnDel"));
+        Driver::processEvents();
+    }
 
     shelltest::TempHome home;
     std::unique_ptr<CMainWnd> window;
@@ -466,4 +506,98 @@ TEST_F(MeasureWindowTest, ViewSnapshotCarriesTheScaleBar)
     const sf::Image with = snapshot(home.root + "/with.png");
     EXPECT_EQ(with.getPixel(barX, barY), sf::Color::Green);
     EXPECT_EQ(with.getPixel(unsigned(bar.left + 2), barY), sf::Color::Green);
+}
+
+TEST_F(MeasureWindowTest, TheCalibrationInForceStaysRightThroughDeletingBackingUpRestoringAndRestarting)
+{
+    openCamera();
+    Driver ui(*window);
+    const std::string stored = home.root + "/Documents/Pellumo Files/data/calibrations.ini";
+    auto storedText = [&] {
+        std::ifstream file(stored);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    for (const char* name : {"A", "B", "C", "D"}) {
+        calibrate(name, std::to_string(name[0] - 'A' + 1), 2);
+        ASSERT_TRUE(ui.click("CaliBtnNew"));
+        Driver::processEvents();
+        // Written at once, before the page is left.
+        EXPECT_NE(storedText().find(std::string(name) + " = "), std::string::npos) << storedText();
+        ASSERT_TRUE(ui.click("CaliBtnBack"));
+    }
+    ASSERT_TRUE(ui.selectComboIndex("ComboCaliDataList", 3)); // "D": 4 mm over 100 ticks
+    Driver::processEvents();
+    EXPECT_NEAR(factorInForce(), 0.004f, 0.00006f);
+
+    // On a camera whose sizes are windows on its sensor, 50 ticks read the
+    // same length at two preview sizes.
+    auto measureLine = [&](float y) {
+        EXPECT_TRUE(ui.click("MeasureBtnLine"));
+        click(at(50, y));
+        click(at(550, y));
+        park();
+        Driver::processEvents();
+        return container().measureData(container().count() - 1).lengths.at(0);
+    };
+    EXPECT_NEAR(measureLine(kTickRow), 2.0f, 0.04f);
+    container().clearAll(true);
+    shell::CameraSession& session = *window->Session();
+    ASSERT_TRUE(session.SetPreviewSizeIndex(0)); // 640 × 480
+    ASSERT_TRUE(Driver::processEventsUntil([&] {
+        int w = 0, h = 0;
+        view->pictureSize(w, h);
+        return w == 640;
+    }));
+    Driver::processEvents();
+    const float length = measureLine(240);
+    EXPECT_NEAR(length, 2.0f, 0.04f);
+    EXPECT_EQ(text("CaliDataListUnit"), "mm");
+    const std::string lengthInMm = ui.listCellText("MeasureDataList", 0, 9);
+    EXPECT_EQ(lengthInMm, shell::FormatFixed(length, 2));
+
+    // Files without one calibration are refused and change nothing.
+    const std::string empty = home.root + "/empty.ini", binary = home.root + "/binary.ini",
+                      other = home.root + "/other.ini";
+    std::ofstream(empty).flush();
+    std::string bytes;
+    for (int i = 0; i < 2048; ++i)
+        bytes.push_back(char((i * 131) & 0xFF));
+    std::ofstream(binary, std::ios::binary) << bytes;
+    std::ofstream(other) << "[General]\nGeometry = 1,2,3,4\n[Recent]\nFile1 = /tmp/a.png\n";
+    ASSERT_TRUE(ui.click("MeasureBtnCaliEdit"));
+    for (const std::string& path : {empty, binary, other}) {
+        EXPECT_EQ(withFile("CaliBtnRecover", path), "Failed to open configuration file.") << path;
+        EXPECT_EQ(ui.findAs<CListUI>("CaliDataList")->GetCount(), 4) << path;
+    }
+
+    // Deleting the calibration in force: pixels, said in the status bar; the
+    // results list keeps its rows until the page is left, then shows pixels.
+    deleteCalibrationRow(3);
+    EXPECT_EQ(text("StatusBarLabelInfo"), "The calibration in use was deleted: lengths are in pixels now.");
+    EXPECT_EQ(ui.listCellText("MeasureDataList", 0, 9), lengthInMm);
+    ASSERT_TRUE(ui.click("CaliBtnBack"));
+    Driver::processEvents();
+    EXPECT_EQ(text("CaliDataListUnit"), "px");
+    EXPECT_FLOAT_EQ(factorInForce(), 1.0f);
+    EXPECT_NEAR(number(ui.listCellText("MeasureDataList", 0, 9)), 500, 5);
+
+    // "B" chosen; "A" deleted and backed up before going back, then "C"
+    // deleted and the window closed on the calibration page: after a restart
+    // only "B" is left, and it is in force, not whatever took its index.
+    ASSERT_TRUE(ui.selectComboIndex("ComboCaliDataList", 1));
+    Driver::processEvents();
+    const float factorB = factorInForce();
+    EXPECT_NEAR(factorB, 0.002f, 0.00003f);
+    ASSERT_TRUE(ui.click("MeasureBtnCaliEdit"));
+    deleteCalibrationRow(0);
+    EXPECT_EQ(withFile("CaliBtnBackup", home.root + "/backup.ini"), "");
+    ASSERT_TRUE(ui.click("CaliBtnBack"));
+    ASSERT_TRUE(ui.click("MeasureBtnCaliEdit"));
+    deleteCalibrationRow(1);
+    restart();
+    Driver again(*window);
+    EXPECT_EQ(again.findAs<CComboUI>("ComboCaliDataList")->GetCount(), 1);
+    EXPECT_EQ(again.find("ComboCaliDataList")->GetText(), "B");
+    EXPECT_FLOAT_EQ(factorInForce(), factorB);
+    EXPECT_EQ(Config().curCaliName, "B");
 }

@@ -33,10 +33,8 @@ ui::FileDialogRequest IniRequest(HWND owner, const std::string& defaultName)
 
 } // namespace
 
-CalibrationPage::CalibrationPage(MainWindowServices& services, CalibrationStore& store,
-                                 std::function<void()> storeChanged, std::function<void()> leaving)
-    : m_services(services), m_store(store), m_storeChanged(std::move(storeChanged)), m_leaving(std::move(leaving)),
-      m_adapter(store)
+CalibrationPage::CalibrationPage(MainWindowServices& services, CalibrationStore& store, std::function<void()> leaving)
+    : m_services(services), m_store(store), m_leaving(std::move(leaving)), m_adapter(store)
 {
 }
 
@@ -179,15 +177,22 @@ void CalibrationPage::InputError()
 void CalibrationPage::KeepingChoice(const std::function<void()>& change)
 {
     AppConfig& config = Config();
-    const bool chosen = config.curCaliData >= 0 && config.curCaliData < m_store.count();
+    const bool chosen = !config.curCaliName.empty() && config.curCaliData >= 0 && config.curCaliData < m_store.count();
     const std::string name = chosen ? m_store.at(config.curCaliData).nameUtf8() : std::string();
     change();
-    const int index = chosen ? m_store.indexOf(name) : -1;
-    // A chosen calibration that is gone leaves the first one chosen.
-    config.curCaliData = index >= 0 ? index : 0;
+    // Written at once: the choice saved beside it must never name a list
+    // that exists only in memory.
+    ShowErrorCode(m_store.saveIfModified(), m_services.window.GetHWND());
+    if (chosen) {
+        const int index = m_store.indexOf(name);
+        if (index < 0) {
+            config.curCaliName.clear();
+            m_services.setStatus(Text("STR_CALI_GONE_PIXELS"));
+        }
+        config.curCaliData = index;
+        config.SaveCalibrationChoice();
+    }
     RebuildList();
-    if (m_storeChanged)
-        m_storeChanged();
 }
 
 void CalibrationPage::CreateCalibration()
@@ -203,6 +208,9 @@ void CalibrationPage::CreateCalibration()
         InputError();
         return;
     }
+    // The factor counts pixels of the picture the line was drawn on.
+    if (m_services.view)
+        m_services.view->pictureSize(record.width, record.height);
     int added = 0;
     KeepingChoice([&] { added = m_store.add(record); });
     if (added == 1)
@@ -231,7 +239,7 @@ void CalibrationPage::Backup()
     const std::string path = ui::GetSaveFileName(IniRequest(m_services.window.GetHWND(), "backup.ini"));
     if (path.empty())
         return;
-    ShowErrorCode(m_store.save(path), m_services.window.GetHWND());
+    ShowErrorCode(m_store.exportTo(path), m_services.window.GetHWND());
 }
 
 void CalibrationPage::Recover()
@@ -240,13 +248,7 @@ void CalibrationPage::Recover()
     if (path.empty())
         return;
     int result = 0;
-    KeepingChoice([&] {
-        result = m_store.load(path);
-        // Restored calibrations are saved with the page like any other
-        // change: the chosen index refers to them from now on.
-        if (result == CalibrationOk)
-            m_store.markModified();
-    });
+    KeepingChoice([&] { result = m_store.restore(path); });
     ShowErrorCode(result, m_services.window.GetHWND());
 }
 

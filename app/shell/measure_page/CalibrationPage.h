@@ -1,8 +1,9 @@
 #pragma once
 // CalibrationPage: the calibration editor on the measure page
 // ("PageMeasureCalibration"). A calibration line over a known length gives
-// the factor; calibrations are created, deleted, backed up and restored here,
-// and saved when the operator goes back.
+// the factor; calibrations are created, deleted, backed up and restored here.
+// Every change is written to the calibrations file at once; the changed
+// choice is applied to the measurements when the operator goes back.
 #include "app/shell/WindowPart.h"
 #include "app/shell/measure_page/CaliDataListAdapter.h"
 
@@ -16,11 +17,9 @@ namespace shell {
 
 class CalibrationPage {
 public:
-    // `chosenChanged` runs after the store changed (the calibration chosen in
-    // "curCaliData" is found again by name first); `leaving` after the page
-    // was left.
-    CalibrationPage(MainWindowServices& services, CalibrationStore& store, std::function<void()> storeChanged,
-                    std::function<void()> leaving);
+    // `leaving` runs after the page was left: the calibrations and the choice
+    // may have changed meanwhile.
+    CalibrationPage(MainWindowServices& services, CalibrationStore& store, std::function<void()> leaving);
 
     bool IsShown() const { return m_shown; }
     // "MeasureBtnCaliEdit", "CaliBtn*", "CaliEdtPhyLen", "ComboCaliPhyLenUnit".
@@ -40,8 +39,9 @@ private:
     void ShowFactor();
     // Physical length ÷ calibration line length; 0 when either is not positive.
     float Factor() const;
-    // Runs `change` on the store and keeps "curCaliData" on the calibration
-    // it named before.
+    // Runs `change` on the store, writes the store, and keeps the choice on
+    // the calibration it named before; when that one is gone the choice falls
+    // back to pixels and the status bar says so.
     void KeepingChoice(const std::function<void()>& change);
     void InputError();
     SFPrimitiveContainer* Container() const;
@@ -49,7 +49,6 @@ private:
 
     MainWindowServices& m_services;
     CalibrationStore& m_store;
-    std::function<void()> m_storeChanged;
     std::function<void()> m_leaving;
     CaliDataListAdapter m_adapter;
     bool m_shown = false;

@@ -4,8 +4,12 @@
 #include "app/measure/SFPrimitiveContainer.h"
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
+#include "app/shell/PictureSource.h"
 #include "app/shell/measure_page/MeasureColorDialog.h"
+#include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
+#include "camera/CMTypes.h"
+#include "platform/AtomicFile.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/List.h"
@@ -63,8 +67,7 @@ std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTe
 
 MeasurePage::MeasurePage(MainWindowServices& services)
     : WindowPart(services),
-      m_calibration(std::make_unique<CalibrationPage>(
-          services, m_store, [this] { FillCalibrationCombo(); }, [this] { FillCalibrationCombo(); }))
+      m_calibration(std::make_unique<CalibrationPage>(services, m_store, [this] { FillCalibrationCombo(); }))
 {
 }
 
@@ -92,7 +95,19 @@ void MeasurePage::OnWindowInit()
     FillCalibrationCombo();
 }
 
-void MeasurePage::OnLanguageChanged() { m_calibration->RebuildList(); }
+void MeasurePage::OnLanguageChanged()
+{
+    m_calibration->RebuildList();
+    if (!m_calibration->IsShown())
+        ApplyCalibration(); // the unit label may carry a translated text
+}
+
+void MeasurePage::OnCameraChanged()
+{
+    // Whether a calibration is scaled depends on the camera too.
+    if (!m_calibration->IsShown())
+        ApplyCalibration();
+}
 
 void MeasurePage::FillCalibrationCombo()
 {
@@ -103,27 +118,65 @@ void MeasurePage::FillCalibrationCombo()
     for (int i = 0; i < m_store.count(); ++i)
         if (CListLabelElementUI* item = combo->AddString(m_store.at(i).nameUtf8()))
             item->SetTextPadding(RECT{3, 0, 0, 0});
-    AppConfig& config = Config();
-    if (config.curCaliData < 0 || config.curCaliData >= m_store.count())
-        config.curCaliData = 0;
+    const AppConfig& config = Config();
+    int index = -1;
+    if (!config.curCaliName.empty()) {
+        // The name wins: an index names another calibration once the list changed.
+        index = m_store.indexOf(config.curCaliName);
+        if (index < 0)
+            m_services.setStatus(Text("STR_CALI_GONE_PIXELS"));
+    } else if (config.curCaliData >= 0 && m_store.count() > 0) {
+        index = config.curCaliData < m_store.count() ? config.curCaliData : 0;
+    }
     // The selection's "itemselect" applies it too; applying here as well
     // covers an empty list and a selection that did not change.
-    combo->SelectItem(config.curCaliData, false, false);
-    ChooseCalibration(config.curCaliData);
+    combo->SelectItem(index, false, false);
+    ChooseCalibration(index);
 }
 
 void MeasurePage::ChooseCalibration(int index)
 {
+    AppConfig& config = Config();
     const bool known = index >= 0 && index < m_store.count();
-    if (known)
-        Config().curCaliData = index;
+    // With nothing to choose from the choice stays open, so that the first
+    // calibration made is the one in force.
+    const int chosen = known ? index : (m_store.count() > 0 || !config.curCaliName.empty() ? -1 : config.curCaliData);
+    const std::string name = known ? m_store.at(index).nameUtf8() : std::string();
+    if (chosen != config.curCaliData || name != config.curCaliName) {
+        config.curCaliData = chosen;
+        config.curCaliName = name;
+        config.SaveCalibrationChoice();
+    }
+    ApplyCalibration();
+}
+
+void MeasurePage::ApplyCalibration()
+{
+    // A picture that carries its own scale is measured in it while it is shown.
+    if (const PictureSource* pictures = m_services.pictures; pictures && pictures->still() && pictures->still()->scale)
+        return;
+    const int index = Config().curCaliData;
+    const bool known = index >= 0 && index < m_store.count();
     const CalibrationRecord record = m_store.at(index);
+    int width = 0, height = 0;
+    if (m_services.view)
+        m_services.view->pictureSize(width, height);
+    // A SensorLink camera's sizes are windows on its sensor: a picture pixel is
+    // a sensor pixel at every size, so its calibrations need no scaling.
+    const CameraSource& source = m_services.session.Source();
+    const bool sensorWindow =
+        source.kind == CameraSource::Kind::Local && source.groupType == VIDEO_DEVICE_GROUP_SENSORLINK;
+    CalibrationScale scale{1.0f, true};
+    if (known)
+        scale = sensorWindow ? CalibrationScale{record.factor, true} : record.scaleFor(width, height);
     // With no calibration the measurements are in pixels.
     const std::string unit = known ? CalibrationStore::unitName(record.unit) : "px";
     if (CControlUI* label = Find("CaliDataListUnit"))
-        label->SetText(unit);
+        label->SetText(scale.sizeFits ? unit
+                                      : unit + "  (" + Text("STR_CALIBRATED_AT") + " " + std::to_string(record.width) +
+                                            " × " + std::to_string(record.height) + ")");
     if (SFPrimitiveContainer* container = Container())
-        container->setCalibration(sf::String(unit), known ? record.factor : 1.0f);
+        container->setCalibration(sf::String(unit), scale.factor);
     RefreshAllRows();
 }
 
@@ -270,6 +323,11 @@ bool MeasurePage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     const int index = static_cast<int>(wParam);
     result = 0;
     switch (message) {
+    case WM_RENDER_PICTURE_SIZE:
+        // The calibration page applies the choice when it is left.
+        if (!m_calibration->IsShown())
+            ApplyCalibration();
+        return true;
     case WM_RENDER_ZOOM_CHANGED:
         if (CControlUI* label = Find("StatusBarLabelZoom"))
             label->SetText("Zoom " + std::to_string(index) + " %");

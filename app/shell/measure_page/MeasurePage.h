@@ -27,6 +27,7 @@ public:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnMenuCommand(const std::string& item) override;
     void OnLanguageChanged() override;
+    void OnCameraChanged() override;
 
     // The stored calibrations (loaded from "calibrations.ini" at Init).
     const CalibrationStore& Calibrations() const { return m_store; }
@@ -38,8 +39,15 @@ public:
 private:
     SFPrimitiveContainer* Container() const;
     CControlUI* Find(const char* name) const;
+    // Lists the calibrations and puts the chosen one in force: the one named
+    // in the settings, else the index there (older settings); pixels when
+    // the named one is gone (and the status bar says so).
     void FillCalibrationCombo();
+    // Makes `index` the choice (pixels when out of range) and applies it.
     void ChooseCalibration(int index);
+    // The chosen calibration on the container, for the picture's size, and
+    // its unit on the label; the results list shows the new values.
+    void ApplyCalibration();
     void RefreshAllRows();
     void ShowTwoCirclesMenu();
     void DeleteAll();
