@@ -24,6 +24,21 @@ bool IsQtOption(const char* arg)
     return false;
 }
 
+// Qt's options that take the next argument as their value (one dash or two).
+bool IsQtOptionWithValue(const char* arg)
+{
+    static const char* const withValue[] = {
+        "platform", "display",       "style",  "stylesheet",      "session",      "geometry",    "title",
+        "name",     "platformtheme", "plugin", "qwindowgeometry", "qwindowtitle", "qwindowicon", "qmljsdebugger"};
+    if (arg[0] != '-')
+        return false;
+    const char* name = arg + (arg[1] == '-' ? 2 : 1);
+    for (const char* option : withValue)
+        if (std::strcmp(name, option) == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv)
@@ -37,7 +52,13 @@ CommandLine ParseCommandLine(int argc, char** argv)
             line.help = true;
         else if (std::strcmp(arg, "--version") == 0)
             line.version = true;
+        else if (IsQtOptionWithValue(arg))
+            ++i; // Qt's, with its value
         else if (std::strncmp(arg, "--", 2) == 0 && !IsQtOption(arg) && line.error.empty())
+            line.error = arg;
+        else if (arg[0] != '-' && line.file.empty())
+            line.file = arg;
+        else if (arg[0] != '-' && line.error.empty())
             line.error = arg;
     }
     return line;
@@ -47,9 +68,10 @@ std::string VersionText() { return std::string("Pellumo ") + PELLUMO_VERSION; }
 
 std::string HelpText()
 {
-    return "Usage: Pellumo [OPTION]...\n"
+    return "Usage: Pellumo [OPTION]... [FILE]\n"
            "Live picture, adjustment, snapshots, timed series, MP4 recording and calibrated\n"
-           "measurements for microscope and inspection cameras.\n"
+           "measurements for microscope and inspection cameras. FILE, a JPEG, PNG, BMP or\n"
+           "TIFF picture, is shown at start instead of the live picture (F6 goes live).\n"
            "\n"
            "Options:\n"
            "  --demo      show simulated cameras: two emulated USB3 cameras, emulated video\n"

@@ -9,6 +9,7 @@
 #include "app/shell/dialogs/Dialogs.h"
 #include "app/shell/measure_page/MeasurePage.h"
 #include "app/shell/panel/AdjustPanel.h"
+#include "app/shell/picture/PictureCommands.h"
 #include "app/shell/session/CameraListPanel.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/shell/shading/ShadingCommands.h"
@@ -149,6 +150,10 @@ void CMainWnd::InitWindow()
         cameraList->OpenFirstUsbCameraWhenListed();
     m_parts.push_back(std::move(cameraList));
     m_parts.push_back(std::make_unique<AdjustPanel>(*m_services));
+    // Before the capture commands: Enter saves a still picture when one is shown.
+    auto pictureCommands = std::make_unique<PictureCommands>(*m_services);
+    m_pictureCommands = pictureCommands.get();
+    m_parts.push_back(std::move(pictureCommands));
     m_parts.push_back(std::make_unique<CaptureCommands>(*m_services));
     m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
     m_parts.push_back(std::make_unique<ShadingCommands>(*m_services));
@@ -243,6 +248,8 @@ void CMainWnd::Notify(TNotifyUI& msg)
             m_services->view->attachWindow(GetHWND());
         if (Config().MaximizeWindow != 0)
             SendMessage(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        if (!m_startPicture.empty() && m_pictureCommands)
+            m_pictureCommands->Open(m_startPicture);
     } else if (msg.sType == "click") {
         if (name == "Btn_Title_Main_Menu") {
             ShowMainMenu();
@@ -457,6 +464,8 @@ LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
     const bool typing = focus && focus->IsShown() && (focus->GetInterface("Edit") || focus->GetInterface("RichEdit"));
     if (wParam == VK_F11)
         ToggleFullscreen();
+    else if (wParam == 'O' && KeyModifiers(lParam) == KEYSTATE_CONTROL && !typing && m_pictureCommands)
+        m_pictureCommands->ChooseAndOpen();
     else if (m_services && m_services->view && m_services->view->handleKey(wParam, lParam, true))
         ; // zoom and pan keys
     else if (!(typing && wParam == VK_RETURN))

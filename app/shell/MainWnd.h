@@ -17,6 +17,7 @@ class CTabLayoutUI;
 namespace shell {
 
 class CameraSession;
+class PictureCommands;
 class PictureSource;
 
 // The composition root: frame chrome (menus, languages, DPI, full screen,
@@ -48,6 +49,10 @@ public:
     CameraSession* Session() const { return m_session.get(); }
     // Demo mode: open the first USB3 camera once the list is there. Before Create().
     void OpenFirstCameraAtStart(bool open) { m_openFirstCamera = open; }
+    // A picture file to show once the window is up ("" for none). Before Create().
+    void OpenPictureAtStart(const std::string& path) { m_startPicture = path; }
+    // Freezing, opening and saving pictures; null before the creation hook ran.
+    PictureCommands* PictureCommandsPart() const { return m_pictureCommands; }
     // Tells every part that the camera was opened, switched or closed.
     void CameraChanged();
     // Ends recordings, detaches the view and releases the camera; runs once
@@ -81,6 +86,8 @@ private:
     bool m_shutDown = false;
     bool m_fullscreenByWindowManager = false;
     bool m_openFirstCamera = false;
+    std::string m_startPicture;
+    PictureCommands* m_pictureCommands = nullptr;
     std::string m_openDrawer;
     WINDOWPLACEMENT m_savedPlacement{};
     std::unique_ptr<CMenuWnd> m_menu;

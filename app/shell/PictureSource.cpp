@@ -43,6 +43,7 @@ bool PictureSource::showStill(SourceKind kind, std::shared_ptr<const StillPictur
     if (kind == SourceKind::File && key == outgoing) {
         // The same file again: a new look at the same picture and its set.
         m_view.showStill(picture->width, picture->height, picture->rgba.data());
+        applyPictureScale(picture.get());
         m_still = std::move(picture);
         setLabel(kSourceField, sourceText());
         return true;
@@ -60,8 +61,9 @@ bool PictureSource::showStill(SourceKind kind, std::shared_ptr<const StillPictur
         incoming = std::move(m_parked[key]);
     }
     m_parked.erase(key);
-    // The picture first, so the incoming set is placed under its fit.
+    // The picture first, so the incoming set is placed under its fit and scale.
     m_view.showStill(picture->width, picture->height, picture->rgba.data());
+    applyPictureScale(picture.get());
     m_parked[outgoing] = container.exchangeMeasurements(std::move(incoming));
     m_kind = kind;
     m_still = std::move(picture);
@@ -78,6 +80,7 @@ void PictureSource::showLive()
     latest.externalBuffer = false;
     if (m_pipeline.copyDisplayImage(latest))
         m_view.updateFrame(latest.width, latest.height, latest.data);
+    applyPictureScale(nullptr);
     const std::string outgoing = setKey(m_kind, m_still.get());
     const std::string live = setKey(SourceKind::Live, nullptr);
     auto incoming = std::move(m_parked[live]);
@@ -86,6 +89,23 @@ void PictureSource::showLive()
     m_kind = SourceKind::Live;
     m_still.reset();
     setLabel(kSourceField, sourceText());
+}
+
+void PictureSource::applyPictureScale(const StillPicture* picture)
+{
+    SFPrimitiveContainer& container = m_view.container();
+    if (picture && picture->scale && picture->scale->pixelsPerUnit > 0) {
+        if (!m_calibrationParked) {
+            m_parkedFactor = container.calibration(m_parkedUnit);
+            m_calibrationParked = true;
+        }
+        const std::string& unit = picture->scale->unit;
+        const sf::String label = unit == "micron" ? sf::String(L"\u00B5m") : sf::String(unit);
+        container.setCalibration(label, float(1.0 / picture->scale->pixelsPerUnit));
+    } else if (m_calibrationParked) {
+        m_calibrationParked = false;
+        container.setCalibration(m_parkedUnit, m_parkedFactor);
+    }
 }
 
 void PictureSource::setCameraPresent(bool present)

@@ -7,6 +7,8 @@
 // starts empty, and showing a source again (live, the same file, the frozen
 // frame) brings its set back. The status bar's mode field beside it belongs
 // to long-running modes (a focus figure, panorama hints, time-lapse progress).
+// A picture with a scale of its own (a calibrated TIFF) is measured in that
+// scale while it is shown; the calibration in force returns with the others.
 //
 // Everything here runs on the UI thread.
 #include "app/measure/SFPrimitiveContainer.h"
@@ -73,6 +75,9 @@ public:
     std::string sourceText() const;
 
 private:
+    // A picture with a scale of its own measures in it; the calibration in
+    // force comes back when a picture without one (or live) is shown.
+    void applyPictureScale(const StillPicture* picture);
     // The key a source's measurement set is parked under.
     static std::string setKey(SourceKind kind, const StillPicture* picture);
     void setLabel(const char* name, const std::string& text);
@@ -84,6 +89,10 @@ private:
     std::shared_ptr<const StillPicture> m_still;
     bool m_cameraPresent = false;
     std::map<std::string, SFPrimitiveContainer::MeasurementSet> m_parked;
+    // The calibration in force while a picture's own scale is applied.
+    bool m_calibrationParked = false;
+    float m_parkedFactor = 1.0f;
+    sf::String m_parkedUnit;
 };
 
 } // namespace shell

@@ -36,7 +36,7 @@ bool RegisterSkin()
     return CPaintManagerUI::SetResourceZip(skin.data, skin.size);
 }
 
-int RunProgram(int& argc, char** argv, bool demo)
+int RunProgram(int& argc, char** argv, bool demo, const std::string& pictureFile)
 {
     g_startTick = platform::GetTickCount();
     SetDpiAwareness();
@@ -56,6 +56,7 @@ int RunProgram(int& argc, char** argv, bool demo)
     RegisterVideoControlsDialog();
     auto window = std::make_unique<CMainWnd>();
     window->OpenFirstCameraAtStart(demo);
+    window->OpenPictureAtStart(pictureFile);
     window->Create(nullptr, title.c_str(), UI_WNDSTYLE_FRAME, 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                    CW_USEDEFAULT);
     int code = 0;

@@ -22,6 +22,6 @@ unsigned ProgramStartTick();
 // The whole program: settings, skin, main window, message loop, shutdown
 // (window, texts, settings saved last). `demo`: simulated cameras, the
 // first one opened at start. Returns the exit code.
-int RunProgram(int& argc, char** argv, bool demo = false);
+int RunProgram(int& argc, char** argv, bool demo = false, const std::string& pictureFile = {});
 
 } // namespace shell

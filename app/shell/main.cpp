@@ -14,5 +14,5 @@ int main(int argc, char** argv)
     X11ChildWindow::initThreads();
     // Before any thread starts, so that only the watcher receives them.
     shell::TerminationSignals::Block();
-    return shell::RunProgram(argc, argv, line.demo);
+    return shell::RunProgram(argc, argv, line.demo, line.file);
 }

@@ -4,16 +4,24 @@
 #include "ShellTestFolders.h"
 
 #include "app/measure/SFPrimitiveContainer.h"
+#include "app/shell/AppConfig.h"
+#include "app/shell/CommandLine.h"
 #include "app/shell/PictureSource.h"
+#include "app/shell/picture/PictureCommands.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
 #include "tests/shell_session/MainWindowHarness.h"
 
 #include <SFML/Graphics/Image.hpp>
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <tiffio.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 using shell::PictureSource;
@@ -31,6 +39,43 @@ const bool kEmulated = [] {
     ::setenv("SENSORLINK_EMULATE_FPS", "30", 1);
     return true;
 }();
+
+// A one-page TIFF of `samples` per pixel at `bits` bits, every sample
+// `value`, with the given scale tags (an empty description writes none).
+bool writeTiff(const std::string& path, int width, int height, int samples, int bits, int value,
+               const std::string& description, float resolution, int unit)
+{
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    if (!tiff)
+        return false;
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, samples == 1 ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, uint32_t(height));
+    if (!description.empty())
+        TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, description.c_str());
+    if (resolution > 0) {
+        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, resolution);
+        TIFFSetField(tiff, TIFFTAG_YRESOLUTION, resolution);
+        TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, uint16_t(unit));
+    }
+    const size_t rowBytes = size_t(width) * samples * (bits / 8);
+    std::vector<uint8_t> row(rowBytes);
+    for (size_t i = 0; i < size_t(width) * samples; ++i) {
+        if (bits == 16)
+            reinterpret_cast<uint16_t*>(row.data())[i] = uint16_t(value);
+        else
+            row[i] = uint8_t(value);
+    }
+    bool ok = true;
+    for (int y = 0; y < height; ++y)
+        ok = ok && TIFFWriteScanline(tiff, row.data(), uint32_t(y), 0) == 1;
+    TIFFClose(tiff);
+    return ok;
+}
 
 std::shared_ptr<StillPicture> solidPicture(int width, int height, sf::Color colour)
 {
@@ -112,6 +157,28 @@ protected:
             return sf::Color::Transparent;
         return image.getPixel(image.getSize().x / 2, image.getSize().y / 2);
     }
+    // Opens `path` as the command line and the menu do, and waits for the worker.
+    void open(const std::string& path)
+    {
+        shell::PictureCommands& commands = *window->PictureCommandsPart();
+        ASSERT_TRUE(commands.Open(path));
+        ASSERT_TRUE(Driver::processEventsUntil([&] { return !commands.IsBusy(); }));
+        Driver::processEvents();
+    }
+    std::string status() { return field("StatusBarLabelInfo"); }
+    // The file named by the "Save to" line once it is written.
+    std::string savedFile()
+    {
+        const std::string prefix = "Save to ";
+        std::string path;
+        Driver::processEventsUntil([&] {
+            if (status().rfind(prefix, 0) != 0)
+                return false;
+            path = status().substr(prefix.size());
+            return true;
+        });
+        return path;
+    }
     float firstLength()
     {
         const MeasureData data = view->container().measureData(0);
@@ -187,6 +254,148 @@ TEST_F(PictureWindowTest, StillPicturesReplaceTheLiveOneAndKeepTheirOwnMeasureme
     EXPECT_NEAR(firstLength(), 40.0f, 2.0f);
     EXPECT_FALSE(pictures.showStill(SourceKind::File, std::make_shared<StillPicture>()));
     EXPECT_EQ(field(PictureSource::kSourceField), "slide.tif");
+}
+
+TEST_F(PictureWindowTest, PictureFilesOpenInTheirOwnScaleAndSaveWithIt)
+{
+    const std::string folder = home.root + "/pictures/";
+    std::filesystem::create_directories(folder);
+    shell::Config().ImagePath_MyDoc = 1;
+    shell::Config().FileType = 0; // TIFF
+    shell::Config().FileSave_Rule = 0;
+    Driver ui(*window);
+
+    // Grey, colour and alpha from OpenCV's writers, each checked on the view.
+    cv::imwrite(folder + "grey.png", cv::Mat(120, 160, CV_8UC1, cv::Scalar(90)));
+    cv::imwrite(folder + "colour.jpg", cv::Mat(480, 640, CV_8UC3, cv::Scalar(200, 30, 20))); // B, G, R
+    cv::imwrite(folder + "alpha.png", cv::Mat(100, 100, CV_8UC4, cv::Scalar(0, 255, 0, 255)));
+    open(folder + "grey.png");
+    EXPECT_EQ(field(PictureSource::kSourceField), "grey.png");
+    ASSERT_TRUE(ui.click("MainTabOptMeasure")) << "measuring a picture needs no camera";
+    EXPECT_EQ(centreColour(), sf::Color(90, 90, 90));
+    // Ctrl+O, through the file dialog.
+    Driver::answerNextModal(Driver::ChooseFile(folder + "colour.jpg"));
+    ASSERT_TRUE(ui.pressKey('O', KEYSTATE_CONTROL));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return field(PictureSource::kSourceField) == "colour.jpg"; }));
+    const sf::Color colour = centreColour();
+    EXPECT_NEAR(colour.r, 20, 4);
+    EXPECT_NEAR(colour.g, 30, 4);
+    EXPECT_NEAR(colour.b, 200, 4);
+    open(folder + "alpha.png");
+    EXPECT_EQ(centreColour(), sf::Color::Green);
+
+    // A 16-bit ImageJ TIFF: its display range and its scale (4 pixels per micron).
+    ASSERT_TRUE(writeTiff(folder + "imagej.tif", 400, 300, 1, 16, 2000,
+                          "ImageJ=1.54f\nunit=micron\nmin=1000.0\nmax=3000.0\n", 4.0f, RESUNIT_NONE));
+    open(folder + "imagej.tif");
+    EXPECT_EQ(field(PictureSource::kSourceField), "imagej.tif");
+    EXPECT_EQ(centreColour(), sf::Color(128, 128, 128));
+    sf::String unit;
+    EXPECT_NEAR(view->container().calibration(unit), 0.25f, 1e-6f);
+    EXPECT_EQ(unit, sf::String(L"\u00B5m"));
+    drawLine(at(100, 100), at(200, 100));
+    ASSERT_EQ(view->container().count(), 1);
+    EXPECT_NEAR(firstLength(), 25.0f, 0.6f);
+
+    // Enter saves the picture shown, at its size and with its scale.
+    ASSERT_TRUE(ui.pressKey(VK_RETURN));
+    const std::string saved = savedFile();
+    ASSERT_FALSE(saved.empty()) << status();
+    TIFF* tiff = TIFFOpen(saved.c_str(), "r");
+    ASSERT_NE(tiff, nullptr);
+    uint32_t width = 0;
+    float resolution = 0;
+    char* description = nullptr;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &resolution);
+    TIFFGetField(tiff, TIFFTAG_IMAGEDESCRIPTION, &description);
+    EXPECT_EQ(width, 400u);
+    EXPECT_FLOAT_EQ(resolution, 4.0f);
+    EXPECT_NE(std::string(description ? description : "").find("unit=micron"), std::string::npos);
+    TIFFClose(tiff);
+
+    // 72 per inch says nothing: the calibration in force (pixels) returns.
+    ASSERT_TRUE(writeTiff(folder + "editor.tif", 200, 100, 3, 8, 60, "", 72.0f, RESUNIT_INCH));
+    open(folder + "editor.tif");
+    EXPECT_EQ(field(PictureSource::kSourceField), "editor.tif");
+    EXPECT_FLOAT_EQ(view->container().calibration(unit), 1.0f);
+    EXPECT_EQ(unit, sf::String("px"));
+
+    // Bad input: a clear message, and the picture and its measurements stay.
+    drawLine(at(10, 10), at(50, 10));
+    ASSERT_EQ(view->container().count(), 1);
+    std::ofstream(folder + "empty.png").close();
+    std::ofstream(folder + "notes.png") << "not a picture at all";
+    std::vector<char> png;
+    {
+        std::ifstream in(folder + "grey.png", std::ios::binary);
+        png.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::ofstream(folder + "cut.png", std::ios::binary).write(png.data(), std::streamsize(png.size() / 2));
+    std::vector<char> huge = png;
+    huge[16] = huge[17] = 0; // IHDR width 0x0000FFFF... and height: 65535 × 65535
+    huge[18] = huge[19] = char(0xFF);
+    huge[20] = huge[21] = 0;
+    huge[22] = huge[23] = char(0xFF);
+    std::ofstream(folder + "huge.png", std::ios::binary).write(huge.data(), std::streamsize(huge.size()));
+    std::filesystem::create_directories(folder + "folder.png");
+    const std::pair<const char*, const char*> bad[] = {
+        {"missing.png", "The file does not exist"},
+        {"empty.png", "The file is empty"},
+        {"notes.png", "Not a JPEG, PNG, BMP or TIFF picture"},
+        {"cut.png", "The picture is damaged or cut short"},
+        {"huge.png", "The picture is larger than 120 megapixels"},
+        {"folder.png", "The file cannot be read"},
+    };
+    for (const auto& [name, message] : bad) {
+        open(folder + name);
+        EXPECT_EQ(status(), std::string(message) + ": " + folder + name);
+        EXPECT_EQ(field(PictureSource::kSourceField), "editor.tif") << name;
+        EXPECT_EQ(view->container().count(), 1) << name;
+    }
+    EXPECT_EQ(centreColour(), sf::Color(60, 60, 60));
+}
+
+TEST_F(PictureWindowTest, FreezingKeepsTheRecordingAndEnterSavesTheFrozenFrame)
+{
+    shell::Config().ImagePath_MyDoc = 1;
+    shell::Config().FileType = 1; // PNG
+    shell::Config().FileSave_Rule = 0;
+    openCamera();
+    Driver ui(*window);
+    ASSERT_TRUE(ui.pressKey(VK_F9));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return window->Session()->Pipeline().isRecording(); }));
+    ASSERT_TRUE(ui.pressKey(0x75)); // F6
+    EXPECT_EQ(field(PictureSource::kSourceField), "Frozen");
+    EXPECT_TRUE(view->isShowingStill());
+    const int64_t written = window->Session()->Pipeline().recordingStats().framesWritten;
+    ASSERT_TRUE(Driver::processEventsUntil(
+        [&] { return window->Session()->Pipeline().recordingStats().framesWritten > written + 10; }));
+    // The live snapshot is off while recording; the frozen frame saves.
+    EXPECT_FALSE(window->PaintManager().FindControl("ToolbarBtnCapture")->IsEnabled());
+    ASSERT_TRUE(ui.pressKey(VK_RETURN));
+    const std::string saved = savedFile();
+    ASSERT_FALSE(saved.empty()) << status();
+    const cv::Mat frozen = cv::imread(saved, cv::IMREAD_UNCHANGED);
+    EXPECT_EQ(frozen.cols, 640);
+    EXPECT_EQ(frozen.rows, 480);
+    ASSERT_TRUE(ui.pressKey(0x75));
+    EXPECT_EQ(field(PictureSource::kSourceField), "Live");
+    EXPECT_FALSE(view->isShowingStill());
+    EXPECT_TRUE(window->Session()->Pipeline().isRecording());
+    ASSERT_TRUE(ui.pressKey(VK_F9));
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return !window->Session()->Pipeline().isRecording(); }));
+}
+
+TEST(PictureCommandLineTest, QtOptionsAndTheirValuesAreNoFile)
+{
+    const char* args[] = {"Pellumo", "-platform", "offscreen", "--demo", "slide.tif", "-display", ":5"};
+    const shell::CommandLine line = shell::ParseCommandLine(7, const_cast<char**>(args));
+    EXPECT_EQ(line.file, "slide.tif");
+    EXPECT_TRUE(line.demo);
+    EXPECT_TRUE(line.error.empty());
+    const char* two[] = {"Pellumo", "a.tif", "b.tif"};
+    EXPECT_EQ(shell::ParseCommandLine(3, const_cast<char**>(two)).error, "b.tif");
 }
 
 } // namespace

@@ -1,0 +1,254 @@
+#include "app/shell/picture/PictureCommands.h"
+
+#include "app/shell/AppConfig.h"
+#include "app/shell/MainWnd.h"
+#include "app/shell/PictureSource.h"
+#include "app/shell/capture/ImageFileWriter.h"
+#include "app/shell/capture/ImageScale.h"
+#include "app/shell/capture/SnapshotFiles.h"
+#include "app/shell/session/CameraSession.h"
+#include "app/view/ImageRenderUI.h"
+#include "ui/Controls.h"
+#include "ui/FileDialog.h"
+#include "ui/PaintManager.h"
+#include "ui/ResourceManager.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace shell {
+namespace {
+
+constexpr WPARAM kFreezeKey = 0x75; // F6
+
+std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
+
+bool NameIs(const std::string& item, const char* name) { return ::strcasecmp(item.c_str(), name) == 0; }
+
+template <class T> bool ready(const std::future<T>& work)
+{
+    return work.valid() && work.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+} // namespace
+
+PictureCommands::PictureCommands(MainWindowServices& services) : WindowPart(services) {}
+
+PictureCommands::~PictureCommands() = default;
+
+std::string PictureCommands::ErrorText(PictureLoadError error, const std::string& path)
+{
+    const char* id = "STR_OPEN_CORRUPT";
+    switch (error) {
+    case PictureLoadError::None: return std::string();
+    case PictureLoadError::Missing: id = "STR_OPEN_MISSING"; break;
+    case PictureLoadError::Unreadable: id = "STR_OPEN_UNREADABLE"; break;
+    case PictureLoadError::Empty: id = "STR_OPEN_EMPTY"; break;
+    case PictureLoadError::NotAPicture: id = "STR_OPEN_NOT_PICTURE"; break;
+    case PictureLoadError::TooLarge: id = "STR_OPEN_TOO_LARGE"; break;
+    case PictureLoadError::Corrupt: id = "STR_OPEN_CORRUPT"; break;
+    case PictureLoadError::Unsupported: id = "STR_OPEN_UNSUPPORTED"; break;
+    }
+    return Text(id) + ": " + path;
+}
+
+bool PictureCommands::Notify(TNotifyUI& msg)
+{
+    // The capture button saves the still shown; the live camera's snapshot
+    // is the capture commands'.
+    if (msg.sType == "click" && msg.pSender && msg.pSender->GetName() == "ToolbarBtnCapture" && m_services.pictures &&
+        !m_services.pictures->isLive()) {
+        SaveShown();
+        return true;
+    }
+    return false;
+}
+
+bool PictureCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
+{
+    if (message != WM_TIMER || wParam != kWorkTimer)
+        return false;
+    result = 0;
+    CollectWork();
+    return true;
+}
+
+bool PictureCommands::OnKey(WPARAM key)
+{
+    if (key == kFreezeKey) {
+        ToggleFreeze();
+        return true;
+    }
+    if (key == VK_RETURN && m_services.pictures && !m_services.pictures->isLive()) {
+        SaveShown();
+        return true;
+    }
+    return false;
+}
+
+bool PictureCommands::OnMenuCommand(const std::string& item)
+{
+    if (NameIs(item, "Main_Menu_Item_Open")) {
+        ChooseAndOpen();
+        return true;
+    }
+    if (NameIs(item, "Main_Menu_Item_Freeze")) {
+        ToggleFreeze();
+        return true;
+    }
+    return false;
+}
+
+void PictureCommands::OnCameraChanged()
+{
+    // A still stays when the camera goes, and is measured without one.
+    EnableMeasuring();
+}
+
+void PictureCommands::EnableMeasuring()
+{
+    if (m_services.pictures && !m_services.pictures->isLive())
+        if (CControlUI* tab = m_services.paint.FindControl("MainTabOptMeasure"))
+            tab->SetEnabled(true);
+}
+
+void PictureCommands::OnClosing()
+{
+    if (m_load.valid())
+        m_load.wait();
+    if (m_save.valid())
+        m_save.wait();
+    m_services.window.KillTimer(kWorkTimer);
+}
+
+void PictureCommands::ToggleFreeze()
+{
+    PictureSource* pictures = m_services.pictures;
+    if (!pictures)
+        return;
+    if (!pictures->isLive()) {
+        pictures->showLive();
+        UpdateTitle();
+        if (!m_services.session.Camera())
+            if (CControlUI* tab = m_services.paint.FindControl("MainTabOptMeasure"))
+                tab->SetEnabled(false);
+        return;
+    }
+    if (!m_services.session.Camera())
+        return;
+    CWImage latest;
+    latest.externalBuffer = false;
+    if (!m_services.session.Pipeline().copyDisplayImage(latest))
+        return;
+    auto still = std::make_shared<StillPicture>();
+    still->width = latest.width;
+    still->height = latest.height;
+    still->rgba.assign(latest.data, latest.data + size_t(latest.width) * size_t(latest.height) * 4);
+    pictures->showStill(SourceKind::Frozen, std::move(still));
+    UpdateTitle();
+    EnableMeasuring();
+}
+
+void PictureCommands::ChooseAndOpen()
+{
+    ui::FileDialogRequest request;
+    request.owner = m_services.window.GetHWND();
+    request.title = Text("STR_OPEN_PICTURE");
+    request.filters = {{"Pictures (*.tif;*.tiff;*.png;*.jpg;*.jpeg;*.bmp)", "*.tif;*.tiff;*.png;*.jpg;*.jpeg;*.bmp"},
+                       {"All files (*)", "*"}};
+    const std::string path = ui::GetOpenFileName(request);
+    if (!path.empty())
+        Open(path);
+}
+
+bool PictureCommands::Open(const std::string& path)
+{
+    if (m_load.valid())
+        return false;
+    m_loadPath = path;
+    m_load = std::async(std::launch::async, [path] { return LoadPictureFile(path); });
+    m_services.window.SetTimer(kWorkTimer, kWorkMs);
+    return true;
+}
+
+bool PictureCommands::SaveShown()
+{
+    const PictureSource* pictures = m_services.pictures;
+    const StillPicture* still = pictures ? pictures->still() : nullptr;
+    if (!still || m_save.valid())
+        return false;
+    const int fileType = Config().FileType;
+    std::string path;
+    if (Config().FileSave_Rule == 0) {
+        const std::string folder = ImageFolder();
+        if (folder.empty()) {
+            m_services.setStatus(Text("STR_SNAP_FAIL"));
+            return false;
+        }
+        path = AutomaticFileName(folder, SnapshotExtension(fileType));
+    } else {
+        ui::FileDialogRequest request;
+        request.owner = m_services.window.GetHWND();
+        request.title = Text("STR_SAVE_FILE");
+        request.filters = SnapshotFilters();
+        request.defaultExtension = SnapshotPattern(fileType);
+        path = ui::GetSaveFileName(request);
+    }
+    if (path.empty())
+        return false;
+    // The file's own scale, else the calibration in force for this picture.
+    std::optional<ImageScale> scale = still->scale;
+    if (!scale && m_services.view) {
+        ImageScale current;
+        if (CurrentImageScale(m_services.view->container(), still->width, still->width, current))
+            scale = current;
+    }
+    std::vector<uint8_t> bgra(still->rgba);
+    for (size_t i = 0; i + 3 < bgra.size(); i += 4)
+        std::swap(bgra[i], bgra[i + 2]);
+    const int width = still->width;
+    const int height = still->height;
+    m_save = std::async(std::launch::async, [path, bgra = std::move(bgra), width, height, scale] {
+        std::string saved;
+        return WriteImageFile(path, bgra.data(), width, height, scale ? &*scale : nullptr, &saved) ? saved
+                                                                                                   : std::string();
+    });
+    m_services.window.SetTimer(kWorkTimer, kWorkMs);
+    return true;
+}
+
+void PictureCommands::CollectWork()
+{
+    if (ready(m_load)) {
+        PictureLoadResult result = m_load.get();
+        if (result.error != PictureLoadError::None) {
+            m_services.setStatus(ErrorText(result.error, m_loadPath));
+        } else if (m_services.pictures) {
+            m_services.pictures->showStill(SourceKind::File, std::move(result.picture));
+            m_services.setStatus(std::string());
+            UpdateTitle();
+            EnableMeasuring();
+        }
+    }
+    if (ready(m_save)) {
+        const std::string saved = m_save.get();
+        m_services.setStatus(saved.empty() ? Text("STR_SNAP_FAIL") : Text("STR_SAVED_TO") + " " + saved);
+    }
+    if (!m_load.valid() && !m_save.valid())
+        m_services.window.KillTimer(kWorkTimer);
+}
+
+void PictureCommands::UpdateTitle()
+{
+    const PictureSource* pictures = m_services.pictures;
+    std::string title = AppConfig::kProductName;
+    if (pictures && pictures->kind() == SourceKind::File && pictures->still())
+        title = std::filesystem::path(pictures->still()->path).filename().string() + " - " + title;
+    if (CControlUI* caption = m_services.paint.FindControl("caption"))
+        caption->SetText(title);
+    m_services.window.SetWindowText(title);
+}
+
+} // namespace shell
