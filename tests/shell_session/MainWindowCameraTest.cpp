@@ -3,6 +3,7 @@
 // true colours, the frame rate shows, another camera and another size are
 // chosen, the camera is unplugged and comes back, full screen, and the window
 // closes while the camera streams.
+#include "ChildProcess.h"
 #include "ShellTestFolders.h"
 
 #include "app/shell/AppConfig.h"
@@ -13,6 +14,7 @@
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "camera/CWImage.h"
+#include "platform/Tick.h"
 #include "platform/UserFolders.h"
 #include "tests/shell_session/MainWindowHarness.h"
 #include "ui/Controls.h"
@@ -21,6 +23,7 @@
 #include "ui/testing/UiDriver.h"
 #include "usbsdk/emulator/SyntheticScene.h"
 
+#include <SFML/Graphics/Image.hpp>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -188,6 +191,19 @@ TEST_F(MainWindowCameraTest, OpensSwitchesResizesAndClosesWhileStreaming)
     ASSERT_NE(view, nullptr);
     ASSERT_TRUE(view->isRendering());
     ASSERT_TRUE(Driver::processEventsUntil([&] { return view->passesDrawn() > 2; }));
+    const std::string shotPath = home.root + "/view.png";
+    const int served = view->snapshotsServed();
+    view->requestSnapshot(shotPath);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return view->snapshotsServed() > served; }));
+    sf::Image shot;
+    ASSERT_TRUE(shot.loadFromFile(shotPath));
+    int lit = 0, samples = 0;
+    for (unsigned y = shot.getSize().y / 20; y < shot.getSize().y; y += shot.getSize().y / 10)
+        for (unsigned x = shot.getSize().x / 20; x < shot.getSize().x; x += shot.getSize().x / 10, ++samples) {
+            const sf::Color c = shot.getPixel(x, y);
+            lit += int(c.r) + c.g + c.b > 60 ? 1 : 0;
+        }
+    EXPECT_GT(lit, samples / 2) << "the view drew black where the picture is";
 
     // The frame-rate label reads about the emulated 30 frames/s.
     ASSERT_TRUE(Driver::processEventsUntil(
@@ -204,10 +220,14 @@ TEST_F(MainWindowCameraTest, OpensSwitchesResizesAndClosesWhileStreaming)
     EXPECT_EQ(session().Source().device, 1);
     EXPECT_EQ(session().Source().pid, 0x5ec6);
 
-    // A burst of device changes rebuilds the list; the open camera stays marked.
+    // A burst of device changes lists the cameras again (merged into one or
+    // two listings); the open camera stays marked.
+    const unsigned listings = session().ListingsDone();
     for (platform::WPARAM kind : {0x8000u, 0x8004u, 0x8000u})
         window->PostMessage(platform::WM_DEVICECHANGE, kind);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().ListingsDone() > listings; }));
     Driver::processEventsUntil([] { return false; }, 300);
+    EXPECT_LE(session().ListingsDone() - listings, 2u);
     ASSERT_EQ(list()->GetCount(), 3);
     EXPECT_TRUE(rowMarked(1));
     EXPECT_FALSE(rowMarked(0));
@@ -291,7 +311,7 @@ TEST_F(MainWindowCameraTest, UnpluggedCameraIsReportedAndOpenedAgainWhenItReturn
 TEST_F(MainWindowCameraTest, OpensTheBoxSimulatorThroughTheNetworkCameraDialog)
 {
     shell::DemoMode demo; // the box simulator on free loopback ports
-    ASSERT_TRUE(demo.StartBoxSimulator(""));
+    ASSERT_TRUE(demo.StartBoxSimulator());
     start("");
     Driver ui(*window);
     ASSERT_TRUE(Driver::processEventsUntil([&] { return list() && list()->GetCount() == 3; }));
@@ -336,6 +356,52 @@ TEST_F(MainWindowCameraTest, NetworkCameraThatGoesAwayIsOpenedAgainWhenItAnswers
     ASSERT_TRUE(waitFrames(5));
     EXPECT_EQ(textOf("StatusBarLabelInfo"), "Camera reconnected");
     EXPECT_EQ(session().Source().address, address);
+}
+
+// A lost RTSP camera is tried again in the background; the attempt (up to
+// ten seconds against a server that stopped answering) never holds the user.
+TEST_F(MainWindowCameraTest, ReconnectAttemptGivesWayToAnotherCameraAndToClosing)
+{
+    ChildProcess server("rtsp_test_server", {"--width", "320", "--height", "240", "--fps", "15"});
+    const std::string url = server.readyLine();
+    ASSERT_FALSE(url.empty());
+    start("");
+    Driver ui(*window);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return list() && list()->GetCount() == 3; }));
+    // Frames, then the server stops mid-stream; the watchdog gives the camera
+    // up and the reconnect attempt blocks in the server's silence.
+    auto openStreamAndStopServer = [&] {
+        ::kill(server.pid(), SIGCONT);
+        ASSERT_EQ(session().OpenNetwork(8, url), shell::kSessionOpened);
+        ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsOpening(); }, 20000));
+        ASSERT_TRUE(waitFrames(5));
+        Driver::processEvents();
+        EXPECT_FALSE(rowMarked(2)) << "an RTSP stream leaves the network row open for another";
+        ::kill(server.pid(), SIGSTOP);
+        ASSERT_TRUE(Driver::processEventsUntil([&] { return session().IsLost() && session().IsOpening(); }, 20000));
+    };
+
+    openStreamAndStopServer();
+    // A click on the USB3 camera cancels the attempt and opens that camera.
+    const unsigned clicked = platform::GetTickCount();
+    ASSERT_TRUE(ui.clickLink(rowText(0)));
+    ASSERT_TRUE(Driver::processEventsUntil(
+        [&] { return session().Camera() && session().Source().kind == shell::CameraSource::Kind::Local; }, 20000));
+    std::printf("reconnect attempt cancelled by a click: camera open %u ms after the click\n",
+                platform::GetTickCount() - clicked);
+    EXPECT_FALSE(session().IsLost());
+    Driver::processEvents();
+    EXPECT_TRUE(rowMarked(0));
+
+    openStreamAndStopServer();
+    // Closing the window during an attempt does not wait for it either.
+    const unsigned closing = platform::GetTickCount();
+    ASSERT_TRUE(ui.closeWindow());
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return !window->IsWindow(); }, 20000));
+    std::printf("reconnect attempt cancelled by closing: window closed %u ms after the close\n",
+                platform::GetTickCount() - closing);
+    EXPECT_EQ(session().Camera(), nullptr);
+    ::kill(server.pid(), SIGCONT);
 }
 
 } // namespace
