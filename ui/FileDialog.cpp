@@ -5,11 +5,16 @@
 #include "ui/internal/ModalRun.h"
 #include "ui/internal/Resources.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
-#include <QUrl>
+
+#include <cerrno>
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace ui::detail;
 
@@ -96,7 +101,31 @@ bool OpenFolder(const std::string& folder)
     const QFileInfo info(toQString(folder));
     if (folder.empty() || !info.isDir())
         return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+    // The desktop's opener, started with an empty signal mask: the program
+    // blocks its termination signals for the thread that waits for them, and
+    // a file manager must not inherit that (it would then ignore Ctrl+C and
+    // a logout).
+    const std::string path = toStd(info.absoluteFilePath());
+    posix_spawnattr_t attributes;
+    if (posix_spawnattr_init(&attributes) != 0)
+        return false;
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    const char* argv[] = {"xdg-open", path.c_str(), nullptr};
+    pid_t child = -1;
+    const int failed = posix_spawnp(&child, "xdg-open", nullptr, &attributes, const_cast<char* const*>(argv), environ);
+    posix_spawnattr_destroy(&attributes);
+    if (failed != 0)
+        return false;
+    // The opener returns once the file manager runs; reaped off the UI thread.
+    std::thread([child] {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
 }
 
 } // namespace ui

@@ -27,8 +27,9 @@ std::string GetOpenFileName(const FileDialogRequest& request);
 // A folder, or "" when cancelled.
 std::string BrowseForFolder(HWND owner, const std::string& title, const std::string& startFolder = {});
 
-// Opens a folder in the desktop's file manager. False when it is not an
-// existing folder or nothing could open it.
+// Opens a folder in the desktop's file manager (xdg-open, found on PATH,
+// started with no blocked signals). False when it is not an existing folder
+// or xdg-open could not be started.
 bool OpenFolder(const std::string& folder);
 
 } // namespace ui

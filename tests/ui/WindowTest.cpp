@@ -4,7 +4,13 @@
 #include "ui/FileDialog.h"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <pthread.h>
+#include <thread>
 
 namespace {
 
@@ -83,6 +89,38 @@ TEST_F(WindowTest, KeysReachTheDefaultKeyHookThenOnKeyDown)
     ASSERT_TRUE(ui.pressKey(VK_ESCAPE));
     EXPECT_EQ(window.keys.size(), 2u) << "a consumed Escape does not reach OnKeyDown";
     EXPECT_EQ(window.defaultKeys.back(), VK_ESCAPE);
+}
+
+TEST_F(WindowTest, KeysCarryTheirModifiersAndATextBoxKeepsWhatItTakes)
+{
+    // A text box has the focus: + is typed into it and never arrives; keys it
+    // lets pass (Ctrl+0; Ctrl+E where the platform gives the box no end-of-line
+    // binding) arrive marked as the box's, so no window shortcut takes them.
+    ASSERT_TRUE(ui.typeText("edit_name", "ab"));
+    window.keys.clear();
+    window.keyStates.clear();
+    ASSERT_TRUE(ui.pressKey(VK_OEM_PLUS));
+    EXPECT_TRUE(window.keys.empty());
+    EXPECT_EQ(window.find<CEditUI>("edit_name")->GetText(), "ab+");
+    ASSERT_TRUE(ui.pressKey('E', KEYSTATE_CONTROL));
+    ASSERT_TRUE(ui.pressKey('0', KEYSTATE_CONTROL));
+    ASSERT_FALSE(window.keys.empty());
+    EXPECT_EQ(window.keys.back(), WPARAM('0'));
+    EXPECT_EQ(window.keyStates.back(), KEYSTATE_CONTROL | KEYSTATE_TEXT_FOCUS);
+    for (LPARAM state : window.keyStates)
+        EXPECT_FALSE(KeyIsFree(state));
+
+    // Elsewhere the same key is free and keeps its modifiers; a held key is
+    // released when the driver lets it go.
+    window.find<CButtonUI>("btn_plain")->SetFocus();
+    Driver::processEvents();
+    ASSERT_TRUE(ui.pressKey('0', KEYSTATE_CONTROL | KEYSTATE_SHIFT));
+    EXPECT_EQ(window.keyStates.back(), KEYSTATE_CONTROL | KEYSTATE_SHIFT);
+    EXPECT_TRUE(KeyIsFree(window.keyStates.back()));
+    ASSERT_TRUE(ui.keyDown(VK_F9));
+    EXPECT_EQ(std::count(window.releasedKeys.begin(), window.releasedKeys.end(), VK_F9), 0);
+    ASSERT_TRUE(ui.keyUp(VK_F9));
+    EXPECT_EQ(std::count(window.releasedKeys.begin(), window.releasedKeys.end(), VK_F9), 1);
 }
 
 TEST_F(WindowTest, CloseHandlerMayKeepTheWindowOpen)
@@ -221,6 +259,41 @@ TEST_F(FileDialogTest, AnsweredWithAPathOrCancelled)
     // Nothing is launched for a folder that is not there.
     EXPECT_FALSE(ui::OpenFolder(folder + "/no-such-folder-here"));
     EXPECT_FALSE(ui::OpenFolder(""));
+}
+
+// The program blocks its termination signals for the thread that waits for
+// them; the file manager it starts must not inherit that mask.
+TEST_F(FileDialogTest, FolderOpenerStartsWithNoBlockedSignals)
+{
+    const std::string folder = ::testing::TempDir() + "opener-" + std::to_string(::getpid());
+    std::filesystem::create_directories(folder);
+    // A stand-in opener on PATH that writes down its own signal state.
+    {
+        std::ofstream opener(folder + "/xdg-open");
+        opener << "#!/bin/sh\ngrep -E '^SigBlk:' /proc/$$/status > \"$1/opener-status.tmp\"\n"
+                  "mv \"$1/opener-status.tmp\" \"$1/opener-status\"\n";
+    }
+    std::filesystem::permissions(folder + "/xdg-open", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (folder + ":" + path).c_str(), 1);
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+
+    EXPECT_TRUE(ui::OpenFolder(folder));
+    std::string status;
+    for (int waited = 0; waited < 10000 && status.empty(); waited += 20) {
+        std::ifstream file(folder + "/opener-status");
+        status.assign(std::istreambuf_iterator<char>(file), {});
+        if (status.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_NE(status.find("SigBlk:\t0000000000000000"), std::string::npos) << status;
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
