@@ -71,6 +71,8 @@ public:
     }
     LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override
     {
+        if (uMsg == WM_KEYUP)
+            releasedKeys.push_back(wParam);
         if (uMsg == WM_TIMER || uMsg >= WM_USER) {
             received.push_back({uMsg, wParam, lParam});
             if (uMsg == WM_MENUCLICK) {
@@ -82,9 +84,10 @@ public:
         }
         return WindowImplBase::HandleCustomMessage(uMsg, wParam, lParam, bHandled);
     }
-    LRESULT OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) override
+    LRESULT OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override
     {
         keys.push_back(wParam);
+        keyStates.push_back(lParam);
         bHandled = FALSE;
         return 0;
     }
@@ -121,7 +124,8 @@ public:
     std::vector<Note> notes;
     std::vector<Received> received;
     std::vector<MenuCmd> menuCommands;
-    std::vector<WPARAM> keys, defaultKeys;
+    std::vector<WPARAM> keys, defaultKeys, releasedKeys;
+    std::vector<LPARAM> keyStates;
     bool consumeDefaultKeys = false;
     bool keepOpen = false;
     bool destroyed = false;
