@@ -5,13 +5,20 @@
 #   libexec/pellumo/          helper programs of demo mode (box_simulator)
 #   share/pellumo/            label font, recording symbol
 #   share/applications, share/icons/hicolor, share/metainfo, share/man/man1
-#   lib/udev/rules.d/         access rule for the USB cameras
+#   lib/udev/rules.d/         access rule for the USB cameras (/lib/udev/rules.d
+#                             for the system prefix /usr, as Debian 12 has it)
+#   share/doc/pellumo/        README, copyright, changelog
+# Every file belongs to one install component, one Debian package each (see
+# cmake/Packaging.cmake): liblensbridge1, libsensorlink1, libvexel1 (the
+# runtime libraries), dev (headers, .so links, pkg-config files) and pellumo
+# (everything else).
 # The program finds its data and helpers relative to its own folder, so any
 # prefix works. Prefix installs reach their libraries through an
 # $ORIGIN-relative run path; an install into /usr (the Debian package) has
 # none, the libraries being in the system's search path there.
 
 include(GNUInstallDirs)
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME pellumo)
 # Multiarch library folder under every prefix (/usr/local/lib/x86_64-linux-gnu
 # is in Debian's default search path too). GNUInstallDirs picks it only for
 # /usr, and only when no package config included it before with another prefix.
@@ -54,8 +61,16 @@ endforeach()
 set_target_properties(${pellumo_programs} PROPERTIES INSTALL_RPATH "${bin_rpath}")
 
 install(TARGETS ${pellumo_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS ${pellumo_libraries}
-  LIBRARY DESTINATION ${PELLUMO_INSTALL_LIBDIR})
+# Runtime library component of each library: its Debian package, named after
+# the soname.
+set(pellumo_library_component_lensbridge liblensbridge1)
+set(pellumo_library_component_sensorlink libsensorlink1)
+set(pellumo_library_component_Vexel libvexel1)
+foreach(library ${pellumo_libraries})
+  install(TARGETS ${library}
+    LIBRARY DESTINATION ${PELLUMO_INSTALL_LIBDIR}
+      COMPONENT ${pellumo_library_component_${library}} NAMELINK_COMPONENT dev)
+endforeach()
 
 set(pellumo_helpers)
 if(TARGET box_simulator)
@@ -65,29 +80,31 @@ if(TARGET box_simulator)
 endif()
 
 # In the system prefix the libraries are found without a run path (and the
-# Debian policy forbids one), so the installed copies lose theirs.
-set(pellumo_installed_elf_files)
-foreach(program ${pellumo_programs})
-  list(APPEND pellumo_installed_elf_files "${CMAKE_INSTALL_BINDIR}/${program}")
-endforeach()
-foreach(library ${pellumo_libraries})
-  list(APPEND pellumo_installed_elf_files
-    "${PELLUMO_INSTALL_LIBDIR}/${CMAKE_SHARED_LIBRARY_PREFIX}${library}${CMAKE_SHARED_LIBRARY_SUFFIX}.${PROJECT_VERSION}")
-endforeach()
-list(APPEND pellumo_installed_elf_files ${pellumo_helpers})
-# (Runs first among the install scripts below: it also tells them whether
-# this is the system prefix.)
-install(CODE "
+# Debian policy forbids one), so the installed copies lose theirs. Each file
+# is handled in its own component (a component install has only its own).
+set(pellumo_system_prefix_code "
   string(REGEX REPLACE \"(.)/+$\" \"\\\\1\" pellumo_prefix \"\${CMAKE_INSTALL_PREFIX}\")
   set(pellumo_system_prefix OFF)
   if(pellumo_prefix STREQUAL \"/usr\")
     set(pellumo_system_prefix ON)
-  endif()
-  if(pellumo_system_prefix)
-    foreach(file ${pellumo_installed_elf_files})
-      file(RPATH_REMOVE FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${file}\")
-    endforeach()
   endif()")
+function(pellumo_remove_rpath_in_system_prefix file component)
+  install(CODE "${pellumo_system_prefix_code}
+    if(pellumo_system_prefix)
+      file(RPATH_REMOVE FILE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${file}\")
+    endif()" COMPONENT ${component})
+endfunction()
+foreach(program ${pellumo_programs})
+  pellumo_remove_rpath_in_system_prefix("${CMAKE_INSTALL_BINDIR}/${program}" pellumo)
+endforeach()
+foreach(library ${pellumo_libraries})
+  pellumo_remove_rpath_in_system_prefix(
+    "${PELLUMO_INSTALL_LIBDIR}/${CMAKE_SHARED_LIBRARY_PREFIX}${library}${CMAKE_SHARED_LIBRARY_SUFFIX}.${PROJECT_VERSION}"
+    ${pellumo_library_component_${library}})
+endforeach()
+foreach(helper ${pellumo_helpers})
+  pellumo_remove_rpath_in_system_prefix("${helper}" pellumo)
+endforeach()
 
 # ---- public headers and pkg-config files --------------------------------
 install(FILES
@@ -95,9 +112,9 @@ install(FILES
   camera/CMTypes.h
   camera/CWImage.h
   camera/LensbridgeExport.h
-  DESTINATION ${PELLUMO_INCLUDE_DIR}/camera)
-install(FILES camera/factory/CMFactory.h DESTINATION ${PELLUMO_INCLUDE_DIR}/camera/factory)
-install(FILES usbsdk/Vexel.h usbsdk/SensorlinkExport.h DESTINATION ${PELLUMO_INCLUDE_DIR}/usbsdk)
+  DESTINATION ${PELLUMO_INCLUDE_DIR}/camera COMPONENT dev)
+install(FILES camera/factory/CMFactory.h DESTINATION ${PELLUMO_INCLUDE_DIR}/camera/factory COMPONENT dev)
+install(FILES usbsdk/Vexel.h usbsdk/SensorlinkExport.h DESTINATION ${PELLUMO_INCLUDE_DIR}/usbsdk COMPONENT dev)
 
 # The .pc files are written at install time so that they name the prefix
 # actually installed to (cpack installs into /usr, a developer elsewhere).
@@ -109,7 +126,7 @@ foreach(module lensbridge sensorlink vexel)
     set(version \"${PROJECT_VERSION}\")
     set(pc \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PELLUMO_INSTALL_LIBDIR}/pkgconfig/${module}.pc\")
     message(STATUS \"Installing: \${pc}\")
-    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/pkgconfig/${module}.pc.in\" \"\${pc}\" @ONLY)")
+    configure_file(\"${PROJECT_SOURCE_DIR}/packaging/pkgconfig/${module}.pc.in\" \"\${pc}\" @ONLY)" COMPONENT dev)
 endforeach()
 
 # ---- program data --------------------------------------------------------
@@ -118,7 +135,7 @@ install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/images/recording.png DESTINATION
 # link to the system's copy (the Debian package depends on the font's
 # package); elsewhere it is copied.
 set(PELLUMO_SYSTEM_LABEL_FONT /usr/share/fonts/truetype/wqy/wqy-microhei.ttc)
-install(CODE "
+install(CODE "${pellumo_system_prefix_code}
   set(font_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PELLUMO_DATA_DIR}/fonts\")
   file(MAKE_DIRECTORY \"\${font_dir}\")
   file(REMOVE \"\${font_dir}/fzht.ttf\")
@@ -130,7 +147,17 @@ install(CODE "
     file(INSTALL \"${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/fonts/fzht.ttf\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${PELLUMO_DATA_DIR}/fonts\")
   endif()")
 
-install(FILES usbsdk/udev/70-pellumo-sensorlink.rules DESTINATION ${PELLUMO_UDEV_RULES_DIR})
+# udev reads rules under /usr and /usr/local; Debian 12's packages keep theirs
+# in /lib/udev/rules.d.
+install(CODE "${pellumo_system_prefix_code}
+  if(pellumo_system_prefix)
+    set(rules_dir \"/${PELLUMO_UDEV_RULES_DIR}\")
+  else()
+    set(rules_dir \"\${CMAKE_INSTALL_PREFIX}/${PELLUMO_UDEV_RULES_DIR}\")
+  endif()
+  # (file(INSTALL) puts DESTDIR in front by itself.)
+  file(INSTALL \"${PROJECT_SOURCE_DIR}/usbsdk/udev/70-pellumo-sensorlink.rules\" DESTINATION \"\${rules_dir}\"
+       FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)")
 
 # Desktop file, icons, metainfo, man page, package documents.
 include(${PROJECT_SOURCE_DIR}/packaging/DesktopFiles.cmake)

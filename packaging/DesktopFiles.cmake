@@ -36,10 +36,13 @@ install(FILES ${app_icon_svg} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor
 # ---- man page ------------------------------------------------------------
 # help2man runs the program for --help and --version, which answer before
 # X or Qt start; leak checking of a sanitizer build has nothing to say there.
+# The page's date is the release's (help2man takes SOURCE_DATE_EPOCH), not the
+# build's, so that two builds of one release give the same page.
+set(PELLUMO_RELEASE_EPOCH 1522238400) # Wed, 28 Mar 2018 12:00:00 +0000, as in the changelog
 set(man_page ${packaging_out}/man/Pellumo.1)
 add_custom_command(OUTPUT ${man_page}.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${packaging_out}/man
-  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
+  COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0 SOURCE_DATE_EPOCH=${PELLUMO_RELEASE_EPOCH}
           ${PELLUMO_HELP2MAN} --no-info --section=1 --source=Pellumo
           "--name=live camera program for microscopes and inspection cameras"
           --include=${packaging_src}/man/Pellumo.h2m
@@ -71,8 +74,17 @@ add_custom_command(OUTPUT ${packaging_out}/changelog.gz
   COMMAND sh -c "${PELLUMO_GZIP} -9nc '${packaging_out}/changelog' > '${packaging_out}/changelog.gz'"
   DEPENDS ${packaging_out}/changelog
   VERBATIM)
-install(FILES ${packaging_src}/copyright ${packaging_out}/changelog.gz
+install(FILES ${packaging_src}/copyright ${packaging_out}/changelog.gz ${PROJECT_SOURCE_DIR}/README.md
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PELLUMO_PACKAGE_NAME})
+# Every package carries the copyright file and changelog under its own name.
+foreach(component liblensbridge1 libsensorlink1 libvexel1 pellumo-dev)
+  set(package_component ${component})
+  if(component STREQUAL pellumo-dev)
+    set(package_component dev)
+  endif()
+  install(FILES ${packaging_src}/copyright ${packaging_out}/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${component} COMPONENT ${package_component})
+endforeach()
 
 add_custom_target(pellumo_desktop_files ALL
   DEPENDS ${icon_outputs} ${man_page}.gz ${tool_pages} ${packaging_out}/changelog.gz)

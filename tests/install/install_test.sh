@@ -183,35 +183,87 @@ test_package() {
         cat "$work/cpack.log" >&2
         fail "cpack -G DEB"
     }
-    local deb=$out/pellumo_${version}_amd64.deb
-    [[ -f $deb ]] || fail "no $deb"
-    [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "package version $(dpkg-deb -f "$deb" Version)"
-    local depends
-    depends=$(dpkg-deb -f "$deb" Depends)
-    for needed in fonts-wqy-microhei libqt6widgets6 libusb-1.0-0 libavcodec; do
-        [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
+    # One package per part, as Debian splits them.
+    local name deb
+    declare -A debs
+    for name in pellumo liblensbridge1 libsensorlink1 libvexel1 pellumo-dev; do
+        deb=$out/${name}_${version}_amd64.deb
+        [[ -f $deb ]] || fail "no $deb ($(ls "$out"))"
+        [[ $(dpkg-deb -f "$deb" Package) == "$name" ]] || fail "$deb names $(dpkg-deb -f "$deb" Package)"
+        [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "$name version $(dpkg-deb -f "$deb" Version)"
+        debs[$name]=$deb
+        dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$' >"$work/files.$name"
+        dpkg-deb -x "$deb" "$work/root"
     done
-    ok "package $(basename "$deb"), computed dependencies"
+    [[ $(find "$out" -maxdepth 1 -name '*.deb' | wc -l) == 5 ]] || fail "other packages: $(ls "$out")"
 
-    dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/files"
-    for file in /usr/bin/Pellumo /usr/bin/lensbridge_tool /usr/bin/sensorlink_tool \
+    # Dependencies: system libraries computed from the binaries, the sibling
+    # packages at exactly this version, helpers only recommended.
+    expect_field() { # package field text
+        local value
+        value=$(dpkg-deb -f "${debs[$1]}" "$2")
+        [[ $value == *"$3"* ]] || fail "$1 $2 lacks '$3': $value"
+    }
+    refuse_field() {
+        local value
+        value=$(dpkg-deb -f "${debs[$1]}" "$2")
+        [[ $value != *"$3"* ]] || fail "$1 $2 has '$3': $value"
+    }
+    for needed in fonts-wqy-microhei libqt6widgets6 libusb-1.0-0 libavcodec libqt6svg6 \
+        "liblensbridge1 (= $version)" "libsensorlink1 (= $version)"; do
+        expect_field pellumo Depends "$needed"
+    done
+    refuse_field pellumo Depends libgl1-mesa-dri
+    expect_field pellumo Recommends libgl1-mesa-dri
+    expect_field pellumo Recommends xdg-utils
+    expect_field liblensbridge1 Depends "libsensorlink1 (= $version)"
+    expect_field libsensorlink1 Depends libusb-1.0-0
+    expect_field libvexel1 Depends libusb-1.0-0
+    for lib in liblensbridge1 libsensorlink1 libvexel1; do
+        expect_field pellumo-dev Depends "$lib (= $version)"
+        expect_field $lib Section libs
+    done
+    expect_field pellumo-dev Section libdevel
+    ok "five packages, their dependencies"
+
+    # Each file in the package it belongs to.
+    expect_files() { # package files...
+        local package=$1 file
+        shift
+        for file in "$@"; do
+            grep -qxF "$file" "$work/files.$package" || fail "$package lacks $file"
+        done
+    }
+    expect_files pellumo /usr/bin/Pellumo /usr/bin/lensbridge_tool /usr/bin/sensorlink_tool \
         /usr/libexec/pellumo/box_simulator \
-        /usr/lib/$multiarch/liblensbridge.so.1 /usr/lib/$multiarch/libsensorlink.so.1 \
-        /usr/lib/$multiarch/libVexel.so.1 /usr/lib/$multiarch/liblensbridge.so \
+        /usr/share/applications/$app_id.desktop /usr/share/metainfo/$app_id.metainfo.xml \
+        /usr/share/icons/hicolor/256x256/apps/$app_id.png /usr/share/icons/hicolor/scalable/apps/$app_id.svg \
+        /lib/udev/rules.d/70-pellumo-sensorlink.rules /usr/share/man/man1/Pellumo.1.gz \
+        /usr/share/pellumo/fonts/fzht.ttf /usr/share/pellumo/images/recording.png \
+        /usr/share/doc/pellumo/copyright /usr/share/doc/pellumo/README.md
+    expect_files liblensbridge1 /usr/lib/$multiarch/liblensbridge.so.1 /usr/lib/$multiarch/liblensbridge.so.$version \
+        /usr/share/doc/liblensbridge1/copyright
+    expect_files libsensorlink1 /usr/lib/$multiarch/libsensorlink.so.1 /usr/share/doc/libsensorlink1/copyright
+    expect_files libvexel1 /usr/lib/$multiarch/libVexel.so.1 /usr/share/doc/libvexel1/copyright
+    expect_files pellumo-dev /usr/lib/$multiarch/liblensbridge.so /usr/lib/$multiarch/libsensorlink.so \
+        /usr/lib/$multiarch/libVexel.so \
         /usr/lib/$multiarch/pkgconfig/lensbridge.pc /usr/lib/$multiarch/pkgconfig/sensorlink.pc \
         /usr/lib/$multiarch/pkgconfig/vexel.pc \
         /usr/include/pellumo/camera/factory/CMFactory.h /usr/include/pellumo/camera/CMCameraBase.h \
-        /usr/include/pellumo/usbsdk/Vexel.h \
-        /usr/share/applications/$app_id.desktop /usr/share/metainfo/$app_id.metainfo.xml \
-        /usr/share/icons/hicolor/256x256/apps/$app_id.png /usr/share/icons/hicolor/scalable/apps/$app_id.svg \
-        /usr/lib/udev/rules.d/70-pellumo-sensorlink.rules /usr/share/man/man1/Pellumo.1.gz \
-        /usr/share/pellumo/fonts/fzht.ttf /usr/share/pellumo/images/recording.png \
-        /usr/share/doc/pellumo/copyright; do
-        grep -qxF "$file" "$work/files" || fail "package lacks $file"
-    done
-    ok "package file list"
+        /usr/include/pellumo/usbsdk/Vexel.h /usr/share/doc/pellumo-dev/copyright
+    if grep -h '\.so$\|/include/\|\.pc$' "$work/files.pellumo" "$work/files.liblensbridge1" \
+        "$work/files.libsensorlink1" "$work/files.libvexel1"; then
+        fail "development files outside pellumo-dev"
+    fi
+    if grep -h '\.so\.' "$work/files.pellumo" "$work/files.pellumo-dev"; then
+        fail "runtime libraries outside their packages"
+    fi
+    # The shipped rule gives access to real cameras only.
+    if grep -q '5ec5' "$work/root/lib/udev/rules.d/70-pellumo-sensorlink.rules"; then
+        fail "the udev rule names the emulated camera"
+    fi
+    ok "package file lists"
 
-    dpkg-deb -x "$deb" "$work/root"
     grep -q "prefix=/usr$" "$work/root/usr/lib/$multiarch/pkgconfig/lensbridge.pc" || fail "lensbridge.pc prefix"
     local elf
     while IFS= read -r elf; do
@@ -219,10 +271,10 @@ test_package() {
             fail "$elf carries a run path"
         fi
     done < <(find "$work/root" -type f \( -perm -u+x -o -name '*.so*' \))
-    ok "no run path in the package"
+    ok "no run path in the packages"
 
-    # The stripped binaries of the package run (its libraries given by hand,
-    # as the system's search path would give them once installed).
+    # The stripped binaries of the packages run (their libraries given by
+    # hand, as the system's search path would give them once installed).
     local usr=$work/root/usr
     [[ $(LD_LIBRARY_PATH=$usr/lib/$multiarch "$usr/bin/Pellumo" --version) == "Pellumo $version" ]] ||
         fail "the package's Pellumo --version"
@@ -231,11 +283,23 @@ test_package() {
     expect_in "SENSORLINK (type 2), 1 camera(s)" "$work/package_tool.out" "the package's lensbridge_tool list"
     ok "the package's programs run"
 
-    lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.out" 2>&1 || {
+    # The man page of the program is the same in every build of a release.
+    zcat "$usr/share/man/man1/Pellumo.1.gz" | grep -q '^\.TH .*"March 2018"' ||
+        fail "Pellumo.1 is not dated by the release: $(zcat "$usr/share/man/man1/Pellumo.1.gz" | grep '^\.TH')"
+
+    lintian --fail-on error --no-tag-display-limit "${debs[@]}" >"$work/lintian.out" 2>&1 || {
         cat "$work/lintian.out" >&2
         fail "lintian reports errors"
     }
+    local tag
+    for tag in package-name-doesnt-match-sonames link-to-shared-library-in-wrong-package; do
+        if grep -q "$tag" "$work/lintian.out"; then
+            cat "$work/lintian.out" >&2
+            fail "lintian: $tag"
+        fi
+    done
     ok "lintian: no errors ($(grep -c '^W:' "$work/lintian.out" || true) warnings)"
+    if [[ -n ${PELLUMO_LINTIAN_OUT:-} ]]; then cp "$work/lintian.out" "$PELLUMO_LINTIAN_OUT"; fi
 }
 
 case $mode in
