@@ -276,8 +276,11 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
         }
         auto outcome = std::make_unique<OpenOutcome>();
         outcome->camera = camera;
-        // Why a listed USB3 camera could not be opened (access, busy, gone).
-        outcome->failure = camera ? CM_OPEN_FAILURE_NONE : CMGetLastOpenFailure();
+        // Why a listed local camera could not be opened (access, busy,
+        // gone); a network camera has no such reason, and a reason another
+        // kind recorded earlier must not be shown for it.
+        outcome->failure =
+            camera || source.kind != CameraSource::Kind::Local ? CM_OPEN_FAILURE_NONE : CMGetLastOpenFailure();
         outcome->source = source;
         outcome->reconnect = reconnect;
         outcome->serial = serial;
