@@ -5,6 +5,7 @@
 #include "platform/DebugOutput.h"
 #include "platform/UserFolders.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -102,8 +103,10 @@ bool AppConfig::Load()
     curPhyUnit = readInt(key, "curPhyUnit", 0);
     if (Language < 0 || Language > 5)
         Language = programLanguageFromLangId(langIdFromLocale(userUiLocale()));
-    ConshotCount = readInt(key, "ConshotCount", 100);
-    ConshotInterval = readInt(key, "ConshotInterval", 3);
+    // Stored values beyond these would overflow the series' timer period;
+    // 0 keeps its meaning for both.
+    ConshotCount = std::clamp(readInt(key, "ConshotCount", 100), 0, 100000);
+    ConshotInterval = std::clamp(readInt(key, "ConshotInterval", 3), 0, 86400);
     std::string url;
     rtspURL = key.queryString("rtspURL", url, kRtspUrlChars) ? url : std::string(kDefaultRtspUrl);
     std::string hosts;

@@ -116,7 +116,6 @@ CMainWnd::CMainWnd() = default;
 CMainWnd::~CMainWnd()
 {
     CResourceManager::GetInstance()->ForgetTextQueryInterface(this);
-    CResourceManager::GetInstance()->ForgetTextQueryInterface(this);
     m_parts.clear();
     m_pictures.reset();
     m_session.reset();

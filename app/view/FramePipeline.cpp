@@ -27,13 +27,13 @@ void FramePipeline::onFrame(const CWImage& frame)
     if (!converter_.convert(frame))
         return;
     CWImage& picture = converter_.displayImage();
-    shading_.process(picture);
     // The JPEG of a reduced picture is kept for a copy with every pixel.
     const bool reduced = picture.width != converter_.pictureWidth();
     if (reduced)
         lastJpeg_.assign(frame.data, frame.data + frame.dataSize);
     else
         lastJpeg_.clear();
+    shading_.process(picture);
     if (camera_)
         camera_->processPixels(&picture);
     if (sink_ && reduced)

@@ -79,10 +79,10 @@ private:
     CMCameraBase* camera_ = nullptr;
     FrameSink* sink_ = nullptr;
     FrameConverter converter_;
-    ShadingCorrection shading_;
     // The last MJPEG frame while the view gets it reduced, and the converter
     // that makes a full-size copy of it.
     std::vector<uint8_t> lastJpeg_;
     FrameConverter fullConverter_;
+    ShadingCorrection shading_;
     std::unique_ptr<Mp4Recorder> recorder_;
 };
