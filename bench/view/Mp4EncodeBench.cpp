@@ -37,7 +37,7 @@ void BM_Mp4Encode1080p(benchmark::State& state)
         frames.push_back(frameAt(i));
     const auto path = std::filesystem::temp_directory_path() / "pellumo-bench.mp4";
     int64_t fakeNow = 1'000'000;
-    Mp4Recorder recorder({[&] { return fakeNow; }, [](int64_t) {}});
+    Mp4Recorder recorder(Mp4Recorder::Options(Mp4Recorder::Clock{[&] { return fakeNow; }, [](int64_t) {}}));
     if (!recorder.open(kW, kH, path.c_str())) {
         state.SkipWithError("open failed");
         return;
