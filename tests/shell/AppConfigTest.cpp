@@ -95,7 +95,7 @@ TEST_F(AppConfigTest, ChangedSettingWritesAllValuesAndReadsBack)
         EXPECT_EQ(GetCapturedStdout(), "saving config\n");
         EXPECT_FALSE(c.IsChanged());
     }
-    EXPECT_EQ(filesIn(home.keyFolder()), 14u); // every value, no temporary left
+    EXPECT_EQ(filesIn(home.keyFolder()), 15u); // every value (the chosen calibration also by name), no temporary left
     AppConfig again;
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.Language, 5);
