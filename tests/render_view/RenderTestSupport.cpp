@@ -1,10 +1,14 @@
 #include "RenderTestSupport.h"
 
+// Qt before Xlib, whose macros (Status, Bool) break Qt's headers.
+#include <QWidget>
+
 #include "ui/testing/UiDriver.h"
 
 #include <X11/Xlib.h>
 
 #include <cstdlib>
+
 #include <filesystem>
 #include <unistd.h>
 
@@ -80,8 +84,23 @@ std::vector<uint8_t> uniformFrame(int width, int height, sf::Color color)
     return quadrantFrame(width, height, color, color, color, color);
 }
 
+// Controls are shown only inside a parent, never as top-level windows of
+// their own (as in the program's window): the views live in one shown host.
+QWidget& hostWindow()
+{
+    static QWidget* const host = [] {
+        auto* w = new QWidget;
+        w->resize(1920, 1080);
+        w->show();
+        return w;
+    }();
+    return *host;
+}
+
 bool showAt(CImageRenderUI& view, int width, int height)
 {
+    if (QWidget* w = view.GetWidget(); w && !w->parentWidget())
+        w->setParent(&hostWindow());
     view.SetFixedWidth(width);
     view.SetFixedHeight(height);
     view.SetVisible(true);
