@@ -398,14 +398,7 @@ TEST_F(MeasureWindowTest, OperatorCalibratesMeasuresExportsAndFindsTheCalibratio
     ASSERT_TRUE(ui.selectComboIndex("ComboCaliDataList", 0));
     Driver::processEvents();
     EXPECT_EQ(Config().curCaliData, 0);
-    closeWindow();
-    ASSERT_TRUE(Config().Save());
-    // A new start: resources, settings and the window from scratch.
-    CResourceManager::GetInstance()->Release();
-    ASSERT_TRUE(shell::RegisterSkin());
-    Config().SetDefaults();
-    ASSERT_TRUE(Config().Load());
-    openWindow();
+    restart();
     Driver again(*window);
     EXPECT_EQ(again.find("ComboCaliDataList")->GetText(), "Obj 10x");
     EXPECT_EQ(again.find("CaliDataListUnit")->GetText(), "mm");
