@@ -267,10 +267,15 @@ TEST_F(FileDialogTest, FolderOpenerStartsWithNoBlockedSignals)
 {
     const std::string folder = ::testing::TempDir() + "opener-" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
-    // A stand-in opener on PATH that writes down its own signal state.
+    // A stand-in opener on PATH that writes down its own signal state. It
+    // reads it with the shell's built-ins: while the shell starts a command
+    // it blocks every signal for a moment, which a command reading the
+    // shell's status could catch.
     {
         std::ofstream opener(folder + "/xdg-open");
-        opener << "#!/bin/sh\ngrep -E '^SigBlk:' /proc/$$/status > \"$1/opener-status.tmp\"\n"
+        opener << "#!/bin/sh\nwhile IFS= read -r line; do\n"
+                  "  case \"$line\" in SigBlk:*) printf '%s\\n' \"$line\" > \"$1/opener-status.tmp\";; esac\n"
+                  "done < /proc/$$/status\n"
                   "mv \"$1/opener-status.tmp\" \"$1/opener-status\"\n";
     }
     std::filesystem::permissions(folder + "/xdg-open", std::filesystem::perms::owner_all);
