@@ -3,6 +3,7 @@
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
 #include "app/shell/capture/ImageFileWriter.h"
+#include "app/shell/capture/SnapshotDestination.h"
 #include "app/shell/capture/SnapshotFiles.h"
 #include "app/shell/dialogs/Dialogs.h"
 #include "app/shell/session/CameraSession.h"
@@ -161,24 +162,8 @@ void CaptureCommands::TakeSnapshot()
     CControlUI* capture = m_services.paint.FindControl("ToolbarBtnCapture");
     if (!capture || !capture->IsEnabled())
         return;
-    const int fileType = Config().FileType;
-    std::string path;
     const bool automatic = m_seriesRunning || Config().FileSave_Rule == 0;
-    if (automatic) {
-        const std::string folder = ImageFolder();
-        if (folder.empty()) {
-            m_services.setStatus(Text("STR_SNAP_FAIL")); // the folder cannot be made
-            return;
-        }
-        path = AutomaticFileName(folder, SnapshotExtension(fileType));
-    } else {
-        ui::FileDialogRequest request;
-        request.owner = m_services.window.GetHWND();
-        request.title = Text("STR_SAVE_FILE");
-        request.filters = SnapshotFilters();
-        request.defaultExtension = SnapshotPattern(fileType);
-        path = ui::GetSaveFileName(request);
-    }
+    const std::string path = ChooseSnapshotPath(m_services, automatic);
     if (path.empty())
         return;
     BusyCursor busy;

@@ -5,7 +5,7 @@
 #include "app/shell/PictureSource.h"
 #include "app/shell/capture/ImageFileWriter.h"
 #include "app/shell/capture/ImageScale.h"
-#include "app/shell/capture/SnapshotFiles.h"
+#include "app/shell/capture/SnapshotDestination.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
 #include "ui/Controls.h"
@@ -179,23 +179,7 @@ bool PictureCommands::SaveShown()
     const StillPicture* still = pictures ? pictures->still() : nullptr;
     if (!still || m_save.valid())
         return false;
-    const int fileType = Config().FileType;
-    std::string path;
-    if (Config().FileSave_Rule == 0) {
-        const std::string folder = ImageFolder();
-        if (folder.empty()) {
-            m_services.setStatus(Text("STR_SNAP_FAIL"));
-            return false;
-        }
-        path = AutomaticFileName(folder, SnapshotExtension(fileType));
-    } else {
-        ui::FileDialogRequest request;
-        request.owner = m_services.window.GetHWND();
-        request.title = Text("STR_SAVE_FILE");
-        request.filters = SnapshotFilters();
-        request.defaultExtension = SnapshotPattern(fileType);
-        path = ui::GetSaveFileName(request);
-    }
+    const std::string path = ChooseSnapshotPath(m_services, Config().FileSave_Rule == 0);
     if (path.empty())
         return false;
     // The file's own scale, else the calibration in force for this picture.
