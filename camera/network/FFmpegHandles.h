@@ -1,8 +1,9 @@
 #pragma once
-// Owning handles for the FFmpeg objects the RTSP camera keeps.
+// Owning handles for the FFmpeg objects the RTSP camera keeps: its codec
+// objects, and its input, scaler and recording output.
+#include "camera/FFmpegCodecHandles.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libswscale/swscale.h>
 }
@@ -13,15 +14,6 @@ namespace ffmpeg {
 
 struct InputDeleter {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
 };
 struct ScalerDeleter {
     void operator()(SwsContext* s) const { sws_freeContext(s); }
@@ -38,9 +30,6 @@ struct OutputDeleter {
 };
 
 using Input = std::unique_ptr<AVFormatContext, InputDeleter>;
-using Codec = std::unique_ptr<AVCodecContext, CodecDeleter>;
-using Frame = std::unique_ptr<AVFrame, FrameDeleter>;
-using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
 using Scaler = std::unique_ptr<SwsContext, ScalerDeleter>;
 using Output = std::unique_ptr<AVFormatContext, OutputDeleter>;
 

@@ -1,14 +1,13 @@
 #include "camera/v4l2/EmulatedPictures.h"
 
+#include "camera/FFmpegCodecHandles.h"
 #include "camera/v4l2/EmulatedScene.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavutil/opt.h>
 }
 #include <libyuv.h>
 #include <linux/videodev2.h>
-#include <turbojpeg.h>
 
 #include <algorithm>
 #include <cmath>
@@ -28,16 +27,6 @@ std::vector<uint8_t> sceneArgb(int width, int height, int phase)
     libyuv::RGB24ToARGB(bgr.data(), width * 3, argb.data(), width * 4, width, height);
     return argb;
 }
-
-struct CodecDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 
 // The stamp: kStampBits blocks along the top edge, each a fraction of the
 // picture's width so it survives scaled decoding; white is 1.
@@ -121,17 +110,7 @@ std::vector<uint8_t> renderSpecimenJpeg(int width, int height, int phase)
         if (phase >> bit & 1)
             fillRect(rgb, width, height, block * bit + block / 2, block / 4, block / 2, block / 2, 255);
 
-    std::unique_ptr<void, int (*)(tjhandle)> encoder(tjInitCompress(), tjDestroy);
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    std::vector<uint8_t> out;
-    if (encoder &&
-        tjCompress2(encoder.get(), rgb.data(), width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_422, 85,
-                    TJFLAG_FASTDCT) == 0 &&
-        jpeg)
-        out.assign(jpeg, jpeg + size);
-    tjFree(jpeg);
-    return out;
+    return encodeJpeg(rgb.data(), width, height);
 }
 
 int readSpecimenStamp(const uint8_t* rgba, int width, int height)
@@ -190,9 +169,9 @@ std::vector<std::vector<uint8_t>> encodeH264Scene(int width, int height)
     const AVCodec* encoder = avcodec_find_encoder_by_name("libx264");
     if (!encoder || width <= 0 || height <= 0 || width % 2 || height % 2)
         return units;
-    std::unique_ptr<AVCodecContext, CodecDeleter> codec(avcodec_alloc_context3(encoder));
-    std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
-    std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
+    ffmpeg::Codec codec(avcodec_alloc_context3(encoder));
+    ffmpeg::Frame frame(av_frame_alloc());
+    ffmpeg::Packet packet(av_packet_alloc());
     if (!codec || !frame || !packet)
         return units;
     codec->width = width;

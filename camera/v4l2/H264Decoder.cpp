@@ -1,37 +1,29 @@
 #include "camera/v4l2/H264Decoder.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
+#include "camera/FFmpegCodecHandles.h"
+
 #include <libyuv.h>
 
 namespace v4l2 {
 
 struct H264Decoder::Context {
-    AVCodecContext* codec = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
+    ffmpeg::Codec codec;
+    ffmpeg::Frame frame{av_frame_alloc()};
+    ffmpeg::Packet packet{av_packet_alloc()};
 
     Context()
     {
         const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_H264);
-        codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
+        if (decoder)
+            codec.reset(avcodec_alloc_context3(decoder));
         if (codec) {
             // A live picture: no frame is held back for reordering, and
             // threads work on slices of one picture, not on several pictures.
             codec->flags |= AV_CODEC_FLAG_LOW_DELAY;
             codec->thread_type = FF_THREAD_SLICE;
-            if (avcodec_open2(codec, decoder, nullptr) < 0)
-                avcodec_free_context(&codec);
+            if (avcodec_open2(codec.get(), decoder, nullptr) < 0)
+                codec.reset();
         }
-        frame = av_frame_alloc();
-        packet = av_packet_alloc();
-    }
-    ~Context()
-    {
-        av_packet_free(&packet);
-        av_frame_free(&frame);
-        avcodec_free_context(&codec);
     }
 };
 
@@ -49,12 +41,12 @@ bool H264Decoder::decode(const uint8_t* data, size_t length)
     // The packet borrows the buffer: it is used before this call returns.
     c.packet->data = const_cast<uint8_t*>(data);
     c.packet->size = static_cast<int>(length);
-    const int sent = avcodec_send_packet(c.codec, c.packet);
-    av_packet_unref(c.packet);
+    const int sent = avcodec_send_packet(c.codec.get(), c.packet.get());
+    av_packet_unref(c.packet.get());
     if (sent < 0)
         return false;
     bool produced = false;
-    while (avcodec_receive_frame(c.codec, c.frame) == 0) {
+    while (avcodec_receive_frame(c.codec.get(), c.frame.get()) == 0) {
         const AVFrame& f = *c.frame;
         if ((f.format == AV_PIX_FMT_YUV420P || f.format == AV_PIX_FMT_YUVJ420P) && f.width > 0 && f.height > 0 &&
             f.width % 2 == 0 && f.height % 2 == 0) {
@@ -69,7 +61,7 @@ bool H264Decoder::decode(const uint8_t* data, size_t length)
             m_height = f.height;
             produced = true;
         }
-        av_frame_unref(c.frame);
+        av_frame_unref(c.frame.get());
     }
     return produced;
 }
