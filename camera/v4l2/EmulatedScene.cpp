@@ -35,29 +35,27 @@ struct TjDeleter {
     void operator()(void* handle) const { tjDestroy(handle); }
 };
 
-std::vector<uint8_t> encodeJpeg(const uint8_t* rgb, int width, int height)
+// One compressor per thread, made once: frames are compressed one by one.
+tjhandle threadCompressor()
 {
-    std::unique_ptr<void, TjDeleter> encoder(tjInitCompress());
-    if (!encoder)
-        return {};
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    const int rc = tjCompress2(encoder.get(), rgb, width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_422, kJpegQuality,
-                               TJFLAG_FASTDCT);
-    std::vector<uint8_t> out;
-    if (rc == 0 && jpeg)
-        out.assign(jpeg, jpeg + size);
-    tjFree(jpeg);
-    return out;
+    thread_local const std::unique_ptr<void, TjDeleter> encoder(tjInitCompress());
+    return encoder.get();
 }
 
-std::vector<uint8_t> toYuyv(const std::vector<uint8_t>& rgb, int width, int height)
+// Compresses RGB into TurboJPEG's own buffer and hands it to `use`; false
+// when compression fails or `use` refuses.
+template <typename Use> bool compressJpeg(const uint8_t* rgb, int width, int height, Use&& use)
 {
-    std::vector<uint8_t> argb(static_cast<size_t>(width) * height * 4);
-    libyuv::RAWToARGB(rgb.data(), width * 3, argb.data(), width * 4, width, height);
-    std::vector<uint8_t> yuyv(static_cast<size_t>(width) * height * 2);
-    libyuv::ARGBToYUY2(argb.data(), width * 4, yuyv.data(), width * 2, width, height);
-    return yuyv;
+    const tjhandle encoder = threadCompressor();
+    if (!encoder)
+        return false;
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    const int rc =
+        tjCompress2(encoder, rgb, width, 0, height, TJPF_RGB, &jpeg, &size, TJSAMP_422, kJpegQuality, TJFLAG_FASTDCT);
+    const bool compressed = rc == 0 && jpeg && use(jpeg, size_t(size));
+    tjFree(jpeg);
+    return compressed;
 }
 
 struct Square {
@@ -77,6 +75,16 @@ bool markerSquare(int phase, int width, int height, Square& square)
 }
 
 } // namespace
+
+std::vector<uint8_t> encodeJpeg(const uint8_t* rgb, int width, int height)
+{
+    std::vector<uint8_t> out;
+    compressJpeg(rgb, width, height, [&](const uint8_t* jpeg, size_t size) {
+        out.assign(jpeg, jpeg + size);
+        return true;
+    });
+    return out;
+}
 
 void drawMarker(uint32_t fourcc, uint8_t* data, size_t length, int width, int height, int phase)
 {
@@ -127,11 +135,15 @@ size_t encodePicture(uint32_t fourcc, const uint8_t* rgb, int width, int height,
         return pixels * 2;
     }
     case V4L2_PIX_FMT_MJPEG: {
-        const std::vector<uint8_t> jpeg = encodeJpeg(rgb, width, height);
-        if (jpeg.empty() || jpeg.size() > capacity)
-            return 0;
-        std::copy(jpeg.begin(), jpeg.end(), out);
-        return jpeg.size();
+        size_t used = 0;
+        compressJpeg(rgb, width, height, [&](const uint8_t* jpeg, size_t size) {
+            if (size > capacity)
+                return false;
+            std::copy(jpeg, jpeg + size, out);
+            used = size;
+            return true;
+        });
+        return used;
     }
     default: return 0;
     }
@@ -164,10 +176,11 @@ std::vector<uint8_t> renderScene(uint32_t fourcc, int width, int height, int pha
     switch (fourcc) {
     case V4L2_PIX_FMT_RGB24: return rgb;
     case V4L2_PIX_FMT_BGR24:
-        for (size_t i = 0; i + 2 < rgb.size(); i += 3)
-            std::swap(rgb[i], rgb[i + 2]);
-        return rgb;
-    case V4L2_PIX_FMT_YUYV: return toYuyv(rgb, width, height);
+    case V4L2_PIX_FMT_YUYV: {
+        std::vector<uint8_t> picture(static_cast<size_t>(width) * height * (fourcc == V4L2_PIX_FMT_YUYV ? 2 : 3));
+        encodePicture(fourcc, rgb.data(), width, height, picture.data(), picture.size());
+        return picture;
+    }
     case V4L2_PIX_FMT_MJPEG: return encodeJpeg(rgb.data(), width, height);
     default: {
         // Formats the emulator does not draw (H.264 among them) still carry

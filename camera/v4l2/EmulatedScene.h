@@ -29,6 +29,9 @@ std::vector<uint8_t> renderScene(uint32_t fourcc, int width, int height, int pha
 // MJPEG) into `out`: the bytes used, 0 for another format or when they do
 // not fit in `capacity`.
 size_t encodePicture(uint32_t fourcc, const uint8_t* rgb, int width, int height, uint8_t* out, size_t capacity);
+// A top-down RGB picture as the emulated cameras' JPEG (4:2:2, quality 85);
+// empty when compression fails.
+std::vector<uint8_t> encodeJpeg(const uint8_t* rgb, int width, int height);
 // Draws the moving square of `phase` into a YUYV, BGR24 or RGB24 picture of
 // width × height in place (other formats are left alone).
 void drawMarker(uint32_t fourcc, uint8_t* data, size_t length, int width, int height, int phase);
