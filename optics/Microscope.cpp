@@ -78,9 +78,11 @@ void Microscope::prepare(cv::Size size)
 
 FieldOfView Microscope::fieldAt(uint64_t frame, cv::Size size, double restFocus) const
 {
-    StagePath path = size == m_size ? m_path : StagePath(m_settings.stage, size);
     FieldOfView f{};
-    f.centre = m_held ? *m_held : path.centreAt(frame);
+    // The path made for the frame size in use, or one for another size (ground truth).
+    f.centre = m_held           ? *m_held
+               : size == m_size ? m_path.centreAt(frame)
+                                : StagePath(m_settings.stage, size).centreAt(frame);
     if (m_settings.shakePixels > 0) {
         // Each frame off the path by up to half the shake, so two frames
         // differ by up to the whole of it.
