@@ -35,18 +35,13 @@ void OpticalScene::render(const SceneSettings& s, uint64_t frame, std::vector<ui
         return;
     if (!st.toneMade || !(st.toned == s)) {
         // The plain scene's tone curve, as a table per channel.
-        float exposure = s.exposureMode == 3 ? s.exposureTarget / 120.0f : s.exposureTime / 20000.0f;
-        exposure *= 1.0f + s.gain / 120.0f;
-        const bool autoWb = s.whiteBalanceMode == 1;
-        const float balance[3] = {autoWb ? 1.0f : (s.wbRed + 40) / 80.0f, autoWb ? 1.0f : (s.wbGreen + 40) / 80.0f,
-                                  autoWb ? 1.0f : (s.wbBlue + 40) / 80.0f};
-        const float contrast = s.contrast / 127.0f, saturation = s.saturation / 51.0f;
+        const SceneTone t = toneOf(s);
         st.tone.create(1, 256, CV_8UC3);
         for (int v = 0; v < 256; ++v) {
             for (int c = 0; c < 3; ++c)
                 st.tone.at<cv::Vec3b>(0, v)[c] = cv::saturate_cast<uint8_t>(
-                    (static_cast<float>(v) * exposure * balance[c] - 128.0f) * contrast + 128.0f);
-            st.chroma[v] = cv::saturate_cast<uint8_t>((static_cast<float>(v) - 128.0f) * saturation + 128.0f);
+                    (static_cast<float>(v) * t.exposure * t.balance[c] - 128.0f) * t.contrast + 128.0f);
+            st.chroma[v] = cv::saturate_cast<uint8_t>((static_cast<float>(v) - 128.0f) * t.saturation + 128.0f);
         }
         st.toned = s;
         st.toneMade = true;

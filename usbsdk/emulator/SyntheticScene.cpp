@@ -71,19 +71,27 @@ uint8_t clampByte(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 255
 
 } // namespace
 
+SceneTone toneOf(const SceneSettings& s)
+{
+    SceneTone t{};
+    t.exposure = s.exposureMode == 3 ? s.exposureTarget / 120.0f : s.exposureTime / 20000.0f;
+    t.exposure *= 1.0f + s.gain / 120.0f;
+    const bool autoWb = s.whiteBalanceMode == 1;
+    t.balance[0] = autoWb ? 1.0f : (s.wbRed + 40) / 80.0f;
+    t.balance[1] = autoWb ? 1.0f : (s.wbGreen + 40) / 80.0f;
+    t.balance[2] = autoWb ? 1.0f : (s.wbBlue + 40) / 80.0f;
+    t.contrast = s.contrast / 127.0f;
+    t.saturation = s.saturation / 51.0f;
+    return t;
+}
+
 void renderScene(const SceneSettings& s, std::vector<uint8_t>& out, uint32_t pixelFormat)
 {
     const bool exchanged = pixelFormat == stream::kPixelFormatYuv422;
     out.resize(size_t(s.width) * s.height * 2);
-    // Brightness: exposure time (or the automatic target) times gain.
-    float exposure = s.exposureMode == 3 ? s.exposureTarget / 120.0f : s.exposureTime / 20000.0f;
-    exposure *= 1.0f + s.gain / 120.0f;
-    const bool autoWb = s.whiteBalanceMode == 1;
-    const float wr = autoWb ? 1.0f : (s.wbRed + 40) / 80.0f;
-    const float wg = autoWb ? 1.0f : (s.wbGreen + 40) / 80.0f;
-    const float wb = autoWb ? 1.0f : (s.wbBlue + 40) / 80.0f;
-    const float contrast = s.contrast / 127.0f;
-    const float saturation = s.saturation / 51.0f;
+    const SceneTone t = toneOf(s);
+    const float exposure = t.exposure, wr = t.balance[0], wg = t.balance[1], wb = t.balance[2];
+    const float contrast = t.contrast, saturation = t.saturation;
     auto tone = [&](float v, float w) { return (v * 255.0f * exposure * w - 128.0f) * contrast + 128.0f; };
 
     for (uint32_t row = 0; row < s.height; ++row) {

@@ -33,6 +33,16 @@ constexpr int kPatchY = -200;
 constexpr int kPatchSize = 60;
 constexpr int kPatchStep = 80;
 
+// How the camera's settings tone the picture: a channel value v (0 … 255)
+// becomes (v * exposure * balance - 128) * contrast + 128, and the colour
+// difference is scaled by saturation.
+struct SceneTone {
+    float exposure;   // exposure time (or the automatic target) times gain
+    float balance[3]; // red, green, blue; 1 under automatic white balance
+    float contrast, saturation;
+};
+SceneTone toneOf(const SceneSettings& settings);
+
 // Renders packed 4:2:2 (Y0 U Y1 V) into `out`, width * height * 2 bytes.
 // For kPixelFormatYuv422 (the cameras' alternative layout) the colour
 // conversion is made with red and blue exchanged, so that decoding it as
