@@ -14,6 +14,7 @@
 #include "app/view/FrameConverter.h"
 #include "camera/CMCameraBase.h"
 #include "platform/AtomicFile.h"
+#include "tests/view/ProcessingCamera.h"
 
 #include <gtest/gtest.h>
 #include <libyuv.h>
@@ -296,16 +297,6 @@ private:
     void (*m_previous)(int) = nullptr;
 };
 
-class ProcessingCamera : public CMCameraBase {
-public:
-    ProcessingCamera() : CMCameraBase(0) {}
-    int GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>*) override { return CM_E_NOTSUPPORTED; }
-    int GetPreviewSize(_tag_CMSIZE&) override { return CM_E_NOTSUPPORTED; }
-    int SetPreviewSize(_tag_CMSIZE) override { return CM_E_NOTSUPPORTED; }
-    int GetSupportedFormats(std::vector<int>*) override { return CM_E_NOTSUPPORTED; }
-    int GetFormat(int&) override { return CM_E_NOTSUPPORTED; }
-    int SetFormat(int) override { return CM_E_NOTSUPPORTED; }
-};
 } // namespace
 
 TEST_F(SnapshotFilesTest, FullDiskLeavesEveryPictureTypeWholeOrNotAtAll)

@@ -1,6 +1,7 @@
 #include "app/view/FramePipeline.h"
 #include "app/view/FrameSink.h"
 #include "camera/CMCameraBase.h"
+#include "tests/view/ProcessingCamera.h"
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
@@ -15,17 +16,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-class ProcessingCamera : public CMCameraBase {
-public:
-    ProcessingCamera() : CMCameraBase(0) {}
-    int GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>*) override { return CM_E_NOTSUPPORTED; }
-    int GetPreviewSize(_tag_CMSIZE&) override { return CM_E_NOTSUPPORTED; }
-    int SetPreviewSize(_tag_CMSIZE) override { return CM_E_NOTSUPPORTED; }
-    int GetSupportedFormats(std::vector<int>*) override { return CM_E_NOTSUPPORTED; }
-    int GetFormat(int&) override { return CM_E_NOTSUPPORTED; }
-    int SetFormat(int) override { return CM_E_NOTSUPPORTED; }
-};
-
 class CollectingSink : public FrameSink {
 public:
     void updateFrame(int width, int height, const uint8_t* rgba) override
