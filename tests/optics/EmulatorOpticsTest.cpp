@@ -6,6 +6,7 @@
 #include "camera/v4l2/EmulatedVideoDevice.h"
 #include "optics/Microscope.h"
 #include "optics/Slide.h"
+#include "tests/optics/Sharpness.h"
 #include "usbsdk/emulator/EmulatorEnvironment.h"
 #include "usbsdk/emulator/SyntheticScene.h"
 
@@ -155,14 +156,7 @@ TEST(VideoCameraOpticsTest, TheFocusControlMovesTheFocus)
     auto sharpnessAt = [&](int focus) {
         EXPECT_TRUE(camera.setControl(V4L2_CID_FOCUS_ABSOLUTE, focus));
         const cv::Mat rgb = camera.frame();
-        if (rgb.empty())
-            return -1.0;
-        cv::Mat grey, laplacian;
-        cv::cvtColor(rgb, grey, cv::COLOR_RGB2GRAY);
-        cv::Laplacian(grey, laplacian, CV_32F);
-        cv::Scalar mean, deviation;
-        cv::meanStdDev(laplacian, mean, deviation);
-        return deviation[0];
+        return rgb.empty() ? -1.0 : opticstest::sharpness(rgb);
     };
     const double low = sharpnessAt(0), middle = sharpnessAt(125), high = sharpnessAt(250);
     EXPECT_GT(middle, 2 * low);

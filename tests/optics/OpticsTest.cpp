@@ -3,6 +3,7 @@
 #include "optics/FocusLevels.h"
 #include "optics/Microscope.h"
 #include "optics/Slide.h"
+#include "tests/optics/Sharpness.h"
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -12,15 +13,7 @@
 namespace optics {
 namespace {
 
-double sharpness(const cv::Mat& rgb)
-{
-    cv::Mat grey, laplacian;
-    cv::cvtColor(rgb, grey, cv::COLOR_RGB2GRAY);
-    cv::Laplacian(grey, laplacian, CV_32F);
-    cv::Scalar mean, deviation;
-    cv::meanStdDev(laplacian, mean, deviation);
-    return deviation[0];
-}
+using opticstest::sharpness;
 
 // Where `moved` lies relative to `reference`, in pixels.
 cv::Point2d shiftBetween(const cv::Mat& reference, const cv::Mat& moved, double* response = nullptr)
