@@ -68,6 +68,17 @@ protected:
         TEventUI e = mouse(type, x, y);
         view->DoEvent(e);
     }
+    // Draws a line with the line tool by two clicks at view (or host) points.
+    void clickLine(int x0, int y0, int x1, int y1)
+    {
+        view->container().setTool(ToolLine);
+        send(UIEVENT_BUTTONDOWN, x0, y0);
+        send(UIEVENT_BUTTONUP, x0, y0);
+        send(UIEVENT_MOUSEMOVE, x1, y1);
+        send(UIEVENT_BUTTONDOWN, x1, y1);
+        send(UIEVENT_BUTTONUP, x1, y1);
+        view->container().setTool(ToolNone);
+    }
 
     MainWindowStub mainWindow;
     std::unique_ptr<RecordingView> view;
@@ -172,14 +183,8 @@ TEST_F(RenderView, MeasurementsStayOnTheirImagePixelsWhenTheControlIsResized)
     ASSERT_TRUE(drawFrame(*view, grey, 640, 480));
     SFPrimitiveContainer& container = view->container();
     container.setColors(kMagenta, kMagenta, sf::Color(255, 255, 0), sf::Color(255, 255, 0), true);
-    container.setTool(ToolLine);
     // Image (100, 100) → (500, 100): view x = u × 1.5625, y = 25 + v × 1.5625.
-    send(UIEVENT_BUTTONDOWN, 156, 181);
-    send(UIEVENT_BUTTONUP, 156, 181);
-    send(UIEVENT_MOUSEMOVE, 781, 181);
-    send(UIEVENT_BUTTONDOWN, 781, 181);
-    send(UIEVENT_BUTTONUP, 781, 181);
-    container.setTool(ToolNone);
+    clickLine(156, 181, 781, 181);
     ASSERT_EQ(container.count(), 1);
     EXPECT_EQ(mainWindow.count(WM_MEASURE_ADDED), 1);
     auto expectImagePoints = [&](const char* when) {
@@ -226,13 +231,7 @@ TEST_F(RenderView, ZoomedFourTimesAboutAPointALineIsDrawnAndMeasuredInPictureCoo
     EXPECT_NEAR((400 - fit.originY) / fit.zoom, 240, 0.01);
 
     // A line from picture (300, 230) to (340, 230): view x 375 … 625, y 337.5.
-    container.setTool(ToolLine);
-    send(UIEVENT_BUTTONDOWN, 375, 338);
-    send(UIEVENT_BUTTONUP, 375, 338);
-    send(UIEVENT_MOUSEMOVE, 625, 338);
-    send(UIEVENT_BUTTONDOWN, 625, 338);
-    send(UIEVENT_BUTTONUP, 625, 338);
-    container.setTool(ToolNone);
+    clickLine(375, 338, 625, 338);
     ASSERT_EQ(container.count(), 1);
     auto expectPicturePoints = [&](const char* when) {
         const MeasureData data = container.measureData(0);
@@ -310,12 +309,7 @@ TEST_F(RenderView, MousePositionsAreTakenRelativeToTheControlInItsHostWindow)
     // mouse positions in host coordinates.
     view->SetPos(RECT{100, 50, 1100, 850}, false);
     SFPrimitiveContainer& container = view->container();
-    container.setTool(ToolLine);
-    send(UIEVENT_BUTTONDOWN, 100 + 156, 50 + 181);
-    send(UIEVENT_BUTTONUP, 100 + 156, 50 + 181);
-    send(UIEVENT_MOUSEMOVE, 100 + 781, 50 + 181);
-    send(UIEVENT_BUTTONDOWN, 100 + 781, 50 + 181);
-    send(UIEVENT_BUTTONUP, 100 + 781, 50 + 181);
+    clickLine(100 + 156, 50 + 181, 100 + 781, 50 + 181);
     ASSERT_EQ(container.count(), 1);
     const MeasureData data = container.measureData(0);
     EXPECT_NEAR(data.startX, 100, 1);
