@@ -15,6 +15,7 @@
 #include "app/shell/measure_page/NumberFormat.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
+#include "tests/shell_session/MainWindowHarness.h"
 #include "ui/Controls.h"
 #include "ui/List.h"
 #include "ui/Menu.h"
@@ -90,27 +91,7 @@ protected:
         Driver::processEvents();
     }
     // The first emulated USB3 camera, showing frames.
-    void openCamera()
-    {
-        shell::CameraSession& session = *window->Session();
-        auto usbGroup = [&] {
-            for (size_t g = 0; g < session.Devices().size(); ++g)
-                if (session.Devices()[g].type == VIDEO_DEVICE_GROUP_SENSORLINK && !session.Devices()[g].devices.empty())
-                    return int(g);
-            return -1;
-        };
-        ASSERT_TRUE(Driver::processEventsUntil([&] { return usbGroup() >= 0; }));
-        ASSERT_EQ(session.OpenLocal(usbGroup(), 0), shell::kSessionOpened);
-        ASSERT_TRUE(Driver::processEventsUntil([&] {
-            return session.Camera() && session.FramesDelivered() > 3 && view->passesDrawn() > 3;
-        })) << "camera "
-            << (session.Camera() != nullptr) << " frames " << session.FramesDelivered() << " passes "
-            << view->passesDrawn() << " rendering " << view->isRendering();
-        Driver ui(*window);
-        ASSERT_TRUE(Driver::processEventsUntil([&] { return ui.find("MainTabOptMeasure")->IsEnabled(); }));
-        ASSERT_TRUE(ui.click("MainTabOptMeasure"));
-        Driver::processEvents();
-    }
+    void openCamera() { shelltest::OpenUsbCameraOnMeasurePage(*window, *view); }
     SFPrimitiveContainer& container() { return view->container(); }
     // The window point that shows image pixel (x, y).
     POINT at(float x, float y) const

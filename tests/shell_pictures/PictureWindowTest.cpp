@@ -106,24 +106,7 @@ protected:
     }
     void TearDown() override { shelltest::CloseMainWindow(window); }
 
-    void openCamera()
-    {
-        shell::CameraSession& session = *window->Session();
-        auto usbGroup = [&] {
-            for (size_t g = 0; g < session.Devices().size(); ++g)
-                if (session.Devices()[g].type == VIDEO_DEVICE_GROUP_SENSORLINK && !session.Devices()[g].devices.empty())
-                    return int(g);
-            return -1;
-        };
-        ASSERT_TRUE(Driver::processEventsUntil([&] { return usbGroup() >= 0; }));
-        ASSERT_EQ(session.OpenLocal(usbGroup(), 0), shell::kSessionOpened);
-        ASSERT_TRUE(Driver::processEventsUntil(
-            [&] { return session.Camera() && session.FramesDelivered() > 3 && view->passesDrawn() > 3; }));
-        Driver ui(*window);
-        ASSERT_TRUE(Driver::processEventsUntil([&] { return ui.find("MainTabOptMeasure")->IsEnabled(); }));
-        ASSERT_TRUE(ui.click("MainTabOptMeasure"));
-        Driver::processEvents();
-    }
+    void openCamera() { shelltest::OpenUsbCameraOnMeasurePage(*window, *view); }
     std::string field(const char* name) { return window->PaintManager().FindControl(name)->GetText(); }
     // The window point that shows image pixel (x, y).
     POINT at(float x, float y) const
