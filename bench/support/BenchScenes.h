@@ -3,11 +3,11 @@
 // few synthetic RGBA frames, and the process's CPU time.
 #include "app/measure/MeasureTypes.h"
 #include "app/measure/SFPrimitiveContainer.h"
+#include "bench/support/ProcessCpuTime.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
-#include <sys/resource.h>
 #include <vector>
 
 namespace benchscenes {
@@ -50,15 +50,6 @@ inline std::vector<std::vector<uint8_t>> MakeRgbaFrames(int width, int height)
             frames[f][i + 3] = 255;
         }
     return frames;
-}
-
-// User plus system time of this process so far.
-inline double ProcessCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace benchscenes

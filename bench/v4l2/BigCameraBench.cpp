@@ -12,12 +12,12 @@
 // cannot be read counts as wrong.
 #include "app/view/FramePipeline.h"
 #include "app/view/FrameSink.h"
+#include "bench/support/ProcessCpuTime.h"
 #include "camera/factory/CMFactory.h"
 #include "camera/v4l2/EmulatedPictures.h"
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
-#include <time.h>
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -36,13 +36,6 @@ int benchSeconds()
     const char* text = std::getenv("BIG_CAMERA_BENCH_SECONDS");
     const int seconds = text ? std::atoi(text) : 30;
     return seconds > 0 ? seconds : 30;
-}
-
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 // Stands in for the view; everything runs on the capture thread.
@@ -127,7 +120,7 @@ void run(benchmark::State& state, int position, int width, int height)
             sink.delays.clear();
             sink.wrong = 0;
         }
-        const double cpu0 = cpuSeconds();
+        const double cpu0 = benchscenes::ProcessCpuSeconds();
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         std::vector<double> delays;
         int wrong = 0;
@@ -136,7 +129,7 @@ void run(benchmark::State& state, int position, int width, int height)
             delays = sink.delays;
             wrong = sink.wrong;
         }
-        const double cpu = cpuSeconds() - cpu0;
+        const double cpu = benchscenes::ProcessCpuSeconds() - cpu0;
         camera->Release();
         delete camera;
 
