@@ -25,7 +25,6 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
-#include <QWheelEvent>
 
 #include <deque>
 #include <memory>
@@ -360,40 +359,6 @@ bool Driver::mousePress(POINT pt, bool right)
         return false;
     QTest::mousePress(target, right ? Qt::RightButton : Qt::LeftButton, {}, local);
     g_heldButtons |= right ? Qt::RightButton : Qt::LeftButton;
-    return true;
-}
-
-bool Driver::middlePress(POINT pt)
-{
-    QPoint local;
-    QWidget* target = widgetAt(m_manager, pt, local);
-    if (!target)
-        return false;
-    QTest::mousePress(target, Qt::MiddleButton, {}, local);
-    g_heldButtons |= Qt::MiddleButton;
-    return true;
-}
-
-bool Driver::middleRelease(POINT pt)
-{
-    QPoint local;
-    QWidget* target = widgetAt(m_manager, pt, local);
-    if (!target)
-        return false;
-    QTest::mouseRelease(target, Qt::MiddleButton, {}, local);
-    g_heldButtons &= ~Qt::MouseButtons(Qt::MiddleButton);
-    return true;
-}
-
-bool Driver::mouseWheel(POINT pt, int delta, LPARAM modifiers)
-{
-    QPoint local;
-    QWidget* target = widgetAt(m_manager, pt, local);
-    if (!target)
-        return false;
-    QWheelEvent wheel(QPointF(local), QPointF(target->mapToGlobal(local)), QPoint(), QPoint(0, delta), g_heldButtons,
-                      qtModifiers(modifiers), Qt::NoScrollPhase, false);
-    QApplication::sendEvent(target, &wheel);
     return true;
 }
 

@@ -67,10 +67,6 @@ public:
     bool mousePress(POINT pt, bool right = false);
     bool mouseRelease(POINT pt, bool right = false);
     bool mouseMove(POINT pt);
-    bool middlePress(POINT pt);
-    bool middleRelease(POINT pt);
-    // A turn of the wheel (120 per notch, > 0 away from the user).
-    bool mouseWheel(POINT pt, int delta, LPARAM modifiers = 0);
     bool doubleClick(POINT pt);
     // The window manager's close button.
     bool closeWindow();
