@@ -94,11 +94,10 @@ int CImageRenderUI::attachWindow(platform::HWND mainWindow)
     if (!childWindow_.create(parent, int(std::lround(rc.width() * ratio)), int(std::lround(rc.height() * ratio))))
         return 0;
     owner_ = mainWindow;
-    sizeListener_ = mainWindow;
     container_.setNotifyWindow(mainWindow);
     {
         std::lock_guard guard(frameLock_);
-        zoomReportWindow_ = mainWindow;
+        reportWindow_ = mainWindow;
         reportedZoomPercent_ = 0;
     }
     windowWidth_ = windowHeight_ = 0;
@@ -115,10 +114,9 @@ platform::HWND CImageRenderUI::detachWindow()
     closeRenderWindow();
     childWindow_.destroy();
     container_.setNotifyWindow(nullptr);
-    sizeListener_ = nullptr;
     {
         std::lock_guard guard(frameLock_);
-        zoomReportWindow_ = nullptr;
+        reportWindow_ = nullptr;
     }
     platform::HWND owner = owner_;
     owner_ = nullptr;
@@ -251,8 +249,8 @@ void CImageRenderUI::acceptPictureLocked(int width, int height, const uint8_t* r
         imageHeight_ = fullHeight;
         refitLocked();
         // The calibration counts pixels of one picture size.
-        if (const platform::HWND window = sizeListener_.load())
-            platform::PostMessage(window, WM_RENDER_PICTURE_SIZE, platform::WPARAM(fullWidth),
+        if (reportWindow_)
+            platform::PostMessage(reportWindow_, WM_RENDER_PICTURE_SIZE, platform::WPARAM(fullWidth),
                                   platform::LPARAM(fullHeight));
     }
 }
@@ -267,23 +265,24 @@ void CImageRenderUI::refitLocked()
 
 void CImageRenderUI::applyZoomLocked()
 {
-    fit_ = zoom_.transform();
-    container_.setViewTransform(fit_.originX, fit_.originY, fit_.zoom);
+    const ViewFit& fit = zoom_.transform();
+    container_.setViewTransform(fit.originX, fit.originY, fit.zoom);
     const int percent = zoom_.percent();
     if (percent != reportedZoomPercent_) {
         reportedZoomPercent_ = percent;
-        if (zoomReportWindow_)
-            platform::PostMessage(zoomReportWindow_, WM_RENDER_ZOOM_CHANGED, platform::WPARAM(percent), 0);
+        if (reportWindow_)
+            platform::PostMessage(reportWindow_, WM_RENDER_ZOOM_CHANGED, platform::WPARAM(percent), 0);
     }
 }
 
 sf::FloatRect CImageRenderUI::visiblePicture() const
 {
     std::lock_guard guard(frameLock_);
-    const float left = std::max(0.0f, fit_.originX);
-    const float top = std::max(0.0f, fit_.originY);
-    const float right = std::min(float(controlWidth_), fit_.originX + float(imageWidth_) * fit_.zoom);
-    const float bottom = std::min(float(controlHeight_), fit_.originY + float(imageHeight_) * fit_.zoom);
+    const ViewFit& fit = zoom_.transform();
+    const float left = std::max(0.0f, fit.originX);
+    const float top = std::max(0.0f, fit.originY);
+    const float right = std::min(float(controlWidth_), fit.originX + float(imageWidth_) * fit.zoom);
+    const float bottom = std::min(float(controlHeight_), fit.originY + float(imageHeight_) * fit.zoom);
     return sf::FloatRect(left, top, std::max(0.0f, right - left), std::max(0.0f, bottom - top));
 }
 
@@ -393,7 +392,7 @@ bool CImageRenderUI::panEvent(const TEventUI& event, float x, float y)
 ViewFit CImageRenderUI::currentFit() const
 {
     std::lock_guard guard(frameLock_);
-    return fit_;
+    return zoom_.transform();
 }
 
 void CImageRenderUI::requestSnapshot(const std::string& path)
@@ -602,7 +601,7 @@ void CImageRenderUI::takeFrame()
             height = pendingHeight_;
             framePending_ = false;
         }
-        fit = fit_;
+        fit = zoom_.transform();
         textureScale = textureScale_;
     }
     if (width > 0) {

@@ -178,11 +178,9 @@ private:
     bool firstPictureDrawn_ = false;             // render thread
     X11ChildWindow childWindow_;
     platform::HWND owner_ = nullptr;
-    // The main window while attached, for the capture thread's size message.
-    std::atomic<platform::HWND> sizeListener_{nullptr};
 
     // Guarded by frameLock_: the frame handed over by the capture thread, the
-    // control's size, the image size the fit was computed for and the fit.
+    // control's size, the image size the fit was computed for and the zoom.
     mutable std::mutex frameLock_;
     std::vector<uint8_t> pendingPixels_;
     int pendingWidth_ = 0;
@@ -195,10 +193,10 @@ private:
     int controlHeight_ = 0;
     int imageWidth_ = 0;
     int imageHeight_ = 0;
-    ViewFit fit_;
     ViewZoom zoom_;
     int reportedZoomPercent_ = 0;
-    platform::HWND zoomReportWindow_ = nullptr;
+    // The main window while attached: it hears the picture size and the zoom.
+    platform::HWND reportWindow_ = nullptr;
     std::string snapshotPath_;
     bool snapshotRequested_ = false;
     ElapsedClock elapsedClock_;
