@@ -169,15 +169,7 @@ void CImageRenderUI::recreateRenderWindow(int width, int height, int viewWidth, 
 
 void CImageRenderUI::updateFrame(int width, int height, const uint8_t* rgbaPixels)
 {
-    if (width <= 0 || height <= 0 || !rgbaPixels)
-        return;
-    {
-        std::lock_guard guard(frameLock_);
-        if (stillShown_)
-            return;
-        acceptPictureLocked(width, height, rgbaPixels, width, height);
-    }
-    markDirty();
+    updateReducedFrame(width, height, rgbaPixels, width, height);
 }
 
 void CImageRenderUI::updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight)
