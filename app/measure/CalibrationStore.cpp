@@ -1,5 +1,6 @@
 #include "CalibrationStore.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/DebugOutput.h"
 #include "platform/UserFolders.h"
 
@@ -8,16 +9,13 @@
 #include <SimpleIni.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -183,7 +181,8 @@ bool readWholeFile(const std::string& path, std::string& out)
     return !file.bad();
 }
 
-// Writes `content` to a new file beside `path` and renames it over `path`.
+// Writes `content` to a new file beside `path` and renames it over `path`,
+// keeping the replaced file's permissions.
 bool replaceFile(const std::string& path, const std::string& content)
 {
     std::error_code error;
@@ -193,27 +192,12 @@ bool replaceFile(const std::string& path, const std::string& content)
         if (error)
             return false;
     }
-    std::string temporary = target.string() + ".XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
+    platform::AtomicFile file(target.string(), platform::ExistingFile::Replace);
+    if (!file.isOpen())
         return false;
     struct stat existing;
-    fchmod(fd, ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
-    bool ok = true;
-    for (std::size_t written = 0; ok && written < content.size();) {
-        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            written += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok;
+    ::chmod(file.tempPath().c_str(), ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+    return file.write(content.data(), content.size()) && file.commit();
 }
 
 } // namespace
