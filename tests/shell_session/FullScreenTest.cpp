@@ -3,6 +3,7 @@
 // under them): from the maximised start state the window covers the screen,
 // and leaving restores the maximised placement.
 #include "ShellTestFolders.h"
+#include "XvfbServer.h"
 
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
@@ -12,14 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
+#include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using shell::CMainWnd;
 using shell::Config;
@@ -30,56 +26,21 @@ namespace {
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 800;
 
-pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1)
-{
-    const pid_t pid = ::fork();
-    if (pid != 0)
-        return pid;
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (keepFd >= 0)
-        ::fcntl(keepFd, F_SETFD, 0);
-    const int null = ::open("/dev/null", O_RDWR);
-    ::dup2(null, STDOUT_FILENO);
-    ::dup2(null, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-}
-
 // Xvfb on a free display number, and openbox on it; DISPLAY points there.
 struct WindowManagerDisplay {
     WindowManagerDisplay()
     {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
+        display = desktoptest::StartXvfb(kScreenWidth, kScreenHeight, xvfb);
+        if (display.empty())
             return;
-        const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
-        xvfb =
-            Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, fds[1]);
-        ::close(fds[1]);
-        std::string number;
-        pollfd waiting{fds[0], POLLIN, 0};
-        char c = 0;
-        while (::poll(&waiting, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(fds[0]);
-        if (number.empty())
-            return;
-        display = ":" + number;
         ::setenv("DISPLAY", display.c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        openbox = Spawn({"openbox", "--sm-disable"});
+        openbox = desktoptest::Spawn({"openbox", "--sm-disable"});
     }
     ~WindowManagerDisplay()
     {
         for (pid_t pid : {openbox, xvfb})
-            if (pid > 0) {
-                ::kill(pid, SIGTERM);
-                ::waitpid(pid, nullptr, 0);
-            }
+            desktoptest::Terminate(pid, std::chrono::seconds(5));
     }
     pid_t xvfb = -1, openbox = -1;
     std::string display;

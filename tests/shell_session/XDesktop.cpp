@@ -1,18 +1,14 @@
 #include "XDesktop.h"
+#include "XvfbServer.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <sstream>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -24,64 +20,13 @@ namespace {
 // is gone fails instead of ending the test.
 int ignoreErrors(Display*, XErrorEvent*) { return 0; }
 
-pid_t spawn(const std::vector<std::string>& args, int keepFd = -1, const std::string& outputFile = "/dev/null")
-{
-    const pid_t pid = ::fork();
-    if (pid != 0)
-        return pid;
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (keepFd >= 0)
-        ::fcntl(keepFd, F_SETFD, 0);
-    const int out = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(out, STDOUT_FILENO);
-    ::dup2(out, STDERR_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-}
-
-// SIGTERM, then SIGKILL if it does not end within `patience`; true when it
-// exited by itself with status 0.
-bool terminate(pid_t pid, std::chrono::milliseconds patience)
-{
-    if (pid <= 0)
-        return false;
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 } // namespace
 
 XDesktop::XDesktop(int width, int height) : width_(width), height_(height)
 {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
+    const std::string name = StartXvfb(width, height, xvfb_);
+    if (name.empty())
         return;
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"}, fds[1]);
-    ::close(fds[1]);
-    std::string number;
-    pollfd waiting{fds[0], POLLIN, 0};
-    char c = 0;
-    while (::poll(&waiting, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    ::close(fds[0]);
-    if (number.empty())
-        return;
-    const std::string name = ":" + number;
     ::XSetErrorHandler(ignoreErrors);
     connection_ = ::XOpenDisplay(name.c_str());
     if (!connection_)
@@ -95,8 +40,8 @@ XDesktop::~XDesktop()
 {
     if (connection_)
         ::XCloseDisplay(connection_);
-    terminate(windowManager_, std::chrono::seconds(5));
-    terminate(xvfb_, std::chrono::seconds(5));
+    Terminate(windowManager_, std::chrono::seconds(5));
+    Terminate(xvfb_, std::chrono::seconds(5));
 }
 
 bool XDesktop::startWindowManager()
@@ -105,7 +50,7 @@ bool XDesktop::startWindowManager()
         return false;
     const std::string previous = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
     ::setenv("DISPLAY", display_.c_str(), 1);
-    windowManager_ = spawn({"openbox", "--sm-disable"});
+    windowManager_ = Spawn({"openbox", "--sm-disable"});
     ::setenv("DISPLAY", previous.c_str(), 1);
     const Atom check = ::XInternAtom(connection_, "_NET_SUPPORTING_WM_CHECK", False);
     return waitFor(
@@ -388,12 +333,12 @@ Program::Program(const std::string& display, const std::string& home) : log_(hom
 Program::~Program()
 {
     if (pid_ > 0)
-        terminate(pid_, std::chrono::seconds(10));
+        Terminate(pid_, std::chrono::seconds(10));
 }
 
 bool Program::stop()
 {
-    const bool clean = terminate(pid_, std::chrono::seconds(20));
+    const bool clean = Terminate(pid_, std::chrono::seconds(20));
     pid_ = -1;
     return clean;
 }
