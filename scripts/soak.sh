@@ -44,21 +44,17 @@ cleanup() {
     rm -rf "$home"
 }
 trap cleanup EXIT
-# Xvfb picks a free display itself and reports its number.
-fifo="$home/display"
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 30 display <"$fifo" || { echo "soak: Xvfb did not start" >&2; exit 1; }
+source "$root/scripts/own-display.sh"
+start_own_display || { echo "soak: Xvfb did not start" >&2; exit 1; }
 
 mkdir -p "$out"
 rm -f "$out/soak.csv" "$out/soak.png" "$out/soak.log"
 # Unplugged every 5 minutes of frames at 60 frames/s (scaled like the other periods).
 unplug_frames=$(python3 -c "print(max(600, int(300 * 60 * min(1.0, $minutes / 10.0))))")
-echo "soak: $minutes minutes on display :$display, writing $out"
+echo "soak: $minutes minutes on display $own_display, writing $out"
 set +e
 HOME="$home" XDG_CONFIG_HOME="$home/config" LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 PELLUMO_DEBUG_LOG=off \
-    DISPLAY=":$display" SENSORLINK_EMULATE=1 SENSORLINK_EMULATE_SIZE=1920x1080 SENSORLINK_EMULATE_FPS=60 \
+    DISPLAY="$own_display" SENSORLINK_EMULATE=1 SENSORLINK_EMULATE_SIZE=1920x1080 SENSORLINK_EMULATE_FPS=60 \
     SENSORLINK_EMULATE_FAULTS="unplug_every=$unplug_frames,replug_after_ms=4000" \
     ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" \
     "$driver" "$minutes" "$out/soak.csv" >"$out/soak.log" 2>&1

@@ -23,22 +23,15 @@ export TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp:halt_on_error
 # Qt-based suites run without a window system unless they ask for Xvfb.
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
-# A display of the run's own: Xvfb picks a free number itself and reports it
-# (-displayfd), so a server another program starts at the same moment can
-# never take the number between a check and the start.
+# A display of the run's own when none is present.
+source "$root/scripts/own-display.sh"
 xvfb_pid=""
 stop_display() { [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true; }
 trap stop_display EXIT
 start_display() {
     [[ -n "${DISPLAY:-}" ]] && return 0
-    local fifo number
-    fifo="$(mktemp -u)"
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-    xvfb_pid=$!
-    read -r -t 30 number <"$fifo" || { rm -f "$fifo"; echo "test: Xvfb did not start" >&2; exit 1; }
-    rm -f "$fifo"
-    export DISPLAY=":$number"
+    start_own_display || { echo "test: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY="$own_display"
     echo "test: Xvfb on display $DISPLAY"
 }
 
