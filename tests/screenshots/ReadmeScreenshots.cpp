@@ -11,6 +11,7 @@
 #include "app/shell/session/DemoMode.h"
 #include "app/view/ImageRenderUI.h"
 #include "app/view/X11ChildWindow.h"
+#include "tests/shell_session/DemoWindow.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/List.h"
@@ -117,13 +118,8 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     X11ChildWindow::initThreads();
 
-    shell::Config().SetDefaults();
-    shell::Config().MaximizeWindow = 0;
-    shell::Config().ExitPrompt = 1;
-    shell::Config().Language = 0;
     shell::DemoMode demo;
-    shell::DemoMode::SetEnvironment();
-    demo.StartBoxSimulator(shell::Config().BoxScanHosts);
+    demowindow::PrepareSettings(demo, false);
 
     ui::Application app(argc, argv);
     CPaintManagerUI::SetInstance(&app);
@@ -131,13 +127,8 @@ int main(int argc, char** argv)
     shell::RegisterVideoControlsDialog();
     ui::testing::answerModalWindows(true);
     shell::CMainWnd window;
-    window.OpenFirstCameraAtStart(true);
-    window.Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0);
-    window.ShowWindow(true);
-    Driver::processEvents();
-    auto* view = dynamic_cast<CImageRenderUI*>(window.PaintManager().FindControl("ImageRenderView"));
-    if (!view ||
-        !Driver::processEventsUntil([&] { return window.Session()->Camera() && view->passesDrawn() > 10; }, 20000)) {
+    CImageRenderUI* view = demowindow::ShowLive(window, 20000);
+    if (!view) {
         std::fprintf(stderr, "readme_screenshots: no live picture\n");
         return 1;
     }

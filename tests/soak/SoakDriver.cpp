@@ -19,6 +19,7 @@
 #include "app/shell/session/DemoMode.h"
 #include "app/view/ImageRenderUI.h"
 #include "app/view/X11ChildWindow.h"
+#include "tests/shell_session/DemoWindow.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/PaintManager.h"
@@ -310,14 +311,8 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     X11ChildWindow::initThreads();
 
-    shell::Config().SetDefaults();
-    shell::Config().Load(); // the home's settings: pictures go to its documents folder
-    shell::Config().MaximizeWindow = 0;
-    shell::Config().ExitPrompt = 1;
-    shell::Config().Language = 0;
     shell::DemoMode demo;
-    shell::DemoMode::SetEnvironment();
-    demo.StartBoxSimulator(shell::Config().BoxScanHosts);
+    demowindow::PrepareSettings(demo, true); // the home's settings: pictures go to its documents folder
 
     ui::Application app(argc, argv);
     CPaintManagerUI::SetInstance(&app);
@@ -326,13 +321,7 @@ int main(int argc, char** argv)
     int result = 1;
     {
         shell::CMainWnd window;
-        window.OpenFirstCameraAtStart(true);
-        window.Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0);
-        window.ShowWindow(true);
-        Driver::processEvents();
-        auto* view = dynamic_cast<CImageRenderUI*>(window.PaintManager().FindControl("ImageRenderView"));
-        if (view &&
-            Driver::processEventsUntil([&] { return window.Session()->Camera() && view->passesDrawn() > 10; }, 30000)) {
+        if (CImageRenderUI* view = demowindow::ShowLive(window, 30000)) {
             Soak soak(window, *view, minutes, argv[2]);
             result = soak.Run();
         } else {
