@@ -1,5 +1,7 @@
 #include "platform/AtomicFile.h"
 
+#include "platform/WriteAll.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -156,19 +158,8 @@ bool AtomicFile::write(const void* data, size_t size)
 {
     if (fd_ < 0 || error_ != 0)
         return false;
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t done = ::write(fd_, bytes, size);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0) {
-            error_ = done < 0 ? errno : ENOSPC;
-            return false;
-        }
-        bytes += done;
-        size -= size_t(done);
-    }
-    return true;
+    error_ = WriteAll(fd_, data, size);
+    return error_ == 0;
 }
 
 void AtomicFile::abandon(int error)

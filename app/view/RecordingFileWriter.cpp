@@ -1,8 +1,11 @@
 #include "app/view/RecordingFileWriter.h"
 
+#include "platform/WriteAll.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 RecordingFileWriter::RecordingFileWriter(int fd, size_t maxQueuedBytes, SyncFunction sync)
@@ -83,23 +86,10 @@ void RecordingFileWriter::run()
 
         if (error_.load() == 0) {
             if (chunk.syncFrames < 0) {
-                const uint8_t* data = chunk.bytes.data();
-                size_t left = chunk.bytes.size();
-                int64_t offset = chunk.offset;
-                while (left > 0) {
-                    const ssize_t done = ::pwrite(fd_, data, left, offset);
-                    if (done < 0 && errno == EINTR)
-                        continue;
-                    if (done <= 0) {
-                        fail(done < 0 ? errno : ENOSPC);
-                        break;
-                    }
-                    data += done;
-                    left -= size_t(done);
-                    offset += done;
-                }
-                if (offset > writtenEnd_)
-                    writtenEnd_ = offset;
+                if (const int error = platform::WriteAll(fd_, chunk.bytes.data(), chunk.bytes.size(), chunk.offset))
+                    fail(error);
+                else
+                    writtenEnd_ = std::max(writtenEnd_, chunk.offset + int64_t(chunk.bytes.size()));
             } else {
                 struct stat status {};
                 if (sync_(fd_) != 0) {
