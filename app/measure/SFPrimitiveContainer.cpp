@@ -509,10 +509,13 @@ void SFPrimitiveContainer::draw(sf::RenderTarget& target, sf::RenderStates state
         for (PrimitiveDrawing& item : live)
             item.draw(target, states, font);
     };
-    if (!cacheable || cachedDrawing.empty() || !target.setActive(true)) {
+    auto drawDirectly = [&] {
         for (PrimitiveDrawing& item : cachedDrawing)
             item.draw(target, states, font);
         drawLive();
+    };
+    if (!cacheable || cachedDrawing.empty() || !target.setActive(true)) {
+        drawDirectly();
         return;
     }
     // The picture is tied to the GL context it was first drawn for; another
@@ -525,9 +528,7 @@ void SFPrimitiveContainer::draw(sf::RenderTarget& target, sf::RenderStates state
         // Antialiased like the window it is drawn into.
         if (!cache->create(size.x, size.y, sf::ContextSettings(0, 0, antialiasingOf(target)))) {
             cache.reset();
-            for (PrimitiveDrawing& item : cachedDrawing)
-                item.draw(target, states, font);
-            drawLive();
+            drawDirectly();
             return;
         }
     }
