@@ -28,6 +28,13 @@ constexpr double kTextureShare = 0.025; // residual deviation relative to the le
 constexpr int kDegree = 4;
 constexpr int kTerms = (kDegree + 1) * (kDegree + 2) / 2;
 
+// The middle fifth of a width × height picture each way: the level the
+// correction keeps.
+cv::Rect centreOf(int width, int height)
+{
+    return cv::Rect(width * 2 / 5, height * 2 / 5, std::max(1, width / 5), std::max(1, height / 5));
+}
+
 // Position of pixel `i` of `n` across the picture, -1 … 1.
 double normalised(int i, int n) { return (i + 0.5) / n * 2.0 - 1.0; }
 
@@ -136,9 +143,7 @@ ShadingRefusal makeShadingReference(const cv::Mat& average, ShadingReference& ou
     cv::resize(average, reduced, small, 0, 0, cv::INTER_AREA);
     const cv::Mat smoothed = evaluateSurface(fitSurface(reduced), small.width, small.height);
 
-    const cv::Rect centre(small.width * 2 / 5, small.height * 2 / 5, std::max(1, small.width / 5),
-                          std::max(1, small.height / 5));
-    const cv::Scalar centreLevel = cv::mean(smoothed(centre));
+    const cv::Scalar centreLevel = cv::mean(smoothed(centreOf(small.width, small.height)));
     double darkest = 0;
     cv::Mat smoothedGrey;
     cv::cvtColor(smoothed, smoothedGrey, cv::COLOR_RGB2GRAY);
@@ -189,9 +194,7 @@ void ShadingCorrection::setReference(const ShadingReference& reference)
     // Gain per channel: the centre's level over the level here, from the
     // surface at every pixel of the picture.
     const cv::Mat level = evaluateSurface(fitSurface(reference.smoothed), reference.width, reference.height);
-    const cv::Rect centre(reference.width * 2 / 5, reference.height * 2 / 5, std::max(1, reference.width / 5),
-                          std::max(1, reference.height / 5));
-    const cv::Scalar centreLevel = cv::mean(level(centre));
+    const cv::Scalar centreLevel = cv::mean(level(centreOf(reference.width, reference.height)));
     m_gains.create(reference.height, reference.width, CV_16UC4);
     for (int y = 0; y < level.rows; ++y) {
         const auto* in = level.ptr<cv::Vec3f>(y);
