@@ -72,7 +72,7 @@ bool ViewZoom::setScaleAbout(float scale, float x, float y)
         current_.originY = y - v * scale;
         clampOrigin();
     }
-    return current_.zoom != before.zoom || current_.originX != before.originX || current_.originY != before.originY;
+    return current_ != before;
 }
 
 bool ViewZoom::fit()
@@ -80,7 +80,7 @@ bool ViewZoom::fit()
     const ViewFit before = current_;
     fittedFlag_ = true;
     current_ = fitted_;
-    return current_.zoom != before.zoom || current_.originX != before.originX || current_.originY != before.originY;
+    return current_ != before;
 }
 
 bool ViewZoom::panBy(float dx, float dy)
@@ -91,7 +91,7 @@ bool ViewZoom::panBy(float dx, float dy)
     current_.originX += dx;
     current_.originY += dy;
     clampOrigin();
-    return current_.originX != before.originX || current_.originY != before.originY;
+    return current_ != before;
 }
 
 void ViewZoom::clampOrigin()

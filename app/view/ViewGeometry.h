@@ -8,6 +8,8 @@ struct ViewFit {
     float zoom = 1.0f;    // view pixels per image pixel
     float originX = 0.0f; // view position of image pixel (0, 0)
     float originY = 0.0f;
+
+    bool operator==(const ViewFit&) const = default;
 };
 
 // Centres and letterboxes an image of width × height in a control of
