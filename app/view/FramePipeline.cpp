@@ -77,17 +77,7 @@ bool FramePipeline::startRecording(int width, int height, const char* path, Mp4R
     return opened;
 }
 
-void FramePipeline::stopRecording()
-{
-    std::unique_ptr<Mp4Recorder> recorder;
-    {
-        std::lock_guard guard(lock_);
-        recorder = std::move(recorder_);
-    }
-    // Closing waits for the disk; no frame can reach the recorder any more.
-    if (recorder)
-        recorder->close();
-}
+void FramePipeline::stopRecording() { finishRecording(); }
 
 bool FramePipeline::isRecording()
 {
@@ -115,6 +105,7 @@ std::string FramePipeline::finishRecording(RecordingStats* final)
         return "";
     const std::string name = recorder->fileName();
     const int64_t elapsed = recorder->elapsedMicros();
+    // Closing waits for the disk; no frame can reach the recorder any more.
     recorder->close();
     if (final)
         *final = {elapsed, recorder->framesWritten(), recorder->framesDropped(), recorder->writeError()};
