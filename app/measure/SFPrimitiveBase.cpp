@@ -91,15 +91,6 @@ sf::VertexArray SFPrimitiveBase::handleSquares() const
     return squares;
 }
 
-void SFPrimitiveBase::drawTo(sf::RenderTarget& target, const sf::RenderStates& states) const
-{
-    target.draw(shapeVerts, states);
-    target.draw(dimensionVertices, states);
-    if (selected && controlPoints.getVertexCount() > 0)
-        target.draw(handleSquares(), states);
-    target.draw(label, states);
-}
-
 PrimitiveDrawing SFPrimitiveBase::drawing() const
 {
     PrimitiveDrawing copy{shapeVerts, dimensionVertices, sf::VertexArray(), label};

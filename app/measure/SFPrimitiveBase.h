@@ -54,9 +54,8 @@ public:
     void setCalibration(float factor, const sf::String& unit);
     void rescale(float newOriginX, float newOriginY, float newZoom);
     sf::VertexArray handleSquares() const;
-    // Draws shape, dimension lines, handle squares (when selected) and label.
-    void drawTo(sf::RenderTarget& target, const sf::RenderStates& states) const;
-    // A copy of what drawTo draws.
+    // A copy of what drawing it takes: shape, dimension lines, handle
+    // squares (when selected) and label.
     PrimitiveDrawing drawing() const;
 
     bool isFinished() const { return finished; }
