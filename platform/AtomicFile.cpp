@@ -67,8 +67,7 @@ std::string folderOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-} // namespace
-
+// "dir/a.png" with 2 → "dir/a-2.png"; 0 leaves the path as it is.
 std::string NumberedFileName(const std::string& path, int number)
 {
     if (number <= 0)
@@ -79,6 +78,8 @@ std::string NumberedFileName(const std::string& path, int number)
         return path + suffix;
     return path.substr(0, dot) + suffix + path.substr(dot);
 }
+
+} // namespace
 
 int CreateNumberedFile(const std::string& path, std::string& created)
 {

@@ -13,9 +13,6 @@
 
 namespace platform {
 
-// "dir/a.png" with 2 → "dir/a-2.png"; 0 leaves the path as it is.
-std::string NumberedFileName(const std::string& path, int number);
-
 // What to do when the final name exists already.
 enum class ExistingFile {
     Number,  // keep it; use the next free numbered name

@@ -35,7 +35,6 @@ public:
     // of a 4K picture costs a fraction of the full one. Other formats always
     // convert at full size.
     void setJpegScale(int denominator);
-    int jpegScale() const { return jpegScale_; }
 
     // Converts displayImage() to I420 (Y, then U and V planes) in a buffer
     // kept between frames; width × height × 3 / 2 bytes.
