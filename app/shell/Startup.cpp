@@ -47,7 +47,7 @@ int RunProgram(int& argc, char** argv, bool demo, const std::string& pictureFile
     DemoMode demoMode;
     if (demo) {
         DemoMode::SetEnvironment();
-        demoMode.StartBoxSimulator(Config().BoxScanHosts);
+        demoMode.StartBoxSimulator();
     }
     ui::Application app(argc, argv);
     CPaintManagerUI::SetInstance(&app);

@@ -27,8 +27,6 @@ public:
     // saved. False when the simulator is missing or did not answer (the demo
     // then runs without a box).
     bool StartBoxSimulator();
-    // The same; the stored hosts are the network dialog's to pass.
-    bool StartBoxSimulator(const std::string& /*storedHosts*/) { return StartBoxSimulator(); }
     // "127.0.0.1:port" of the simulator's discovery, empty when none runs.
     const std::string& BoxDiscoveryAddress() const { return m_discovery; }
     // "127.0.0.1:port" of its session port.
