@@ -54,6 +54,8 @@ public:
     bool isLive() const { return m_kind == SourceKind::Live; }
     // The still shown; null while the camera's frames are.
     const StillPicture* still() const { return m_still.get(); }
+    // The same, shared, for work that outlives what is shown (a save).
+    std::shared_ptr<const StillPicture> sharedStill() const { return m_still; }
 
     // Shows `picture` as a still of `kind` (not Live) from now on; the camera
     // keeps streaming (and recording) behind it. False, and nothing changed,

@@ -176,7 +176,7 @@ bool PictureCommands::Open(const std::string& path)
 bool PictureCommands::SaveShown()
 {
     const PictureSource* pictures = m_services.pictures;
-    const StillPicture* still = pictures ? pictures->still() : nullptr;
+    std::shared_ptr<const StillPicture> still = pictures ? pictures->sharedStill() : nullptr;
     if (!still || m_save.valid())
         return false;
     const std::string path = ChooseSnapshotPath(m_services, Config().FileSave_Rule == 0);
@@ -189,15 +189,16 @@ bool PictureCommands::SaveShown()
         if (CurrentImageScale(m_services.view->container(), still->width, still->width, current))
             scale = current;
     }
-    std::vector<uint8_t> bgra(still->rgba);
-    for (size_t i = 0; i + 3 < bgra.size(); i += 4)
-        std::swap(bgra[i], bgra[i + 2]);
-    const int width = still->width;
-    const int height = still->height;
-    m_save = std::async(std::launch::async, [path, bgra = std::move(bgra), width, height, scale] {
+    // The still never changes once shown: the worker converts it from the
+    // shared copy, so a large picture costs the window nothing.
+    m_save = std::async(std::launch::async, [path, still = std::move(still), scale] {
+        std::vector<uint8_t> bgra(still->rgba);
+        for (size_t i = 0; i + 3 < bgra.size(); i += 4)
+            std::swap(bgra[i], bgra[i + 2]);
         std::string saved;
-        return WriteImageFile(path, bgra.data(), width, height, scale ? &*scale : nullptr, &saved) ? saved
-                                                                                                   : std::string();
+        return WriteImageFile(path, bgra.data(), still->width, still->height, scale ? &*scale : nullptr, &saved)
+                   ? saved
+                   : std::string();
     });
     m_services.window.SetTimer(kWorkTimer, kWorkMs);
     return true;
