@@ -48,6 +48,12 @@ constexpr ToolTip kToolTips[] = {
     {"ToolbarBtnCaptureSet", "TB_CAPTURE_SET"},
     {"ToolbarBtnRecord", "TB_RECORD"},
     {"ToolbarBtnFiles", "TB_FILES"},
+    {"ToolbarBtnOpen", "TB_OPEN"},
+    {"ToolbarBtnFreeze", "TB_FREEZE"},
+    {"ToolbarBtnFocus", "TB_FOCUS"},
+    {"ToolbarBtnStack", "TB_STACK"},
+    {"ToolbarBtnPanorama", "TB_PANORAMA"},
+    {"ToolbarBtnShading", "TB_SHADING"},
     {"MeasureBtnNone", "SIB_TOOL_NONE"},
     {"MeasureBtnMove", "SIB_TOOL_MOVE"},
     {"MeasureBtnDelete", "SIB_TOOL_DELETE"},
@@ -96,8 +102,9 @@ constexpr Drawer kDrawers[] = {
 
 // Controls that need an open camera.
 constexpr const char* kCameraControls[] = {
-    "camera_adjust_drawers", "AdjustBtnReset",    "ToolbarBtnFiles",      "AdjustBtnPropertyPage",
-    "MainTabOptMeasure",     "ToolbarBtnCapture", "ToolbarBtnCaptureSet", "ToolbarBtnRecord",
+    "camera_adjust_drawers", "AdjustBtnReset",       "ToolbarBtnFiles",   "AdjustBtnPropertyPage", "MainTabOptMeasure",
+    "ToolbarBtnCapture",     "ToolbarBtnCaptureSet", "ToolbarBtnRecord",  "ToolbarBtnFreeze",      "ToolbarBtnFocus",
+    "ToolbarBtnStack",       "ToolbarBtnPanorama",   "ToolbarBtnShading",
 };
 
 struct DpiButton {

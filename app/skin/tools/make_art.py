@@ -75,6 +75,21 @@ add("ui/toolbar/record_disabled.svg", icon(video, DIM))
 folder = '<path d="M3 7.5A1.5 1.5 0 0 1 4.5 6h4.2l2 2h8.8A1.5 1.5 0 0 1 21 9.5v8A1.5 1.5 0 0 1 19.5 19h-15A1.5 1.5 0 0 1 3 17.5z"/>'
 add("ui/toolbar/folder.svg", icon(folder))
 add("ui/toolbar/folder_disabled.svg", icon(folder, DIM))
+# Picture commands: open a file, freeze, focus figure, depth of field, panorama, shading.
+# The toggles get an accent version for their selected state.
+open_file = '<path d="M6 3.5h8l4 4V20.5H6z"/><path d="M14 3.5v4h4"/><path d="M12 10.5v6M9.5 14l2.5 2.5 2.5-2.5"/>'
+freeze = '<rect x="7" y="5.5" width="3.5" height="13" rx="1"/><rect x="13.5" y="5.5" width="3.5" height="13" rx="1"/>'
+focus = ('<path d="M4 8.5V4h4.5M15.5 4H20v4.5M20 15.5V20h-4.5M8.5 20H4v-4.5"/>'
+         '<circle cx="12" cy="12" r="3.2"/>')
+stack = '<path d="M12 4l8.5 4.2L12 12.4 3.5 8.2z"/><path d="M3.5 12.2l8.5 4.2 8.5-4.2"/><path d="M3.5 16l8.5 4.2 8.5-4.2"/>'
+panorama = '<rect x="2.5" y="7" width="8" height="10" rx="1"/><rect x="8.5" y="5" width="8" height="10" rx="1"/><path d="M15 9h5.5v10h-8v-2"/>'
+shading = '<circle cx="12" cy="12" r="8.5"/><path d="M12 3.5v17"/><path d="M12 7.5h5.8M12 11.5h8M12 15.5h6.5"/>'
+for name, body in (("open", open_file), ("freeze", freeze), ("focus", focus), ("stack", stack),
+                   ("panorama", panorama), ("shading", shading)):
+    add("ui/toolbar/%s.svg" % name, icon(body))
+    add("ui/toolbar/%s_disabled.svg" % name, icon(body, DIM))
+    if name != "open":
+        add("ui/toolbar/%s_active.svg" % name, icon(body, ACCENT, width=2.1))
 
 # --- status bar -----------------------------------------------------------
 add("ui/statusbar/output.svg", icon('<rect x="3" y="4" width="18" height="16" rx="1.5"/><path d="M3 14h18"/>', DIM, size=16))
