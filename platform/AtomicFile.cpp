@@ -3,11 +3,13 @@
 #include "platform/WriteAll.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <vector>
 
 namespace platform {
@@ -79,6 +81,28 @@ std::string NumberedFileName(const std::string& path, int number)
     return path.substr(0, dot) + suffix + path.substr(dot);
 }
 
+// The process's file-creation mask, read without changing it (umask() would
+// race with other threads creating files).
+mode_t currentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            return mode_t(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return 022;
+}
+
+// The mode a file under `path` should get: that of the file it replaces, or
+// what any new file of the user's gets.
+mode_t modeFor(const std::string& path, ExistingFile existing)
+{
+    struct stat old {};
+    if (existing == ExistingFile::Replace && ::stat(path.c_str(), &old) == 0)
+        return old.st_mode & 07777;
+    return 0666 & ~currentUmask();
+}
+
 } // namespace
 
 int CreateNumberedFile(const std::string& path, std::string& created)
@@ -136,6 +160,8 @@ AtomicFile::AtomicFile(std::string path, ExistingFile existing) : path_(std::mov
         return;
     }
     temp_ = buffer.data();
+    // The temporary file starts private (0600); the picture must not.
+    ::fchmod(fd_, modeFor(path_, existing_));
 }
 
 AtomicFile::~AtomicFile()

@@ -4,7 +4,9 @@
 // target folder, synced, and only then moved to its name; a failed or
 // interrupted write leaves no file under the final name. When the name is
 // taken (a clock stepped back, two programs saving at the same moment), the
-// file gets "-1", "-2", ... before its extension.
+// file gets "-1", "-2", ... before its extension. The file gets the mode any
+// new file of the user's gets (0666 less the umask); a replaced file keeps
+// its own.
 //
 // Any thread; an AtomicFile is used by one thread at a time.
 

@@ -23,6 +23,7 @@
 #include <turbojpeg.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -335,6 +336,26 @@ TEST_F(SnapshotFilesTest, FullDiskLeavesEveryPictureTypeWholeOrNotAtAll)
         EXPECT_EQ(cv::imread(saved, cv::IMREAD_UNCHANGED).cols, w) << c.name;
     }
     EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"a.bmp", "a.jpg", "a.png", "a.tif", "c.tif"}));
+}
+
+TEST_F(SnapshotFilesTest, PicturesGetTheUsersUsualPermissionsAndAReplacedFileKeepsItsOwn)
+{
+    const std::vector<uint8_t> bgra = patchesBgra();
+    const auto modeOf = [](const std::string& path) { return fs::status(path).permissions() & fs::perms::mask; };
+    const mode_t before = ::umask(027);
+    std::string saved;
+    EXPECT_TRUE(WriteImageFile(home.root + "/group.png", bgra.data(), kW, kH, nullptr, &saved));
+    EXPECT_EQ(modeOf(saved), fs::perms(0640));
+    ::umask(022);
+    EXPECT_TRUE(WriteImageFile(home.root + "/all.png", bgra.data(), kW, kH, nullptr, &saved));
+    EXPECT_EQ(modeOf(saved), fs::perms(0644));
+    ::umask(before);
+
+    fs::permissions(saved, fs::perms(0600));
+    platform::AtomicFile replacement(saved, platform::ExistingFile::Replace);
+    ASSERT_TRUE(replacement.write("x", 1));
+    ASSERT_TRUE(replacement.commit());
+    EXPECT_EQ(modeOf(saved), fs::perms(0600));
 }
 
 TEST_F(SnapshotFilesTest, AClockSteppedBackNeverOverwritesAnEarlierPicture)
