@@ -1,5 +1,7 @@
 #include "app/shell/RegistryKey.h"
 
+#include "platform/WriteAll.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,21 +25,6 @@ bool validValueName(const std::string& name)
 {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
            name.find('\0') == std::string::npos && name[0] != '.';
-}
-
-bool writeAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -114,7 +101,8 @@ bool RegistryKey::writeValue(const std::string& name, const char* type, const st
     if (fd < 0)
         return false;
     ::fchmod(fd, 0600);
-    const bool written = writeAll(fd, std::string(type) + "\n" + data) && ::fsync(fd) == 0;
+    const std::string text = std::string(type) + "\n" + data;
+    const bool written = platform::WriteAll(fd, text.data(), text.size()) == 0 && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(tmpl.c_str(), (m_path + "/" + name).c_str()) != 0) {
         ::unlink(tmpl.c_str());
