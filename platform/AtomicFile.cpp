@@ -75,10 +75,9 @@ std::string NumberedFileName(const std::string& path, int number)
     if (number <= 0)
         return path;
     const size_t dot = extensionDot(path);
-    const std::string suffix = "-" + std::to_string(number);
-    if (dot == std::string::npos)
-        return path + suffix;
-    return path.substr(0, dot) + suffix + path.substr(dot);
+    std::string numbered = path;
+    numbered.insert(dot == std::string::npos ? path.size() : dot, "-" + std::to_string(number));
+    return numbered;
 }
 
 // The process's file-creation mask, read without changing it (umask() would
