@@ -1,6 +1,7 @@
 #include "app/view/ShadingCorrection.h"
 
 #include "camera/CMTypes.h"
+#include "platform/AtomicFile.h"
 
 #include <opencv2/core/hal/intrin.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -102,13 +104,19 @@ bool ShadingReference::save(const std::string& file) const
         return false;
     cv::Mat scaled;
     smoothed.convertTo(scaled, CV_16UC3, 256.0);
+    std::vector<uint8_t> png;
     try {
         // The picture size it belongs to rides in the file name; the map's
         // own size says the rest.
-        return cv::imwrite(file, scaled);
+        if (!cv::imencode(".png", scaled, png))
+            return false;
     } catch (const cv::Exception&) {
         return false;
     }
+    // A reference cut short by a crash or a full disk would be refused at the
+    // next start and the old one lost with it: it replaces the old one whole.
+    platform::AtomicFile out(file, platform::ExistingFile::Replace);
+    return out.write(png.data(), png.size()) && out.commit();
 }
 
 bool ShadingReference::load(const std::string& file, ShadingReference& out)
@@ -172,33 +180,48 @@ void ShadingCorrection::collect(int frames)
     m_sum.release();
 }
 
-ShadingRefusal ShadingCorrection::finishCollecting(ShadingReference& made)
+ShadingRefusal makeShadingReference(const ShadingFrames& frames, ShadingReference& out)
+{
+    if (frames.count <= 0 || frames.sum.empty())
+        return ShadingRefusal::NoFrames;
+    return makeShadingReference(cv::Mat(frames.sum / frames.count), out);
+}
+
+bool ShadingCorrection::takeFrames(ShadingFrames& out)
 {
     if (m_wanted > 0 || m_collected == 0)
-        return ShadingRefusal::NoFrames;
-    const cv::Mat average = m_sum / m_collected;
+        return false;
+    out.sum = std::move(m_sum);
+    out.count = m_collected;
     m_sum.release();
     m_collected = 0;
-    const ShadingRefusal refusal = makeShadingReference(average, made);
+    return true;
+}
+
+ShadingRefusal ShadingCorrection::finishCollecting(ShadingReference& made)
+{
+    ShadingFrames frames;
+    if (!takeFrames(frames))
+        return ShadingRefusal::NoFrames;
+    const ShadingRefusal refusal = makeShadingReference(frames, made);
     if (refusal == ShadingRefusal::None)
         setReference(made);
     return refusal;
 }
 
-void ShadingCorrection::setReference(const ShadingReference& reference)
+cv::Mat makeShadingGains(const ShadingReference& reference)
 {
-    m_reference = reference;
-    m_gains.release();
+    cv::Mat gains;
     if (reference.empty())
-        return;
+        return gains;
     // Gain per channel: the centre's level over the level here, from the
     // surface at every pixel of the picture.
     const cv::Mat level = evaluateSurface(fitSurface(reference.smoothed), reference.width, reference.height);
     const cv::Scalar centreLevel = cv::mean(level(centreOf(reference.width, reference.height)));
-    m_gains.create(reference.height, reference.width, CV_16UC4);
+    gains.create(reference.height, reference.width, CV_16UC4);
     for (int y = 0; y < level.rows; ++y) {
         const auto* in = level.ptr<cv::Vec3f>(y);
-        auto* out = m_gains.ptr<cv::Vec<uint16_t, 4>>(y);
+        auto* out = gains.ptr<cv::Vec<uint16_t, 4>>(y);
         for (int x = 0; x < level.cols; ++x) {
             for (int c = 0; c < 3; ++c)
                 out[x][c] = static_cast<uint16_t>(
@@ -207,6 +230,23 @@ void ShadingCorrection::setReference(const ShadingReference& reference)
                                 kGainOne));
             out[x][3] = kGainOne;
         }
+    }
+    return gains;
+}
+
+void ShadingCorrection::setReference(const ShadingReference& reference)
+{
+    setReference(reference, makeShadingGains(reference));
+}
+
+void ShadingCorrection::setReference(const ShadingReference& reference, cv::Mat gains)
+{
+    m_reference = reference;
+    m_gains = std::move(gains);
+    if (reference.empty() || m_gains.type() != CV_16UC4 || m_gains.cols != reference.width ||
+        m_gains.rows != reference.height) {
+        m_reference = {};
+        m_gains.release();
     }
 }
 
