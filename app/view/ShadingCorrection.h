@@ -6,8 +6,11 @@
 // as the sensor delivers it (before mirror and flip), so it follows them.
 //
 // Threads: the frame pipeline calls process() on the capture thread under
-// its lock; every other function is called with the pipeline's lock held
-// too (FramePipeline::lock()), from the UI thread.
+// its lock; every member function is called with the pipeline's lock held
+// too (FramePipeline::lock()), from the UI thread. The slow steps (the
+// reference from the frames, the gain map of a reference) are free functions
+// any thread may run without the lock; only taking the frames out and
+// installing the result need it.
 #include "camera/CWImage.h"
 
 #include <opencv2/core.hpp>
@@ -38,6 +41,19 @@ enum class ShadingRefusal {
 // or why it is refused.
 ShadingRefusal makeShadingReference(const cv::Mat& averageRgb, ShadingReference& out);
 
+// The collected frames, taken out of the correction: their sum (CV_32FC3)
+// and how many there were.
+struct ShadingFrames {
+    cv::Mat sum;
+    int count = 0;
+};
+
+// The reference from collected frames (NoFrames without any). Any thread.
+ShadingRefusal makeShadingReference(const ShadingFrames& frames, ShadingReference& out);
+// The per-pixel gains of a reference, for pictures of its size (CV_16UC4,
+// 4096 = 1.0; empty for an empty reference). Any thread; the slow step.
+cv::Mat makeShadingGains(const ShadingReference& reference);
+
 class ShadingCorrection {
 public:
     // Starts averaging the next `frames` pictures for a new reference.
@@ -45,10 +61,16 @@ public:
     bool collecting() const { return m_wanted > 0; }
     // Once the frames are in: the new reference (kept, and used while
     // switched on) or why it was refused; NoFrames while still collecting.
+    // Takes both steps here, under the lock (tests and tools).
     ShadingRefusal finishCollecting(ShadingReference& made);
+    // Once the frames are in: hands them out and forgets them; false while
+    // still collecting or with none collected.
+    bool takeFrames(ShadingFrames& out);
 
-    // Uses `reference` for pictures of its size.
+    // Uses `reference` for pictures of its size; makes its gains here.
     void setReference(const ShadingReference& reference);
+    // Uses `reference` with gains made from it by makeShadingGains (cheap).
+    void setReference(const ShadingReference& reference, cv::Mat gains);
     const ShadingReference& reference() const { return m_reference; }
     void clear();
     void setEnabled(bool on) { m_enabled = on; }
