@@ -1,6 +1,7 @@
 #pragma once
 // Shading references on disk, one file per camera identity and picture size,
-// in the "shading" folder beside calibrations.ini. UI thread.
+// in the "shading" folder beside calibrations.ini. Any thread: it keeps
+// nothing but its folder.
 #include "app/view/ShadingCorrection.h"
 
 #include <string>
