@@ -1,13 +1,25 @@
 #include "app/view/FramePipeline.h"
 
-#include "app/view/FrameSink.h"
 #include "camera/CMCameraBase.h"
 
 #include <cstring>
 #include <mutex>
 #include <new>
 
-FramePipeline::~FramePipeline() { stopRecording(); }
+namespace {
+// MJPEG frames waiting for the decoder. Two absorb a decode that now and
+// then outlasts a frame interval; more would only add delay.
+constexpr size_t kQueuedJpegs = 2;
+} // namespace
+
+FramePipeline::FramePipeline() : queue_(kQueuedJpegs), decoder_([this] { decodeLoop(); }) {}
+
+FramePipeline::~FramePipeline()
+{
+    queue_.close();
+    decoder_.join();
+    stopRecording();
+}
 
 int FramePipeline::frameCallback(void* userData, int kind, long param1, long)
 {
@@ -19,35 +31,71 @@ int FramePipeline::frameCallback(void* userData, int kind, long param1, long)
 
 void FramePipeline::onFrame(const CWImage& frame)
 {
+    const FrameTime dequeued = std::chrono::steady_clock::now();
+    const uint64_t sequence = arrivals_.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (frame.format == FMT_MJPG) {
+        if (frame.data && frame.dataSize > 0 && frame.width > 0 && frame.height > 0)
+            queue_.push(frame, dequeued, sequence);
+        return;
+    }
+    // Any JPEG still waiting is older than this picture.
+    queue_.clear();
     std::lock_guard guard(lock_);
-    // MJPEG decodes at the scale the view draws it (a 4K JPEG costs more
-    // than a frame interval at full size); a recording needs every pixel.
-    const bool recording = recorder_ && recorder_->isOpen();
-    converter_.setJpegScale(frame.format == FMT_MJPG && sink_ && !recording ? sink_->pictureReduction() : 1);
+    converter_.setJpegScale(1);
     if (!converter_.convert(frame))
         return;
-    CWImage& picture = converter_.displayImage();
-    // The JPEG of a reduced picture is kept for a copy with every pixel.
-    const bool reduced = picture.width != converter_.pictureWidth();
-    if (reduced)
-        lastJpeg_.assign(frame.data, frame.data + frame.dataSize);
-    else
-        lastJpeg_.clear();
+    delivered_ = sequence;
+    latestIsJpeg_ = false;
+    deliverLocked(converter_, dequeued);
+}
+
+void FramePipeline::decodeLoop()
+{
+    CompressedFrameQueue::Frame frame;
+    while (queue_.pop(frame)) {
+        // MJPEG decodes at the scale the view draws it (a 4K JPEG costs more
+        // than a frame interval at full size); a recording needs every pixel.
+        int scale = 1;
+        {
+            std::lock_guard guard(lock_);
+            if (frame.sequence < delivered_)
+                continue;
+            const bool recording = recorder_ && recorder_->isOpen();
+            if (sink_ && !recording)
+                scale = sink_->pictureReduction();
+        }
+        jpegConverter_.setJpegScale(scale);
+        const auto size = static_cast<unsigned>(frame.bytes.size());
+        if (!jpegConverter_.convert(
+                CWImage(frame.width, frame.height, frame.bytes.data(), size, size, true, frame.format, 0)))
+            continue;
+        std::lock_guard guard(lock_);
+        if (frame.sequence < delivered_)
+            continue;
+        delivered_ = frame.sequence;
+        latestIsJpeg_ = true;
+        // Kept for a copy with every pixel; the previous one's buffer goes
+        // back to the queue.
+        std::swap(lastJpeg_, frame);
+        deliverLocked(jpegConverter_, lastJpeg_.arrived);
+    }
+}
+
+void FramePipeline::deliverLocked(FrameConverter& converter, FrameTime dequeued)
+{
+    CWImage& picture = converter.displayImage();
     shading_.process(picture);
     if (camera_)
         camera_->processPixels(&picture);
-    if (sink_ && reduced)
-        sink_->updateReducedFrame(picture.width, picture.height, picture.data, converter_.pictureWidth(),
-                                  converter_.pictureHeight());
-    else if (sink_)
-        sink_->updateFrame(picture.width, picture.height, picture.data);
+    if (sink_)
+        sink_->updateReducedFrame(picture.width, picture.height, picture.data, converter.pictureWidth(),
+                                  converter.pictureHeight(), dequeued);
 
     if (recorder_ && recorder_->isOpen()) {
         // A picture of another size than the recording's is not recorded
         // but counted, so the operator sees that the file misses it.
-        const uint8_t* yuv = recorder_->width() == picture.width && recorder_->height() == picture.height
-                                 ? converter_.toI420()
-                                 : nullptr;
+        const uint8_t* yuv =
+            recorder_->width() == picture.width && recorder_->height() == picture.height ? converter.toI420() : nullptr;
         if (yuv)
             recorder_->writeFrame(yuv);
         else
@@ -116,17 +164,24 @@ bool FramePipeline::copyDisplayImage(CWImage& target)
 {
     std::lock_guard guard(lock_);
     const CWImage* source = &converter_.displayImage();
-    if (!lastJpeg_.empty()) {
-        // The view got the last picture reduced; a copy has every pixel.
-        const auto size = static_cast<unsigned>(lastJpeg_.size());
-        const CWImage jpeg(converter_.pictureWidth(), converter_.pictureHeight(), lastJpeg_.data(), size, size, true,
-                           FMT_MJPG, 0);
-        if (fullConverter_.convert(jpeg)) {
+    if (latestIsJpeg_) {
+        // The view may have got the last picture reduced; a copy has every
+        // pixel, corrected and processed as the view's was.
+        source = nullptr;
+        const auto size = static_cast<unsigned>(lastJpeg_.bytes.size());
+        fullConverter_.setJpegScale(1);
+        if (fullConverter_.convert(CWImage(lastJpeg_.width, lastJpeg_.height, lastJpeg_.bytes.data(), size, size, true,
+                                           lastJpeg_.format, 0))) {
+            CWImage& full = fullConverter_.displayImage();
+            if (shading_.correctsSize(full.width, full.height))
+                shading_.apply(full.data, full.width, full.height);
             if (camera_)
-                camera_->processPixels(&fullConverter_.displayImage());
-            source = &fullConverter_.displayImage();
+                camera_->processPixels(&full);
+            source = &full;
         }
     }
+    if (!source)
+        return false;
     const CWImage& picture = *source;
     if (!picture.data || picture.width <= 0 || picture.height <= 0)
         return false;

@@ -1,25 +1,36 @@
 #pragma once
-// What the camera session does with each frame on the capture thread: convert
-// it to RGBA, apply the camera's software pixel processing, hand it to the
-// view and, while recording, encode it. One recursive lock guards the
-// camera's frames, the working buffers and the recorder, so a frame never
-// reaches a recorder that is being replaced or closed.
+// What the camera session does with each frame: convert it to RGBA, apply the
+// shading correction and the camera's software pixel processing, hand it to
+// the view and, while recording, encode it. Uncompressed frames convert on
+// the capture thread (copying them elsewhere would cost as much as the
+// conversion). MJPEG frames are copied into a short queue and decoded on the
+// pipeline's own decoding thread: a large JPEG can take longer to decode than
+// a frame interval, and the capture thread must be back for the next dequeue
+// in time. When the decoder falls behind, the oldest waiting frame is dropped
+// and counted. One recursive lock guards the camera, the sink, the working
+// buffers and the recorder (the decoder takes it only once a picture is
+// decoded), so a frame never reaches a recorder that is being replaced or
+// closed.
 
+#include "app/view/CompressedFrameQueue.h"
 #include "app/view/FrameConverter.h"
+#include "app/view/FrameSink.h"
 #include "app/view/Mp4Recorder.h"
 #include "app/view/ShadingCorrection.h"
 #include "platform/CriticalSection.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class CMCameraBase;
-class FrameSink;
 
 class FramePipeline {
 public:
-    FramePipeline() = default;
+    // Starts the decoding thread.
+    FramePipeline();
     FramePipeline(const FramePipeline&) = delete;
     FramePipeline& operator=(const FramePipeline&) = delete;
     ~FramePipeline();
@@ -27,10 +38,15 @@ public:
     // Capture thread. The camera frame callback; `userData` is the pipeline.
     static int frameCallback(void* userData, int kind, long param1, long param2);
 
-    // Capture thread; takes the lock, never waits for a drawing pass. A frame
+    // Capture thread; never waits for a drawing pass or a JPEG decode. An
+    // uncompressed frame is converted and delivered before it returns (under
+    // the lock); an MJPEG frame is queued for the decoding thread. A frame
     // shorter than its format and size need is dropped and the previous
-    // picture stays.
+    // picture stays; so is a frame older than the picture last delivered.
     void onFrame(const CWImage& frame);
+    // Any thread. MJPEG frames dropped unseen because the decoder was behind
+    // (or an uncompressed frame came after them).
+    int64_t framesDropped() const { return queue_.dropped(); }
 
     // UI thread; under the lock, so no frame sees a half-changed pair.
     void setCamera(CMCameraBase* camera);
@@ -61,10 +77,11 @@ public:
     // one) and, in `final`, what reached it; blocks like stopRecording().
     std::string finishRecording(RecordingStats* final = nullptr);
 
-    // Any thread but the capture thread's callback. Copies the latest converted
+    // Any thread but the capture and decoding threads. Copies the latest
     // picture (RGBA) under the lock, at the camera's full size also while the
-    // view gets MJPEG reduced; false and `target` unchanged when there is none
-    // yet.
+    // view gets MJPEG reduced (the kept JPEG is decoded again, shaded and
+    // processed as the view's picture was); false and `target` unchanged when
+    // there is none yet.
     bool copyDisplayImage(CWImage& target);
 
     // Outermost of the program's frame locks: pipeline → render view → container.
@@ -75,14 +92,30 @@ public:
     ShadingCorrection& shading() { return shading_; }
 
 private:
+    using FrameTime = FrameSink::FrameTime;
+    // Decoding thread: decodes queued MJPEG frames until the queue closes.
+    void decodeLoop();
+    // Shading, the camera's processing, the view and the recording for a
+    // picture `converter` made (lock held).
+    void deliverLocked(FrameConverter& converter, FrameTime dequeued);
+
     platform::CriticalSection lock_;
     CMCameraBase* camera_ = nullptr;
     FrameSink* sink_ = nullptr;
+    // Uncompressed frames (capture thread, under the lock).
     FrameConverter converter_;
-    // The last MJPEG frame while the view gets it reduced, and the converter
-    // that makes a full-size copy of it.
-    std::vector<uint8_t> lastJpeg_;
-    FrameConverter fullConverter_;
     ShadingCorrection shading_;
     std::unique_ptr<Mp4Recorder> recorder_;
+    // Numbers frames as they arrive; the newest delivered one (under the lock).
+    std::atomic<uint64_t> arrivals_{0};
+    uint64_t delivered_ = 0;
+    // The last picture came from an MJPEG frame: its JPEG, kept for a copy
+    // with every pixel, and the converter that makes it (under the lock).
+    bool latestIsJpeg_ = false;
+    CompressedFrameQueue::Frame lastJpeg_;
+    FrameConverter fullConverter_;
+    // Decoding thread only (outside the lock while it decodes).
+    FrameConverter jpegConverter_;
+    CompressedFrameQueue queue_;
+    std::thread decoder_;
 };

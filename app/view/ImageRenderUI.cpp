@@ -169,10 +169,11 @@ void CImageRenderUI::recreateRenderWindow(int width, int height, int viewWidth, 
 
 void CImageRenderUI::updateFrame(int width, int height, const uint8_t* rgbaPixels)
 {
-    updateReducedFrame(width, height, rgbaPixels, width, height);
+    updateReducedFrame(width, height, rgbaPixels, width, height, {});
 }
 
-void CImageRenderUI::updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight)
+void CImageRenderUI::updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight,
+                                        FrameTime dequeued)
 {
     if (width <= 0 || height <= 0 || !rgbaPixels || fullWidth < width || fullHeight < height)
         return;
@@ -180,7 +181,7 @@ void CImageRenderUI::updateReducedFrame(int width, int height, const uint8_t* rg
         std::lock_guard guard(frameLock_);
         if (stillShown_)
             return;
-        acceptPictureLocked(width, height, rgbaPixels, fullWidth, fullHeight);
+        acceptPictureLocked(width, height, rgbaPixels, fullWidth, fullHeight, dequeued);
     }
     markDirty();
 }
@@ -227,13 +228,14 @@ void CImageRenderUI::pictureSize(int& width, int& height) const
 }
 
 void CImageRenderUI::acceptPictureLocked(int width, int height, const uint8_t* rgbaPixels, int fullWidth,
-                                         int fullHeight)
+                                         int fullHeight, FrameTime dequeued)
 {
     const size_t bytes = size_t(width) * size_t(height) * 4;
     pendingPixels_.resize(bytes);
     std::memcpy(pendingPixels_.data(), rgbaPixels, bytes);
     pendingWidth_ = width;
     pendingHeight_ = height;
+    pendingDequeued_ = dequeued;
     framePending_ = true;
     textureScale_ = float(fullWidth) / float(width);
     if (fullWidth != imageWidth_ || fullHeight != imageHeight_) {
@@ -572,12 +574,27 @@ void CImageRenderUI::renderPass()
         if (first)
             first();
     }
+    if (takenDequeued_ != FrameTime{}) {
+        std::function<void(FrameTime)> drawn;
+        {
+            std::lock_guard frameGuard(frameLock_);
+            drawn = drawnPictureObserver_;
+        }
+        if (drawn)
+            drawn(takenDequeued_);
+    }
 }
 
 void CImageRenderUI::setFirstPictureObserver(std::function<void()> observer)
 {
     std::lock_guard frameGuard(frameLock_);
     firstPictureObserver_ = std::move(observer);
+}
+
+void CImageRenderUI::setDrawnPictureObserver(std::function<void(FrameTime dequeued)> observer)
+{
+    std::lock_guard frameGuard(frameLock_);
+    drawnPictureObserver_ = std::move(observer);
 }
 
 void CImageRenderUI::takeFrame()
@@ -587,6 +604,7 @@ void CImageRenderUI::takeFrame()
     float textureScale = 1.0f;
     {
         std::lock_guard guard(frameLock_);
+        takenDequeued_ = framePending_ ? pendingDequeued_ : FrameTime{};
         if (framePending_) {
             uploadPixels_.swap(pendingPixels_);
             width = pendingWidth_;

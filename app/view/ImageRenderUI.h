@@ -78,8 +78,10 @@ public:
     // 50 % or less, else 1: a reduced texture is drawn stretched to the full
     // picture, so fit, zoom and measurements stay in full-size pixels.
     int pictureReduction() const override;
-    // Capture thread. A camera frame decoded reduced (see FrameSink).
-    void updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight) override;
+    // Capture or decoding thread. A camera frame, possibly decoded reduced
+    // (see FrameSink).
+    void updateReducedFrame(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight,
+                            FrameTime dequeued) override;
 
     // UI thread. Shows a still picture (width × height × 4 bytes R, G, B, A)
     // instead of the camera's frames, which are ignored from now on until
@@ -142,6 +144,10 @@ public:
     // Runs once on the render thread after the first pass that drew a
     // camera picture (the program logs its start-up time with it).
     void setFirstPictureObserver(std::function<void()> observer);
+    // Any thread. Runs on the render thread after each pass that drew a new
+    // camera picture whose frame's dequeue time is known, with that time
+    // (the benchmarks measure the delay to the screen with it).
+    void setDrawnPictureObserver(std::function<void(FrameTime dequeued)> observer);
 
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
     void SetInternVisible(bool visible = true) override;
@@ -172,10 +178,14 @@ private:
     bool panEvent(const TEventUI& event, float x, float y);
     // Takes over a picture to upload; the fit counts in fullWidth × fullHeight
     // (frameLock held).
-    void acceptPictureLocked(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight);
+    void acceptPictureLocked(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight,
+                             FrameTime dequeued = {});
 
-    std::function<void()> firstPictureObserver_; // under frameLock_
-    bool firstPictureDrawn_ = false;             // render thread
+    std::function<void()> firstPictureObserver_;          // under frameLock_
+    std::function<void(FrameTime)> drawnPictureObserver_; // under frameLock_
+    FrameTime pendingDequeued_{};                         // under frameLock_
+    bool firstPictureDrawn_ = false;                      // render thread
+    FrameTime takenDequeued_{};                           // render thread: of the frame this pass took
     X11ChildWindow childWindow_;
     platform::HWND owner_ = nullptr;
 

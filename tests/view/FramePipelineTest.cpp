@@ -1,5 +1,6 @@
 #include "app/view/FramePipeline.h"
 #include "app/view/FrameSink.h"
+#include "app/view/ShadingCorrection.h"
 #include "camera/CMCameraBase.h"
 #include "tests/view/ProcessingCamera.h"
 
@@ -7,6 +8,7 @@
 #include <turbojpeg.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <future>
 #include <mutex>
@@ -20,13 +22,23 @@ class CollectingSink : public FrameSink {
 public:
     void updateFrame(int width, int height, const uint8_t* rgba) override
     {
-        std::lock_guard lock(mutex);
-        lastWidth = width;
-        lastHeight = height;
-        lastPixels.assign(rgba, rgba + size_t(width) * height * 4);
-        ++frames;
+        {
+            std::lock_guard lock(mutex);
+            lastWidth = width;
+            lastHeight = height;
+            lastPixels.assign(rgba, rgba + size_t(width) * height * 4);
+            ++frames;
+        }
+        arrived.notify_all();
+    }
+    // MJPEG frames arrive from the pipeline's decoding thread.
+    bool waitForFrames(int count)
+    {
+        std::unique_lock lock(mutex);
+        return arrived.wait_for(lock, std::chrono::seconds(20), [&] { return frames >= count; });
     }
     std::mutex mutex;
+    std::condition_variable arrived;
     int lastWidth = 0, lastHeight = 0;
     std::vector<uint8_t> lastPixels;
     std::atomic<int> frames{0};
@@ -46,6 +58,22 @@ std::vector<uint8_t> redOverBlue(int w)
 CWImage over(std::vector<uint8_t>& bytes, int w, int h, int format)
 {
     return CWImage(w, h, bytes.data(), unsigned(bytes.size()), unsigned(bytes.size()), true, format, 0);
+}
+
+// A flat grey JPEG of w × h pixels.
+std::vector<uint8_t> greyJpeg(int w, int h, uint8_t level)
+{
+    std::vector<uint8_t> rgb(size_t(w) * h * 3, level);
+    tjhandle encoder = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    const bool encoded = tjCompress2(encoder, rgb.data(), w, 0, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0) == 0;
+    std::vector<uint8_t> bytes;
+    if (encoded)
+        bytes.assign(jpeg, jpeg + size);
+    tjFree(jpeg);
+    tjDestroy(encoder);
+    return bytes;
 }
 
 struct ManualClock {
@@ -98,11 +126,11 @@ TEST(FramePipeline, ConvertsProcessesAndHandsTheFrameToTheSink)
 class QuarterSink : public CollectingSink {
 public:
     int pictureReduction() const override { return 4; }
-    void updateReducedFrame(int width, int height, const uint8_t* rgba, int fw, int fh) override
+    void updateReducedFrame(int width, int height, const uint8_t* rgba, int fw, int fh, FrameTime) override
     {
-        updateFrame(width, height, rgba);
         fullWidth = fw;
         fullHeight = fh;
+        updateFrame(width, height, rgba);
     }
     int fullWidth = 0, fullHeight = 0;
 };
@@ -110,20 +138,15 @@ public:
 TEST(FramePipeline, MjpegReachesAReducedViewReducedWhileCopiesAndRecordingsKeepEveryPixel)
 {
     const int w = 64, h = 48;
-    std::vector<uint8_t> rgb(size_t(w) * h * 3, 90);
-    tjhandle encoder = tjInitCompress();
-    unsigned char* jpeg = nullptr;
-    unsigned long size = 0;
-    ASSERT_EQ(tjCompress2(encoder, rgb.data(), w, 0, h, TJPF_RGB, &jpeg, &size, TJSAMP_420, 90, 0), 0);
-    std::vector<uint8_t> bytes(jpeg, jpeg + size);
-    tjFree(jpeg);
-    tjDestroy(encoder);
+    std::vector<uint8_t> bytes = greyJpeg(w, h, 90);
+    ASSERT_FALSE(bytes.empty());
 
     QuarterSink sink;
     FramePipeline pipeline;
     pipeline.setSink(&sink);
     CWImage frame = over(bytes, w, h, FMT_MJPG);
     pipeline.onFrame(frame);
+    ASSERT_TRUE(sink.waitForFrames(1));
     EXPECT_EQ(sink.lastWidth, w / 4);
     EXPECT_EQ(sink.lastHeight, h / 4);
     EXPECT_EQ(sink.fullWidth, w);
@@ -139,9 +162,135 @@ TEST(FramePipeline, MjpegReachesAReducedViewReducedWhileCopiesAndRecordingsKeepE
     ManualClock manual;
     ASSERT_TRUE(pipeline.startRecording(w, h, (dir / "full.mp4").c_str(), manual.clock()));
     pipeline.onFrame(frame);
+    ASSERT_TRUE(sink.waitForFrames(2));
     EXPECT_EQ(sink.lastWidth, w);
     pipeline.stopRecording();
     fs::remove_all(dir);
+}
+
+TEST(FramePipeline, ACopyOfAnMjpegPictureIsCorrectedAndProcessedAsTheViewsWasAtAnyViewScale)
+{
+    const int w = 64, h = 48;
+    std::vector<uint8_t> bytes = greyJpeg(w, h, 90);
+    ASSERT_FALSE(bytes.empty());
+    CWImage frame = over(bytes, w, h, FMT_MJPG);
+    ProcessingCamera camera;
+    ASSERT_EQ(camera.SetProperty(CM_PROP_COLOR_MODE, CM_COLOR_MODE_NEGATIVE), 0);
+    // Shading that darkens the left of the field: the correction lifts it
+    // (and the negative then darkens it).
+    ShadingReference reference;
+    reference.width = w;
+    reference.height = h;
+    reference.smoothed = cv::Mat(6, 8, CV_32FC3);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x)
+            reference.smoothed.at<cv::Vec3f>(y, x) = cv::Vec3f::all(60.0f + 20.0f * float(x));
+    CollectingSink fullView;
+    QuarterSink quarterView;
+    FramePipeline pipeline;
+    pipeline.setCamera(&camera);
+    {
+        std::lock_guard lock(pipeline.lock());
+        pipeline.shading().setReference(reference);
+    }
+    auto left = [&](const uint8_t* rgba) { return rgba[(size_t(h) / 2 * w) * 4]; };
+    auto centre = [&](const uint8_t* rgba) { return rgba[(size_t(h) / 2 * w + w / 2) * 4]; };
+
+    pipeline.setSink(&fullView);
+    pipeline.onFrame(frame);
+    ASSERT_TRUE(fullView.waitForFrames(1));
+    CWImage whileFull;
+    ASSERT_TRUE(pipeline.copyDisplayImage(whileFull));
+    ASSERT_EQ(fullView.lastPixels.size(), size_t(w) * h * 4);
+    EXPECT_LT(left(fullView.lastPixels.data()) + 30, centre(fullView.lastPixels.data())) << "the view is corrected";
+    EXPECT_NEAR(centre(fullView.lastPixels.data()), 255 - 90, 4) << "and processed";
+    EXPECT_EQ(std::vector<uint8_t>(whileFull.data, whileFull.data + size_t(w) * h * 4), fullView.lastPixels)
+        << "the copy is the view's picture";
+
+    pipeline.setSink(&quarterView);
+    pipeline.onFrame(frame);
+    ASSERT_TRUE(quarterView.waitForFrames(1));
+    ASSERT_EQ(quarterView.lastWidth, w / 4);
+    CWImage whileReduced;
+    ASSERT_TRUE(pipeline.copyDisplayImage(whileReduced));
+    ASSERT_EQ(whileReduced.width, w);
+    EXPECT_EQ(std::vector<uint8_t>(whileReduced.data, whileReduced.data + size_t(w) * h * 4), fullView.lastPixels)
+        << "a reduced view changes nothing in the copy";
+    pipeline.setSink(nullptr);
+}
+
+// A view that holds the decoding thread inside every picture until let go,
+// and notes each picture's level.
+class HoldingSink : public FrameSink {
+public:
+    void updateFrame(int width, int height, const uint8_t* rgba) override
+    {
+        std::unique_lock lock(mutex);
+        levels.push_back(rgba[(size_t(height) / 2 * width + width / 2) * 4]);
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+    }
+    bool waitForPictures(size_t count)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(20), [&] { return levels.size() >= count; });
+    }
+    void release()
+    {
+        {
+            std::lock_guard lock(mutex);
+            released = true;
+        }
+        changed.notify_all();
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<int> levels;
+    bool released = false;
+};
+
+TEST(FramePipeline, MjpegDecodesOffTheCaptureThreadWhichDropsAndCountsTheOldestWhenTheDecoderFallsBehind)
+{
+    const int w = 32, h = 16;
+    std::vector<std::vector<uint8_t>> jpegs;
+    for (int i = 0; i < 10; ++i)
+        jpegs.push_back(greyJpeg(w, h, uint8_t(20 + 20 * i)));
+    HoldingSink view;
+    FramePipeline pipeline;
+    pipeline.setSink(&view);
+    auto deliver = [&](int from, int to) {
+        return std::async(std::launch::async, [&, from, to] {
+            for (int i = from; i < to; ++i)
+                pipeline.onFrame(over(jpegs[size_t(i)], w, h, FMT_MJPG));
+        });
+    };
+    auto first = deliver(0, 1);
+    std::future<void> rest;
+    // Lets the decoder go however the test ends, so nothing is left waiting.
+    struct Release {
+        HoldingSink& view;
+        ~Release() { view.release(); }
+    } release{view};
+
+    ASSERT_EQ(first.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+        << "the capture thread waited for the view";
+    ASSERT_TRUE(view.waitForPictures(1)) << "the first frame is being delivered";
+    rest = deliver(1, 10);
+    ASSERT_EQ(rest.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+        << "the capture thread waited for the decoder";
+    EXPECT_EQ(pipeline.framesDropped(), 7) << "all but the two newest waiting frames are dropped and counted";
+
+    view.release();
+    ASSERT_TRUE(view.waitForPictures(3));
+    {
+        std::lock_guard lock(view.mutex);
+        ASSERT_EQ(view.levels.size(), 3u);
+        EXPECT_NEAR(view.levels[0], 20, 3);
+        EXPECT_NEAR(view.levels[1], 180, 3) << "the two newest follow, oldest first";
+        EXPECT_NEAR(view.levels[2], 200, 3);
+    }
+    EXPECT_EQ(pipeline.framesDropped(), 7);
+    pipeline.setSink(nullptr);
 }
 
 TEST(FramePipeline, RecordsOnlyFramesOfTheRecordingSize)
