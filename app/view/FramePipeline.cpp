@@ -1,5 +1,6 @@
 #include "app/view/FramePipeline.h"
 
+#include "app/view/FrameAnalysis.h"
 #include "camera/CMCameraBase.h"
 
 #include <cstring>
@@ -54,14 +55,15 @@ void FramePipeline::decodeLoop()
     CompressedFrameQueue::Frame frame;
     while (queue_.pop(frame)) {
         // MJPEG decodes at the scale the view draws it (a 4K JPEG costs more
-        // than a frame interval at full size); a recording needs every pixel.
+        // than a frame interval at full size); a recording and an analysis
+        // need every pixel.
         int scale = 1;
         {
             std::lock_guard guard(lock_);
             if (frame.sequence < delivered_)
                 continue;
-            const bool recording = recorder_ && recorder_->isOpen();
-            if (sink_ && !recording)
+            const bool everyPixel = (recorder_ && recorder_->isOpen()) || !analyses_.empty();
+            if (sink_ && !everyPixel)
                 scale = sink_->pictureReduction();
         }
         jpegConverter_.setJpegScale(scale);
@@ -87,6 +89,8 @@ void FramePipeline::deliverLocked(FrameConverter& converter, FrameTime dequeued)
     shading_.process(picture);
     if (camera_)
         camera_->processPixels(&picture);
+    for (FrameAnalysis* analysis : analyses_)
+        analysis->offer(picture.data, picture.width, picture.height);
     if (sink_)
         sink_->updateReducedFrame(picture.width, picture.height, picture.data, converter.pictureWidth(),
                                   converter.pictureHeight(), dequeued);
@@ -113,6 +117,18 @@ void FramePipeline::setSink(FrameSink* sink)
 {
     std::lock_guard guard(lock_);
     sink_ = sink;
+}
+
+void FramePipeline::attachAnalysis(FrameAnalysis* analysis)
+{
+    std::lock_guard guard(lock_);
+    analyses_.push_back(analysis);
+}
+
+void FramePipeline::detachAnalysis(FrameAnalysis* analysis)
+{
+    std::lock_guard guard(lock_);
+    std::erase(analyses_, analysis);
 }
 
 bool FramePipeline::startRecording(int width, int height, const char* path, Mp4Recorder::Options options)

@@ -26,6 +26,7 @@
 #include <vector>
 
 class CMCameraBase;
+class FrameAnalysis;
 
 class FramePipeline {
 public:
@@ -84,6 +85,12 @@ public:
     // there is none yet.
     bool copyDisplayImage(CWImage& target);
 
+    // Any thread but the capture thread's callback; under the lock. An
+    // attached analysis is offered every processed frame (FrameAnalysis
+    // attaches and detaches itself); after detach returns none is in flight.
+    void attachAnalysis(FrameAnalysis* analysis);
+    void detachAnalysis(FrameAnalysis* analysis);
+
     // Outermost of the program's frame locks: pipeline → render view → container.
     platform::CriticalSection& lock() { return lock_; }
     // The flat-field correction every frame gets before the view, the
@@ -106,6 +113,7 @@ private:
     FrameConverter converter_;
     ShadingCorrection shading_;
     std::unique_ptr<Mp4Recorder> recorder_;
+    std::vector<FrameAnalysis*> analyses_;
     // Numbers frames as they arrive; the newest delivered one (under the lock).
     std::atomic<uint64_t> arrivals_{0};
     uint64_t delivered_ = 0;
