@@ -79,6 +79,15 @@ SENSORLINK_API int32_t Vexel_SearchCamera(CameraInfo* list) VEXEL_NOEXCEPT;
 /* Opens camera info->index and returns the index (a negative code on failure). */
 SENSORLINK_API int32_t Vexel_LoginCamera(const CameraInfo* info) VEXEL_NOEXCEPT;
 SENSORLINK_API int32_t Vexel_LogoutCamera(int32_t index) VEXEL_NOEXCEPT;
+/* Writes where camera `index` is plugged in ("usb:<bus>-<port>.<port>...",
+   zero-terminated) into `port` of `size` bytes and returns its length (0
+   when the bus cannot tell). For a logged-in camera it is the device the
+   login opened, otherwise the camera at that position of the last
+   Vexel_SearchCamera, so two cameras with the same ids are told apart and a
+   login can be checked against the record it was given. VEXEL_E_ARGUMENT
+   for a bad index, a null buffer or one too small. */
+SENSORLINK_API int32_t Vexel_GetCameraPort(int32_t index, char* port, int32_t size) VEXEL_NOEXCEPT;
+#define VEXEL_MAX_PORT 64
 /* Why the last Vexel_LoginCamera could not open its camera; VEXEL_OPEN_OK after
    one that could. */
 #define VEXEL_OPEN_OK 0

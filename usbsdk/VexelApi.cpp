@@ -45,6 +45,10 @@ int32_t Vexel_LogoutCamera(int32_t index) noexcept
 {
     return guarded([&] { return sdk().logoutCamera(index); });
 }
+int32_t Vexel_GetCameraPort(int32_t index, char* port, int32_t size) noexcept
+{
+    return guarded([&] { return sdk().getCameraPort(index, port, size); });
+}
 int32_t Vexel_GetOpenFailure(void) noexcept
 {
     return guarded([] { return sdk().openFailure(); });

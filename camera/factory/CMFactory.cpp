@@ -5,7 +5,9 @@
 #include "camera/network/CMCameraWMPBox.h"
 #include "camera/network/CWCameraFFmpeg.h"
 #include "camera/usb/CMCameraISSR.h"
+#include "camera/v4l2/CMCameraDirectShow.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -35,21 +37,47 @@ _tag_VideoDeviceList makeGroup(int type, const char* name)
     return group;
 }
 
+std::string localIdentity(const char* kind, int vid, int pid, const std::string& port)
+{
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "%04x:%04x", unsigned(vid) & 0xFFFF, unsigned(pid) & 0xFFFF);
+    return std::string(kind) + ' ' + ids + ' ' + port;
+}
+
+std::string boundedText(const char* text, size_t size) { return std::string(text, strnlen(text, size)); }
 } // namespace
 
 int CMFactory::GetVideoDeviceList(std::vector<_tag_VideoDeviceList>* groups)
 {
+    return GetVideoDeviceList(groups, nullptr);
+}
+
+int CMFactory::GetVideoDeviceList(std::vector<_tag_VideoDeviceList>* groups,
+                                  std::vector<std::vector<std::string>>* identities)
+{
     if (!groups)
         return 0;
+    auto append = [&](_tag_VideoDeviceList& group, const char* kind, const std::vector<std::string>& ports) {
+        if (group.devices.empty())
+            return;
+        if (identities) {
+            std::vector<std::string> names;
+            for (size_t i = 0; i < group.devices.size(); ++i)
+                names.push_back(localIdentity(kind, group.devices[i].vid, group.devices[i].pid,
+                                              i < ports.size() ? ports[i] : std::string()));
+            identities->push_back(std::move(names));
+        }
+        groups->push_back(std::move(group));
+    };
+    std::vector<std::string> ports;
     _tag_VideoDeviceList capture = makeGroup(VIDEO_DEVICE_GROUP_DIRECTSHOW, "DirectShow");
-    listVideoCaptureDevices(capture);
-    if (!capture.devices.empty())
-        groups->push_back(std::move(capture));
+    listVideoCaptureDevices(capture, identities ? &ports : nullptr);
+    append(capture, "video", ports);
 
+    ports.clear();
     _tag_VideoDeviceList usb = makeGroup(VIDEO_DEVICE_GROUP_SENSORLINK, "SENSORLINK");
-    listSensorlinkDevices(sensorlinkApi(), usb);
-    if (!usb.devices.empty())
-        groups->push_back(std::move(usb));
+    listSensorlinkDevices(sensorlinkApi(), usb, identities ? &ports : nullptr);
+    append(usb, "usb3", ports);
     return 0;
 }
 
@@ -88,6 +116,27 @@ CMCameraBase* CMFactory::GetCamera(int kind, const char* address)
     case kRtspStream: return new CWCameraFFmpeg(std::string(address ? address : ""));
     default: return nullptr;
     }
+}
+
+std::string CMFactory::GetCameraIdentity(CMCameraBase* camera)
+{
+    if (!camera)
+        return {};
+    const _tag_VideoDeviceInfo info = camera->GetDeviceInfo();
+    if (auto* usb = dynamic_cast<CMCameraISSR*>(camera)) {
+        const std::string port = usb->OpenedPort();
+        return port.empty() ? std::string() : localIdentity("usb3", info.vid, info.pid, port);
+    }
+    if (auto* video = dynamic_cast<CMCameraDirectShow*>(camera)) {
+        const std::string port = video->OpenedPort();
+        return port.empty() ? std::string() : localIdentity("video", info.vid, info.pid, port);
+    }
+    const std::string address = boundedText(info.address, sizeof info.address);
+    if (info.vid == kNetworkVendorId && info.pid == kWirelessBoxProductId)
+        return "box " + address;
+    if (info.vid == kNetworkVendorId && info.pid == kRtspProductId)
+        return "rtsp " + address;
+    return {};
 }
 
 void CMFactory::AbortOpen(CMCameraBase* camera)

@@ -6,6 +6,7 @@
 // Release() and then deletes it.
 #include "camera/CMCameraBase.h"
 
+#include <string>
 #include <vector>
 
 class LENSBRIDGE_API CMFactory {
@@ -27,6 +28,22 @@ public:
     // kWirelessBox: the box at `address`; kRtspStream: the stream at URL
     // `address`; any other kind: null.
     static CMCameraBase* GetCamera(int kind, const char* address);
+
+    // GetVideoDeviceList that also tells which camera each device is, for as
+    // long as it stays plugged into the same port: `identities` gets one list
+    // per group appended, one text per device, "<kind> <vid>:<pid> <port>"
+    // with kind "video" (group type 0) or "usb3" (type 2), the ids as 4
+    // lower-case hex digits and the port ("usb:1-2.3", "emulated:1"), so
+    // identical cameras differ. The records themselves are as without it.
+    static int GetVideoDeviceList(std::vector<_tag_VideoDeviceList>* groups,
+                                  std::vector<std::vector<std::string>>* identities);
+    // The identity of the device `camera` actually opened (after a
+    // successful Init), read from the open device rather than from the list
+    // it was chosen from: equal to the chosen device's identity above unless
+    // the cameras changed places in between. "box <address>" and
+    // "rtsp <url>" for network cameras. "" for no camera, or a local camera
+    // that has no device open.
+    static std::string GetCameraIdentity(CMCameraBase* camera);
 
     // Any thread: an RTSP camera of GetCamera(kind, address) whose Init runs
     // on another thread gives up at once, and that Init fails; the camera is

@@ -10,7 +10,7 @@ namespace {
 constexpr int kSearchRecords = 16;
 }
 
-void listSensorlinkDevices(const SensorlinkApi& sdk, _tag_VideoDeviceList& group)
+void listSensorlinkDevices(const SensorlinkApi& sdk, _tag_VideoDeviceList& group, std::vector<std::string>* ports)
 {
     // Shares the SDK's initialisation with open cameras, so listing while a
     // camera runs does not end its session.
@@ -37,5 +37,10 @@ void listSensorlinkDevices(const SensorlinkApi& sdk, _tag_VideoDeviceList& group
         device.vid = records[i].vendorId;
         device.pid = records[i].productId;
         group.devices.push_back(device);
+        if (ports) {
+            // Where it is plugged in tells it from a camera with the same ids.
+            char port[VEXEL_MAX_PORT] = {};
+            ports->push_back(sdk.getCameraPort(i, port, sizeof port) >= 0 ? port : "");
+        }
     }
 }

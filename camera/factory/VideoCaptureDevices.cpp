@@ -69,7 +69,7 @@ void fillVideoDeviceRecord(const std::string& name, const std::string& devicePat
     }
 }
 
-void listVideoCaptureDevices(_tag_VideoDeviceList& group)
+void listVideoCaptureDevices(_tag_VideoDeviceList& group, std::vector<std::string>* ports)
 {
     v4l2::CMCaptureManager manager;
     manager.listDevices();
@@ -77,6 +77,8 @@ void listVideoCaptureDevices(_tag_VideoDeviceList& group)
         _tag_VideoDeviceInfo device;
         fillVideoDeviceRecord(node.name, node.devicePath, device);
         group.devices.push_back(device);
+        if (ports)
+            ports->push_back(node.port);
     }
 }
 

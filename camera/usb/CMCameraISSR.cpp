@@ -152,6 +152,15 @@ void CMCameraISSR::Release()
     m_sdk.logoutCamera(index);
 }
 
+std::string CMCameraISSR::OpenedPort() const
+{
+    const int index = sdkIndex();
+    char port[VEXEL_MAX_PORT] = {};
+    if (index < 0 || m_sdk.getCameraPort(index, port, sizeof port) < 0)
+        return {};
+    return port;
+}
+
 int CMCameraISSR::startPreview()
 {
     const int index = sdkIndex();

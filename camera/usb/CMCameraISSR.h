@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 class CMCameraISSR : public CMCameraSDK {
 public:
@@ -40,6 +41,10 @@ public:
     int GetPropertyRange(tagCMProperty p, int* min, int* max, int* def, int* step) override;
     int GetProperty(tagCMProperty p, int* value) override;
     int SetProperty(tagCMProperty p, int value) override;
+
+    // Where the device the login opened is plugged in; "" when none is
+    // logged in.
+    std::string OpenedPort() const;
 
     // The SDK's capture callback: `userData` is the camera, `userValue` its SDK index.
     static int32_t onFrame(const uint8_t* frame, int32_t frameSize, void* userData, int32_t userValue);

@@ -18,6 +18,7 @@ const SensorlinkApi& sensorlinkApi()
         [](int32_t index, uint32_t param, int32_t value) { return Vexel_SetParam(index, param, value); },
         [](int32_t index, uint32_t param, int32_t* value) { return Vexel_GetParam(index, param, value); },
         [] { return Vexel_GetOpenFailure(); },
+        [](int32_t index, char* port, int32_t size) { return Vexel_GetCameraPort(index, port, size); },
     };
     return api;
 }

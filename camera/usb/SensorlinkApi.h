@@ -18,6 +18,7 @@ struct SensorlinkApi {
     int32_t (*setParam)(int32_t index, uint32_t param, int32_t value);
     int32_t (*getParam)(int32_t index, uint32_t param, int32_t* value);
     int32_t (*getOpenFailure)();
+    int32_t (*getCameraPort)(int32_t index, char* port, int32_t size);
 };
 
 const SensorlinkApi& sensorlinkApi();

@@ -154,6 +154,13 @@ v4l2::VideoDeviceIo* CMCameraDirectShow::deviceIo()
 
 // ---- lifecycle ----
 
+std::string CMCameraDirectShow::OpenedPort()
+{
+    if (!isSetup() || size_t(m_nDeviceIndex) >= m_capture.nodes().size())
+        return {};
+    return m_capture.nodes()[size_t(m_nDeviceIndex)].port;
+}
+
 int CMCameraDirectShow::Init(CMFrameCallback cb, void* userData, long width, long height)
 {
     m_capture.listDevices();

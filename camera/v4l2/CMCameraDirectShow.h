@@ -24,6 +24,9 @@ public:
     // object, or the device cannot be set up (gone, busy, nothing accepted).
     int Init(CMFrameCallback cb, void* userData, long width, long height) override;
     void Release() override;
+    // Where the device Init opened is plugged in (its node's port); "" when
+    // none is open.
+    std::string OpenedPort();
 
     int GetSupportedPreviewSizes(std::vector<_tag_CMSIZE>* sizes) override;
     int GetPreviewSize(_tag_CMSIZE& size) override;

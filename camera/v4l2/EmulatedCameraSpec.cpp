@@ -200,8 +200,13 @@ std::vector<EmulatedCameraSpec> emulatedSpecsFromEnvironment()
     std::vector<EmulatedCameraSpec> specs;
     if (const char* count = std::getenv("LENSBRIDGE_EMULATE_VIDEO")) {
         const int n = std::atoi(count);
-        for (int i = 0; i < n && i < kMaxEmulatedCameras; ++i)
+        const char* sameIds = std::getenv("LENSBRIDGE_EMULATE_VIDEO_SAME_IDS");
+        const bool twins = sameIds && std::string(sameIds) == "1";
+        for (int i = 0; i < n && i < kMaxEmulatedCameras; ++i) {
             specs.push_back(genericCameraSpec(i % 3, i));
+            if (twins)
+                specs.back().pid = kEmulatedProductBase;
+        }
     }
     if (const char* models = std::getenv("LENSBRIDGE_EMULATE_VIDEO_MODELS")) {
         std::stringstream list(models);

@@ -49,6 +49,9 @@ struct EmulatedCameraSpec {
     // Roll selects a register, Focus reads and writes its 16-bit value.
     bool registerTunnel = false;
     std::vector<std::pair<int, int>> registerDefaults; // (register, value)
+    // The USB port it is plugged into ("usb:1-2.3"); empty: its node path
+    // stands for it.
+    std::string port;
 };
 
 // Generic camera `number` (the name carries it) of profile 0 (YUYV and MJPEG
@@ -69,6 +72,8 @@ std::optional<EmulatedCameraSpec> modelCameraSpec(int vid, int pid);
 // LENSBRIDGE_EMULATE_VIDEO_MODELS ("eba1:7585,04f2:a14b"; unknown ids and
 // entries that do not parse are skipped), then the named profiles of
 // LENSBRIDGE_EMULATE_VIDEO_PROFILES ("webcam,4k"; unknown names skipped).
+// With LENSBRIDGE_EMULATE_VIDEO_SAME_IDS=1 every generic camera has the ids
+// of the first (two identical cameras on two ports).
 std::vector<EmulatedCameraSpec> emulatedSpecsFromEnvironment();
 
 } // namespace v4l2

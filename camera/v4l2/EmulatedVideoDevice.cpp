@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <fstream>
 #include <sstream>
 
 namespace v4l2 {
@@ -161,6 +162,17 @@ void EmulatedCamera::unplug()
     m_plugged = false;
     m_unpluggedAt = std::chrono::steady_clock::now();
     m_changed.notify_all();
+}
+
+void EmulatedCamera::replug()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_plugged)
+        return;
+    m_plugged = true;
+    ++m_generation;
+    m_framesSincePlug = 0;
+    m_owner = nullptr;
 }
 
 bool EmulatedCamera::plugged()
@@ -934,12 +946,16 @@ void EmulatedVideoBus::followEnvironment()
     const char* models = std::getenv("LENSBRIDGE_EMULATE_VIDEO_MODELS");
     const char* faults = std::getenv("LENSBRIDGE_EMULATE_VIDEO_FAULTS");
     const char* profiles = std::getenv("LENSBRIDGE_EMULATE_VIDEO_PROFILES");
+    const char* sameIds = std::getenv("LENSBRIDGE_EMULATE_VIDEO_SAME_IDS");
     std::string environment = std::string(count ? count : "") + '\n' + (models ? models : "") + '\n' +
-                              (faults ? faults : "") + '\n' + (profiles ? profiles : "");
+                              (faults ? faults : "") + '\n' + (profiles ? profiles : "") + '\n' +
+                              (sameIds ? sameIds : "");
     for (const char* const* suffix = optics::opticsVariableSuffixes(); *suffix; ++suffix) {
         const char* value = std::getenv((std::string("LENSBRIDGE_EMULATE_VIDEO_") + *suffix).c_str());
         environment += '\n' + std::string(value ? value : "-");
     }
+    if (const char* control = std::getenv("LENSBRIDGE_EMULATE_VIDEO_CONTROL"))
+        m_controlFile = control;
     if (m_read && environment == m_environment)
         return;
     m_read = true;
@@ -955,6 +971,38 @@ void EmulatedVideoBus::followEnvironment()
         m_cameras.back()->setFaults(injected);
         m_cameras.back()->setOptics(optics);
     }
+}
+
+void EmulatedVideoBus::setControlFile(std::string path)
+{
+    std::lock_guard lock(m_mutex);
+    m_controlFile = std::move(path);
+}
+
+void EmulatedVideoBus::followControlFile()
+{
+    if (m_controlFile.empty())
+        return;
+    std::vector<size_t> unplugged;
+    std::ifstream file(m_controlFile);
+    for (std::string line; std::getline(file, line);) {
+        std::istringstream words(line);
+        std::string what;
+        long number = -1;
+        if (words >> what >> number && what == "unplugged" && number >= 0)
+            unplugged.push_back(size_t(number));
+    }
+    auto listed = [](const std::vector<size_t>& in, size_t i) {
+        return std::find(in.begin(), in.end(), i) != in.end();
+    };
+    for (size_t i = 0; i < m_cameras.size(); ++i) {
+        const bool wanted = listed(unplugged, i), done = listed(m_unpluggedByFile, i);
+        if (wanted && !done)
+            m_cameras[i]->unplug();
+        else if (!wanted && done)
+            m_cameras[i]->replug();
+    }
+    m_unpluggedByFile = std::move(unplugged);
 }
 
 EmulatedVideoBus& EmulatedVideoBus::instance()
@@ -976,6 +1024,7 @@ std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> EmulatedVid
 {
     std::lock_guard lock(m_mutex);
     followEnvironment();
+    followControlFile();
     std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> out;
     for (size_t i = 0; i < m_cameras.size(); ++i)
         if (m_cameras[i]->plugged())
@@ -1004,6 +1053,10 @@ std::unique_ptr<VideoDeviceIo> EmulatedVideoBus::open(const std::string& path, i
     std::shared_ptr<EmulatedCamera> cam = camera(position);
     if (!cam)
         return nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        followControlFile();
+    }
     if (!cam->plugged()) {
         error = ENODEV;
         return nullptr;

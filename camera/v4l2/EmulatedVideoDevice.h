@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <tuple>
+#include <vector>
 
 namespace v4l2 {
 
@@ -55,6 +56,8 @@ public:
     void setOptics(const optics::OpticsSettings& settings);
     // Pulls the plug: open handles see ENODEV, the listing drops the camera.
     void unplug();
+    // Plugs it in again at once (a new device to the handles of before).
+    void replug();
     // Plugged in (again, once a replug time has passed); handles opened
     // before an unplug stay dead, like the nodes of a device that went away.
     bool plugged();
@@ -123,6 +126,12 @@ public:
     // Replaces every emulated camera and stops following the environment
     // (tests); handles already open keep theirs.
     void reset(const std::vector<EmulatedCameraSpec>& specs);
+    // Another process drives the cameras through this file, read at every
+    // listing and open: a line "unplugged <i>" pulls the plug of camera i
+    // (a position in the list of all cameras), which comes back once the line
+    // is gone. Empty: no file. Set from LENSBRIDGE_EMULATE_VIDEO_CONTROL
+    // while the bus follows the environment.
+    void setControlFile(std::string path);
     // Plugged cameras, in order, with their node paths.
     std::vector<std::pair<std::string, std::shared_ptr<EmulatedCamera>>> cameras();
     // A camera by list position among all cameras ever added (plugged or not).
@@ -135,6 +144,8 @@ private:
     EmulatedVideoBus() = default;
     // Rebuilds the cameras when the variables changed. Caller holds m_mutex.
     void followEnvironment();
+    // Plugs and unplugs as the control file says. Caller holds m_mutex.
+    void followControlFile();
 
     std::mutex m_mutex;
     bool m_fixed = false;
@@ -142,6 +153,8 @@ private:
     std::string m_environment;
     EmulatedFaults m_environmentFaults;
     std::vector<std::shared_ptr<EmulatedCamera>> m_cameras;
+    std::string m_controlFile;
+    std::vector<size_t> m_unpluggedByFile;
 };
 
 } // namespace v4l2

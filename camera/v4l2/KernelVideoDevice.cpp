@@ -123,7 +123,7 @@ const KernelCalls& systemCalls()
     return calls;
 }
 
-bool readUsbIds(const std::string& deviceFolder, int& vid, int& pid)
+bool readUsbIds(const std::string& deviceFolder, int& vid, int& pid, std::string* port)
 {
     std::string folder = deviceFolder;
     for (int level = 0; level < 4 && folder.size() > 1; ++level) {
@@ -131,6 +131,9 @@ bool readUsbIds(const std::string& deviceFolder, int& vid, int& pid)
         if (readHex(folder + "/idVendor", v) && readHex(folder + "/idProduct", p)) {
             vid = v;
             pid = p;
+            // The USB device's folder is named after its port path ("1-2.3").
+            if (port)
+                *port = "usb:" + folder.substr(folder.find_last_of('/') + 1);
             return true;
         }
         folder = folder.substr(0, folder.find_last_of('/'));
@@ -182,9 +185,10 @@ std::vector<VideoNode> listKernelVideoNodes(size_t limit, const KernelCalls& cal
         }
         node.path = path;
         node.devicePath = path;
+        node.port = path;
         char resolved[PATH_MAX];
         const std::string link = sysNode + "/device";
-        if (::realpath(link.c_str(), resolved) && readUsbIds(resolved, node.vid, node.pid)) {
+        if (::realpath(link.c_str(), resolved) && readUsbIds(resolved, node.vid, node.pid, &node.port)) {
             char ids[32];
             std::snprintf(ids, sizeof ids, "usb#vid_%04x&pid_%04x#", node.vid, node.pid);
             node.devicePath = ids + path;

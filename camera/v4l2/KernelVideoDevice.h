@@ -39,7 +39,8 @@ std::unique_ptr<VideoDeviceIo> openKernelVideoNode(const std::string& path, int&
 
 // The sysfs folder of a node's USB device: walks up from `deviceFolder`
 // (…/video4linux/videoN/device, resolved) to the first folder with idVendor
-// and idProduct; reads both (hex). False when there is none (not USB).
-bool readUsbIds(const std::string& deviceFolder, int& vid, int& pid);
+// and idProduct; reads both (hex), and `port` (when given) gets "usb:" and
+// that folder's name, the device's port path. False when there is none (not USB).
+bool readUsbIds(const std::string& deviceFolder, int& vid, int& pid, std::string* port = nullptr);
 
 } // namespace v4l2

@@ -57,6 +57,9 @@ struct VideoNode {
     std::string name;       // the card name the driver reports
     std::string path;       // what openVideoNode takes: /dev/videoN or an emulated node
     std::string devicePath; // carries "vid_xxxx&pid_yyyy" when the USB ids are known
+    // Where the camera is plugged in, stable while it stays there ("usb:1-2.3"
+    // from the USB device behind the node; the node path when it is not USB).
+    std::string port;
     int vid = 0;
     int pid = 0;
     bool accessDenied = false; // the user may not open it (not in the node's group)

@@ -16,6 +16,7 @@ std::vector<VideoNode> listVideoNodes()
         VideoNode node;
         node.name = camera->spec().name;
         node.path = path;
+        node.port = camera->spec().port.empty() ? path : camera->spec().port;
         node.vid = camera->spec().vid;
         node.pid = camera->spec().pid;
         node.accessDenied = camera->accessDenied();

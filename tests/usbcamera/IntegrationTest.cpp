@@ -7,11 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -255,6 +260,54 @@ TEST_F(UsbCameraIntegrationTest, UnplugDuringPreviewStopsFramesAndReleasesPrompt
     EXPECT_LT(std::chrono::steady_clock::now() - start, 20s) << "Release hung on the unplugged camera";
     EXPECT_EQ(recorder.frames(), seen);
     camera.reset();
+}
+
+// Two USB3 cameras and two video cameras, each pair with the same ids: the
+// listing names each by its port, an opened camera reports the port of the
+// device it actually opened, and a listing taken before the first of the
+// pair went away no longer matches what its position opens.
+TEST_F(UsbCameraIntegrationTest, TwinCamerasAreKnownByTheirPortsBeforeAndAfterOpening)
+{
+    emulate("2", "320x240");
+    setenv("SENSORLINK_EMULATE_SAME_IDS", "1", 1);
+    const std::string control = ::testing::TempDir() + "twins-control-" + std::to_string(::getpid());
+    std::remove(control.c_str());
+    setenv("SENSORLINK_EMULATE_CONTROL", control.c_str(), 1);
+    setenv("LENSBRIDGE_EMULATE_VIDEO", "2", 1);
+    setenv("LENSBRIDGE_EMULATE_VIDEO_SAME_IDS", "1", 1);
+    std::vector<_tag_VideoDeviceList> groups;
+    std::vector<std::vector<std::string>> identities;
+    ASSERT_EQ(CMFactory::GetVideoDeviceList(&groups, &identities), 0);
+    ASSERT_EQ(groups.size(), 2u);
+    ASSERT_EQ(identities.size(), 2u);
+    EXPECT_EQ(identities[0],
+              (std::vector<std::string>{"video 1209:7600 emulated:video0", "video 1209:7600 emulated:video1"}));
+    EXPECT_EQ(identities[1], (std::vector<std::string>{"usb3 1209:5ec5 emulated:0", "usb3 1209:5ec5 emulated:1"}));
+
+    for (unsigned group : {0u, 1u}) {
+        FrameRecorder recorder;
+        CameraPtr camera(CMFactory::GetCamera(group, 1, nullptr, 0, nullptr, nullptr, false));
+        ASSERT_NE(camera, nullptr);
+        ASSERT_EQ(camera->Init(&FrameRecorder::callback, &recorder, 0, 0), 0);
+        EXPECT_EQ(CMFactory::GetCameraIdentity(camera.get()), identities[group][1]);
+    }
+
+    // The first USB3 camera goes: position 0 now opens the second one.
+    std::FILE* file = std::fopen(control.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("unplugged 0\n", file);
+    std::fclose(file);
+    FrameRecorder recorder;
+    CameraPtr camera(CMFactory::GetCamera(1, 0, nullptr, 0, nullptr, nullptr, false));
+    ASSERT_NE(camera, nullptr);
+    ASSERT_EQ(camera->Init(&FrameRecorder::callback, &recorder, 0, 0), 0);
+    EXPECT_EQ(CMFactory::GetCameraIdentity(camera.get()), identities[1][1]);
+    EXPECT_EQ(CMFactory::GetCameraIdentity(nullptr), "");
+    camera.reset();
+    std::remove(control.c_str());
+    for (const char* name : {"SENSORLINK_EMULATE_SAME_IDS", "SENSORLINK_EMULATE_CONTROL", "LENSBRIDGE_EMULATE_VIDEO",
+                             "LENSBRIDGE_EMULATE_VIDEO_SAME_IDS"})
+        unsetenv(name);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // the stored capture callback by the test itself.
 #include "camera/usb/SensorlinkApi.h"
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -155,6 +156,14 @@ struct ScriptedSdk {
                 return VEXEL_OK;
             },
             [] { return instance().openFailure; },
+            [](int32_t index, char* port, int32_t size) {
+                // Each position is its own port.
+                const std::string text = "scripted:" + std::to_string(index);
+                if (!port || size <= int32_t(text.size()))
+                    return VEXEL_E_ARGUMENT;
+                std::snprintf(port, size_t(size), "%s", text.c_str());
+                return int32_t(text.size());
+            },
         };
         return table;
     }

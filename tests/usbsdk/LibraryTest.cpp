@@ -38,6 +38,7 @@ struct VexelLibrary {
     decltype(&Vexel_SetBlockParam) setBlock;
     decltype(&Vexel_GetBlockParam) getBlock;
     decltype(&Vexel_FwUpdate) fwUpdate;
+    decltype(&Vexel_GetCameraPort) cameraPort;
 
     explicit VexelLibrary(const char* path)
     {
@@ -62,6 +63,7 @@ struct VexelLibrary {
         load(setBlock, "Vexel_SetBlockParam");
         load(getBlock, "Vexel_GetBlockParam");
         load(fwUpdate, "Vexel_FwUpdate");
+        load(cameraPort, "Vexel_GetCameraPort");
     }
     ~VexelLibrary()
     {

@@ -1,5 +1,10 @@
 // Library and session life cycle and the result code of every entry point.
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 #include <set>
+#include <string>
 #include <thread>
 
 #include "SdkTestSupport.h"
@@ -267,6 +272,59 @@ TEST(SessionAccessTest, SearchOpensNothingAndLogoutClosesTheCamera)
     EXPECT_EQ(sdk.logoutCamera(1), VEXEL_OK);
     EXPECT_EQ(*bus->live, 0);
     EXPECT_EQ(sdk.uninit(), VEXEL_OK);
+}
+
+// Two cameras with the same ids are told apart by the port they sit at, in
+// the search and once logged in; one held by another program, or gone since
+// the search, fails its login and says why.
+TEST(SessionAccessTest, TwinCamerasDifferByPortAndHeldOrGoneOnesFailTheirLogin)
+{
+    auto bus = std::make_shared<emulator::EmulatedBus>();
+    bus->addCamera();
+    bus->addCamera();
+    const std::string control = ::testing::TempDir() + "sensorlink-control-" + std::to_string(::getpid());
+    bus->setControlFile(control);
+    Sdk sdk(SdkOptions{4096, 300, [bus] { return bus; }});
+    ASSERT_EQ(sdk.init(), VEXEL_OK);
+    auto portOf = [&](int32_t index) {
+        char port[VEXEL_MAX_PORT] = {};
+        return sdk.getCameraPort(index, port, sizeof port) >= 0 ? std::string(port) : std::string("error");
+    };
+
+    CameraInfo list[VEXEL_MAX_CAMERAS]{};
+    ASSERT_EQ(sdk.searchCamera(list), 2);
+    EXPECT_EQ(list[0].productId, list[1].productId);
+    EXPECT_EQ(portOf(0), "emulated:0");
+    EXPECT_EQ(portOf(1), "emulated:1");
+    char tiny[4];
+    EXPECT_EQ(sdk.getCameraPort(0, tiny, sizeof tiny), VEXEL_E_ARGUMENT);
+
+    // Held elsewhere: busy, not an open camera without its stream.
+    bus->setHeld(0, true);
+    EXPECT_EQ(sdk.loginCamera(&list[0]), VEXEL_E_NO_SESSION);
+    EXPECT_EQ(sdk.openFailure(), VEXEL_OPEN_BUSY);
+    sdk.logoutCamera(0);
+    bus->setHeld(0, false);
+
+    // The second camera unplugged (by the control file) after the search:
+    // its record finds nobody at position 1, and the first keeps its port.
+    std::ofstream(control) << "unplugged 1\n";
+    EXPECT_EQ(sdk.loginCamera(&list[1]), VEXEL_E_NO_SESSION);
+    EXPECT_EQ(sdk.openFailure(), VEXEL_OPEN_GONE);
+    sdk.logoutCamera(1);
+    ASSERT_EQ(sdk.searchCamera(list), 1);
+    EXPECT_EQ(portOf(0), "emulated:0");
+
+    // Back, and the first one gone: position 0 is now the second camera,
+    // and a login reports the port of the device it opened.
+    std::ofstream(control) << "unplugged 0\n";
+    ASSERT_EQ(sdk.searchCamera(list), 1);
+    EXPECT_EQ(portOf(0), "emulated:1");
+    ASSERT_EQ(sdk.loginCamera(&list[0]), 0);
+    EXPECT_EQ(portOf(0), "emulated:1");
+    EXPECT_EQ(sdk.logoutCamera(0), VEXEL_OK);
+    EXPECT_EQ(sdk.uninit(), VEXEL_OK);
+    std::remove(control.c_str());
 }
 
 } // namespace

@@ -142,10 +142,13 @@ TEST(KernelVideoNodes, CaptureNodesWithTheirIdsAndNodesTheUserMayNotOpen)
     EXPECT_EQ(nodes[0].vid, 0x046D);
     EXPECT_EQ(nodes[0].pid, 0x0825);
     EXPECT_EQ(nodes[0].devicePath, "usb#vid_046d&pid_0825#" + dev + "/video0");
+    // The USB port the camera is plugged into tells it from a twin.
+    EXPECT_EQ(nodes[0].port, "usb:1-1");
     EXPECT_FALSE(nodes[0].accessDenied);
     EXPECT_EQ(nodes[1].name, "Locked Camera");
     EXPECT_TRUE(nodes[1].accessDenied);
     EXPECT_EQ(nodes[1].vid, 0);
+    EXPECT_EQ(nodes[1].port, dev + "/video2"); // no USB device behind it
     // Every node opened for the query is closed again.
     EXPECT_EQ(kernel.closed[10], 1);
     EXPECT_EQ(kernel.closed[11], 1);

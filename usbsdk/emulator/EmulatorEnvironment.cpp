@@ -110,9 +110,10 @@ std::shared_ptr<UsbBus> busFromEnvironment()
     // One bus per process (while the variables stay the same): a camera
     // unplugged during one SDK session is still unplugged in the next.
     std::string key;
-    for (const char* name : {"SENSORLINK_EMULATE", "SENSORLINK_EMULATE_SIZE", "SENSORLINK_EMULATE_FPS",
-                             "SENSORLINK_EMULATE_STAMP", "SENSORLINK_EMULATE_USB", "SENSORLINK_EMULATE_IDS",
-                             "SENSORLINK_EMULATE_FAULTS", "SENSORLINK_EMULATE_SAME_IDS", "SENSORLINK_EMULATE_EVENTS"}) {
+    for (const char* name :
+         {"SENSORLINK_EMULATE", "SENSORLINK_EMULATE_SIZE", "SENSORLINK_EMULATE_FPS", "SENSORLINK_EMULATE_STAMP",
+          "SENSORLINK_EMULATE_USB", "SENSORLINK_EMULATE_IDS", "SENSORLINK_EMULATE_FAULTS",
+          "SENSORLINK_EMULATE_SAME_IDS", "SENSORLINK_EMULATE_EVENTS", "SENSORLINK_EMULATE_CONTROL"}) {
         const char* value = std::getenv(name);
         key += value ? value : "-";
         key += '\n';
@@ -146,6 +147,8 @@ std::shared_ptr<UsbBus> busFromEnvironment()
             c.productId = static_cast<uint16_t>(config.productId + i);
         bus->addCamera(c);
     }
+    if (const char* control = std::getenv("SENSORLINK_EMULATE_CONTROL"))
+        bus->setControlFile(control);
     cached = bus;
     cachedKey = key;
     return bus;

@@ -11,6 +11,9 @@
 //   SENSORLINK_EMULATE_SAME_IDS=1       every camera has those ids (serials differ)
 //   SENSORLINK_EMULATE_EVENTS=<file>    appends "open <serial>" / "close <serial>"
 //                                       as connections to the cameras come and go
+//   SENSORLINK_EMULATE_CONTROL=<file>   lines "unplugged <i>" and "held <i>" (by
+//                                       another program) another process writes;
+//                                       read at every listing and open
 //   SENSORLINK_EMULATE_FAULTS=<list>    comma-separated faults:
 //       short_payload_every=<n>  every n-th frame arrives 2 bytes short
 //       fail_stream_every=<n>    every n-th stream transfer fails
@@ -24,7 +27,7 @@
 //
 // Camera i (from 0) has the product id of SENSORLINK_EMULATE_IDS (default
 // 5ec5) plus i, unless SENSORLINK_EMULATE_SAME_IDS is 1, and the serial
-// EMU<1000 + i>. The bus lives as long as the process, so a camera unplugged
+// EMU<1000 + i>; it sits at port "emulated:<i>". The bus lives as long as the process, so a camera unplugged
 // stays so (or comes back) across the SDK's init and uninit.
 #include <memory>
 #include <string>

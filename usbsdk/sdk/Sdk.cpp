@@ -88,7 +88,10 @@ int32_t Sdk::searchCamera(CameraInfo* list)
     // that could not be logged in anyway and are not written.
     const int n = static_cast<int>(ids.size());
     const int reported = n < VEXEL_MAX_CAMERAS ? n : VEXEL_MAX_CAMERAS;
+    for (auto& port : searchPorts_)
+        port.clear();
     for (int i = 0; i < reported; ++i) {
+        searchPorts_[static_cast<size_t>(i)] = ids[static_cast<size_t>(i)].port;
         list[i].index = i;
         list[i].vendorId = ids[static_cast<size_t>(i)].vendorId;
         list[i].productId = ids[static_cast<size_t>(i)].productId;
@@ -119,12 +122,17 @@ int32_t Sdk::loginCamera(const CameraInfo* info)
     s.info.productId = info->productId;
     s.loggedIn = true;
     s.attach(nullptr);
+    loggedInPorts_[static_cast<size_t>(info->index)].clear();
     auto device = std::make_unique<UsbDevice>(bus_);
+    // Past the cameras present the bus is not asked, so its last answer
+    // (about another open) says nothing here.
+    const bool present = info->index < device->deviceCount();
     if (!device->open(info->index)) {
-        openFailure_ = openFailureCode(bus_->lastOpenError());
+        openFailure_ = present ? openFailureCode(bus_->lastOpenError()) : VEXEL_OPEN_GONE;
         return VEXEL_E_NO_SESSION;
     }
     openFailure_ = VEXEL_OPEN_OK;
+    loggedInPorts_[static_cast<size_t>(info->index)] = device->path();
     s.attach(std::move(device));
     return info->index;
 }
@@ -141,7 +149,24 @@ int32_t Sdk::logoutCamera(int32_t index)
     if (!s->loggedIn)
         return VEXEL_E_STATE;
     s->reset();
+    loggedInPorts_[static_cast<size_t>(index)].clear();
     return VEXEL_OK;
+}
+
+int32_t Sdk::getCameraPort(int32_t index, char* port, int32_t size)
+{
+    if (!initialised_)
+        return VEXEL_E_NOT_INITIALISED;
+    if (index < 0 || index >= VEXEL_MAX_CAMERAS || !port || size <= 0)
+        return VEXEL_E_ARGUMENT;
+    const auto& session = sessions_[static_cast<size_t>(index)];
+    const std::string& loggedIn = loggedInPorts_[static_cast<size_t>(index)];
+    const std::string& text =
+        session && session->loggedIn && !loggedIn.empty() ? loggedIn : searchPorts_[static_cast<size_t>(index)];
+    if (text.size() + 1 > static_cast<size_t>(size))
+        return VEXEL_E_ARGUMENT;
+    std::memcpy(port, text.c_str(), text.size() + 1);
+    return static_cast<int32_t>(text.size());
 }
 
 int32_t Sdk::checkedSession(int32_t index, CameraSession*& session)

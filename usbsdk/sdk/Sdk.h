@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "usbsdk/Vexel.h"
 #include "usbsdk/sdk/CameraSession.h"
@@ -36,6 +37,8 @@ public:
     int32_t searchCamera(CameraInfo* list);
     int32_t loginCamera(const CameraInfo* info);
     int32_t logoutCamera(int32_t index);
+    // The port of camera `index` (see Vexel_GetCameraPort).
+    int32_t getCameraPort(int32_t index, char* port, int32_t size);
     // A VEXEL_OPEN_ code: why the last login could not open its camera.
     int32_t openFailure() const { return openFailure_; }
     CameraInfo* getCameraInfo(int32_t index);
@@ -68,6 +71,9 @@ private:
     std::array<std::unique_ptr<CameraSession>, VEXEL_MAX_CAMERAS> sessions_;
     int lastFirmwareResult_ = 0;
     int32_t openFailure_ = VEXEL_OPEN_OK;
+    // Ports of the last search's positions, and of the devices logged in.
+    std::array<std::string, VEXEL_MAX_CAMERAS> searchPorts_;
+    std::array<std::string, VEXEL_MAX_CAMERAS> loggedInPorts_;
 };
 
 } // namespace usbsdk

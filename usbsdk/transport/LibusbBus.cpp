@@ -197,6 +197,7 @@ public:
                 id.vendorId = dd.idVendor;
                 id.productId = dd.idProduct;
             }
+            id.port = pathOf(m);
             ids.push_back(id);
         }
         libusb_free_device_list(list, 1);
@@ -226,12 +227,14 @@ public:
                     explainNoPermission(path);
             } else {
                 libusb_set_auto_detach_kernel_driver(handle, 1);
-                // A camera already streaming to another session is still opened,
-                // unclaimed: its descriptors can be read, its bulk transfers fail.
+                // A camera another program holds (the claim answers busy) is
+                // not opened: its stream would never come. Only a controller
+                // without the camera interface (waiting for its firmware) is
+                // opened unclaimed; endpoint 0 needs no claim.
                 const int claim = libusb_claim_interface(handle, m.interfaceNumber);
                 if (claim != 0)
                     platform::DebugPrintf("libusb_claim_interface %s: %s\n", path.c_str(), libusb_error_name(claim));
-                if (claim != 0 && claim != LIBUSB_ERROR_BUSY && claim != LIBUSB_ERROR_NOT_FOUND) {
+                if (claim != 0 && claim != LIBUSB_ERROR_NOT_FOUND) {
                     error = openErrorOf(claim);
                     libusb_close(handle);
                 } else {

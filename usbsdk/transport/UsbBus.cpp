@@ -16,6 +16,7 @@ std::vector<UsbDeviceIds> UsbBus::listDevices()
                 id.vendorId = static_cast<uint16_t>(descriptor[8] | descriptor[9] << 8);
                 id.productId = static_cast<uint16_t>(descriptor[10] | descriptor[11] << 8);
             }
+            id.port = connection->path();
         }
         ids.push_back(id);
     }

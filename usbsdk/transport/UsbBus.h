@@ -61,6 +61,11 @@ public:
 struct UsbDeviceIds {
     uint16_t vendorId = 0;
     uint16_t productId = 0;
+    // Where the device is plugged in: the same text the path() of a
+    // connection to it gives ("usb:<bus>-<port>.<port>…"), so two cameras
+    // with the same ids are told apart and a listed camera is recognised
+    // once opened. Empty when the bus cannot tell.
+    std::string port;
 };
 
 // Why a device could not be opened.
