@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -159,6 +160,64 @@ TEST(CameraSettingsStoreTest, KeepsEachCamerasAdjustmentsAndAppliesThemAgain)
     EXPECT_EQ(shell::ReadAdjustments(*camera), set);
     camera->Release();
     std::filesystem::remove_all(root);
+}
+
+// A merge job holds the automatic modes: what was automatic is manual while
+// any hold runs and automatic again after the last; what the user had set to
+// manual stays manual.
+TEST(CameraSessionTest, HoldsAutomaticExposureAndWhiteBalanceWhileAJobRuns)
+{
+    ::setenv("SENSORLINK_EMULATE", "2", 1);
+    ::setenv("SENSORLINK_EMULATE_SIZE", "320x240", 1);
+    ::setenv("SENSORLINK_EMULATE_FAULTS", "", 1);
+    ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
+    platform::QueueDispatcher queue;
+    platform::setMessageDispatcher(&queue);
+    {
+        SessionWindow window;
+        shell::CameraSession session(&window);
+        window.session = &session;
+        // No camera: a hold is counted and harmless.
+        {
+            shell::CameraSession::AutomaticsHold idle(session);
+        }
+        EXPECT_EQ(session.AutomaticsHolds(), 0);
+
+        session.RefreshDevices();
+        ASSERT_TRUE(PumpUntil(queue, [&] { return !session.Devices().empty(); }));
+        ASSERT_EQ(session.OpenLocal(int(session.Devices().size()) - 1, 0), shell::kSessionOpened);
+        ASSERT_TRUE(PumpUntil(queue, [&] { return session.Camera() && session.FramesDelivered() > 2; }));
+        CMCameraBase& camera = *session.Camera();
+        ASSERT_EQ(camera.getWhiteBalanceMode(), 1);
+        ASSERT_EQ(camera.setWhiteBalance(true), 0);
+        auto modes = [&] {
+            bool exposure = false, whiteBalance = false;
+            EXPECT_EQ(camera.getExposure(exposure), 0);
+            EXPECT_EQ(camera.getWhiteBalance(whiteBalance), 0);
+            return std::pair{exposure, whiteBalance};
+        };
+        ASSERT_EQ(modes(), std::pair(true, true));
+        {
+            shell::CameraSession::AutomaticsHold stack(session);
+            EXPECT_EQ(modes(), std::pair(false, false));
+            {
+                shell::CameraSession::AutomaticsHold panorama(session);
+                EXPECT_EQ(session.AutomaticsHolds(), 2);
+            }
+            EXPECT_EQ(modes(), std::pair(false, false)) << "held until the last hold ends";
+        }
+        EXPECT_EQ(modes(), std::pair(true, true));
+
+        // Manual exposure chosen by the user is not switched on by a hold's end.
+        ASSERT_EQ(camera.setExposure(false), 0);
+        {
+            shell::CameraSession::AutomaticsHold stack(session);
+        }
+        EXPECT_EQ(modes(), std::pair(false, true));
+        session.Close();
+        window.session = nullptr;
+    }
+    platform::setMessageDispatcher(nullptr);
 }
 
 } // namespace

@@ -201,6 +201,8 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
     // The settings dialog of the camera that goes away closes first.
     if (old)
         CloseVideoControls();
+    if (!reconnect)
+        RestoreAutomatics(old);
     if (!reconnect) {
         m_lost = false;
         m_format = -1;
@@ -332,6 +334,10 @@ void CameraSession::FinishOpen(bool& changed)
     }
     const bool wasLost = m_lost;
     m_lost = false;
+    // Lost while held and back after the hold ended: the camera may still
+    // keep the manual modes the hold set.
+    if (outcome->reconnect && m_automaticsHolds == 0)
+        RestoreAutomatics(m_camera);
     m_lastFrameCount = FramesDelivered();
     m_lastFrameCheckTick = platform::GetTickCount();
     int format = -1;
@@ -384,6 +390,7 @@ void CameraSession::Close()
     m_camera = nullptr;
     if (camera)
         CloseVideoControls();
+    RestoreAutomatics(camera);
     m_lost = false;
     m_source = CameraSource{};
     m_worker.Run([this, camera] {
@@ -421,6 +428,40 @@ void CameraSession::LoseCamera()
     platform::DebugPrintf("camera lost; waiting for it to return\n");
     ReleaseOnWorker(camera);
     platform::PostMessage(m_window, WM_SESSION_STATUS, kSessionCameraLost);
+}
+
+// ---- holding the automatic modes ----
+
+void CameraSession::HoldAutomatics()
+{
+    if (m_automaticsHolds++ > 0 || !m_camera)
+        return;
+    bool automatic = false;
+    if (m_camera->getExposure(automatic) == 0 && automatic)
+        m_heldExposure = m_camera->setExposure(false) == 0;
+    // Only a continuous automatic white balance can be held; a one-push
+    // balance stays where it was put.
+    if (m_camera->getWhiteBalanceMode() == 1 && m_camera->getWhiteBalance(automatic) == 0 && automatic)
+        m_heldWhiteBalance = m_camera->setWhiteBalance(false) == 0;
+}
+
+void CameraSession::ReleaseAutomatics()
+{
+    if (m_automaticsHolds == 0 || --m_automaticsHolds > 0)
+        return;
+    // A lost camera gets them back when it returns.
+    if (m_camera)
+        RestoreAutomatics(m_camera);
+}
+
+void CameraSession::RestoreAutomatics(CMCameraBase* camera)
+{
+    if (camera && m_heldExposure)
+        camera->setExposure(true);
+    if (camera && m_heldWhiteBalance)
+        camera->setWhiteBalance(true);
+    m_heldExposure = false;
+    m_heldWhiteBalance = false;
 }
 
 // ---- watchdog ----

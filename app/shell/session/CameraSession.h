@@ -126,6 +126,31 @@ public:
     // Frames the callback has handed on since the camera opened (any thread).
     unsigned long FramesDelivered() const { return m_frames.load(std::memory_order_relaxed); }
 
+    // ---- holding the automatic modes ----
+    // While a job merges frames (a focus stack, a panorama) the camera's
+    // automatic exposure and white balance are held: each one that is on is
+    // switched off, so the pictures keep the brightness and colour of the
+    // first, and switched on again when the last hold ends. Holds nest; a
+    // mode the camera cannot switch (one-push white balance, none at all) is
+    // left as it is. Closing or switching the camera while held switches
+    // them on again on the old camera first; a camera that was lost gets
+    // them back when it returns after the last hold ended. A camera opened
+    // while a hold runs is not held.
+    void HoldAutomatics();
+    void ReleaseAutomatics();
+    class AutomaticsHold {
+    public:
+        explicit AutomaticsHold(CameraSession& session) : m_session(session) { m_session.HoldAutomatics(); }
+        ~AutomaticsHold() { m_session.ReleaseAutomatics(); }
+        AutomaticsHold(const AutomaticsHold&) = delete;
+        AutomaticsHold& operator=(const AutomaticsHold&) = delete;
+
+    private:
+        CameraSession& m_session;
+    };
+    // Holds running (nested ones counted).
+    int AutomaticsHolds() const { return m_automaticsHolds; }
+
     // ---- the format and size chain (with an open camera; false without) ----
     // False, with nothing recorded for a reconnect, when the camera refused.
     bool SetFormatIndex(int index);
@@ -152,6 +177,9 @@ private:
     void OnWatchdogTick(bool& changed);
     void LoseCamera();
     void ReleaseOnWorker(CMCameraBase* camera);
+    // Switches the held automatic modes on again on `camera` (null: only
+    // forgets them).
+    void RestoreAutomatics(CMCameraBase* camera);
     bool SourceListedIn(const std::vector<_tag_VideoDeviceList>& groups, int& group, int& device) const;
 
     platform::HWND m_window;
@@ -170,6 +198,10 @@ private:
     bool m_listingQueued = false;
     unsigned m_listingsDone = 0;
     int m_watchdogPauses = 0;
+    int m_automaticsHolds = 0;
+    // The modes a hold switched off, to be switched on again.
+    bool m_heldExposure = false;
+    bool m_heldWhiteBalance = false;
     unsigned m_lastFrameCheckTick = 0;
     unsigned long m_lastFrameCount = 0;
     unsigned m_lastRetryTick = 0;
