@@ -65,6 +65,7 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     framesWritten_ = 0;
     writeError_ = 0;
     framesDropped_ = 0;
+    encoderFailed_ = false;
     ioPosition_ = 0;
     ioSize_ = 0;
     createdFile_ = false;
@@ -312,9 +313,31 @@ int Mp4Recorder::encode(AVFrame* frame, bool flushing)
     }
 }
 
+// Encodes the I420 picture at `yuv` as frame_ (its time stamp set by the
+// caller). Handed a frame without a buffer of its own, the encoder would copy
+// the whole picture into a new one for every frame (3 MB at 1080p); it is lent
+// the caller's memory through a reference that frees nothing instead. x264
+// copies the picture into its own frames before encode()'s receive loop ends,
+// so nothing reads `yuv` after this call; after a failure the encoder may
+// still hold it, so it is never fed or drained again.
+int Mp4Recorder::encodePicture(const uint8_t* yuv)
+{
+    auto* picture = const_cast<uint8_t*>(yuv);
+    frame_->data[0] = picture;
+    frame_->data[1] = picture + lumaSize_;
+    frame_->data[2] = picture + lumaSize_ * 5 / 4;
+    frame_->buf[0] = av_buffer_create(
+        picture, size_t(lumaSize_) * 3 / 2, [](void*, uint8_t*) {}, nullptr, AV_BUFFER_FLAG_READONLY);
+    const int written = encode(frame_, false);
+    av_buffer_unref(&frame_->buf[0]);
+    if (written < 0)
+        encoderFailed_ = true;
+    return written;
+}
+
 int Mp4Recorder::writeFrame(const uint8_t* yuv)
 {
-    if (!encoder_ || !frame_ || !yuv)
+    if (!encoder_ || !frame_ || !yuv || encoderFailed_)
         return -1;
     // Nothing more reaches a file that failed; a disk that cannot keep up
     // costs this frame rather than the caller's time.
@@ -322,10 +345,6 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
         ++framesDropped_;
         return -1;
     }
-    frame_->data[0] = const_cast<uint8_t*>(yuv);
-    frame_->data[1] = const_cast<uint8_t*>(yuv + lumaSize_);
-    frame_->data[2] = const_cast<uint8_t*>(yuv + lumaSize_ * 5 / 4);
-
     const int64_t now = clock_.nowMicros();
     if (!started_) {
         startTime_ = now;
@@ -351,7 +370,7 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
         lastFrame_.shrink_to_fit();
     }
     ++framesEncoded_;
-    const int written = encode(frame_, false);
+    const int written = encodePicture(yuv);
     if (written < 0) {
         std::printf("Failed to encode! \n");
         ++framesDropped_;
@@ -364,7 +383,8 @@ void Mp4Recorder::close()
 {
     if (!formatContext_)
         return;
-    if (!encoder_ || !headerWritten_ || !packet_ || !heldPacket_ || !frame_ || writer_->error() != 0) {
+    if (!encoder_ || !headerWritten_ || !packet_ || !heldPacket_ || !frame_ || writer_->error() != 0 ||
+        encoderFailed_) {
         release(); // a failed file keeps what the writer left of it
         return;
     }
@@ -380,13 +400,10 @@ void Mp4Recorder::close()
     // recording really lasts that long when played.
     const int64_t minimumPts = toPts(kMinimumSpanMicros);
     if (!lastFrame_.empty() && lastPts_ < minimumPts) {
-        frame_->data[0] = lastFrame_.data();
-        frame_->data[1] = lastFrame_.data() + lumaSize_;
-        frame_->data[2] = lastFrame_.data() + lumaSize_ * 5 / 4;
         frame_->pts = minimumPts;
         frameInterval_ = std::max<int64_t>(1, std::min<int64_t>(frameInterval_, minimumPts - lastPts_));
         lastPts_ = minimumPts;
-        if (encode(frame_, false) < 0)
+        if (encodePicture(lastFrame_.data()) < 0)
             std::printf("Failed to encode! \n");
     }
 

@@ -107,6 +107,7 @@ private:
     int writePacket(AVPacket* packet);
     int muxPacket(AVPacket* packet);
     int encode(AVFrame* frame, bool flushing);
+    int encodePicture(const uint8_t* yuv);
     void finishFragment();
     void release();
     static int writeToFile(void* opaque, uint8_t* data, int size);
@@ -127,6 +128,9 @@ private:
     AVPacket* heldPacket_ = nullptr;
     AVFrame* frame_ = nullptr;
     int lumaSize_ = 0;
+    // The encoder failed while holding a lent picture: it is not fed or
+    // drained again, only freed.
+    bool encoderFailed_ = false;
     int64_t startTime_ = 0;
     bool started_ = false;
     int64_t lastPts_ = -1;
