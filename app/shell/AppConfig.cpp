@@ -34,9 +34,25 @@ void writeText(const RegistryKey& key, const char* name, const std::string& valu
 
 AppConfig::Shadow AppConfig::Current() const
 {
-    return Shadow{ExitPrompt, MaximizeWindow, DisableStillCap, FileSave_Rule, ImagePath_MyDoc,
-                  ImagePath,  FileType,       Language,        curCaliData,   curCaliName,
-                  curPhyUnit, ConshotCount,   ConshotInterval, rtspURL,       BoxScanHosts};
+    return Shadow{ExitPrompt,
+                  MaximizeWindow,
+                  DisableStillCap,
+                  FileSave_Rule,
+                  ImagePath_MyDoc,
+                  ImagePath,
+                  FileType,
+                  Language,
+                  curCaliData,
+                  curCaliName,
+                  curPhyUnit,
+                  ConshotCount,
+                  ConshotInterval,
+                  rtspURL,
+                  BoxScanHosts,
+                  TimeLapse,
+                  TimeLapseIntervalMs,
+                  TimeLapseRate,
+                  TimeLapseUntilStopped};
 }
 
 void AppConfig::TakeShadow() { m_shadow = Current(); }
@@ -60,6 +76,10 @@ void AppConfig::SetDefaults()
     ConshotInterval = 0;
     rtspURL.clear();
     BoxScanHosts.clear();
+    TimeLapse = 0;
+    TimeLapseIntervalMs = 1000;
+    TimeLapseRate = 30;
+    TimeLapseUntilStopped = 0;
     TakeShadow();
     char key[128];
     std::snprintf(key, sizeof key, "Software\\%s\\Config", kProductName);
@@ -111,6 +131,11 @@ bool AppConfig::Load()
     rtspURL = key.queryString("rtspURL", url, kRtspUrlChars) ? url : std::string(kDefaultRtspUrl);
     std::string hosts;
     BoxScanHosts = key.queryString("BoxScanHosts", hosts, kBoxScanHostsChars) ? hosts : std::string();
+    TimeLapse = readInt(key, "TimeLapse", 0) != 0 ? 1 : 0;
+    TimeLapseIntervalMs =
+        std::clamp(readInt(key, "TimeLapseIntervalMs", 1000), kTimeLapseMinIntervalMs, kTimeLapseMaxIntervalMs);
+    TimeLapseRate = std::clamp(readInt(key, "TimeLapseRate", 30), 1, 60);
+    TimeLapseUntilStopped = readInt(key, "TimeLapseUntilStopped", 0) != 0 ? 1 : 0;
     key.close();
     TakeShadow();
     return true;
@@ -143,6 +168,10 @@ bool AppConfig::Save()
     writeInt(key, "ConshotInterval", ConshotInterval, "save CFG_CONSHOT_INTERVAL failed\n");
     writeText(key, "rtspURL", rtspURL, "save CFG_RTSPURL failed\n");
     writeText(key, "BoxScanHosts", BoxScanHosts, "save CFG_BOXSCANHOSTS failed\n");
+    writeInt(key, "TimeLapse", TimeLapse, "save CFG_TIMELAPSE failed\n");
+    writeInt(key, "TimeLapseIntervalMs", TimeLapseIntervalMs, "save CFG_TIMELAPSE_INTERVAL failed\n");
+    writeInt(key, "TimeLapseRate", TimeLapseRate, "save CFG_TIMELAPSE_RATE failed\n");
+    writeInt(key, "TimeLapseUntilStopped", TimeLapseUntilStopped, "save CFG_TIMELAPSE_UNTIL_STOPPED failed\n");
     key.close();
     TakeShadow();
     return true;

@@ -38,6 +38,16 @@ public:
     // Hosts the wireless-box scan probes (comma-separated IPv4 addresses,
     // e.g. a network's broadcast address); empty: loopback only.
     std::string BoxScanHosts;
+    // A timed series makes one time-lapse video instead of pictures: a frame
+    // every TimeLapseIntervalMs milliseconds, played at TimeLapseRate frames
+    // per second (1 … 60), for ConshotCount frames or, with
+    // TimeLapseUntilStopped, until the user stops it.
+    std::int32_t TimeLapse = 0;
+    std::int32_t TimeLapseIntervalMs = 1000;
+    std::int32_t TimeLapseRate = 30;
+    std::int32_t TimeLapseUntilStopped = 0;
+    static constexpr std::int32_t kTimeLapseMinIntervalMs = 10;
+    static constexpr std::int32_t kTimeLapseMaxIntervalMs = 86'400'000;
 
     AppConfig() { SetDefaults(); }
 
@@ -76,6 +86,7 @@ private:
         std::int32_t curPhyUnit, ConshotCount, ConshotInterval;
         std::string rtspURL;
         std::string BoxScanHosts;
+        std::int32_t TimeLapse, TimeLapseIntervalMs, TimeLapseRate, TimeLapseUntilStopped;
         bool operator==(const Shadow&) const = default;
     } m_shadow{};
     Shadow Current() const;

@@ -6,6 +6,8 @@
 #include "app/shell/PictureSource.h"
 #include "app/shell/Startup.h"
 #include "app/shell/capture/CaptureCommands.h"
+#include "app/shell/capture/DesktopIdleInhibitor.h"
+#include "app/shell/capture/TimeLapseCommands.h"
 #include "app/shell/dialogs/Dialogs.h"
 #include "app/shell/measure_page/MeasurePage.h"
 #include "app/shell/panel/AdjustPanel.h"
@@ -151,6 +153,13 @@ void CMainWnd::InitWindow()
     m_session = std::make_unique<CameraSession>(GetHWND());
     m_services = std::make_unique<MainWindowServices>(MainWindowServices{
         *this, m_PaintManager, *m_session, nullptr, [this](const std::string& text) { SetStatusText(text); }});
+    m_desktopIdle = std::make_unique<DesktopIdleInhibitor>();
+    m_desktopIdle->setStateListener([this](DesktopIdleInhibitor::State state) {
+        if (state == DesktopIdleInhibitor::State::Inhibited || state == DesktopIdleInhibitor::State::Unavailable)
+            SetStatusText(CResourceManager::GetInstance()->GetTextOrId(
+                state == DesktopIdleInhibitor::State::Inhibited ? "STR_IDLE_INHIBITED" : "STR_IDLE_UNAVAILABLE"));
+    });
+    m_services->desktopIdle = m_desktopIdle.get();
     auto cameraList = std::make_unique<CameraListPanel>(*m_services);
     if (m_openFirstCamera)
         cameraList->OpenFirstUsbCameraWhenListed();
@@ -160,6 +169,9 @@ void CMainWnd::InitWindow()
     auto pictureCommands = std::make_unique<PictureCommands>(*m_services);
     m_pictureCommands = pictureCommands.get();
     m_parts.push_back(std::move(pictureCommands));
+    // Before the capture commands: with the settings' time-lapse on, the
+    // series' start and the capture button are its own.
+    m_parts.push_back(std::make_unique<TimeLapseCommands>(*m_services));
     m_parts.push_back(std::make_unique<CaptureCommands>(*m_services));
     m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
     m_parts.push_back(std::make_unique<ShadingCommands>(*m_services));
@@ -319,6 +331,8 @@ void CMainWnd::ShowMainMenu()
         languages->Add(item);
     }
     menu->GetMenuUI()->AddAt(languages, 0);
+    for (auto& part : m_parts)
+        part->OnMainMenu(*menu);
     m_menu = std::move(menu);
 }
 

@@ -76,6 +76,7 @@ private:
     void SetCameraControlsEnabled(bool enabled);
 
     // Built in the creation hook; the parts are destroyed before the session.
+    std::unique_ptr<DesktopIdleInhibitor> m_desktopIdle;
     std::unique_ptr<CameraSession> m_session;
     std::unique_ptr<MainWindowServices> m_services;
     std::unique_ptr<PictureSource> m_pictures;

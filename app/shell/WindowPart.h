@@ -11,6 +11,8 @@
 
 class CPaintManagerUI;
 class CImageRenderUI;
+class CMenuWnd;
+class DesktopIdleInhibitor;
 
 namespace shell {
 
@@ -30,6 +32,8 @@ struct MainWindowServices {
     // What the view shows (live, frozen, a file, ...) and the status bar's
     // source and mode fields; null until the view exists.
     PictureSource* pictures = nullptr;
+    // Keeps the desktop awake while long work runs; null in windows without it.
+    DesktopIdleInhibitor* desktopIdle = nullptr;
 };
 
 class WindowPart {
@@ -52,6 +56,8 @@ public:
     virtual bool OnKey(WPARAM) { return false; }
     // A popup-menu item (case-insensitive names); true when it was this part's.
     virtual bool OnMenuCommand(const std::string&) { return false; }
+    // The main menu was just loaded: a part may tick or change its own items.
+    virtual void OnMainMenu(CMenuWnd&) {}
     // A camera was opened, switched or closed: session.Camera() says which.
     virtual void OnCameraChanged() {}
     // The language changed: re-apply texts made in code.

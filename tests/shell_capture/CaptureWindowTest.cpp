@@ -439,3 +439,53 @@ TEST(CaptureCrashTest, ARecordingKilledAfterFiveSecondsStillPlaysFourSeconds)
     EXPECT_GE(std::stod(info.at("duration")), 4.0);
     EXPECT_GE(std::stoi(info.at("nb_read_frames")), 4 * 20);
 }
+
+TEST_F(CaptureWindowTest, TimeLapseChosenInTheSettingsAndStartedFromTheSnapMenuIsOneVideoWithItsTimeTable)
+{
+    Config().ConshotCount = 6;
+    Driver ui(*window);
+    // The series page: time-lapse on, a frame every 150 ms, played at 25 per
+    // second; a rate beyond 60 is kept at 60.
+    for (const char* rate : {"99", "25"}) {
+        Driver::answerNextModal({Driver::ModalAnswer::Kind::Click, "okbtn", 0, [&](CWindowWnd&, CPaintManagerUI& pm) {
+                                     dynamic_cast<COptionUI*>(pm.FindControl("setting_ChkTimeLapse"))->Selected(true);
+                                     pm.FindControl("setting_EdtTimeLapseInterval")->SetText("150");
+                                     pm.FindControl("setting_EdtTimeLapseRate")->SetText(rate);
+                                 }});
+        ASSERT_TRUE(ui.click("ToolbarBtnCaptureSet"));
+        Driver::processEvents();
+        ASSERT_TRUE(Driver::pickMenuItem("Cap_Menu_Item_ConShootSet"));
+        ASSERT_TRUE(Driver::processEventsUntil([] { return Driver::pendingAnswers() == 0; }));
+        EXPECT_EQ(Config().TimeLapseRate, std::string(rate) == "99" ? 60 : 25);
+    }
+    EXPECT_EQ(Config().TimeLapse, 1);
+    EXPECT_EQ(Config().TimeLapseIntervalMs, 150);
+
+    ASSERT_TRUE(ui.click("ToolbarBtnCaptureSet"));
+    Driver::processEvents();
+    ASSERT_TRUE(Driver::pickMenuItem("Cap_Menu_Item_ConShootStart"));
+    Driver::processEvents();
+    EXPECT_FALSE(find("ToolbarBtnRecord")->IsEnabled()) << "no recording during a time-lapse";
+    EXPECT_TRUE(Driver::processEventsUntil([&] {
+        return find("StatusBarLabelMode")->GetText().rfind("Time-lapse: ", 0) == 0;
+    })) << "the mode field shows the frames taken";
+    const std::string video = waitForSavedFile();
+    ASSERT_FALSE(video.empty()) << status();
+    EXPECT_TRUE(find("ToolbarBtnRecord")->IsEnabled());
+    EXPECT_EQ(find("StatusBarLabelMode")->GetText(), "");
+
+    const std::string probed = run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                   "stream=codec_name,r_frame_rate,nb_read_frames -of default=nw=1 '" +
+                                   video + "'");
+    EXPECT_NE(probed.find("codec_name=h264"), std::string::npos) << probed;
+    EXPECT_NE(probed.find("r_frame_rate=25/1"), std::string::npos) << probed;
+    EXPECT_NE(probed.find("nb_read_frames=6"), std::string::npos) << probed;
+    std::ifstream table(fs::path(video).replace_extension(".csv"));
+    std::string line;
+    ASSERT_TRUE(std::getline(table, line));
+    EXPECT_EQ(line, "frame,time");
+    int rows = 0;
+    while (std::getline(table, line))
+        EXPECT_EQ(line.rfind(std::to_string(++rows) + ",", 0), 0u) << line;
+    EXPECT_EQ(rows, 6);
+}

@@ -237,6 +237,8 @@ void CaptureCommands::StartSeries()
         if (CControlUI* control = m_services.paint.FindControl(name))
             control->SetEnabled(false);
     m_seriesRunning = true;
+    if (m_services.desktopIdle)
+        m_seriesAwake = m_services.desktopIdle->hold(Text("STR_IDLE_REASON"));
 }
 
 void CaptureCommands::SeriesTick()
@@ -265,6 +267,7 @@ void CaptureCommands::EndSeries()
     m_services.window.KillTimer(kSeriesTimer);
     m_seriesRunning = false;
     m_seriesTickWaiting = false;
+    m_seriesAwake.reset();
     if (COptionUI* capture = Option("ToolbarBtnCapture"))
         capture->Selected(false, false);
     const bool camera = m_services.session.Camera() != nullptr;
@@ -323,6 +326,8 @@ void CaptureCommands::StartRecording()
     }
     m_recording = true;
     m_recordingCamera = camera;
+    if (m_services.desktopIdle)
+        m_recordingAwake = m_services.desktopIdle->hold(Text("STR_IDLE_REASON"));
     if (m_services.view)
         m_services.view->showRecordingIndicator(true);
     SetCaptureControlsEnabled(false);
@@ -341,6 +346,7 @@ void CaptureCommands::StopRecording()
     }
     const bool wasRecording = m_recording;
     m_recording = false;
+    m_recordingAwake.reset();
     m_services.window.KillTimer(kRecordingStatusTimer);
     if (m_services.view)
         m_services.view->showRecordingIndicator(false);

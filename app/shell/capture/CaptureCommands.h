@@ -3,6 +3,7 @@
 // image folder and view screenshots. UI thread only; snapshots are encoded
 // and written by a SnapshotSaver thread.
 #include "app/shell/WindowPart.h"
+#include "app/shell/capture/DesktopIdleInhibitor.h"
 #include "app/shell/capture/SnapshotImage.h"
 #include "app/shell/capture/SnapshotSaver.h"
 
@@ -69,6 +70,8 @@ private:
     // next picture is taken as soon as it is.
     bool m_seriesTickWaiting = false;
     bool m_recording = false;
+    // The desktop stays awake while a series or a recording runs.
+    DesktopIdleInhibitor::Hold m_seriesAwake, m_recordingAwake;
     CMCameraBase* m_recordingCamera = nullptr;
     std::unique_ptr<CMenuWnd> m_menu;
     std::unique_ptr<CStdStringPtrMap> m_menuCheckInfo;

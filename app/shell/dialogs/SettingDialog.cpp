@@ -8,6 +8,7 @@
 #include "ui/MessageDialog.h"
 #include "ui/ResourceManager.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -73,6 +74,12 @@ void CSettingDialog::OnInitDialog()
         check->SetCheck(config.MaximizeWindow > 0, false);
     SetTextOf("setting_EdtPicCount", std::to_string(config.ConshotCount));
     SetTextOf("setting_EdtIntervalTime", std::to_string(config.ConshotInterval));
+    if (auto* check = dynamic_cast<CCheckBoxUI*>(m_pm.FindControl("setting_ChkTimeLapse")))
+        check->SetCheck(config.TimeLapse != 0, false);
+    SetTextOf("setting_EdtTimeLapseInterval", std::to_string(config.TimeLapseIntervalMs));
+    SetTextOf("setting_EdtTimeLapseRate", std::to_string(config.TimeLapseRate));
+    if (auto* check = dynamic_cast<CCheckBoxUI*>(m_pm.FindControl("setting_ChkTimeLapseUntilStopped")))
+        check->SetCheck(config.TimeLapseUntilStopped != 0, false);
     // The layout's initial selections raise no change, so the parts that
     // depend on the rule options are shown to match here.
     ShowFileRuleParts();
@@ -135,6 +142,13 @@ void CSettingDialog::OnOK()
     config.FileSave_Rule = IsSelected("set_OptFileRulePreDefine") ? 0 : 1;
     config.ConshotCount = ParseCount(TextOf("setting_EdtPicCount"));
     config.ConshotInterval = ParseCount(TextOf("setting_EdtIntervalTime"));
+    // The time-lapse values are new: kept within what the timer and the
+    // encoder take instead of stored as typed.
+    config.TimeLapse = IsSelected("setting_ChkTimeLapse") ? 1 : 0;
+    config.TimeLapseIntervalMs = std::clamp(ParseCount(TextOf("setting_EdtTimeLapseInterval")),
+                                            AppConfig::kTimeLapseMinIntervalMs, AppConfig::kTimeLapseMaxIntervalMs);
+    config.TimeLapseRate = std::clamp(ParseCount(TextOf("setting_EdtTimeLapseRate")), 1, 60);
+    config.TimeLapseUntilStopped = IsSelected("setting_ChkTimeLapseUntilStopped") ? 1 : 0;
     Close(IDOK);
 }
 
