@@ -5,6 +5,8 @@
 #include "camera/network/CMCameraWMPBox.h"
 #include "camera/network/CWCameraFFmpeg.h"
 #include "camera/usb/CMCameraISSR.h"
+#include "camera/usb/UsbOpenFailure.h"
+#include "camera/usb/UsbOpenFailureRecord.h"
 #include "camera/v4l2/CMCameraDirectShow.h"
 
 #include <cstdio>
@@ -85,6 +87,8 @@ CMCameraBase* CMFactory::GetCamera(unsigned group, unsigned index, char* name, i
 {
     FactoryList& list = factoryList();
     std::lock_guard lock(list.mutex);
+    // Every open starts without a reason: one an earlier open recorded is not this camera's.
+    recordOpenFailure(CM_OPEN_FAILURE_NONE);
     list.groups.clear();
     GetVideoDeviceList(&list.groups);
     if (group >= list.groups.size() || index >= list.groups[group].devices.size())

@@ -17,6 +17,7 @@ const char* CMOpenFailureTextId(int failure)
     switch (failure) {
     case CM_OPEN_FAILURE_PERMISSION: return "STR_USB_ACCESS_RULE";
     case CM_OPEN_FAILURE_VIDEO_GROUP: return "STR_VIDEO_GROUP_ACCESS";
+    case CM_OPEN_FAILURE_BUSY: return "STR_CAMERA_BUSY";
     default: return nullptr;
     }
 }

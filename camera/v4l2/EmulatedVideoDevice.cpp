@@ -115,10 +115,7 @@ uint32_t pageAligned(uint32_t length) { return (length + 4095u) & ~4095u; }
 
 EmulatedCamera::EmulatedCamera(EmulatedCameraSpec spec) : m_spec(std::move(spec))
 {
-    for (const EmulatedControl& c : m_spec.controls)
-        m_controls[c.id] = std::clamp(c.def, c.min, c.max);
-    for (const auto& [reg, value] : m_spec.registerDefaults)
-        m_registers[reg & 0xFF] = static_cast<uint16_t>(value);
+    powerOn();
     if (!m_spec.formats.empty() && !m_spec.formats[0].sizes.empty()) {
         m_fourcc = m_spec.formats[0].fourcc;
         m_width = m_spec.formats[0].sizes[0].first;
@@ -164,6 +161,15 @@ void EmulatedCamera::unplug()
     m_changed.notify_all();
 }
 
+void EmulatedCamera::powerOn()
+{
+    for (const EmulatedControl& c : m_spec.controls)
+        m_controls[c.id] = std::clamp(c.def, c.min, c.max);
+    std::fill(std::begin(m_registers), std::end(m_registers), uint16_t(0));
+    for (const auto& [reg, value] : m_spec.registerDefaults)
+        m_registers[reg & 0xFF] = static_cast<uint16_t>(value);
+}
+
 void EmulatedCamera::replug()
 {
     std::lock_guard lock(m_mutex);
@@ -173,6 +179,7 @@ void EmulatedCamera::replug()
     ++m_generation;
     m_framesSincePlug = 0;
     m_owner = nullptr;
+    powerOn();
 }
 
 bool EmulatedCamera::plugged()
@@ -192,6 +199,7 @@ void EmulatedCamera::replugWhenDue()
     ++m_generation;
     m_framesSincePlug = 0;
     m_owner = nullptr;
+    powerOn();
 }
 
 void EmulatedCamera::countFrame()

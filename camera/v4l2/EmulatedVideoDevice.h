@@ -57,6 +57,8 @@ public:
     // Pulls the plug: open handles see ENODEV, the listing drops the camera.
     void unplug();
     // Plugs it in again at once (a new device to the handles of before).
+    // Like every replug it powers the camera on: its controls are back at
+    // their defaults, as a UVC camera forgets them without power.
     void replug();
     // Plugged in (again, once a replug time has passed); handles opened
     // before an unplug stay dead, like the nodes of a device that went away.
@@ -83,6 +85,9 @@ private:
     const EmulatedControl* findControl(uint32_t id) const;
     // The full frame rate of a format.
     int fullRate(uint32_t fourcc) const;
+    // Controls and registers at their power-on values. Caller holds m_mutex
+    // (or constructs).
+    void powerOn();
     // Comes back after an unplug once the replug time has passed. Caller holds m_mutex.
     void replugWhenDue();
     // Counts a frame handed out. Caller holds m_mutex.

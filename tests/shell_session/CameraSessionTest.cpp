@@ -6,6 +6,7 @@
 #include "app/shell/session/CameraSettingsStore.h"
 #include "camera/CMCameraBase.h"
 #include "camera/factory/CMFactory.h"
+#include "camera/usb/UsbOpenFailure.h"
 #include "platform/QueueDispatcher.h"
 #include "platform/Tick.h"
 
@@ -47,8 +48,26 @@ bool PumpUntil(platform::QueueDispatcher& queue, const std::function<bool()>& do
     return true;
 }
 
+// Settings the session keeps for the cameras it opens go to a folder of the test's own.
+struct TempConfigHome {
+    TempConfigHome() : root(std::filesystem::temp_directory_path() / ("pellumo-config-" + std::to_string(::getpid())))
+    {
+        std::filesystem::create_directories(root);
+        ::setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+    }
+    ~TempConfigHome()
+    {
+        ::unsetenv("XDG_CONFIG_HOME");
+        std::filesystem::remove_all(root);
+    }
+    std::filesystem::path root;
+};
+
+void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
 TEST(CameraSessionTest, ListsOpensSwitchesAndClosesWhileFramesArrive)
 {
+    TempConfigHome config;
     ::setenv("SENSORLINK_EMULATE", "2", 1);
     ::setenv("SENSORLINK_EMULATE_SIZE", "320x240", 1);
     ::setenv("SENSORLINK_EMULATE_FPS", "60", 1);
@@ -114,6 +133,117 @@ TEST(CameraSessionTest, ListsOpensSwitchesAndClosesWhileFramesArrive)
     std::filesystem::remove(events);
 }
 
+// Two identical cameras: a row opens its own camera by what it is, wherever
+// it moved, or fails and says why (held by another program, gone); a
+// listing with the open camera at another position keeps it open; a
+// network failure after them shows no USB reason; the adjustments the user
+// gave a camera come back when it returns from a power loss.
+TEST(CameraSessionTest, OpensTheRowsOwnCameraOrSaysWhyAndKeepsItsSettings)
+{
+    TempConfigHome config;
+    const std::string control = config.root / "control";
+    const std::string events = config.root / "events";
+    ::setenv("SENSORLINK_EMULATE", "2", 1);
+    ::setenv("SENSORLINK_EMULATE_SAME_IDS", "1", 1);
+    ::setenv("SENSORLINK_EMULATE_SIZE", "320x240", 1);
+    ::setenv("SENSORLINK_EMULATE_FPS", "60", 1);
+    ::setenv("SENSORLINK_EMULATE_FAULTS", "", 1);
+    ::setenv("SENSORLINK_EMULATE_CONTROL", control.c_str(), 1);
+    ::setenv("SENSORLINK_EMULATE_EVENTS", events.c_str(), 1);
+    ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
+    auto lastEvent = [&] {
+        std::ifstream file(events);
+        std::string line, last;
+        while (std::getline(file, line))
+            last = line;
+        return last;
+    };
+    platform::QueueDispatcher queue;
+    platform::setMessageDispatcher(&queue);
+    {
+        SessionWindow window;
+        shell::CameraSession session(&window);
+        window.session = &session;
+        session.RefreshDevices();
+        ASSERT_TRUE(PumpUntil(queue, [&] { return !session.Devices().empty(); }));
+        const int usb = int(session.Devices().size()) - 1;
+        ASSERT_EQ(session.Devices()[usb].devices.size(), 2u);
+        auto open = [&](int device) {
+            EXPECT_EQ(session.OpenLocal(usb, device), shell::kSessionOpened);
+            EXPECT_TRUE(PumpUntil(queue, [&] { return !session.IsOpening(); }));
+            return session.Camera() != nullptr;
+        };
+
+        // Held by another program: the open fails as busy.
+        WriteFile(control, "held 0\n");
+        EXPECT_FALSE(open(0));
+        EXPECT_EQ(session.LastOpenFailure(), CM_OPEN_FAILURE_BUSY);
+
+        // The first camera goes; the rows are not listed anew. Its row does
+        // not open the second camera, which now sits at its position.
+        WriteFile(control, "unplugged 0\n");
+        EXPECT_FALSE(open(0));
+        EXPECT_EQ(session.LastOpenFailure(), CM_OPEN_FAILURE_GONE);
+        EXPECT_FALSE(session.LastOpenFoundAnotherCamera());
+        EXPECT_EQ(lastEvent(), "") << "no connection was made to either camera";
+
+        // A network camera that fails says nothing about the USB camera.
+        EXPECT_EQ(session.OpenNetwork(8, "rtsp://127.0.0.1:9/none"), shell::kSessionOpened);
+        ASSERT_TRUE(PumpUntil(
+            queue, [&] { return !session.IsOpening(); }, 20000));
+        EXPECT_EQ(session.Camera(), nullptr);
+        EXPECT_NE(session.LastOpenFailure(), CM_OPEN_FAILURE_GONE);
+
+        // The second camera's stale row opens the second camera.
+        ASSERT_TRUE(open(1));
+        EXPECT_EQ(lastEvent(), "open EMU1001");
+        EXPECT_EQ(session.Source().identity, "usb3 1209:5ec5 emulated:1");
+        ASSERT_TRUE(PumpUntil(queue, [&] { return session.FramesDelivered() > 3; }));
+
+        // Listed again at position 0: still the open camera, never lost.
+        const unsigned listings = session.ListingsDone();
+        session.RefreshDevices();
+        ASSERT_TRUE(PumpUntil(queue, [&] { return session.ListingsDone() > listings; }));
+        int group = -1, device = -1;
+        ASSERT_TRUE(session.FindOpenCameraRow(group, device));
+        EXPECT_EQ(device, 0);
+        EXPECT_NE(session.Camera(), nullptr);
+        EXPECT_FALSE(session.IsLost());
+
+        // The user's exposure, kept on the next tick; the camera loses power
+        // and comes back with it.
+        CMCameraBase* camera = session.Camera();
+        ASSERT_EQ(camera->setExposure(false), 0);
+        ASSERT_EQ(camera->SetProperty(CM_PROP_EXPOSURE, 5000), 0);
+        session.AdjustmentsChanged();
+        bool changed = false;
+        session.HandleMessage(platform::WM_TIMER, shell::kSessionTimerId, 0, changed);
+        WriteFile(control, "unplugged 0\nunplugged 1\n");
+        session.RefreshDevices();
+        ASSERT_TRUE(PumpUntil(queue, [&] { return session.IsLost(); }));
+        WriteFile(control, "unplugged 0\n");
+        ASSERT_TRUE(PumpUntil(
+            queue,
+            [&] {
+                session.HandleMessage(platform::WM_TIMER, shell::kSessionTimerId, 0, changed);
+                return session.Camera() && !session.IsLost() && !session.IsOpening();
+            },
+            30000));
+        bool automatic = true;
+        int exposure = 0;
+        EXPECT_EQ(session.Camera()->getExposure(automatic), 0);
+        EXPECT_FALSE(automatic);
+        EXPECT_EQ(session.Camera()->GetProperty(CM_PROP_EXPOSURE, &exposure), 0);
+        EXPECT_EQ(exposure, 5000);
+        EXPECT_EQ(shell::CameraSettingsStore().LastCamera(), "usb3 1209:5ec5 emulated:1");
+        session.Close();
+        window.session = nullptr;
+    }
+    platform::setMessageDispatcher(nullptr);
+    for (const char* name : {"SENSORLINK_EMULATE_SAME_IDS", "SENSORLINK_EMULATE_CONTROL", "SENSORLINK_EMULATE_EVENTS"})
+        ::unsetenv(name);
+}
+
 // A camera's adjustments survive it: read from the camera, kept under its
 // identity, applied to the camera again after it forgot them.
 TEST(CameraSettingsStoreTest, KeepsEachCamerasAdjustmentsAndAppliesThemAgain)
@@ -133,9 +263,11 @@ TEST(CameraSettingsStoreTest, KeepsEachCamerasAdjustmentsAndAppliesThemAgain)
     camera->setExposure(false);
     ASSERT_EQ(camera->SetProperty(CM_PROP_EXPOSURE, 5000), 0);
     ASSERT_EQ(camera->SetProperty(CM_PROP_GAIN, 120), 0);
+    ASSERT_EQ(camera->SetPreviewSize(_tag_CMSIZE{800, 600}), 0);
     const shell::CameraAdjustments set = shell::ReadAdjustments(*camera);
     EXPECT_EQ(set.autoExposure, 0);
     EXPECT_EQ(set.properties.at(CM_PROP_EXPOSURE), 5000);
+    EXPECT_EQ(set.previewWidth, 800);
 
     const std::string root = std::filesystem::temp_directory_path() / ("pellumo-cameras-" + std::to_string(::getpid()));
     shell::CameraSettingsStore store(root);
@@ -153,6 +285,7 @@ TEST(CameraSettingsStoreTest, KeepsEachCamerasAdjustmentsAndAppliesThemAgain)
     // The camera lost power: automatic exposure, default gain again.
     camera->setExposure(true);
     camera->SetProperty(CM_PROP_GAIN, 0);
+    camera->SetPreviewSize(_tag_CMSIZE{1280, 960});
     shell::CameraAdjustments kept;
     ASSERT_TRUE(store.Load(identity, kept));
     EXPECT_EQ(kept, set) << "each camera keeps its own values";
@@ -167,6 +300,7 @@ TEST(CameraSettingsStoreTest, KeepsEachCamerasAdjustmentsAndAppliesThemAgain)
 // manual stays manual.
 TEST(CameraSessionTest, HoldsAutomaticExposureAndWhiteBalanceWhileAJobRuns)
 {
+    TempConfigHome config;
     ::setenv("SENSORLINK_EMULATE", "2", 1);
     ::setenv("SENSORLINK_EMULATE_SIZE", "320x240", 1);
     ::setenv("SENSORLINK_EMULATE_FAULTS", "", 1);

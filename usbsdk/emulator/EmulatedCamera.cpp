@@ -220,6 +220,9 @@ void EmulatedCamera::replugLocked()
         return;
     present_ = true;
     ++generation_;
+    // Power came back: the registers hold their power-on values again.
+    registers_ = RegisterFile(config_.width, config_.height);
+    sceneValid_ = false;
     phase_ = Phase::Leader;
     t0_ = Clock::now();
     nextSlot_ = 0;

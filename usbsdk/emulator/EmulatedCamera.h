@@ -48,6 +48,8 @@ public:
     bool present();
     // Every transfer in flight fails with NoDevice; open connections stay dead.
     void unplug();
+    // Plugged in again, powered on: the registers are back at their
+    // power-on values (settings the host made are forgotten).
     void replug();
 
     // --- stream ---

@@ -283,6 +283,7 @@ void AdjustPanel::OnSlider(CSliderUI* slider, bool released)
     if (released || (!camera->IsNetworkCamera() && property != CM_PROP_EXPOSURE))
         camera->SetProperty(property, value);
     SetLabel(row, value);
+    m_services.session.AdjustmentsChanged();
 }
 
 void AdjustPanel::OnAutoExposure(bool automatic)
@@ -296,6 +297,7 @@ void AdjustPanel::OnAutoExposure(bool automatic)
         camera->SetProperty(CM_PROP_EXPOSURE, m_sliders[size_t(timeRow)]->GetValue());
     SetSliderEnabled(timeRow, camera->IsPropertySupport(CM_PROP_EXPOSURE) && !automatic);
     SetSliderEnabled(RowOf(CM_PROP_EXPOSURE_TARGET), camera->IsPropertySupport(CM_PROP_EXPOSURE_TARGET) && automatic);
+    m_services.session.AdjustmentsChanged();
 }
 
 void AdjustPanel::OnAutoWhiteBalance(bool automatic)
@@ -306,6 +308,7 @@ void AdjustPanel::OnAutoWhiteBalance(bool automatic)
     camera->setWhiteBalance(automatic);
     for (tagCMProperty property : {CM_PROP_WB_TEMPERATURE, CM_PROP_RED_GAIN, CM_PROP_GREEN_GAIN, CM_PROP_BLUE_GAIN})
         SetSliderEnabled(RowOf(property), camera->IsPropertySupport(property) && !automatic);
+    m_services.session.AdjustmentsChanged();
 }
 
 void AdjustPanel::OnEnumChosen(tagCMProperty property, int index)
@@ -317,6 +320,7 @@ void AdjustPanel::OnEnumChosen(tagCMProperty property, int index)
     camera->GetPropertyRangeEnumInt(property, values);
     if (index >= 0 && size_t(index) < values.size())
         camera->SetProperty(property, values[size_t(index)]);
+    m_services.session.AdjustmentsChanged();
 }
 
 void AdjustPanel::ResetToDefaults()

@@ -6,6 +6,7 @@
 #include "app/shell/ProcessorName.h"
 #include "app/shell/dialogs/Dialogs.h"
 #include "app/shell/session/CameraSession.h"
+#include "app/shell/session/CameraSettingsStore.h"
 #include "app/shell/session/DeviceMonitor.h"
 #include "camera/CMCameraBase.h"
 #include "camera/factory/CMFactory.h"
@@ -203,6 +204,12 @@ void CameraListPanel::OpenDone(int result, bool reconnect)
             text += '\n';
             text += Text(reason);
         }
+        // Another camera sat where the row's was: the list is shown anew.
+        if (session.LastOpenFoundAnotherCamera()) {
+            text += '\n';
+            text += Text("STR_CAMERA_LIST_CHANGED");
+            session.RefreshDevices();
+        }
         ShowMessage(m_services.window.GetHWND(), text, "Message", 0, MB_ICONWARNING);
     }
 }
@@ -397,6 +404,18 @@ bool CameraListPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         FillList();
     if (message == WM_SESSION_OPEN_DONE)
         OpenDone(int(wParam), lParam != 0);
+    if (message == WM_SESSION_DEVICES_LISTED && !m_firstListingSeen) {
+        m_firstListingSeen = true;
+        // At start the camera used last opens again when it is there (demo
+        // mode opens its own camera instead).
+        int group = -1, device = -1;
+        if (!m_openFirstUsbCamera && !session.Camera() && !session.IsOpening() &&
+            session.FindCamera(CameraSettingsStore().LastCamera(), group, device) &&
+            session.OpenLocal(group, device) == kSessionOpened) {
+            m_userOpen = true;
+            SetBusy(true);
+        }
+    }
     if (message == WM_SESSION_DEVICES_LISTED && m_openFirstUsbCamera && !session.Camera() && !session.IsOpening()) {
         m_openFirstUsbCamera = false;
         const auto& groups = session.Devices();

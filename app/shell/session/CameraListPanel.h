@@ -66,6 +66,7 @@ private:
     bool m_userOpen = false; // the running open was a click (a box says when it fails)
     int m_clickedRow = -1;   // the row a running open came from
     bool m_openFirstUsbCamera = false;
+    bool m_firstListingSeen = false; // the camera used last is looked for in the first listing
     int m_notedPreviewSize = -1;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/common/AppMessages.h"
 #include "app/shell/dialogs/VideoControlsDialog.h"
+#include "app/shell/session/CameraSettingsStore.h"
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "camera/factory/CMFactory.h"
@@ -31,9 +32,21 @@ void ReleaseCamera(CMCameraBase* camera)
     delete camera;
 }
 
-bool SameDevice(const CameraSource& source, int groupType, const _tag_VideoDeviceInfo& info)
+// The position of `identity` among the listed devices; false when absent.
+bool FindIdentity(const std::vector<_tag_VideoDeviceList>& groups,
+                  const std::vector<std::vector<std::string>>& identities, const std::string& identity, int& group,
+                  int& device)
 {
-    return groupType == source.groupType && info.vid == source.vid && info.pid == source.pid;
+    if (identity.empty())
+        return false;
+    for (size_t g = 0; g < groups.size() && g < identities.size(); ++g)
+        for (size_t d = 0; d < identities[g].size() && d < groups[g].devices.size(); ++d)
+            if (identities[g][d] == identity) {
+                group = int(g);
+                device = int(d);
+                return true;
+            }
+    return false;
 }
 
 } // namespace
@@ -41,6 +54,7 @@ bool SameDevice(const CameraSource& source, int groupType, const _tag_VideoDevic
 struct CameraSession::OpenOutcome {
     CMCameraBase* camera = nullptr;
     int failure = CM_OPEN_FAILURE_NONE;
+    bool mismatch = false; // the device that opened was another camera
     CameraSource source;
     bool reconnect = false;
     unsigned serial = 0;
@@ -99,44 +113,39 @@ void CameraSession::RefreshDevices()
         return;
     m_listingQueued = true;
     m_worker.Post([this] {
-        auto groups = std::make_unique<std::vector<_tag_VideoDeviceList>>();
-        CMFactory::GetVideoDeviceList(groups.get());
+        auto listing = std::make_unique<Listing>();
+        CMFactory::GetVideoDeviceList(&listing->groups, &listing->identities);
         {
             std::lock_guard guard(m_resultLock);
-            m_listing = std::move(groups);
+            m_listing = std::move(listing);
         }
         platform::PostMessage(m_window, WM_SESSION_DEVICES_LISTED);
     });
 }
 
-bool CameraSession::SourceListedIn(const std::vector<_tag_VideoDeviceList>& groups, int& group, int& device) const
+bool CameraSession::SourceListedIn(const std::vector<_tag_VideoDeviceList>& groups,
+                                   const std::vector<std::vector<std::string>>& identities, int& group,
+                                   int& device) const
 {
-    if (m_source.kind != CameraSource::Kind::Local)
-        return false;
-    // The same position in a group of the same type first, then (two equal
-    // cameras swapped places) nothing: ids alone would mark the wrong row.
-    for (size_t g = 0; g < groups.size(); ++g) {
-        if (groups[g].type != m_source.groupType)
-            continue;
-        const auto& devices = groups[g].devices;
-        if (m_source.device >= 0 && size_t(m_source.device) < devices.size() &&
-            SameDevice(m_source, groups[g].type, devices[m_source.device])) {
-            group = int(g);
-            device = m_source.device;
-            return true;
-        }
-    }
-    return false;
+    // At any position: a camera that moved up when another went is the same
+    // camera, and one of two identical cameras is never taken for the other.
+    return m_source.kind == CameraSource::Kind::Local &&
+           FindIdentity(groups, identities, m_source.identity, group, device);
 }
 
 bool CameraSession::FindOpenCameraRow(int& group, int& device) const
 {
-    return SourceListedIn(m_devices, group, device);
+    return SourceListedIn(m_devices, m_identities, group, device);
+}
+
+bool CameraSession::FindCamera(const std::string& identity, int& group, int& device) const
+{
+    return FindIdentity(m_devices, m_identities, identity, group, device);
 }
 
 void CameraSession::FinishListing(bool& changed)
 {
-    std::unique_ptr<std::vector<_tag_VideoDeviceList>> listing;
+    std::unique_ptr<Listing> listing;
     {
         std::lock_guard guard(m_resultLock);
         listing = std::move(m_listing);
@@ -145,9 +154,14 @@ void CameraSession::FinishListing(bool& changed)
     if (!listing)
         return;
     ++m_listingsDone;
-    m_devices = std::move(*listing);
+    m_devices = std::move(listing->groups);
+    m_identities = std::move(listing->identities);
     int group = -1, device = -1;
-    const bool listed = SourceListedIn(m_devices, group, device);
+    const bool listed = SourceListedIn(m_devices, m_identities, group, device);
+    if (listed) {
+        m_source.group = group;
+        m_source.device = device;
+    }
     if (m_camera && m_source.kind == CameraSource::Kind::Local && !listed) {
         LoseCamera();
         changed = true;
@@ -172,6 +186,8 @@ int CameraSession::OpenLocal(int group, int device)
             source.vid = m_devices[group].devices[device].vid;
             source.pid = m_devices[group].devices[device].pid;
         }
+        if (size_t(group) < m_identities.size() && size_t(device) < m_identities[group].size())
+            source.identity = m_identities[group][device];
     }
     StartOpen(source, false);
     return kSessionOpened;
@@ -186,6 +202,7 @@ int CameraSession::OpenNetwork(int protocol, const std::string& address)
     source.protocol = protocol;
     // The camera library takes at most 260 bytes.
     source.address = address.substr(0, 259);
+    source.identity = (protocol == CMFactory::kWirelessBox ? "box " : "rtsp ") + source.address;
     StartOpen(source, false);
     return kSessionOpened;
 }
@@ -196,6 +213,8 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
     m_openIsReconnect = reconnect;
     const unsigned serial = ++m_openSerial;
     m_lastRetryTick = platform::GetTickCount();
+    // What the user set on the camera that goes is kept before it goes.
+    SaveAdjustments();
     CMCameraBase* old = m_camera;
     m_camera = nullptr;
     // The settings dialog of the camera that goes away closes first.
@@ -210,7 +229,11 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
     }
     const int format = m_format;
     const _tag_CMSIZE size = m_previewSize;
-    m_worker.Post([this, old, source, reconnect, format, size, serial]() mutable {
+    // Cameras forget their values when they lose power: what was kept for
+    // this one is set again before its preview starts.
+    CameraAdjustments kept;
+    CameraSettingsStore().Load(source.identity, kept);
+    m_worker.Post([this, old, source, reconnect, format, size, serial, kept]() mutable {
         // The old camera goes first, so a failed switch leaves none open.
         if (old) {
             old->Release();
@@ -218,25 +241,24 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
             delete old;
         }
         CMCameraBase* camera = nullptr;
+        int failure = CM_OPEN_FAILURE_NONE;
+        bool mismatch = false;
         if (source.kind == CameraSource::Kind::Local) {
-            int group = source.group;
-            int device = source.device;
-            if (reconnect) {
-                // The list may have changed: find the same camera at the same place.
-                std::vector<_tag_VideoDeviceList> groups;
-                CMFactory::GetVideoDeviceList(&groups);
-                group = -1;
-                for (size_t g = 0; g < groups.size(); ++g)
-                    if (groups[g].type == source.groupType && size_t(source.device) < groups[g].devices.size() &&
-                        SameDevice(source, groups[g].type, groups[g].devices[source.device]))
-                        group = int(g);
+            // The list may have changed since the row was shown: the camera
+            // is looked for by what it is, not where it was.
+            std::vector<_tag_VideoDeviceList> groups;
+            std::vector<std::vector<std::string>> identities;
+            CMFactory::GetVideoDeviceList(&groups, &identities);
+            int group = -1, device = -1;
+            if (FindIdentity(groups, identities, source.identity, group, device)) {
                 source.group = group;
-            }
-            if (group >= 0) {
+                source.device = device;
                 char name[260] = {};
                 int vid = -1, pid = -1;
                 camera = CMFactory::GetCamera(unsigned(group), unsigned(device), name, sizeof name, &vid, &pid, true);
             }
+            if (!camera)
+                failure = CM_OPEN_FAILURE_GONE;
         } else {
             camera = CMFactory::GetCamera(source.protocol, source.address.c_str());
         }
@@ -259,7 +281,22 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
                 std::lock_guard guard(m_initLock);
                 m_initializing = nullptr;
             }
-            if (initialised != 0) {
+            // Why a listed local camera could not be opened (access, busy,
+            // gone), as this open recorded it; a network camera has no such
+            // reason, and one another kind recorded earlier is not its own.
+            if (initialised != 0 && source.kind == CameraSource::Kind::Local)
+                failure = CMGetLastOpenFailure();
+            // The device that opened must be the camera of the row: between
+            // the listing and the open another may have taken its place.
+            if (initialised == 0 && source.kind == CameraSource::Kind::Local) {
+                const std::string opened = CMFactory::GetCameraIdentity(camera);
+                if (opened != source.identity) {
+                    platform::DebugPrintf("opened \"%s\" instead of \"%s\"\n", opened.c_str(), source.identity.c_str());
+                    mismatch = !opened.empty();
+                    failure = opened.empty() ? CM_OPEN_FAILURE_GONE : CM_OPEN_FAILURE_NONE;
+                }
+            }
+            if (initialised != 0 || mismatch || failure != CM_OPEN_FAILURE_NONE) {
                 camera->Release();
                 m_pipeline.setCamera(nullptr);
                 delete camera;
@@ -267,6 +304,7 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
             }
         }
         if (camera) {
+            ApplyAdjustments(*camera, kept);
             if (reconnect) {
                 // Back with the format and size it had when it went away.
                 if (format >= 0)
@@ -278,11 +316,8 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
         }
         auto outcome = std::make_unique<OpenOutcome>();
         outcome->camera = camera;
-        // Why a listed local camera could not be opened (access, busy,
-        // gone); a network camera has no such reason, and a reason another
-        // kind recorded earlier must not be shown for it.
-        outcome->failure =
-            camera || source.kind != CameraSource::Kind::Local ? CM_OPEN_FAILURE_NONE : CMGetLastOpenFailure();
+        outcome->failure = camera ? CM_OPEN_FAILURE_NONE : failure;
+        outcome->mismatch = mismatch;
         outcome->source = source;
         outcome->reconnect = reconnect;
         outcome->serial = serial;
@@ -312,6 +347,7 @@ void CameraSession::FinishOpen(bool& changed)
     }
     m_opening = false;
     m_lastOpenFailure = outcome->failure;
+    m_lastOpenMismatch = outcome->mismatch;
     if (outcome->reconnect)
         m_lastRetryTick = platform::GetTickCount(); // the retry period counts from here
     if (outcome->reconnect && !m_lost) {            // closed while the attempt ran
@@ -327,11 +363,9 @@ void CameraSession::FinishOpen(bool& changed)
     }
     m_camera = outcome->camera;
     m_source = outcome->source;
-    if (m_source.kind == CameraSource::Kind::Local && !outcome->reconnect) {
-        // Keep the row's place in the list the camera was opened from.
-        if (size_t(m_source.group) < m_devices.size())
-            m_source.groupType = m_devices[m_source.group].type;
-    }
+    m_adjustmentsChanged = false;
+    if (m_source.kind == CameraSource::Kind::Local && !outcome->reconnect)
+        CameraSettingsStore().SetLastCamera(m_source.identity);
     const bool wasLost = m_lost;
     m_lost = false;
     // Lost while held and back after the hold ended: the camera may still
@@ -386,6 +420,7 @@ void CameraSession::Close()
     // and the capture thread must not send to the waiting window.
     CancelRunningOpen();
     m_closing = true;
+    SaveAdjustments();
     CMCameraBase* camera = m_camera;
     m_camera = nullptr;
     if (camera)
@@ -414,6 +449,14 @@ void CameraSession::Close()
         });
     m_opening = false;
     m_closing = false;
+}
+
+void CameraSession::SaveAdjustments()
+{
+    if (!m_adjustmentsChanged || !m_camera || m_source.identity.empty())
+        return;
+    m_adjustmentsChanged = false;
+    CameraSettingsStore().Save(m_source.identity, ReadAdjustments(*m_camera));
 }
 
 void CameraSession::LoseCamera()
@@ -491,6 +534,8 @@ void CameraSession::OnWatchdogTick(bool& changed)
     }
     if (!m_camera)
         return;
+    // A slider dragged for a while is kept once per tick, not per step.
+    SaveAdjustments();
     const unsigned long frames = FramesDelivered();
     if (frames != m_lastFrameCount || m_watchdogPauses > 0 || m_opening || m_camera->IsPaused()) {
         m_lastFrameCount = frames;
@@ -520,6 +565,7 @@ bool CameraSession::SetFormatIndex(int index)
     if (m_camera->SetFormat(formats[index]) != 0)
         return false;
     m_format = formats[index];
+    m_adjustmentsChanged = true;
     return true;
 }
 
@@ -537,6 +583,7 @@ bool CameraSession::SetPreviewSizeIndex(int index)
     if (m_camera->SetPreviewSize(sizes[index]) != 0)
         return false;
     m_previewSize = sizes[index];
+    m_adjustmentsChanged = true;
     return true;
 }
 

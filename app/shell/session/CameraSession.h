@@ -36,6 +36,9 @@ struct CameraSource {
     int pid = -1;
     int protocol = 0;    // network: 7 wireless box, 8 RTSP URL
     std::string address; // network: box address or URL
+    // Which camera it is (CMFactory::GetCameraIdentity): what finds a local
+    // camera in a listing, at whatever position, and keys its settings.
+    std::string identity;
 };
 
 // How the last open attempt ended (WM_SESSION_OPEN_DONE's wParam).
@@ -76,21 +79,37 @@ public:
     // Listings finished since the session started.
     unsigned ListingsDone() const { return m_listingsDone; }
     // Group and device position in Devices() of the open (or lost) local
-    // camera: its group type and position, confirmed by its ids. False when
-    // none is listed there.
+    // camera, found by its identity at whatever position. False when it is
+    // not listed.
     bool FindOpenCameraRow(int& group, int& device) const;
+    // The position in Devices() of the camera with this identity; false when
+    // it is not listed.
+    bool FindCamera(const std::string& identity, int& group, int& device) const;
 
     // ---- open and close ----
     // Releases the open camera, then opens device `device` of group `group`
     // of Devices() on the worker (1920 × 1080 requested) and starts its
     // preview; WM_SESSION_OPEN_DONE (wParam SessionOpenResult) follows.
+    // The camera is looked for by its identity in a new listing, so the one
+    // of that row opens even when the others moved; the device that opened
+    // is checked against it (LastOpenFoundAnotherCamera). The settings kept
+    // for the camera are applied before its preview starts, and it becomes
+    // the camera opened last.
     // kSessionNotOpened at once (no message) for a negative position or while
     // another open runs.
     int OpenLocal(int group, int device);
     // The same for a network camera (protocol 7 box, 8 RTSP; 800 × 600).
     int OpenNetwork(int protocol, const std::string& address);
-    // Why the last open failed (a CMOpenFailure value; 0 when it did not).
+    // Why the last open failed (a CMOpenFailure value this open recorded; 0
+    // when it did not fail or gave no reason).
     int LastOpenFailure() const { return m_lastOpenFailure; }
+    // The last open failed because the device that opened was another
+    // camera than the row's (the cameras changed places since the listing).
+    bool LastOpenFoundAnotherCamera() const { return m_lastOpenMismatch; }
+    // The user changed an adjustment of the open camera: the camera's values
+    // are kept under its identity on the session's next timer tick, and
+    // before the camera is switched or closed.
+    void AdjustmentsChanged() { m_adjustmentsChanged = true; }
     // An open (or a reconnect attempt) is running on the worker.
     bool IsOpening() const { return m_opening; }
     // Ends a running reconnect attempt at once: a network camera's Init gives
@@ -180,7 +199,11 @@ private:
     // Switches the held automatic modes on again on `camera` (null: only
     // forgets them).
     void RestoreAutomatics(CMCameraBase* camera);
-    bool SourceListedIn(const std::vector<_tag_VideoDeviceList>& groups, int& group, int& device) const;
+    // The open (or lost) local camera's position in a listing, by identity.
+    bool SourceListedIn(const std::vector<_tag_VideoDeviceList>& groups,
+                        const std::vector<std::vector<std::string>>& identities, int& group, int& device) const;
+    // Keeps the open camera's values under its identity.
+    void SaveAdjustments();
 
     platform::HWND m_window;
     CMCameraBase* m_camera = nullptr;
@@ -189,6 +212,9 @@ private:
 
     CameraSource m_source;
     std::vector<_tag_VideoDeviceList> m_devices;
+    std::vector<std::vector<std::string>> m_identities; // one per device of m_devices
+    bool m_adjustmentsChanged = false;
+    bool m_lastOpenMismatch = false;
     bool m_opening = false;
     bool m_openIsReconnect = false;
     // Every open gets a number; an outcome of another number is stale.
@@ -225,7 +251,11 @@ private:
     // Handed from the worker to the UI thread.
     std::mutex m_resultLock;
     std::unique_ptr<OpenOutcome> m_openOutcome;
-    std::unique_ptr<std::vector<_tag_VideoDeviceList>> m_listing;
+    struct Listing {
+        std::vector<_tag_VideoDeviceList> groups;
+        std::vector<std::vector<std::string>> identities;
+    };
+    std::unique_ptr<Listing> m_listing;
 
     // Last member: ends first, so the worker stops before what it uses goes.
     SessionWorker m_worker;

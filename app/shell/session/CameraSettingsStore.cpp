@@ -5,9 +5,11 @@
 #include "camera/CMCameraBase.h"
 #include "platform/UserFolders.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 namespace shell {
 namespace {
@@ -41,11 +43,34 @@ CameraAdjustments ReadAdjustments(CMCameraBase& camera)
         adjustments.autoExposure = automatic ? 1 : 0;
     if (camera.getWhiteBalance(automatic) == 0)
         adjustments.autoWhiteBalance = automatic ? 1 : 0;
+    int format = -1;
+    if (camera.GetFormat(format) == 0)
+        adjustments.format = format;
+    _tag_CMSIZE size{0, 0};
+    if (camera.GetPreviewSize(size) == 0 && size.width > 0 && size.height > 0) {
+        adjustments.previewWidth = size.width;
+        adjustments.previewHeight = size.height;
+    }
     return adjustments;
 }
 
 void ApplyAdjustments(CMCameraBase& camera, const CameraAdjustments& adjustments)
 {
+    std::vector<int> formats;
+    camera.GetSupportedFormats(&formats);
+    int current = -1;
+    if (adjustments.format >= 0 && std::find(formats.begin(), formats.end(), adjustments.format) != formats.end() &&
+        (camera.GetFormat(current) != 0 || current != adjustments.format))
+        camera.SetFormat(adjustments.format);
+    std::vector<_tag_CMSIZE> sizes;
+    camera.GetSupportedPreviewSizes(&sizes);
+    _tag_CMSIZE now{0, 0};
+    const bool offered = std::any_of(sizes.begin(), sizes.end(), [&](const _tag_CMSIZE& size) {
+        return size.width == adjustments.previewWidth && size.height == adjustments.previewHeight;
+    });
+    if (offered && (camera.GetPreviewSize(now) != 0 || now.width != adjustments.previewWidth ||
+                    now.height != adjustments.previewHeight))
+        camera.SetPreviewSize(_tag_CMSIZE{adjustments.previewWidth, adjustments.previewHeight});
     if (adjustments.autoExposure >= 0)
         camera.setExposure(adjustments.autoExposure == 1);
     if (adjustments.autoWhiteBalance >= 0)
@@ -102,6 +127,14 @@ bool CameraSettingsStore::Load(const std::string& identity, CameraAdjustments& a
         adjustments.autoExposure = int(value);
     if (key.queryDword("AutoWhiteBalance", value) && value <= 1)
         adjustments.autoWhiteBalance = int(value);
+    if (key.queryDword("Format", value) && value <= 0xFFFF)
+        adjustments.format = int(value);
+    std::uint32_t height = 0;
+    if (key.queryDword("PreviewWidth", value) && key.queryDword("PreviewHeight", height) && value > 0 && height > 0 &&
+        value <= 0xFFFF && height <= 0xFFFF) {
+        adjustments.previewWidth = int(value);
+        adjustments.previewHeight = int(height);
+    }
     return !adjustments.empty();
 }
 
@@ -123,6 +156,12 @@ bool CameraSettingsStore::Save(const std::string& identity, const CameraAdjustme
         ok = key.setDword("AutoExposure", std::uint32_t(adjustments.autoExposure)) && ok;
     if (adjustments.autoWhiteBalance >= 0)
         ok = key.setDword("AutoWhiteBalance", std::uint32_t(adjustments.autoWhiteBalance)) && ok;
+    if (adjustments.format >= 0)
+        ok = key.setDword("Format", std::uint32_t(adjustments.format)) && ok;
+    if (adjustments.previewWidth > 0 && adjustments.previewHeight > 0) {
+        ok = key.setDword("PreviewWidth", std::uint32_t(adjustments.previewWidth)) && ok;
+        ok = key.setDword("PreviewHeight", std::uint32_t(adjustments.previewHeight)) && ok;
+    }
     return ok;
 }
 

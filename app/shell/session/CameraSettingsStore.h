@@ -17,14 +17,21 @@ struct CameraAdjustments {
     std::map<int, int> properties; // tagCMProperty → value, supported ones only
     int autoExposure = -1;         // 1 automatic, 0 manual, -1 not known
     int autoWhiteBalance = -1;
-    bool empty() const { return properties.empty() && autoExposure < 0 && autoWhiteBalance < 0; }
+    int format = -1;      // pixel-format code of the preview, -1 not known
+    int previewWidth = 0; // preview size, 0 not known
+    int previewHeight = 0;
+    bool empty() const
+    {
+        return properties.empty() && autoExposure < 0 && autoWhiteBalance < 0 && format < 0 && previewWidth <= 0;
+    }
     bool operator==(const CameraAdjustments&) const = default;
 };
 
 // Reads the values `camera` holds now (every supported property, the
-// exposure and white-balance modes).
+// exposure and white-balance modes, the preview format and size).
 CameraAdjustments ReadAdjustments(CMCameraBase& camera);
-// Sets them on `camera`: the modes first, then every value the modes leave
+// Sets them on `camera`: the preview format and size first (each only when
+// the camera offers it), then the modes, then every value the modes leave
 // manual (no exposure time under automatic exposure, no gains under
 // automatic white balance). Values the camera does not support are skipped.
 void ApplyAdjustments(CMCameraBase& camera, const CameraAdjustments& adjustments);
