@@ -136,6 +136,10 @@ public:
     void SetDeviceInfo(_tag_VideoDeviceInfo info);
     // True only for the wireless box (vid and pid both 0xFFFF).
     bool IsNetworkCamera();
+    // Any thread, after Init returned: why that Init failed, when the camera
+    // can tell (a CMOpenFailure value: a network camera refused, not
+    // answering, unreachable or not sending a stream); 0 (none) otherwise.
+    int GetOpenFailure() const { return m_openFailure.load(); }
 
 protected:
     enum class DeliveryOrder { GrabThenCallback, CallbackThenGrab };
@@ -163,4 +167,5 @@ protected:
     CMFrameRateCounter* m_pFrameRate = nullptr;
     CMPixelProcessor* m_pPixelProcessor = nullptr;
     CMPreviewGrabRequest* m_pPreviewGrab = nullptr;
+    std::atomic<int> m_openFailure{0}; // set by Init, read after it
 };

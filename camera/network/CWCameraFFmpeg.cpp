@@ -1,5 +1,6 @@
 #include "camera/network/CWCameraFFmpeg.h"
 
+#include "camera/usb/UsbOpenFailure.h"
 #include "platform/DebugOutput.h"
 #include "platform/Tick.h"
 
@@ -8,6 +9,7 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -26,6 +28,19 @@ uint32_t nonZeroTick()
 {
     const uint32_t tick = platform::GetTickCount();
     return tick ? tick : 1;
+}
+
+// Why FFmpeg could not open the input, as the user can act on it. A name
+// that does not resolve comes back as an input/output error.
+int openFailureOf(int error)
+{
+    if (error == AVERROR(ECONNREFUSED))
+        return CM_OPEN_FAILURE_REFUSED;
+    if (error == AVERROR(ETIMEDOUT))
+        return CM_OPEN_FAILURE_TIMED_OUT;
+    if (error == AVERROR(EHOSTUNREACH) || error == AVERROR(ENETUNREACH) || error == AVERROR(EIO))
+        return CM_OPEN_FAILURE_UNREACHABLE;
+    return CM_OPEN_FAILURE_NOT_A_STREAM;
 }
 } // namespace
 
@@ -82,6 +97,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
         return CM_OK; // already open
     m_bClosing = false;
     m_bDrained = false;
+    m_openFailure = CM_OPEN_FAILURE_NONE;
     m_frame.reset(av_frame_alloc());
     m_packet.reset(av_packet_alloc());
     AVFormatContext* input = avformat_alloc_context();
@@ -110,7 +126,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
         m_bConnecting = false;
         std::printf("Can not open this file");
         std::fflush(stdout);
-        closeStream();
+        failOpen(openFailureOf(opened));
         return CM_E_STREAM;
     }
     const int probed = avformat_find_stream_info(input, nullptr);
@@ -118,7 +134,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     if (probed < 0 || m_bOpenTimedOut || m_bOpenAborted) {
         std::printf("Unable to get stream info");
         std::fflush(stdout);
-        closeStream();
+        failOpen(CM_OPEN_FAILURE_NOT_A_STREAM);
         return CM_E_OPEN;
     }
 
@@ -131,7 +147,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     if (m_videoStream < 0) {
         std::printf("Unable to find video stream");
         std::fflush(stdout);
-        closeStream();
+        failOpen(CM_OPEN_FAILURE_NOT_A_STREAM);
         return CM_E_OPEN;
     }
     AVStream* stream = input->streams[m_videoStream];
@@ -140,7 +156,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     if (!decoder) {
         std::printf("Unsupported codec");
         std::fflush(stdout);
-        closeStream();
+        failOpen(CM_OPEN_FAILURE_NOT_A_STREAM);
         return CM_E_OPEN;
     }
     m_codec.reset(avcodec_alloc_context3(decoder));
@@ -148,7 +164,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
         avcodec_open2(m_codec.get(), decoder, nullptr) < 0) {
         std::printf("Unable to open codec");
         std::fflush(stdout);
-        closeStream();
+        failOpen(CM_OPEN_FAILURE_NOT_A_STREAM);
         return CM_E_OPEN;
     }
     // A stream whose first pictures come later than the probe looked (a
@@ -157,7 +173,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     if ((parameters->width <= 0 || parameters->height <= 0) && !sizeFromFirstPicture(*parameters)) {
         std::printf("Unable to get stream info");
         std::fflush(stdout);
-        closeStream();
+        failOpen(CM_OPEN_FAILURE_NOT_A_STREAM);
         return CM_E_OPEN;
     }
     // Nothing else in the program handles larger pictures; a stream that
@@ -165,7 +181,7 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     if (parameters->width > kMaxPictureSide || parameters->height > kMaxPictureSide) {
         std::printf("Unsupported video size %dx%d", parameters->width, parameters->height);
         std::fflush(stdout);
-        closeStream();
+        failOpen(CM_OPEN_FAILURE_NOT_A_STREAM);
         return CM_E_OPEN;
     }
     m_streamWidth = parameters->width;
@@ -188,6 +204,14 @@ int CWCameraFFmpegCore::Init(CMFrameCallback cb, void* userData, long, long)
     std::printf("initial successfully");
     std::fflush(stdout);
     return startThread(cb, userData);
+}
+
+void CWCameraFFmpegCore::failOpen(int reason)
+{
+    // The time-out may surface as any of FFmpeg's errors; a cancelled open
+    // has no reason to show.
+    m_openFailure = m_bOpenTimedOut ? CM_OPEN_FAILURE_TIMED_OUT : m_bOpenAborted ? CM_OPEN_FAILURE_NONE : reason;
+    closeStream();
 }
 
 bool CWCameraFFmpegCore::sizeFromFirstPicture(AVCodecParameters& parameters)

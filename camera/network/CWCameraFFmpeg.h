@@ -50,6 +50,9 @@ private:
     static int interruptCallback(void* opaque);
     bool shouldInterrupt();
     void closeStream();
+    // An open that failed for `reason` (a CMOpenFailure value): records why
+    // and closes what was opened.
+    void failOpen(int reason);
     bool sizeFromFirstPicture(AVCodecParameters& parameters);
     void deliverDecoded();
     bool convert(const AVFrame* picture);

@@ -12,11 +12,17 @@ enum CMOpenFailure {
     CM_OPEN_FAILURE_GONE = 3,       // unplugged meanwhile
     CM_OPEN_FAILURE_OTHER = 4,
     CM_OPEN_FAILURE_VIDEO_GROUP = 5, // no access to a video node: the user is not in the video group
+    // A network camera's own reasons (CMCameraBase::GetOpenFailure).
+    CM_OPEN_FAILURE_REFUSED = 6,      // nothing accepts connections at that address and port
+    CM_OPEN_FAILURE_TIMED_OUT = 7,    // the address did not answer within the open time-out
+    CM_OPEN_FAILURE_UNREACHABLE = 8,  // the host is unknown or cannot be reached
+    CM_OPEN_FAILURE_NOT_A_STREAM = 9, // it answered, but with no video stream the program can show
 };
 
 // A CMOpenFailure value; safe to call from any thread.
 LENSBRIDGE_API int CMGetLastOpenFailure();
 // The text id of the extra line the open-failure box shows for `failure`
 // ("STR_USB_ACCESS_RULE" for CM_OPEN_FAILURE_PERMISSION,
-// "STR_VIDEO_GROUP_ACCESS" for CM_OPEN_FAILURE_VIDEO_GROUP), or null for none.
+// "STR_VIDEO_GROUP_ACCESS" for CM_OPEN_FAILURE_VIDEO_GROUP, a line of its own
+// for each network reason), or null for none.
 LENSBRIDGE_API const char* CMOpenFailureTextId(int failure);

@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "FrameSink.h"
 #include "camera/network/CWCameraFFmpeg.h"
+#include "camera/usb/UsbOpenFailure.h"
 
 #include <gtest/gtest.h>
 
@@ -145,12 +146,17 @@ TEST(RtspCamera, StreamOf1280x720GivesItsSizeFormatAndRgbFrames)
     RtspServer server({"--width", "1280", "--height", "720", "--fps", "10"});
     ASSERT_FALSE(server.url.empty());
     FrameSink sink;
+    // The server answers, but has no stream under another path.
+    CWCameraFFmpeg wrongPath(server.url + "-none");
+    EXPECT_EQ(wrongPath.Init(&FrameSink::callback, &sink, 0, 0), CM_E_STREAM);
+    EXPECT_EQ(wrongPath.GetOpenFailure(), CM_OPEN_FAILURE_NOT_A_STREAM);
     CWCameraFFmpeg camera(server.url);
     EXPECT_TRUE(camera.hasBuiltInRecorder());
     EXPECT_FALSE(camera.IsNetworkCamera()); // only the box counts as one
     EXPECT_EQ(camera.GetDeviceInfo().pid, 0xFFFE);
     EXPECT_EQ(std::string(camera.GetDeviceInfo().address), server.url);
     ASSERT_EQ(camera.Init(&FrameSink::callback, &sink, 0, 0), CM_OK);
+    EXPECT_EQ(camera.GetOpenFailure(), CM_OPEN_FAILURE_NONE);
 
     std::vector<_tag_CMSIZE> sizes;
     ASSERT_EQ(camera.GetSupportedPreviewSizes(&sizes), CM_OK);
@@ -193,6 +199,7 @@ TEST(RtspCamera, NothingListeningFailsAtOnce)
     const auto start = Clock::now();
     EXPECT_EQ(camera.Init(&FrameSink::callback, &sink, 0, 0), CM_E_STREAM);
     EXPECT_LT(msSince(start), 5000);
+    EXPECT_EQ(camera.GetOpenFailure(), CM_OPEN_FAILURE_REFUSED);
     CWCameraFFmpeg empty("");
     EXPECT_EQ(empty.Init(&FrameSink::callback, &sink, 0, 0), CM_E_INVALIDARG);
 }
@@ -209,6 +216,7 @@ TEST(RtspCamera, SilentServerEndsTheOpenAtTheTimeOut)
     const long elapsed = msSince(start);
     EXPECT_GE(elapsed, 1400);
     EXPECT_LT(elapsed, 2900); // at the time-out, not a second one later
+    EXPECT_EQ(camera.GetOpenFailure(), CM_OPEN_FAILURE_TIMED_OUT);
 }
 
 TEST(RtspCamera, ServerKilledMidStreamStopsFramesAndReleaseReturns)
