@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace optics {
 namespace {
@@ -17,6 +18,11 @@ bool parseNumber(const char* text, double max, double& out)
 
 bool parseStage(const char* text, StageSettings& stage)
 {
+    if (std::strcmp(text, "glass") == 0) {
+        stage = StageSettings{};
+        stage.glass = true;
+        return true;
+    }
     int columns = 0, rows = 0, consumed = 0;
     if (std::sscanf(text, "serpentine:%dx%d:%n", &columns, &rows, &consumed) != 2 || consumed == 0)
         return false;
@@ -46,7 +52,7 @@ bool opticsFromEnvironment(const std::string& prefix, OpticsSettings& settings, 
     }
     if (const char* v = value("STAGE")) {
         if (!parseStage(v, read.stage))
-            return refuse("STAGE", "serpentine:<columns>x<rows>:<pixels per frame>");
+            return refuse("STAGE", "serpentine:<columns>x<rows>:<pixels per frame> or glass");
         read.on = true;
     }
     if (const char* v = value("SHAKE")) {

@@ -6,6 +6,7 @@
 //   <prefix>STAGE=serpentine:<columns>x<rows>:<pixels per frame>
 //                                the stage moves over that many fields and
 //                                comes back over the first row
+//   <prefix>STAGE=glass          the stage stands over empty glass (a flat field)
 //   <prefix>SHAKE=<pixels>       the field shifts by up to that much between frames
 //   <prefix>NOISE=<levels>       sensor noise of that standard deviation
 //   <prefix>SHADING=<percent>    the corners darkened by that much, slightly tinted
@@ -18,6 +19,7 @@ namespace optics {
 struct StageSettings {
     int columns = 0, rows = 0; // 0: the stage stands still at the slide's centre
     double pixelsPerFrame = 0;
+    bool glass = false; // stands still over empty glass instead
     bool operator==(const StageSettings&) const = default;
 };
 

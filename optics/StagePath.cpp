@@ -8,6 +8,10 @@ namespace optics {
 
 StagePath::StagePath(const StageSettings& settings, cv::Size field) : m_speed(settings.pixelsPerFrame)
 {
+    if (settings.glass) {
+        m_points = {Slide::instance().emptyGlass(field)};
+        return;
+    }
     const cv::Point2d centre(kSlideWidth / 2.0, kSlideHeight / 2.0);
     if (settings.columns < 1 || settings.rows < 1) {
         m_points = {centre};

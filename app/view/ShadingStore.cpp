@@ -43,7 +43,10 @@ bool ShadingStore::save(const std::string& identity, const ShadingReference& ref
 bool ShadingStore::load(const std::string& identity, int width, int height, ShadingReference& reference) const
 {
     ShadingReference read;
-    if (width <= 0 || height <= 0 || !ShadingReference::load(fileFor(identity, width, height), read))
+    std::error_code error;
+    const std::string file = fileFor(identity, width, height);
+    // Most sizes have none: not even an attempt to read (which would log).
+    if (width <= 0 || height <= 0 || !fs::exists(file, error) || !ShadingReference::load(file, read))
         return false;
     // A map of another shape than this size's was not made for it.
     if (std::abs(read.smoothed.cols * height - read.smoothed.rows * width) > width + height)

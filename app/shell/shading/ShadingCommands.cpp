@@ -4,11 +4,16 @@
 #include "app/shell/PictureSource.h"
 #include "app/shell/session/CameraSession.h"
 #include "camera/CMCameraBase.h"
+#include "ui/Controls.h"
+#include "ui/Menu.h"
 #include "ui/MessageDialog.h"
+#include "ui/PaintManager.h"
 #include "ui/ResourceManager.h"
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 namespace shell {
 namespace {
@@ -34,6 +39,8 @@ ShadingCommands::ShadingCommands(MainWindowServices& services, ShadingStore stor
 {
 }
 
+ShadingCommands::~ShadingCommands() { DropWork(); }
+
 std::string ShadingCommands::Identity() const
 {
     CMCameraBase* camera = m_services.session.Camera();
@@ -56,16 +63,67 @@ void ShadingCommands::Say(const char* textId, const std::string& detail)
         m_services.setStatus(text);
 }
 
+bool ShadingCommands::Correcting() const
+{
+    FramePipeline& pipeline = m_services.session.Pipeline();
+    std::lock_guard lock(pipeline.lock());
+    const ShadingCorrection& shading = pipeline.shading();
+    return shading.enabled() && !shading.reference().empty();
+}
+
+void ShadingCommands::ShowState()
+{
+    if (auto* button = dynamic_cast<COptionUI*>(m_services.paint.FindControl("ToolbarBtnShading")))
+        if (button->IsSelected() != Correcting())
+            button->Selected(!button->IsSelected(), false);
+}
+
+void ShadingCommands::OnMainMenu(CMenuWnd& menu)
+{
+    if (CMenuElementUI* item = menu.FindMenuItem("Main_Menu_Item_Shading_Toggle")) {
+        item->SetIcon("ui\\menu\\ic_menu_checked.png");
+        item->SetCheckItem(true);
+        item->SetChecked(Correcting());
+    }
+}
+
+bool ShadingCommands::Notify(TNotifyUI& msg)
+{
+    if (msg.sType != "selectchanged" || !msg.pSender || msg.pSender->GetName() != "ToolbarBtnShading")
+        return false;
+    auto* button = dynamic_cast<COptionUI*>(msg.pSender);
+    const bool wanted = button && button->IsSelected();
+    bool hasReference = false;
+    {
+        FramePipeline& pipeline = m_services.session.Pipeline();
+        std::lock_guard lock(pipeline.lock());
+        hasReference = !pipeline.shading().reference().empty();
+    }
+    ShowState(); // the button shows what the correction does, not the click
+    if (!hasReference) {
+        if (wanted)
+            AskForReference();
+    } else if (wanted != Correcting()) {
+        Toggle();
+    }
+    return true;
+}
+
+void ShadingCommands::AskForReference()
+{
+    if (!m_services.session.Camera()) {
+        Say("STR_ERROR_CAMERA_NOT_OPEN");
+        return;
+    }
+    if (ShowMessage(m_services.window.GetHWND(), Text("STR_SHADING_ASK"), Text("MENU_MAIN_SHADING"), 1,
+                    MB_ICONINFORMATION) == IDOK)
+        TakeReference();
+}
+
 bool ShadingCommands::OnMenuCommand(const std::string& item)
 {
     if (item == "Main_Menu_Item_Shading") {
-        if (!m_services.session.Camera()) {
-            Say("STR_ERROR_CAMERA_NOT_OPEN");
-            return true;
-        }
-        if (ShowMessage(m_services.window.GetHWND(), Text("STR_SHADING_ASK"), Text("MENU_MAIN_SHADING"), 1,
-                        MB_ICONINFORMATION) == IDOK)
-            TakeReference();
+        AskForReference();
         return true;
     }
     if (item == "Main_Menu_Item_Shading_Toggle") {
@@ -83,6 +141,7 @@ bool ShadingCommands::TakeReference()
 {
     if (!m_services.session.Camera())
         return false;
+    DropWork();
     {
         FramePipeline& pipeline = m_services.session.Pipeline();
         std::lock_guard lock(pipeline.lock());
@@ -96,15 +155,22 @@ bool ShadingCommands::TakeReference()
 
 void ShadingCommands::Toggle()
 {
-    FramePipeline& pipeline = m_services.session.Pipeline();
-    std::lock_guard lock(pipeline.lock());
-    ShadingCorrection& shading = pipeline.shading();
-    shading.setEnabled(!shading.enabled());
-    Say(shading.enabled() ? "STR_SHADING_ON" : "STR_SHADING_OFF");
+    bool on = false;
+    {
+        FramePipeline& pipeline = m_services.session.Pipeline();
+        std::lock_guard lock(pipeline.lock());
+        ShadingCorrection& shading = pipeline.shading();
+        shading.setEnabled(!shading.enabled());
+        on = shading.enabled();
+    }
+    Say(on ? "STR_SHADING_ON" : "STR_SHADING_OFF");
+    ShowState();
 }
 
 void ShadingCommands::Clear()
 {
+    DropWork();
+    m_taking = false;
     {
         FramePipeline& pipeline = m_services.session.Pipeline();
         std::lock_guard lock(pipeline.lock());
@@ -112,20 +178,33 @@ void ShadingCommands::Clear()
     }
     if (!m_identity.empty() && m_width > 0)
         m_store.remove(m_identity, m_width, m_height);
-    m_width = m_height = 0;
+    m_hadReference = false;
     Say("STR_SHADING_CLEARED");
+    ShowState();
+}
+
+void ShadingCommands::DropWork()
+{
+    // A worker's result for a camera or size that is gone is not used; its
+    // few milliseconds are waited for here rather than left running.
+    if (m_work.valid())
+        m_work.wait();
+    m_work = {};
 }
 
 void ShadingCommands::OnCameraChanged()
 {
+    DropWork();
     m_identity = Identity();
     m_width = m_height = 0;
     m_taking = false;
+    m_hadReference = false;
     {
         FramePipeline& pipeline = m_services.session.Pipeline();
         std::lock_guard lock(pipeline.lock());
         pipeline.shading().clear();
     }
+    ShowState();
     // The reference is found once the first picture says its size.
     if (m_identity.empty())
         m_services.window.KillTimer(kTimer);
@@ -133,7 +212,11 @@ void ShadingCommands::OnCameraChanged()
         m_services.window.SetTimer(kTimer, kTimerMs);
 }
 
-void ShadingCommands::OnClosing() { m_services.window.KillTimer(kTimer); }
+void ShadingCommands::OnClosing()
+{
+    m_services.window.KillTimer(kTimer);
+    DropWork();
+}
 
 bool ShadingCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&)
 {
@@ -145,50 +228,86 @@ bool ShadingCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT
 
 void ShadingCommands::Poll()
 {
+    if (m_work.valid()) {
+        if (m_work.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return;
+        Install(m_work.get());
+        return;
+    }
     FramePipeline& pipeline = m_services.session.Pipeline();
-    ShadingReference made;
-    ShadingRefusal refusal = ShadingRefusal::NoFrames;
+    ShadingFrames frames;
+    bool framesIn = false;
     int width = 0, height = 0;
-    bool hadReference = false;
     {
         std::lock_guard lock(pipeline.lock());
         ShadingCorrection& shading = pipeline.shading();
-        if (m_taking && !shading.collecting())
-            refusal = shading.finishCollecting(made);
+        if (m_taking)
+            framesIn = shading.takeFrames(frames);
         width = shading.lastWidth();
         height = shading.lastHeight();
-        hadReference = !shading.reference().empty();
+        if (!m_taking && width > 0 && (width != m_width || height != m_height))
+            m_hadReference = !shading.reference().empty();
     }
-    if (m_taking && refusal != ShadingRefusal::NoFrames) {
-        m_taking = false;
-        if (refusal == ShadingRefusal::None) {
-            m_width = made.width;
-            m_height = made.height;
-            if (m_identity.empty() || !m_store.save(m_identity, made))
-                Say("STR_SHADING_NOT_KEPT");
-            else
-                Say("STR_SHADING_DONE");
-        } else {
-            Say(RefusalText(refusal));
-        }
+    const ShadingStore store = m_store;
+    const std::string identity = m_identity;
+    if (framesIn) {
+        m_work = std::async(std::launch::async, [frames = std::move(frames), store, identity] {
+            Prepared made;
+            made.refusal = makeShadingReference(frames, made.reference);
+            if (made.refusal == ShadingRefusal::None) {
+                made.gains = makeShadingGains(made.reference);
+                made.kept = !identity.empty() && store.save(identity, made.reference);
+            }
+            return made;
+        });
         return;
     }
     if (m_taking || width <= 0 || (width == m_width && height == m_height))
         return;
     // A new picture size (or the first picture): its own reference, if one is kept.
-    ShadingReference kept;
-    const bool found = !m_identity.empty() && m_store.load(m_identity, width, height, kept);
+    m_width = width;
+    m_height = height;
+    m_work = std::async(std::launch::async, [store, identity, width, height] {
+        Prepared found;
+        found.fromStore = true;
+        if (!identity.empty() && store.load(identity, width, height, found.reference)) {
+            found.refusal = ShadingRefusal::None;
+            found.gains = makeShadingGains(found.reference);
+        }
+        return found;
+    });
+}
+
+void ShadingCommands::Install(Prepared prepared)
+{
+    FramePipeline& pipeline = m_services.session.Pipeline();
+    if (!prepared.fromStore) {
+        m_taking = false;
+        if (prepared.refusal != ShadingRefusal::None) {
+            Say(RefusalText(prepared.refusal));
+            return;
+        }
+        {
+            std::lock_guard lock(pipeline.lock());
+            pipeline.shading().setReference(prepared.reference, std::move(prepared.gains));
+        }
+        m_width = prepared.reference.width;
+        m_height = prepared.reference.height;
+        Say(prepared.kept ? "STR_SHADING_DONE" : "STR_SHADING_NOT_KEPT");
+        ShowState();
+        return;
+    }
+    const bool found = prepared.refusal == ShadingRefusal::None;
     {
         std::lock_guard lock(pipeline.lock());
         if (found)
-            pipeline.shading().setReference(kept);
+            pipeline.shading().setReference(prepared.reference, std::move(prepared.gains));
         else
             pipeline.shading().clear();
     }
-    m_width = width;
-    m_height = height;
-    if (!found && hadReference)
-        Say("STR_SHADING_NO_REFERENCE", std::to_string(width) + " × " + std::to_string(height));
+    if (!found && m_hadReference)
+        Say("STR_SHADING_NO_REFERENCE", std::to_string(m_width) + " × " + std::to_string(m_height));
+    ShowState();
 }
 
 } // namespace shell
