@@ -24,12 +24,13 @@ bool IsQtOption(const char* arg)
     return false;
 }
 
-// Qt's options that take the next argument as their value (one dash or two).
+// Qt's options that take the next argument as their value (one dash or two);
+// the debugger's takes its value after "=" only.
 bool IsQtOptionWithValue(const char* arg)
 {
-    static const char* const withValue[] = {
-        "platform", "display",       "style",  "stylesheet",      "session",      "geometry",    "title",
-        "name",     "platformtheme", "plugin", "qwindowgeometry", "qwindowtitle", "qwindowicon", "qmljsdebugger"};
+    static const char* const withValue[] = {"platform",        "display",      "style",      "stylesheet",    "session",
+                                            "geometry",        "title",        "name",       "platformtheme", "plugin",
+                                            "qwindowgeometry", "qwindowtitle", "qwindowicon"};
     if (arg[0] != '-')
         return false;
     const char* name = arg + (arg[1] == '-' ? 2 : 1);
