@@ -534,7 +534,8 @@ void CImageRenderUI::renderPass()
     sf::Event event;
     while (renderWindow_.pollEvent(event)) {
     }
-    takeFrame();
+    std::string snapshotPath;
+    const bool snapshot = takeFrame(snapshotPath);
     std::function<void()> observer;
     {
         std::lock_guard frameGuard(frameLock_);
@@ -550,17 +551,10 @@ void CImageRenderUI::renderPass()
     scaleBar_.draw(renderWindow_, container_, visiblePicture());
     drawRecordingOverlay();
 
-    std::string path;
-    bool snapshot = false;
-    {
-        std::lock_guard frameGuard(frameLock_);
-        std::swap(snapshot, snapshotRequested_);
-        path = snapshotPath_;
-    }
     // Read back before the swap: the back buffer's contents are undefined
     // after it.
     if (snapshot)
-        saveSnapshot(path);
+        saveSnapshot(snapshotPath);
     renderWindow_.display();
     renderWindow_.setActive(false);
     ++passesDrawn_;
@@ -597,13 +591,19 @@ void CImageRenderUI::setDrawnPictureObserver(std::function<void(FrameTime dequeu
     drawnPictureObserver_ = std::move(observer);
 }
 
-void CImageRenderUI::takeFrame()
+bool CImageRenderUI::takeFrame(std::string& snapshotPath)
 {
     int width = 0, height = 0;
     ViewFit fit;
     float textureScale = 1.0f;
+    bool snapshot = false;
     {
         std::lock_guard guard(frameLock_);
+        // A request that arrives while this pass draws waits for the next one,
+        // which takes the picture as it was at the request.
+        std::swap(snapshot, snapshotRequested_);
+        if (snapshot)
+            snapshotPath = snapshotPath_;
         takenDequeued_ = framePending_ ? pendingDequeued_ : FrameTime{};
         if (framePending_) {
             uploadPixels_.swap(pendingPixels_);
@@ -630,6 +630,7 @@ void CImageRenderUI::takeFrame()
     }
     frameSprite_.setPosition(fit.originX, fit.originY);
     frameSprite_.setScale(fit.zoom * textureScale, fit.zoom * textureScale);
+    return snapshot;
 }
 
 void CImageRenderUI::drawRecordingOverlay()

@@ -6,7 +6,7 @@
 // window of the control's native window whenever something changed.
 //
 // Threads: the UI thread runs the framework operations, attachWindow,
-// detachWindow, requestSnapshot, showRecordingIndicator and the mouse events;
+// detachWindow, showRecordingIndicator and the mouse events;
 // the capture thread hands over frames (updateFrame); the render thread
 // uploads the latest frame and draws. Locks, outermost first: `lock` (render
 // window, texture, sprite; held for a whole drawing pass) → `frameLock` (the
@@ -97,8 +97,10 @@ public:
     // Any thread. The size the fit counts in (the full size of a reduced still).
     void pictureSize(int& width, int& height) const;
 
-    // Saves the next drawn picture (picture and overlays, the control's size)
-    // to `path`; the format follows the extension. Served by the next pass.
+    // Any thread. Saves the next drawn picture (picture and overlays, the
+    // control's size) to `path`; the format follows the extension. Served by
+    // the next pass that starts after the request, one of its own when
+    // nothing else changes (a still picture draws no passes otherwise).
     void requestSnapshot(const std::string& path);
     // Passes that saved a snapshot so far (whether or not the file was written).
     int snapshotsServed() const { return snapshotsServed_.load(); }
@@ -160,7 +162,10 @@ private:
     void markDirty();
     void renderLoop();
     void renderPass();
-    void takeFrame();
+    // Takes the handed-over frame and, under the same lock, a pending snapshot
+    // request (true and its path), so a snapshot never shows a picture that
+    // was taken before the request.
+    bool takeFrame(std::string& snapshotPath);
     void drawRecordingOverlay();
     void saveSnapshot(const std::string& path);
     void stopRenderThread();

@@ -467,16 +467,35 @@ TEST_F(RenderView, PointerReachesTheControlThroughTheDrawingWindow)
 TEST_F(RenderView, SnapshotWaitsForTheNextPass)
 {
     const auto grey = uniformFrame(640, 480, sf::Color(128, 128, 128));
+    const auto red = uniformFrame(640, 480, kRed);
     ASSERT_TRUE(drawFrame(*view, grey, 640, 480));
-    ui::Application::processEventsFor(100);
     const std::string path = tempPath("pending.png");
-    const int served = view->snapshotsServed();
+    sf::Image saved;
+
+    // Nothing changes: the request draws a pass of its own.
+    int served = view->snapshotsServed();
     view->requestSnapshot(path);
-    ui::Application::processEventsFor(100);
-    EXPECT_EQ(view->snapshotsServed(), served) << "nothing changed, so nothing was drawn";
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return view->snapshotsServed() > served; }, 30000));
+    ASSERT_TRUE(view->lastSnapshotSaved());
+    ASSERT_TRUE(saved.loadFromFile(path));
+    EXPECT_TRUE(near(saved.getPixel(500, 400), sf::Color(128, 128, 128)));
+
+    // A frame and then a request arrive while a pass draws the grey frame it
+    // has already taken: the snapshot is of the next pass, with the red frame.
+    std::atomic<bool> armed{true};
+    view->setPassObserver([&] {
+        if (armed.exchange(false)) {
+            view->updateFrame(640, 480, red.data());
+            view->requestSnapshot(path);
+        }
+    });
+    served = view->snapshotsServed();
     view->updateFrame(640, 480, grey.data());
-    EXPECT_TRUE(Driver::processEventsUntil([&] { return view->snapshotsServed() > served; }, 30000));
-    EXPECT_TRUE(view->lastSnapshotSaved());
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return view->snapshotsServed() > served; }, 30000));
+    view->setPassObserver(nullptr);
+    ASSERT_TRUE(view->lastSnapshotSaved());
+    ASSERT_TRUE(saved.loadFromFile(path));
+    EXPECT_TRUE(near(saved.getPixel(500, 400), kRed));
     std::filesystem::remove(path);
 }
 
