@@ -1,0 +1,239 @@
+#include "app/panorama/PanoramaCanvas.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace panorama {
+namespace {
+
+constexpr int kR = PanoramaCanvas::kReduction;
+
+int floorTo(int v, int step) { return (v >= 0 ? v / step : -((-v + step - 1) / step)) * step; }
+int ceilTo(int v, int step) { return -floorTo(-v, step); }
+
+cv::Rect aligned(const cv::Rect& r)
+{
+    const int x0 = floorTo(r.x, kR), y0 = floorTo(r.y, kR);
+    return {x0, y0, ceilTo(r.x + r.width, kR) - x0, ceilTo(r.y + r.height, kR) - y0};
+}
+
+int64_t area(const cv::Rect& r) { return int64_t(r.width) * int64_t(r.height); }
+
+// blendShare[w][f]: the share (of 256) a frame pixel of weight f takes from a
+// canvas pixel that has gathered weight w.
+const std::array<std::array<uint16_t, 256>, 256>& blendShares()
+{
+    static const auto table = [] {
+        std::array<std::array<uint16_t, 256>, 256> t{};
+        for (int w = 0; w < 256; ++w)
+            for (int f = 0; f < 256; ++f)
+                t[w][f] = uint16_t(w + f == 0 ? 0 : std::lround(256.0 * f / (w + f)));
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+PanoramaCanvas::PanoramaCanvas(int64_t maxPixels) : m_maxPixels(maxPixels) {}
+
+const cv::Mat& PanoramaCanvas::featherFor(cv::Size size)
+{
+    if (m_feather.size() != size) {
+        // Full weight from this far inside the frame's edge.
+        const int ramp = std::max(4, std::min({64, size.width / 6, size.height / 6}));
+        m_feather.create(size, CV_8UC1);
+        for (int y = 0; y < size.height; ++y) {
+            auto* row = m_feather.ptr<uint8_t>(y);
+            const int dy = std::min(y, size.height - 1 - y);
+            for (int x = 0; x < size.width; ++x) {
+                const int d = std::min({dy, x, size.width - 1 - x});
+                row[x] = uint8_t(std::clamp(255 * (d + 1) / ramp, 1, 255));
+            }
+        }
+    }
+    return m_feather;
+}
+
+bool PanoramaCanvas::place(const cv::Mat& rgba, cv::Point at)
+{
+    CV_Assert(rgba.type() == CV_8UC4);
+    const cv::Rect field(at, rgba.size());
+    const cv::Rect covered = m_bounds.empty() ? field : (m_bounds | field);
+    if (area(covered) > m_maxPixels)
+        return false;
+    grow(field);
+    m_bounds = covered;
+
+    const cv::Mat& feather = featherFor(rgba.size());
+    const auto& share = blendShares();
+    const cv::Point corner = at - m_origin;
+    for (int y = 0; y < rgba.rows; ++y) {
+        const uint8_t* in = rgba.ptr<uint8_t>(y);
+        const uint8_t* weight = feather.ptr<uint8_t>(y);
+        uint8_t* out = m_colour.ptr<uint8_t>(corner.y + y) + size_t(corner.x) * 4;
+        for (int x = 0; x < rgba.cols; ++x, in += 4, out += 4) {
+            const unsigned f = weight[x], w = out[3];
+            const unsigned a = share[w][f], keep = 256 - a;
+            out[0] = uint8_t((out[0] * keep + in[0] * a + 128) >> 8);
+            out[1] = uint8_t((out[1] * keep + in[1] * a + 128) >> 8);
+            out[2] = uint8_t((out[2] * keep + in[2] * a + 128) >> 8);
+            out[3] = uint8_t(std::min(255u, w + f));
+        }
+    }
+    refreshReduced(field);
+    return true;
+}
+
+void PanoramaCanvas::grow(const cv::Rect& field)
+{
+    const cv::Rect have(m_origin, m_colour.size());
+    if (!m_colour.empty() && (have & field) == field)
+        return;
+    const cv::Rect covered = m_bounds.empty() ? field : (m_bounds | field);
+    // Room for half a frame more on every side, so a moving stage makes the
+    // canvas grow now and then, not at every frame; never past the limit.
+    const cv::Rect margin(field.x - field.width / 2, field.y - field.height / 2, field.width * 2, field.height * 2);
+    cv::Rect wanted = aligned(m_colour.empty() ? margin : (have | margin));
+    if (area(wanted) > m_maxPixels + m_maxPixels / 4)
+        wanted = aligned(m_colour.empty() ? covered : (have | covered));
+    cv::Mat colour(wanted.size(), CV_8UC4, cv::Scalar::all(0));
+    cv::Mat small(wanted.height / kR, wanted.width / kR, CV_8UC4, cv::Scalar::all(0));
+    if (!m_colour.empty()) {
+        const cv::Point shift = m_origin - wanted.tl();
+        m_colour.copyTo(colour(cv::Rect(shift, m_colour.size())));
+        m_small.copyTo(small(cv::Rect(shift / kR, m_small.size())));
+    }
+    m_colour = colour;
+    m_small = small;
+    m_origin = wanted.tl();
+}
+
+void PanoramaCanvas::refreshReduced(const cv::Rect& field)
+{
+    const cv::Rect region = aligned(field) - m_origin;
+    const cv::Mat colour = m_colour(region);
+    cv::Mat small = m_small(cv::Rect(region.tl() / kR, region.size() / kR));
+    cv::resize(colour, small, small.size(), 0, 0, cv::INTER_AREA);
+    // A reduced pixel counts as covered only when all it stands for is.
+    cv::Mat weight, covered;
+    cv::extractChannel(colour, weight, 3);
+    cv::threshold(weight, weight, 0, 255, cv::THRESH_BINARY);
+    cv::resize(weight, covered, small.size(), 0, 0, cv::INTER_AREA);
+    cv::threshold(covered, covered, 254, 255, cv::THRESH_BINARY);
+    cv::insertChannel(covered, small, 3);
+}
+
+cv::Mat PanoramaCanvas::smallRegion(const cv::Rect& region) const
+{
+    CV_Assert(region.x % kR == 0 && region.y % kR == 0 && region.width % kR == 0 && region.height % kR == 0);
+    cv::Mat out(region.height / kR, region.width / kR, CV_8UC4, cv::Scalar::all(0));
+    const cv::Rect have(m_origin, m_colour.size());
+    const cv::Rect common = have & region;
+    if (!common.empty()) {
+        const cv::Rect from((common.tl() - m_origin) / kR, common.size() / kR);
+        m_small(from).copyTo(out(cv::Rect((common.tl() - region.tl()) / kR, common.size() / kR)));
+    }
+    return out;
+}
+
+namespace {
+
+void splitGreyKnown(const cv::Mat& small, cv::Mat& grey, cv::Mat& known)
+{
+    cv::Mat g, k;
+    cv::cvtColor(small, g, cv::COLOR_RGBA2GRAY);
+    g.convertTo(grey, CV_32F);
+    cv::extractChannel(small, k, 3);
+    k.convertTo(known, CV_32F, 1.0 / 255);
+    cv::multiply(grey, known, grey);
+}
+
+} // namespace
+
+void PanoramaCanvas::reducedRegion(const cv::Rect& region, cv::Mat& grey, cv::Mat& known) const
+{
+    splitGreyKnown(smallRegion(region), grey, known);
+}
+
+void PanoramaCanvas::reducedWhole(int factor, cv::Mat& grey, cv::Mat& known, cv::Point& corner) const
+{
+    corner = m_origin;
+    cv::Mat small;
+    cv::resize(m_small, small, cv::Size(m_small.cols / factor, m_small.rows / factor), 0, 0, cv::INTER_AREA);
+    splitGreyKnown(small, grey, known);
+    // Partly covered pixels are not known.
+    cv::threshold(known, known, 0.999, 1.0, cv::THRESH_BINARY);
+    cv::multiply(grey, known, grey);
+}
+
+void PanoramaCanvas::greyRegion(const cv::Rect& region, cv::Mat& grey, cv::Mat& known) const
+{
+    grey = cv::Mat::zeros(region.size(), CV_32F);
+    known = cv::Mat::zeros(region.size(), CV_32F);
+    const cv::Rect have(m_origin, m_colour.size());
+    const cv::Rect common = have & region;
+    if (common.empty())
+        return;
+    const cv::Mat colour = m_colour(common - m_origin);
+    const cv::Rect to = common - region.tl();
+    cv::Mat g, w;
+    cv::cvtColor(colour, g, cv::COLOR_RGBA2GRAY);
+    g.convertTo(grey(to), CV_32F);
+    cv::extractChannel(colour, w, 3);
+    cv::threshold(w, w, 0, 1, cv::THRESH_BINARY);
+    w.convertTo(known(to), CV_32F);
+    cv::multiply(grey, known, grey);
+}
+
+void PanoramaCanvas::copyPicture(std::vector<uint8_t>& rgba) const
+{
+    rgba.clear();
+    if (m_bounds.empty())
+        return;
+    rgba.resize(size_t(m_bounds.width) * size_t(m_bounds.height) * 4);
+    cv::Mat out(m_bounds.size(), CV_8UC4, rgba.data());
+    const cv::Mat colour = m_colour(m_bounds - m_origin);
+    for (int y = 0; y < out.rows; ++y) {
+        const uint8_t* in = colour.ptr<uint8_t>(y);
+        uint8_t* to = out.ptr<uint8_t>(y);
+        for (int x = 0; x < out.cols; ++x, in += 4, to += 4) {
+            // Uncovered pixels stay black; the weight becomes an opaque alpha.
+            to[0] = in[0];
+            to[1] = in[1];
+            to[2] = in[2];
+            to[3] = 255;
+        }
+    }
+}
+
+cv::Mat PanoramaCanvas::preview(int maxSide, double& scale) const
+{
+    scale = 0;
+    if (m_bounds.empty())
+        return cv::Mat();
+    const cv::Rect region = aligned(m_bounds);
+    cv::Mat small = smallRegion(region);
+    // The reduced copy's pixels under the covered area only.
+    const cv::Rect inside((m_bounds.tl() - region.tl()) / kR,
+                          cv::Size(std::max(1, m_bounds.width / kR), std::max(1, m_bounds.height / kR)));
+    small = small(inside & cv::Rect(0, 0, small.cols, small.rows));
+    const double fit = std::min(1.0, double(maxSide) / std::max(small.cols, small.rows));
+    cv::Mat out;
+    if (fit < 1)
+        cv::resize(small, out, cv::Size(), fit, fit, cv::INTER_AREA);
+    else
+        out = small.clone();
+    // Covered or not, the preview is opaque.
+    std::vector<cv::Mat> planes;
+    cv::split(out, planes);
+    planes[3].setTo(255);
+    cv::merge(planes, out);
+    scale = double(out.cols) / m_bounds.width;
+    return out;
+}
+
+} // namespace panorama

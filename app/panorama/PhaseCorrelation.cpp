@@ -1,0 +1,121 @@
+#include "app/panorama/PhaseCorrelation.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace panorama {
+namespace {
+
+// Peaks closer than this to the best one are its own shoulders, not rivals.
+constexpr int kPeakRadius = 3;
+// The whitened spectrum is weighted towards coarse detail, as if the
+// correlation surface were blurred by this much: sensor noise lives in the
+// finest detail, and a noise pattern that moves with the frame would
+// otherwise raise a peak of its own.
+constexpr double kSurfaceSigma = 1.0;
+
+// exp(-2 π² σ² |f|²) per frequency of a `size` spectrum, both planes alike,
+// scaled to a mean of 1.
+const cv::Mat& lowPass(cv::Size size)
+{
+    thread_local cv::Mat weight;
+    if (weight.size() != size) {
+        weight.create(size, CV_32FC2);
+        const double k = 2 * CV_PI * CV_PI * kSurfaceSigma * kSurfaceSigma;
+        for (int y = 0; y < size.height; ++y) {
+            const double fy = double(std::min(y, size.height - y)) / size.height;
+            auto* row = weight.ptr<cv::Vec2f>(y);
+            for (int x = 0; x < size.width; ++x) {
+                const double fx = double(std::min(x, size.width - x)) / size.width;
+                const float w = float(std::exp(-k * (fx * fx + fy * fy)));
+                row[x] = {w, w};
+            }
+        }
+        // Identical pictures still peak at 1.
+        weight /= cv::mean(weight)[0];
+    }
+    return weight;
+}
+
+int wrapped(int i, int n) { return ((i % n) + n) % n; }
+
+} // namespace
+
+CorrelationPeak correlate(const cv::Mat& reference, const cv::Mat& moved, cv::Size maxShift)
+{
+    CV_Assert(reference.type() == CV_32F && moved.type() == CV_32F && reference.size() == moved.size());
+    const cv::Size size(cv::getOptimalDFTSize(reference.cols), cv::getOptimalDFTSize(reference.rows));
+    cv::Mat a, b;
+    cv::copyMakeBorder(reference, a, 0, size.height - reference.rows, 0, size.width - reference.cols,
+                       cv::BORDER_CONSTANT, 0);
+    cv::copyMakeBorder(moved, b, 0, size.height - moved.rows, 0, size.width - moved.cols, cv::BORDER_CONSTANT, 0);
+    cv::Mat fa, fb, cross;
+    cv::dft(a, fa, cv::DFT_COMPLEX_OUTPUT);
+    cv::dft(b, fb, cv::DFT_COMPLEX_OUTPUT);
+    cv::mulSpectrums(fa, fb, cross, 0, true);
+    // Whitened: every frequency counts alike, so the peak is sharp.
+    std::vector<cv::Mat> parts(2);
+    cv::split(cross, parts);
+    cv::Mat magnitude;
+    cv::magnitude(parts[0], parts[1], magnitude);
+    magnitude += 1e-6f;
+    cv::divide(parts[0], magnitude, parts[0]);
+    cv::divide(parts[1], magnitude, parts[1]);
+    cv::merge(parts, cross);
+    cv::multiply(cross, lowPass(size), cross);
+    cv::Mat surface;
+    cv::idft(cross, surface, cv::DFT_REAL_OUTPUT | cv::DFT_SCALE);
+
+    const int rx = std::min(maxShift.width, size.width / 2 - 1);
+    const int ry = std::min(maxShift.height, size.height / 2 - 1);
+    auto at = [&](int dx, int dy) { return surface.at<float>(wrapped(dy, size.height), wrapped(dx, size.width)); };
+    CorrelationPeak peak;
+    cv::Point best(0, 0);
+    peak.height = -1;
+    for (int dy = -ry; dy <= ry; ++dy)
+        for (int dx = -rx; dx <= rx; ++dx)
+            if (at(dx, dy) > peak.height) {
+                peak.height = at(dx, dy);
+                best = {dx, dy};
+            }
+    for (int dy = -ry; dy <= ry; ++dy)
+        for (int dx = -rx; dx <= rx; ++dx)
+            if ((std::abs(dx - best.x) > kPeakRadius || std::abs(dy - best.y) > kPeakRadius) &&
+                at(dx, dy) > peak.runnerUp)
+                peak.runnerUp = at(dx, dy);
+    // The centre of mass of the peak's 3 × 3 neighbourhood places it between pixels.
+    double sum = 0, sx = 0, sy = 0;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const double v = std::max(0.0f, at(best.x + dx, best.y + dy));
+            sum += v;
+            sx += v * dx;
+            sy += v * dy;
+        }
+    // The surface peaks at d where reference(x) = moved(x - d).
+    peak.shift = cv::Point2d(best.x + (sum > 0 ? sx / sum : 0), best.y + (sum > 0 ? sy / sum : 0));
+    return peak;
+}
+
+void detailOf(const cv::Mat& grey, const cv::Mat& known, double sigma, cv::Mat& detail)
+{
+    CV_Assert(grey.type() == CV_32F);
+    cv::Mat mean;
+    if (known.empty()) {
+        cv::GaussianBlur(grey, mean, cv::Size(), sigma);
+        cv::subtract(grey, mean, detail);
+        return;
+    }
+    cv::Mat weighted, weight;
+    cv::multiply(grey, known, weighted);
+    cv::GaussianBlur(weighted, mean, cv::Size(), sigma);
+    cv::GaussianBlur(known, weight, cv::Size(), sigma);
+    cv::max(weight, 1e-3, weight);
+    cv::divide(mean, weight, mean);
+    cv::subtract(grey, mean, detail);
+    cv::multiply(detail, known, detail);
+}
+
+} // namespace panorama

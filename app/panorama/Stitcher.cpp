@@ -1,0 +1,225 @@
+#include "app/panorama/Stitcher.h"
+
+#include "app/panorama/PhaseCorrelation.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace panorama {
+namespace {
+
+constexpr int kR = PanoramaCanvas::kReduction;
+// The detail registration works on: finer than the light's unevenness.
+constexpr double kReducedDetailSigma = 4.0;
+constexpr double kFullDetailSigma = 3.0;
+constexpr double kNoiseSigma = 1.0;
+// The whole panorama is searched at this much less again.
+constexpr int kSearchReduction = 2;
+// A match counts when its peak stands out this much from any rival.
+constexpr double kMinPeak = 0.12;
+constexpr double kMaxRivalShare = 0.45;
+// The frame and the panorama under it must agree this well (normalised
+// cross-correlation of their detail) over at least this share of the frame.
+constexpr double kMinAgreement = 0.5;
+constexpr double kMinOverlap = 0.08;
+// The full-size refinement looks at a patch of this size and may move the
+// coarse answer by this much.
+constexpr int kPatch = 384;
+constexpr int kMaxRefinement = 6;
+constexpr double kMinRefinedPeak = 0.1;
+// A frame with less fine detail than this share of the frame placed before
+// it is blurred.
+constexpr double kMinSharpShare = 0.45;
+
+int floorTo(int v, int step) { return (v >= 0 ? v / step : -((-v + step - 1) / step)) * step; }
+
+cv::Point rounded(cv::Point2d p) { return {int(std::lround(p.x)), int(std::lround(p.y))}; }
+
+// Normalised cross-correlation of two detail pictures where `known` is set.
+double agreement(const cv::Mat& a, const cv::Mat& b, const cv::Mat& known, double& overlap)
+{
+    cv::Mat ak, bk;
+    cv::multiply(a, known, ak);
+    cv::multiply(b, known, bk);
+    overlap = cv::mean(known)[0];
+    const double ab = ak.dot(bk), aa = ak.dot(ak), bb = bk.dot(bk);
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
+}
+
+} // namespace
+
+Stitcher::Stitcher(int64_t maxPixels) : m_canvas(maxPixels) {}
+
+void Stitcher::prepare(const cv::Mat& rgba, Frame& frame) const
+{
+    cv::Mat grey8, small;
+    cv::cvtColor(rgba, grey8, cv::COLOR_RGBA2GRAY);
+    grey8.convertTo(frame.grey, CV_32F);
+    cv::resize(grey8, small, cv::Size(rgba.cols / kR, rgba.rows / kR), 0, 0, cv::INTER_AREA);
+    small.convertTo(small, CV_32F);
+    // The finest detail left after the reduction: motion blur takes it first.
+    cv::Mat edges;
+    cv::Laplacian(small, edges, CV_32F);
+    frame.sharpness = edges.dot(edges) / double(edges.total());
+    detailOf(small, cv::Mat(), kReducedDetailSigma, frame.detail);
+    cv::multiply(frame.detail, m_taper, frame.detail);
+}
+
+FrameOutcome Stitcher::add(const cv::Mat& rgba)
+{
+    CV_Assert(rgba.type() == CV_8UC4);
+    if (!m_frameSize.empty() && rgba.size() != m_frameSize)
+        return FrameOutcome::SizeChanged;
+    if (m_frameSize.empty()) {
+        if (rgba.cols < 8 * kR || rgba.rows < 8 * kR)
+            return FrameOutcome::SizeChanged;
+        m_frameSize = rgba.size();
+        cv::createHanningWindow(m_taper, cv::Size(rgba.cols / kR, rgba.rows / kR), CV_32F);
+        // A flatter taper: the frame's middle counts in full.
+        cv::sqrt(m_taper, m_taper);
+    }
+    Frame frame;
+    prepare(rgba, frame);
+
+    std::optional<cv::Point> at;
+    if (m_canvas.empty()) {
+        // Start only where there is something to find again.
+        cv::Scalar mean, deviation;
+        cv::meanStdDev(frame.detail, mean, deviation);
+        if (deviation[0] < 1.5)
+            return FrameOutcome::Lost;
+        at = cv::Point(0, 0);
+    } else {
+        // Where the stage is heading, else where it was, else anywhere.
+        if (!m_lost && m_velocity != cv::Point())
+            at = track(frame, m_field.tl() + m_velocity);
+        if (!at)
+            at = track(frame, m_field.tl());
+        if (!at)
+            if (const auto found = search(frame))
+                at = track(frame, *found);
+        if (at)
+            at = refine(frame, *at);
+    }
+    if (!at) {
+        const bool fast =
+            std::abs(m_velocity.x) > m_frameSize.width / 16 || std::abs(m_velocity.y) > m_frameSize.height / 16;
+        // Motion blur takes most of the detail at once; the stage moving
+        // onto glass takes it gradually.
+        const bool blurred = frame.sharpness < kMinSharpShare * m_sharpness;
+        m_lost = true;
+        return fast || blurred ? FrameOutcome::TooFast : FrameOutcome::Lost;
+    }
+    if (!m_canvas.place(rgba, *at))
+        return FrameOutcome::LimitReached;
+    if (!m_field.empty() && !m_lost)
+        m_velocity = *at - m_field.tl();
+    else
+        m_velocity = {};
+    m_field = cv::Rect(*at, m_frameSize);
+    m_sharpness = frame.sharpness;
+    m_lost = false;
+    ++m_placed;
+    return FrameOutcome::Placed;
+}
+
+std::optional<cv::Point> Stitcher::track(const Frame& frame, cv::Point expected) const
+{
+    // A window around where the frame is expected, an eighth of a frame wider on every side.
+    const cv::Point margin(floorTo(m_frameSize.width / 8, kR), floorTo(m_frameSize.height / 8, kR));
+    const cv::Point corner(floorTo(expected.x - margin.x, kR), floorTo(expected.y - margin.y, kR));
+    const cv::Size small(frame.detail.cols + 2 * margin.x / kR + 1, frame.detail.rows + 2 * margin.y / kR + 1);
+    const cv::Rect region(corner, small * kR);
+    cv::Mat grey, known, reference;
+    m_canvas.reducedRegion(region, grey, known);
+    detailOf(grey, known, kReducedDetailSigma, reference);
+    cv::Mat window;
+    cv::createHanningWindow(window, small, CV_32F);
+    cv::sqrt(window, window);
+    cv::multiply(reference, window, reference);
+    // The frame where it is expected in the window.
+    const cv::Point offset = (expected - corner) / kR;
+    cv::Mat moved = cv::Mat::zeros(small, CV_32F);
+    frame.detail.copyTo(moved(cv::Rect(offset, frame.detail.size())));
+
+    const CorrelationPeak peak = correlate(reference, moved, cv::Size(margin.x / kR, margin.y / kR));
+    if (peak.height < kMinPeak || peak.runnerUp > kMaxRivalShare * peak.height)
+        return std::nullopt;
+    const cv::Point step = rounded(peak.shift);
+    const cv::Rect placedIn(offset + step, frame.detail.size());
+    if ((placedIn & cv::Rect(cv::Point(), small)) != placedIn)
+        return std::nullopt;
+    // The panorama under the frame where it was found must show the same.
+    double overlap = 0;
+    const double agree = agreement(frame.detail, reference(placedIn), known(placedIn), overlap);
+    if (overlap < kMinOverlap || agree < kMinAgreement)
+        return std::nullopt;
+    return corner + offset * kR + rounded(peak.shift * kR);
+}
+
+std::optional<cv::Point> Stitcher::search(const Frame& frame) const
+{
+    cv::Mat grey, known, reference;
+    cv::Point corner;
+    m_canvas.reducedWhole(kSearchReduction, grey, known, corner);
+    cv::Mat detail;
+    cv::resize(frame.detail, detail,
+               cv::Size(frame.detail.cols / kSearchReduction, frame.detail.rows / kSearchReduction), 0, 0,
+               cv::INTER_AREA);
+    // Room for a frame that reaches beyond the panorama, and the frame in
+    // the middle of its window so every place is one shift away.
+    const cv::Size pad = detail.size();
+    detailOf(grey, known, kReducedDetailSigma / kSearchReduction, reference);
+    cv::copyMakeBorder(reference, reference, pad.height, pad.height, pad.width, pad.width, cv::BORDER_CONSTANT, 0);
+    cv::Mat moved = cv::Mat::zeros(reference.size(), CV_32F);
+    const cv::Point offset((reference.cols - detail.cols) / 2, (reference.rows - detail.rows) / 2);
+    detail.copyTo(moved(cv::Rect(offset, detail.size())));
+    const CorrelationPeak peak = correlate(reference, moved, reference.size());
+    if (peak.height < kMinPeak || peak.runnerUp > kMaxRivalShare * peak.height)
+        return std::nullopt;
+    const int scale = kR * kSearchReduction;
+    const cv::Point2d place = (cv::Point2d(offset) + peak.shift - cv::Point2d(pad.width, pad.height)) * scale;
+    return corner + rounded(place);
+}
+
+std::optional<cv::Point> Stitcher::refine(const Frame& frame, cv::Point coarse) const
+{
+    // The patch where the frame meets most of the panorama's detail.
+    cv::Mat grey, known;
+    const cv::Point alignedCorner(floorTo(coarse.x, kR), floorTo(coarse.y, kR));
+    m_canvas.reducedRegion(cv::Rect(alignedCorner, cv::Size(frame.detail.cols + 1, frame.detail.rows + 1) * kR), grey,
+                           known);
+    cv::Mat weight;
+    cv::multiply(cv::abs(frame.detail), known(cv::Rect(0, 0, frame.detail.cols, frame.detail.rows)), weight);
+    const cv::Moments m = cv::moments(weight);
+    if (m.m00 <= 0)
+        return std::nullopt;
+    const cv::Size patchSize(std::min(kPatch, m_frameSize.width), std::min(kPatch, m_frameSize.height));
+    const cv::Point centre(int(m.m10 / m.m00 * kR), int(m.m01 / m.m00 * kR));
+    const cv::Point patchCorner(std::clamp(centre.x - patchSize.width / 2, 0, m_frameSize.width - patchSize.width),
+                                std::clamp(centre.y - patchSize.height / 2, 0, m_frameSize.height - patchSize.height));
+    const cv::Rect inFrame(patchCorner, patchSize);
+
+    // Detail between the sensor's noise and the light's unevenness.
+    cv::Mat canvasGrey, canvasKnown, frameGrey, reference, moved;
+    m_canvas.greyRegion(inFrame + coarse, canvasGrey, canvasKnown);
+    cv::GaussianBlur(canvasGrey, canvasGrey, cv::Size(), kNoiseSigma);
+    cv::GaussianBlur(frame.grey(inFrame), frameGrey, cv::Size(), kNoiseSigma);
+    detailOf(canvasGrey, canvasKnown, kFullDetailSigma, reference);
+    detailOf(frameGrey, cv::Mat(), kFullDetailSigma, moved);
+    cv::multiply(moved, canvasKnown, moved);
+    cv::Mat window;
+    cv::createHanningWindow(window, patchSize, CV_32F);
+    cv::multiply(reference, window, reference);
+    cv::multiply(moved, window, moved);
+    const CorrelationPeak peak = correlate(reference, moved, cv::Size(kMaxRefinement, kMaxRefinement));
+    // Which of several matches is right was settled on the reduced pictures;
+    // here only a clear peak counts.
+    if (peak.height < kMinRefinedPeak)
+        return std::nullopt;
+    return coarse + rounded(peak.shift);
+}
+
+} // namespace panorama
