@@ -8,9 +8,11 @@
 #include <new>
 
 namespace {
-// MJPEG frames waiting for the decoder. Two absorb a decode that now and
-// then outlasts a frame interval; more would only add delay.
-constexpr size_t kQueuedJpegs = 2;
+// MJPEG frames waiting for the decoder. One keeps the delay within the
+// decode plus one frame interval: a frame that arrives while another waits
+// replaces it, so the decoder always starts on the newest picture; a decode
+// that now and then outlasts a frame interval still loses nothing.
+constexpr size_t kQueuedJpegs = 1;
 } // namespace
 
 FramePipeline::FramePipeline() : queue_(kQueuedJpegs), decoder_([this] { decodeLoop(); }) {}

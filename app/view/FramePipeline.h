@@ -3,7 +3,7 @@
 // shading correction and the camera's software pixel processing, hand it to
 // the view and, while recording, encode it. Uncompressed frames convert on
 // the capture thread (copying them elsewhere would cost as much as the
-// conversion). MJPEG frames are copied into a short queue and decoded on the
+// conversion). MJPEG frames are copied into a one-frame queue and decoded on the
 // pipeline's own decoding thread: a large JPEG can take longer to decode than
 // a frame interval, and the capture thread must be back for the next dequeue
 // in time. When the decoder falls behind, the oldest waiting frame is dropped
