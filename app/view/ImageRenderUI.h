@@ -7,7 +7,8 @@
 //
 // Threads: the UI thread runs the framework operations, attachWindow,
 // detachWindow, showRecordingIndicator and the mouse events;
-// the capture thread hands over frames (updateFrame); the render thread
+// the capture thread, or the frame pipeline's decoding thread for MJPEG,
+// hands over frames (updateFrame, updateReducedFrame); the render thread
 // uploads the latest frame and draws. Locks, outermost first: `lock` (render
 // window, texture, sprite; held for a whole drawing pass) → `frameLock` (the
 // handed-over frame, the control size and the fit; held only briefly, so the
