@@ -4,6 +4,7 @@
 #include "app/shell/PictureSource.h"
 #include "app/shell/session/CameraSession.h"
 #include "camera/CMCameraBase.h"
+#include "camera/factory/CMFactory.h"
 #include "ui/Controls.h"
 #include "ui/Menu.h"
 #include "ui/MessageDialog.h"
@@ -41,7 +42,9 @@ ShadingCommands::ShadingCommands(MainWindowServices& services, ShadingStore stor
 
 ShadingCommands::~ShadingCommands() { DropWork(); }
 
-std::string ShadingCommands::Identity() const
+std::string ShadingCommands::Identity() const { return CMFactory::GetCameraIdentity(m_services.session.Camera()); }
+
+std::string ShadingCommands::FormerIdentity() const
 {
     CMCameraBase* camera = m_services.session.Camera();
     if (!camera)
@@ -178,6 +181,8 @@ void ShadingCommands::Clear()
     }
     if (!m_identity.empty() && m_width > 0)
         m_store.remove(m_identity, m_width, m_height);
+    if (!m_formerIdentity.empty() && m_width > 0)
+        m_store.remove(m_formerIdentity, m_width, m_height);
     m_hadReference = false;
     Say("STR_SHADING_CLEARED");
     ShowState();
@@ -196,6 +201,7 @@ void ShadingCommands::OnCameraChanged()
 {
     DropWork();
     m_identity = Identity();
+    m_formerIdentity = FormerIdentity();
     m_width = m_height = 0;
     m_taking = false;
     m_hadReference = false;
@@ -267,10 +273,11 @@ void ShadingCommands::Poll()
     // A new picture size (or the first picture): its own reference, if one is kept.
     m_width = width;
     m_height = height;
-    m_work = std::async(std::launch::async, [store, identity, width, height] {
+    m_work = std::async(std::launch::async, [store, identity, former = m_formerIdentity, width, height] {
         Prepared found;
         found.fromStore = true;
-        if (!identity.empty() && store.load(identity, width, height, found.reference)) {
+        if ((!identity.empty() && store.load(identity, width, height, found.reference)) ||
+            (!former.empty() && store.load(former, width, height, found.reference))) {
             found.refusal = ShadingRefusal::None;
             found.gains = makeShadingGains(found.reference);
         }

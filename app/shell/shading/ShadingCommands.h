@@ -51,6 +51,9 @@ public:
 
     // The camera's identity for its references ("" without a camera).
     std::string Identity() const;
+    // What references were kept under before cameras had an identity of
+    // their own ("<vid>:<pid> <name> [address]"); still read, never written.
+    std::string FormerIdentity() const;
 
 private:
     // What the worker made: a reference and its gains, or why there is none.
@@ -73,7 +76,7 @@ private:
     void DropWork();
 
     ShadingStore m_store;
-    std::string m_identity;
+    std::string m_identity, m_formerIdentity;
     int m_width = 0, m_height = 0; // the picture size the reference in use is for
     bool m_taking = false;
     bool m_hadReference = false; // a reference was in use before the size changed
