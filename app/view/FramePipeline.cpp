@@ -57,14 +57,14 @@ void FramePipeline::decodeLoop()
     CompressedFrameQueue::Frame frame;
     while (queue_.pop(frame)) {
         // MJPEG decodes at the scale the view draws it (a 4K JPEG costs more
-        // than a frame interval at full size); a recording and an analysis
-        // need every pixel.
+        // than a frame interval at full size); a recording, an analysis and
+        // a shading reference being made need every pixel.
         int scale = 1;
         {
             std::lock_guard guard(lock_);
             if (frame.sequence < delivered_)
                 continue;
-            const bool everyPixel = (recorder_ && recorder_->isOpen()) || !analyses_.empty();
+            const bool everyPixel = (recorder_ && recorder_->isOpen()) || !analyses_.empty() || shading_.collecting();
             if (sink_ && !everyPixel)
                 scale = sink_->pictureReduction();
         }
@@ -88,7 +88,7 @@ void FramePipeline::decodeLoop()
 void FramePipeline::deliverLocked(FrameConverter& converter, FrameTime dequeued)
 {
     CWImage& picture = converter.displayImage();
-    shading_.process(picture);
+    shading_.process(picture, converter.pictureWidth(), converter.pictureHeight());
     if (camera_)
         camera_->processPixels(&picture);
     for (FrameAnalysis* analysis : analyses_)

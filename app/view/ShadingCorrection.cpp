@@ -243,6 +243,7 @@ void ShadingCorrection::setReference(const ShadingReference& reference, cv::Mat 
 {
     m_reference = reference;
     m_gains = std::move(gains);
+    m_scaledGains.release();
     if (reference.empty() || m_gains.type() != CV_16UC4 || m_gains.cols != reference.width ||
         m_gains.rows != reference.height) {
         m_reference = {};
@@ -254,6 +255,7 @@ void ShadingCorrection::clear()
 {
     m_reference = {};
     m_gains.release();
+    m_scaledGains.release();
 }
 
 bool ShadingCorrection::correctsSize(int width, int height) const
@@ -261,13 +263,24 @@ bool ShadingCorrection::correctsSize(int width, int height) const
     return m_enabled && !m_gains.empty() && m_gains.cols == width && m_gains.rows == height;
 }
 
-bool ShadingCorrection::process(CWImage& picture)
+bool ShadingCorrection::process(CWImage& picture) { return process(picture, picture.width, picture.height); }
+
+bool ShadingCorrection::process(CWImage& picture, int fullWidth, int fullHeight)
 {
     if ((picture.format != FMT_RGBA32 && picture.format != FMT_RGB32) || !picture.data || picture.width <= 0 ||
         picture.height <= 0 || size_t(picture.width) * picture.height * 4 > picture.dataSize)
         return false;
-    m_lastWidth = picture.width;
-    m_lastHeight = picture.height;
+    m_lastWidth = fullWidth;
+    m_lastHeight = fullHeight;
+    const bool reduced = picture.width != fullWidth || picture.height != fullHeight;
+    if (reduced) {
+        if (!correctsSize(fullWidth, fullHeight))
+            return false;
+        if (m_scaledGains.cols != picture.width || m_scaledGains.rows != picture.height)
+            cv::resize(m_gains, m_scaledGains, cv::Size(picture.width, picture.height), 0, 0, cv::INTER_AREA);
+        applyGains(m_scaledGains, picture.data);
+        return true;
+    }
     if (m_wanted > 0) {
         const cv::Mat rgba(picture.height, picture.width, CV_8UC4, picture.data);
         cv::Mat rgb;
@@ -290,8 +303,13 @@ void ShadingCorrection::apply(uint8_t* rgba, int width, int height) const
 {
     if (m_gains.cols != width || m_gains.rows != height)
         return;
-    const size_t count = size_t(width) * height * 4;
-    const uint16_t* gain = m_gains.ptr<uint16_t>();
+    applyGains(m_gains, rgba);
+}
+
+void ShadingCorrection::applyGains(const cv::Mat& gains, uint8_t* rgba)
+{
+    const size_t count = gains.total() * 4;
+    const uint16_t* gain = gains.ptr<uint16_t>();
     size_t i = 0;
 #if CV_SIMD
     // 8-bit value times a 4.12 fixed-point gain, rounded, saturated.

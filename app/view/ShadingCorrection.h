@@ -75,7 +75,7 @@ public:
     void clear();
     void setEnabled(bool on) { m_enabled = on; }
     bool enabled() const { return m_enabled; }
-    // The size of the last picture process() saw (0 before one).
+    // The full size of the last picture process() saw (0 before one).
     int lastWidth() const { return m_lastWidth; }
     int lastHeight() const { return m_lastHeight; }
     // Switched on with a reference for pictures of this size.
@@ -85,12 +85,21 @@ public:
     // then corrects it in place (4-byte formats of the reference's size, when
     // switched on). True when it corrected it.
     bool process(CWImage& picture);
+    // The same for a picture decoded reduced from a fullWidth × fullHeight
+    // one (the view's MJPEG): it counts as that size, is corrected with the
+    // gains scaled down to it (once per size) and is not collected (the
+    // pipeline decodes at full size while a reference is being made).
+    bool process(CWImage& picture, int fullWidth, int fullHeight);
     // The correction alone, vectorised (benchmarks and tests call it directly).
     void apply(uint8_t* rgba, int width, int height) const;
 
 private:
+    // `gains` (CV_16UC4, continuous) on a picture of their size.
+    static void applyGains(const cv::Mat& gains, uint8_t* rgba);
+
     ShadingReference m_reference;
-    cv::Mat m_gains; // CV_16UC4, 4096 = 1.0, the picture's size
+    cv::Mat m_gains;       // CV_16UC4, 4096 = 1.0, the picture's size
+    cv::Mat m_scaledGains; // the same for the last reduced picture's size
     bool m_enabled = true;
     int m_lastWidth = 0, m_lastHeight = 0;
     int m_wanted = 0;

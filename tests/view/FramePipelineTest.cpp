@@ -168,7 +168,7 @@ TEST(FramePipeline, MjpegReachesAReducedViewReducedWhileCopiesAndRecordingsKeepE
     fs::remove_all(dir);
 }
 
-TEST(FramePipeline, ACopyOfAnMjpegPictureIsCorrectedAndProcessedAsTheViewsWasAtAnyViewScale)
+TEST(FramePipeline, MjpegPicturesAreShadingCorrectedAtTheViewsScaleAndTheirCopiesAtFullSize)
 {
     const int w = 64, h = 48;
     std::vector<uint8_t> bytes = greyJpeg(w, h, 90);
@@ -211,11 +211,32 @@ TEST(FramePipeline, ACopyOfAnMjpegPictureIsCorrectedAndProcessedAsTheViewsWasAtA
     pipeline.onFrame(frame);
     ASSERT_TRUE(quarterView.waitForFrames(1));
     ASSERT_EQ(quarterView.lastWidth, w / 4);
+    {
+        const int rw = w / 4, rh = h / 4;
+        const uint8_t* reduced = quarterView.lastPixels.data();
+        EXPECT_LT(reduced[(size_t(rh) / 2 * rw) * 4] + 30, reduced[(size_t(rh) / 2 * rw + rw / 2) * 4])
+            << "the reduced view is corrected too";
+        std::lock_guard lock(pipeline.lock());
+        EXPECT_EQ(pipeline.shading().lastWidth(), w) << "the correction counts in the camera's picture size";
+    }
     CWImage whileReduced;
     ASSERT_TRUE(pipeline.copyDisplayImage(whileReduced));
     ASSERT_EQ(whileReduced.width, w);
     EXPECT_EQ(std::vector<uint8_t>(whileReduced.data, whileReduced.data + size_t(w) * h * 4), fullView.lastPixels)
         << "a reduced view changes nothing in the copy";
+
+    // A reference taken while the view is reduced is made from full pictures.
+    {
+        std::lock_guard lock(pipeline.lock());
+        pipeline.shading().collect(1);
+    }
+    pipeline.onFrame(frame);
+    ASSERT_TRUE(quarterView.waitForFrames(2));
+    ShadingReference made;
+    std::lock_guard lock(pipeline.lock());
+    ASSERT_EQ(pipeline.shading().finishCollecting(made), ShadingRefusal::None);
+    EXPECT_EQ(made.width, w);
+    EXPECT_EQ(made.height, h);
     pipeline.setSink(nullptr);
 }
 
