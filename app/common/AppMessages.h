@@ -33,3 +33,7 @@ constexpr platform::UINT WM_SESSION_STATUS =
     platform::WM_USER + 142; // the open camera was lost (wParam 1) or came back (wParam 2)
 constexpr platform::UINT WM_APP_TERMINATE =
     platform::WM_USER + 143; // SIGTERM or SIGINT: close without the question (wParam the signal)
+
+// Posted by the panorama worker to the main window (app/shell/panorama): a
+// new picture or state waits, or the run cannot go on.
+constexpr platform::UINT WM_PANORAMA_NEWS = platform::WM_USER + 170;

@@ -11,6 +11,7 @@
 #include "app/shell/dialogs/Dialogs.h"
 #include "app/shell/measure_page/MeasurePage.h"
 #include "app/shell/panel/AdjustPanel.h"
+#include "app/shell/panorama/PanoramaCommands.h"
 #include "app/shell/picture/PictureCommands.h"
 #include "app/shell/session/CameraListPanel.h"
 #include "app/shell/session/CameraSession.h"
@@ -102,6 +103,9 @@ constexpr Drawer kDrawers[] = {
     {"drawerHeadMisc", "drawerMisc"},
 };
 
+// F8 starts and stops the panorama; not while typing into a box.
+constexpr WPARAM kPanoramaKey = 0x77;
+
 // Controls that need an open camera.
 constexpr const char* kCameraControls[] = {
     "camera_adjust_drawers", "AdjustBtnReset",       "ToolbarBtnFiles",   "AdjustBtnPropertyPage", "MainTabOptMeasure",
@@ -175,6 +179,7 @@ void CMainWnd::InitWindow()
     m_parts.push_back(std::make_unique<CaptureCommands>(*m_services));
     m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
     m_parts.push_back(std::make_unique<ShadingCommands>(*m_services));
+    m_parts.push_back(std::make_unique<PanoramaCommands>(*m_services));
     for (auto& part : m_parts)
         part->Init();
 
@@ -488,7 +493,7 @@ LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
         m_pictureCommands->ChooseAndOpen();
     else if (m_services && m_services->view && m_services->view->handleKey(wParam, lParam, true))
         ; // zoom and pan keys
-    else if (!(typing && wParam == VK_RETURN))
+    else if (!(typing && wParam == VK_RETURN) && !(wParam == kPanoramaKey && !KeyIsFree(lParam)))
         for (auto& part : m_parts)
             if (part->OnKey(wParam))
                 break;

@@ -1,7 +1,8 @@
 #pragma once
 // Writes a B, G, R, A picture to an image file whose extension names the
-// format: JPEG at quality 90, PNG at compression level 6, BMP and TIFF as
-// they come. A TIFF with a scale carries it the way ImageJ reads it. Every
+// format: JPEG at quality 90, PNG at compression level 6, BMP as it comes,
+// TIFF in tiles (a reader shows part of a large picture without reading all
+// of it). A TIFF with a scale carries it the way ImageJ reads it. Every
 // file is written whole under a temporary name and then moved to its own,
 // numbered ("-1", "-2", ...) when `existing` says so and the name is taken.
 #include "app/shell/capture/ImageScale.h"
