@@ -23,10 +23,10 @@ std::string descriptionUnit(const std::string& unit)
 
 } // namespace
 
-bool writeTiledTiff(const std::string& path, const uint8_t* rgba, int width, int height, const TiffScale& scale,
-                    std::string* saved, platform::ExistingFile existing)
+bool writeTiledTiff(const std::string& path, const uint8_t* pixels, int width, int height, const TiffScale& scale,
+                    std::string* saved, platform::ExistingFile existing, PixelBytes order)
 {
-    if (!rgba || width <= 0 || height <= 0 || path.empty())
+    if (!pixels || width <= 0 || height <= 0 || path.empty())
         return false;
     platform::AtomicFile file(path, existing);
     if (!file.isOpen())
@@ -51,18 +51,19 @@ bool writeTiledTiff(const std::string& path, const uint8_t* rgba, int width, int
              TIFFSetField(tiff, TIFFTAG_IMAGEDESCRIPTION, description.c_str());
     }
     // Tiles at the right and bottom edges are padded with black.
+    const int red = order == PixelBytes::Rgba ? 0 : 2, blue = 2 - red;
     std::vector<uint8_t> tile(size_t(kTile) * kTile * 3);
     for (uint32_t ty = 0; ok && ty < uint32_t(height); ty += kTile)
         for (uint32_t tx = 0; ok && tx < uint32_t(width); tx += kTile) {
             std::fill(tile.begin(), tile.end(), uint8_t(0));
             const uint32_t w = std::min(kTile, uint32_t(width) - tx), h = std::min(kTile, uint32_t(height) - ty);
             for (uint32_t y = 0; y < h; ++y) {
-                const uint8_t* in = rgba + ((size_t(ty) + y) * size_t(width) + tx) * 4;
+                const uint8_t* in = pixels + ((size_t(ty) + y) * size_t(width) + tx) * 4;
                 uint8_t* out = tile.data() + size_t(y) * kTile * 3;
                 for (uint32_t x = 0; x < w; ++x, in += 4, out += 3) {
-                    out[0] = in[0];
+                    out[0] = in[red];
                     out[1] = in[1];
-                    out[2] = in[2];
+                    out[2] = in[blue];
                 }
             }
             ok = TIFFWriteTile(tiff, tile.data(), tx, ty, 0, 0) > 0;

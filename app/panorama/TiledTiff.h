@@ -17,10 +17,14 @@ struct TiffScale {
     std::string unit;         // ImageJ's name ("micron", "mm", ...)
 };
 
-// `rgba`: width × height × 4 bytes R, G, B, A (A dropped). False, and no file
-// left, when the picture is empty or the file cannot be written; `saved`
-// gets the name the file got.
-bool writeTiledTiff(const std::string& path, const uint8_t* rgba, int width, int height, const TiffScale& scale,
-                    std::string* saved = nullptr, platform::ExistingFile existing = platform::ExistingFile::Number);
+// The order of the four bytes of a pixel.
+enum class PixelBytes { Rgba, Bgra };
+
+// `pixels`: width × height × 4 bytes in `order` (A dropped). False, and no
+// file left, when the picture is empty or the file cannot be written;
+// `saved` gets the name the file got.
+bool writeTiledTiff(const std::string& path, const uint8_t* pixels, int width, int height, const TiffScale& scale,
+                    std::string* saved = nullptr, platform::ExistingFile existing = platform::ExistingFile::Number,
+                    PixelBytes order = PixelBytes::Rgba);
 
 } // namespace panorama
