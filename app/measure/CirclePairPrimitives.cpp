@@ -2,14 +2,11 @@
 
 using measure::dist;
 
-SFPrimitiveCirclePair::SFPrimitiveCirclePair(float factor, float originX, float originY, const sf::String& unit,
-                                             float x, float y, float zoom, int tool, std::size_t pointsPerCircle)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom), ownTool(tool), perCircle(pointsPerCircle)
+SFPrimitiveCirclePair::SFPrimitiveCirclePair(const PrimitiveSetup& setup, int tool, std::size_t pointsPerCircle)
+    : SFPrimitiveBase(setup), ownTool(tool), perCircle(pointsPerCircle)
 {
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
+    startControlPoints(2, setup.at);
     shapeVerts.setPrimitiveType(sf::LineStrip);
-    placeLabel(x, y + 5);
 }
 
 std::optional<measure::Circle> SFPrimitiveCirclePair::circle(std::size_t which) const
@@ -27,6 +24,16 @@ std::optional<sf::Vector2f> SFPrimitiveCirclePair::centreOf(std::size_t which) c
     if (const auto c = circle(which))
         return c->centre;
     return std::nullopt;
+}
+
+int SFPrimitiveCirclePair::bodyPartAt(sf::Vector2f p) const
+{
+    for (std::size_t which = 0; which < 2; ++which) {
+        const auto c = circle(which);
+        if (c && measure::onCircle(p, c->centre, c->radius))
+            return static_cast<int>(which);
+    }
+    return -1;
 }
 
 void SFPrimitiveCirclePair::refreshDecorations()
@@ -56,18 +63,8 @@ void SFPrimitiveCirclePair::refreshDecorations()
 
 void SFPrimitiveCirclePair::update()
 {
-    if (dimensionVertices.getVertexCount() < 2)
-        return;
-    const sf::Vector2f a = dimensionVertices[0].position, b = dimensionVertices[1].position;
-    const float distance = cal(dist(a, b));
-    const sf::Vector2f start = toImage(a), end = toImage(b);
-    data.startX = start.x;
-    data.startY = start.y;
-    data.endX = end.x;
-    data.endY = end.y;
-    data.lengths = {distance};
-    data.distances = {distance};
-    setLabelText(withUnit(formatLabel("D: %.2f", distance)));
+    if (dimensionVertices.getVertexCount() >= 2)
+        recordDistance(dimensionVertices[0].position, dimensionVertices[1].position);
 }
 
 void SFPrimitiveCirclePair::onPress(float x, float y, int)
@@ -82,58 +79,10 @@ void SFPrimitiveCirclePair::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveCirclePair::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ownTool)
-            return;
-        controlPoints[placedPoints() - 1].position = {x, y};
-    } else if (dragging(tool, buttonDown)) {
-        const sf::Vector2f d = delta(hit, x, y);
-        if (hit.part == HitControlPoint) {
-            setPoint(controlPoints, hit.vertexIndex, snapped(hit, 0) + d);
-        } else if (hit.part == HitBody) {
-            const std::size_t first = static_cast<std::size_t>(hit.subPart) * perCircle;
-            for (std::size_t i = 0; i < perCircle; ++i)
-                setPoint(controlPoints, first + i, snapped(hit, static_cast<int>(i)) + d);
-        } else if (!dragLabel(hit, x, y)) {
-            return;
-        }
-    } else {
-        return;
-    }
-    refreshDecorations();
-    update();
-}
-
-HitInfo SFPrimitiveCirclePair::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const int point = measure::findNearVertex(controlPoints, p);
-    if (point >= 0) {
-        HitInfo hit = makeHit(x, y, HitControlPoint, point);
-        snap(hit, 0, controlPoints[point].position);
-        return hit;
-    }
-    for (std::size_t which = 0; which < 2; ++which) {
-        const auto c = circle(which);
-        if (c && measure::onCircle(p, c->centre, c->radius)) {
-            HitInfo hit = makeHit(x, y, HitBody, -1, static_cast<int>(which));
-            for (std::size_t i = 0; i < perCircle; ++i)
-                snap(hit, static_cast<int>(i), controlPoints[which * perCircle + i].position);
-            highlightShapeRange(circleFirst[which], circleCount[which]);
-            return hit;
-        }
-    }
-    return labelOrNothing(x, y);
-}
-
 // ---------------------------------------------------------------- Centre and rim point
 
-SFPrimitiveTwoCircles::SFPrimitiveTwoCircles(float factor, float originX, float originY, const sf::String& unit,
-                                             float x, float y, float zoom)
-    : SFPrimitiveCirclePair(factor, originX, originY, unit, x, y, zoom, ToolTwoCircles, 2)
+SFPrimitiveTwoCircles::SFPrimitiveTwoCircles(const PrimitiveSetup& setup)
+    : SFPrimitiveCirclePair(setup, ToolTwoCircles, 2)
 {
 }
 
@@ -155,9 +104,8 @@ std::optional<sf::Vector2f> SFPrimitiveTwoCircles::centreOf(std::size_t which) c
 
 // ---------------------------------------------------------------- Ends of a diameter
 
-SFPrimitiveTwoCircles2::SFPrimitiveTwoCircles2(float factor, float originX, float originY, const sf::String& unit,
-                                               float x, float y, float zoom)
-    : SFPrimitiveCirclePair(factor, originX, originY, unit, x, y, zoom, ToolTwoCircles2, 2)
+SFPrimitiveTwoCircles2::SFPrimitiveTwoCircles2(const PrimitiveSetup& setup)
+    : SFPrimitiveCirclePair(setup, ToolTwoCircles2, 2)
 {
 }
 
@@ -168,9 +116,8 @@ std::optional<measure::Circle> SFPrimitiveTwoCircles2::circleFrom(const sf::Vect
 
 // ---------------------------------------------------------------- Three points on the rim
 
-SFPrimitiveTwoCircles3::SFPrimitiveTwoCircles3(float factor, float originX, float originY, const sf::String& unit,
-                                               float x, float y, float zoom)
-    : SFPrimitiveCirclePair(factor, originX, originY, unit, x, y, zoom, ToolTwoCircles3, 3)
+SFPrimitiveTwoCircles3::SFPrimitiveTwoCircles3(const PrimitiveSetup& setup)
+    : SFPrimitiveCirclePair(setup, ToolTwoCircles3, 3)
 {
 }
 

@@ -9,15 +9,17 @@
 // of a diameter, or three points on the rim.
 class SFPrimitiveCirclePair : public SFPrimitiveBase {
 public:
-    SFPrimitiveCirclePair(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                          float zoom, int ownTool, std::size_t pointsPerCircle);
-    HitInfo hitTest(float x, float y) override;
+    SFPrimitiveCirclePair(const PrimitiveSetup& setup, int ownTool, std::size_t pointsPerCircle);
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
     void refreshDecorations() override;
 
 protected:
+    int tool() const override { return ownTool; }
+    void follow(sf::Vector2f mouse) override { setPoint(controlPoints, placedPoints() - 1, mouse); }
+    int bodyPartAt(sf::Vector2f p) const override;
+    BodyPart bodyPart(int which) const override { return {std::size_t(which) * perCircle, perCircle, false}; }
+    void highlightBody(int which) override { highlightShapeRange(circleFirst[which], circleCount[which]); }
     // Circle `which` (0 or 1) once all its points are placed and it exists.
     virtual std::optional<measure::Circle> circleFrom(const sf::Vector2f* points) const = 0;
     // The centre used for the distance; by default that of the whole circle.
@@ -34,8 +36,7 @@ private:
 
 class SFPrimitiveTwoCircles : public SFPrimitiveCirclePair {
 public:
-    SFPrimitiveTwoCircles(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                          float zoom);
+    explicit SFPrimitiveTwoCircles(const PrimitiveSetup& setup);
     std::string typeName() const override { return "TwoCircles"; }
 
 protected:
@@ -45,8 +46,7 @@ protected:
 
 class SFPrimitiveTwoCircles2 : public SFPrimitiveCirclePair {
 public:
-    SFPrimitiveTwoCircles2(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                           float zoom);
+    explicit SFPrimitiveTwoCircles2(const PrimitiveSetup& setup);
     std::string typeName() const override { return "TwoCircles2"; }
 
 protected:
@@ -55,8 +55,7 @@ protected:
 
 class SFPrimitiveTwoCircles3 : public SFPrimitiveCirclePair {
 public:
-    SFPrimitiveTwoCircles3(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                           float zoom);
+    explicit SFPrimitiveTwoCircles3(const PrimitiveSetup& setup);
     std::string typeName() const override { return "TwoCircles3"; }
 
 protected:

@@ -21,13 +21,10 @@ void fillCircleRecord(MeasureData& data, float r)
 
 // ---------------------------------------------------------------- Circle (centre and radius)
 
-SFPrimitiveCircle::SFPrimitiveCircle(float factor, float originX, float originY, const sf::String& unit, float x,
-                                     float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveCircle::SFPrimitiveCircle(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::LineStrip);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    handleLimit = 1; // the centre; the rim is the body
+    startShape(sf::LineStrip, 1, setup.at);
 }
 
 void SFPrimitiveCircle::refreshDecorations()
@@ -49,6 +46,11 @@ void SFPrimitiveCircle::update()
     setLabelText(withUnit(formatLabel("R: %.2f", data.radius)));
 }
 
+int SFPrimitiveCircle::bodyPartAt(sf::Vector2f p) const
+{
+    return shapeVerts.getVertexCount() > 1 && measure::onCircle(p, shapeVerts[0].position, radiusPixels) ? 0 : -1;
+}
+
 void SFPrimitiveCircle::onPress(float x, float y, int)
 {
     if (finished)
@@ -59,60 +61,12 @@ void SFPrimitiveCircle::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveCircle::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ToolCircle)
-            return;
-        radiusPixels = dist(shapeVerts[0].position, {x, y});
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitBody && hit.subPart == 0) {
-            radiusPixels = dist(shapeVerts[0].position, {x, y});
-        } else if (hit.part == HitBody) {
-            const sf::Vector2f d = delta(hit, x, y);
-            shapeVerts[0].position = snapped(hit, 0) + d;
-            label.setPosition(snapped(hit, 1) + d);
-        } else if (!dragLabel(hit, x, y)) {
-            return;
-        }
-    } else {
-        return;
-    }
-    refreshDecorations();
-    update();
-}
-
-HitInfo SFPrimitiveCircle::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const sf::Vector2f centre = shapeVerts[0].position;
-    if (measure::nearPoint(p, centre)) {
-        HitInfo hit = makeHit(x, y, HitBody, -1, -1);
-        snap(hit, 0, centre);
-        snap(hit, 1, label.getPosition());
-        highlightShapeVertex(0);
-        return hit;
-    }
-    if (shapeVerts.getVertexCount() > 1 && measure::onCircle(p, centre, radiusPixels)) {
-        HitInfo hit = makeHit(x, y, HitBody, -1, 0);
-        snap(hit, 0, centre);
-        highlightShape();
-        return hit;
-    }
-    return labelOrNothing(x, y);
-}
-
 // ---------------------------------------------------------------- Two-point circle
 
-SFPrimitiveCircle2::SFPrimitiveCircle2(float factor, float originX, float originY, const sf::String& unit, float x,
-                                       float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveCircle2::SFPrimitiveCircle2(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::LineStrip);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    handleLimit = 2; // the ends of the diameter
+    startShape(sf::LineStrip, 2, setup.at);
 }
 
 void SFPrimitiveCircle2::refreshDecorations()
@@ -142,40 +96,12 @@ void SFPrimitiveCircle2::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveCircle2::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ToolCircle2)
-            return;
-        shapeVerts[1].position = {x, y};
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitVertex)
-            setPoint(shapeVerts, hit.vertexIndex, snapped(hit, 0) + delta(hit, x, y));
-        else if (!dragLabel(hit, x, y))
-            return;
-    } else {
-        return;
-    }
-    refreshDecorations();
-    update();
-}
-
-HitInfo SFPrimitiveCircle2::hitTest(float x, float y)
-{
-    restoreColors();
-    return hitShapeVertexOrLabel(x, y, 0, 2);
-}
-
 // ---------------------------------------------------------------- Three defining points
 
-SFPrimitiveThreePoints::SFPrimitiveThreePoints(float factor, float originX, float originY, const sf::String& unit,
-                                               float x, float y, float zoom, int tool)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom), ownTool(tool)
+SFPrimitiveThreePoints::SFPrimitiveThreePoints(const PrimitiveSetup& setup, int tool)
+    : SFPrimitiveBase(setup), ownTool(tool)
 {
-    shapeVerts.setPrimitiveType(sf::LineStrip);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    startShape(sf::LineStrip, 2, setup.at);
 }
 
 std::optional<measure::Circle> SFPrimitiveThreePoints::circle() const
@@ -203,45 +129,9 @@ void SFPrimitiveThreePoints::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveThreePoints::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ownTool)
-            return;
-        shapeVerts[points - 1].position = {x, y};
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitVertex)
-            setPoint(shapeVerts, hit.vertexIndex, snapped(hit, 0) + delta(hit, x, y));
-        else if (!dragLabel(hit, x, y))
-            return;
-    } else {
-        return;
-    }
-    refreshDecorations();
-    update();
-}
-
-HitInfo SFPrimitiveThreePoints::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const int vertex = measure::findNearVertex(shapeVerts, p, 0, points);
-    if (vertex >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, vertex);
-        snap(hit, 0, point(vertex));
-        highlightShapeVertex(vertex);
-        return hit;
-    }
-    return labelOrNothing(x, y);
-}
-
 // ---------------------------------------------------------------- Three-point circle
 
-SFPrimitiveCircle3::SFPrimitiveCircle3(float factor, float originX, float originY, const sf::String& unit, float x,
-                                       float y, float zoom)
-    : SFPrimitiveThreePoints(factor, originX, originY, unit, x, y, zoom, ToolCircle3)
-{
-}
+SFPrimitiveCircle3::SFPrimitiveCircle3(const PrimitiveSetup& setup) : SFPrimitiveThreePoints(setup, ToolCircle3) {}
 
 void SFPrimitiveCircle3::refreshDecorations()
 {
@@ -268,11 +158,7 @@ void SFPrimitiveCircle3::update()
 
 // ---------------------------------------------------------------- Arc
 
-SFPrimitiveArc::SFPrimitiveArc(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                               float zoom)
-    : SFPrimitiveThreePoints(factor, originX, originY, unit, x, y, zoom, ToolArc)
-{
-}
+SFPrimitiveArc::SFPrimitiveArc(const PrimitiveSetup& setup) : SFPrimitiveThreePoints(setup, ToolArc) {}
 
 void SFPrimitiveArc::refreshDecorations()
 {
@@ -311,14 +197,9 @@ void SFPrimitiveArc::update()
 
 // ---------------------------------------------------------------- Angle
 
-SFPrimitiveAngle::SFPrimitiveAngle(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                                   float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveAngle::SFPrimitiveAngle(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::LineStrip);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    startShape(sf::LineStrip, 2, setup.at);
 }
 
 void SFPrimitiveAngle::update()
@@ -352,40 +233,19 @@ void SFPrimitiveAngle::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveAngle::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ToolAngle)
-            return;
-        shapeVerts[shapeVerts.getVertexCount() - 1].position = {x, y};
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitVertex)
-            setPoint(shapeVerts, hit.vertexIndex, snapped(hit, 0) + delta(hit, x, y));
-        else if (!dragLabel(hit, x, y))
-            return;
-    } else {
-        return;
-    }
-    update();
-}
-
-HitInfo SFPrimitiveAngle::hitTest(float x, float y)
-{
-    restoreColors();
-    return hitShapeVertexOrLabel(x, y);
-}
-
 // ---------------------------------------------------------------- Text marker
 
-SFPrimitiveText::SFPrimitiveText(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                                 float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveText::SFPrimitiveText(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::Lines);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
+    // The marker's ends go where the mouse is.
+    handlesAtMouse = true;
+    startShape(sf::Lines, 2, setup.at);
     setLabelText("Hello world");
-    placeLabel(x, y + 5);
+}
+
+int SFPrimitiveText::bodyPartAt(sf::Vector2f p) const
+{
+    return measure::onSegment(p, shapeVerts[0].position, shapeVerts[1].position) ? 0 : -1;
 }
 
 void SFPrimitiveText::update()
@@ -402,36 +262,4 @@ void SFPrimitiveText::onPress(float x, float y, int)
     shapeVerts[1].position = {x, y};
     finished = true;
     update();
-}
-
-void SFPrimitiveText::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool == ToolText)
-            shapeVerts[1].position = {x, y};
-        return;
-    }
-    if (!dragging(tool, buttonDown))
-        return;
-    if (hit.part == HitVertex)
-        setPoint(shapeVerts, hit.vertexIndex, {x, y});
-    else
-        dragLabel(hit, x, y);
-    update();
-}
-
-HitInfo SFPrimitiveText::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    if (HitInfo hit; hitShapeVertex(x, y, hit))
-        return hit;
-    if (measure::onSegment(p, shapeVerts[0].position, shapeVerts[1].position)) {
-        HitInfo hit = makeHit(x, y, HitBody);
-        snap(hit, 0, shapeVerts[0].position);
-        snap(hit, 1, shapeVerts[1].position);
-        highlightShape();
-        return hit;
-    }
-    return labelOrNothing(x, y);
 }

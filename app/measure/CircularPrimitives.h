@@ -9,15 +9,19 @@
 
 class SFPrimitiveCircle : public SFPrimitiveBase {
 public:
-    SFPrimitiveCircle(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    explicit SFPrimitiveCircle(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Circle"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
     void refreshDecorations() override;
 
 protected:
+    int tool() const override { return ToolCircle; }
+    void follow(sf::Vector2f mouse) override { radiusPixels = measure::dist(shapeVerts[0].position, mouse); }
+    // The centre carries the label; the rim sets the radius.
+    void moveHandle(std::size_t i, sf::Vector2f to) override { moveHandleWithLabel(i, to); }
+    int bodyPartAt(sf::Vector2f p) const override;
+    void dragBody(const HitInfo&, sf::Vector2f mouse) override { follow(mouse); }
     void rescaleExtents(float factor) override { radiusPixels *= factor; }
 
 private:
@@ -26,14 +30,15 @@ private:
 
 class SFPrimitiveCircle2 : public SFPrimitiveBase {
 public:
-    SFPrimitiveCircle2(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                       float zoom);
+    explicit SFPrimitiveCircle2(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Two Points Circle"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
     void refreshDecorations() override;
+
+protected:
+    int tool() const override { return ToolCircle2; }
+    void follow(sf::Vector2f mouse) override { shapeVerts[1].position = mouse; }
 };
 
 // Shared placement of the shapes defined by three points on a circle: the
@@ -41,13 +46,13 @@ public:
 // band left it. The defining points are the first vertices of the strip.
 class SFPrimitiveThreePoints : public SFPrimitiveBase {
 public:
-    SFPrimitiveThreePoints(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                           float zoom, int ownTool);
-    HitInfo hitTest(float x, float y) override;
+    SFPrimitiveThreePoints(const PrimitiveSetup& setup, int ownTool);
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
 
 protected:
+    int tool() const override { return ownTool; }
+    void follow(sf::Vector2f mouse) override { shapeVerts[points - 1].position = mouse; }
+    std::size_t handleCount() const override { return points; }
     std::size_t definingPoints() const { return points; }
     sf::Vector2f point(std::size_t i) const { return shapeVerts[i].position; }
     // The circle through the three points; nothing while fewer than three are
@@ -63,8 +68,7 @@ private:
 
 class SFPrimitiveCircle3 : public SFPrimitiveThreePoints {
 public:
-    SFPrimitiveCircle3(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                       float zoom);
+    explicit SFPrimitiveCircle3(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Three Points Circle"; }
     void update() override;
     void refreshDecorations() override;
@@ -78,7 +82,7 @@ private:
 
 class SFPrimitiveArc : public SFPrimitiveThreePoints {
 public:
-    SFPrimitiveArc(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    explicit SFPrimitiveArc(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Arc"; }
     void update() override;
     void refreshDecorations() override;
@@ -94,20 +98,26 @@ private:
 
 class SFPrimitiveAngle : public SFPrimitiveBase {
 public:
-    SFPrimitiveAngle(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    explicit SFPrimitiveAngle(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Angle"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
+
+protected:
+    int tool() const override { return ToolAngle; }
+    void follow(sf::Vector2f mouse) override { shapeVerts[shapeVerts.getVertexCount() - 1].position = mouse; }
 };
 
 class SFPrimitiveText : public SFPrimitiveBase {
 public:
-    SFPrimitiveText(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    explicit SFPrimitiveText(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Text"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
+
+protected:
+    int tool() const override { return ToolText; }
+    void follow(sf::Vector2f mouse) override { shapeVerts[1].position = mouse; }
+    int bodyPartAt(sf::Vector2f p) const override;
+    BodyPart bodyPart(int) const override { return {0, 2, true}; }
 };

@@ -31,14 +31,11 @@ void setCrosshair(sf::VertexArray& array, std::size_t first, sf::Vector2f p)
 
 // ---------------------------------------------------------------- Perpendicular
 
-SFPrimitivePerpendicular::SFPrimitivePerpendicular(float factor, float originX, float originY, const sf::String& unit,
-                                                   float x, float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitivePerpendicular::SFPrimitivePerpendicular(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::Lines);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    // The foot is computed, not placed: only the line ends and the point move.
+    handleLimit = 3;
+    startShape(sf::Lines, 2, setup.at);
 }
 
 void SFPrimitivePerpendicular::placeFoot()
@@ -46,6 +43,12 @@ void SFPrimitivePerpendicular::placeFoot()
     if (shapeVerts.getVertexCount() == 4)
         shapeVerts[3].position =
             measure::footOnLine(shapeVerts[2].position, shapeVerts[0].position, shapeVerts[1].position);
+}
+
+void SFPrimitivePerpendicular::follow(sf::Vector2f mouse)
+{
+    const std::size_t count = shapeVerts.getVertexCount();
+    shapeVerts[count == 4 ? 2 : count - 1].position = mouse;
 }
 
 void SFPrimitivePerpendicular::update()
@@ -72,41 +75,25 @@ void SFPrimitivePerpendicular::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitivePerpendicular::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ToolPerpendicular)
-            return;
-        shapeVerts[shapeVerts.getVertexCount() == 4 ? 2 : shapeVerts.getVertexCount() - 1].position = {x, y};
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitVertex)
-            setPoint(shapeVerts, hit.vertexIndex, snapped(hit, 0) + delta(hit, x, y));
-        else if (!dragLabel(hit, x, y))
-            return;
-    } else {
-        return;
-    }
-    placeFoot();
-    update();
-}
-
-HitInfo SFPrimitivePerpendicular::hitTest(float x, float y)
-{
-    restoreColors();
-    // The foot is computed, not placed: only the line ends and the point move.
-    return hitShapeVertexOrLabel(x, y, 0, 3);
-}
-
 // ---------------------------------------------------------------- Crosshair
 
-SFPrimitiveCrosshair::SFPrimitiveCrosshair(float factor, float originX, float originY, const sf::String& unit, float x,
-                                           float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveCrosshair::SFPrimitiveCrosshair(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
+    const auto [x, y] = setup.at;
+    handleLimit = 0; // the whole crosshair follows the mouse
     shapeVerts.setPrimitiveType(sf::Lines);
     appendCrosshair(shapeVerts, {x, y}, lineColor);
-    placeLabel(x, y + 5);
     update();
+}
+
+void SFPrimitiveCrosshair::follow(sf::Vector2f mouse) { setCrosshair(shapeVerts, 0, mouse); }
+
+int SFPrimitiveCrosshair::bodyPartAt(sf::Vector2f p) const
+{
+    return std::fabs(p.y - shapeVerts[0].position.y) < measure::kHitTolerance ||
+                   std::fabs(p.x - shapeVerts[2].position.x) < measure::kHitTolerance
+               ? 0
+               : -1;
 }
 
 void SFPrimitiveCrosshair::update()
@@ -122,36 +109,46 @@ void SFPrimitiveCrosshair::onPress(float, float, int)
     update();
 }
 
-void SFPrimitiveCrosshair::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    const bool following = !finished && tool == ToolCrosshair;
-    const bool dragged = dragging(tool, buttonDown) && hit.part == HitBody;
-    if (!following && !dragged)
-        return;
-    setCrosshair(shapeVerts, 0, {x, y});
-    update();
-}
-
-HitInfo SFPrimitiveCrosshair::hitTest(float x, float y)
-{
-    restoreColors();
-    if (std::fabs(y - shapeVerts[0].position.y) < measure::kHitTolerance ||
-        std::fabs(x - shapeVerts[2].position.x) < measure::kHitTolerance) {
-        highlightShape();
-        return makeHit(x, y, HitBody);
-    }
-    return makeHit(x, y, HitNothing);
-}
-
 // ---------------------------------------------------------------- Crosshair 2
 
-SFPrimitiveCrosshair2::SFPrimitiveCrosshair2(float factor, float originX, float originY, const sf::String& unit,
-                                             float x, float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveCrosshair2::SFPrimitiveCrosshair2(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
+    const auto [x, y] = setup.at;
+    // The crossings are the handles; a dragged one goes where the mouse is.
+    handlesAtMouse = true;
     shapeVerts.setPrimitiveType(sf::Lines);
     appendCrosshair(shapeVerts, {x, y}, lineColor);
-    placeLabel(x, y + 5);
+}
+
+void SFPrimitiveCrosshair2::follow(sf::Vector2f mouse)
+{
+    setCrosshair(shapeVerts, shapeVerts.getVertexCount() - 4, mouse);
+}
+
+void SFPrimitiveCrosshair2::moveHandle(std::size_t i, sf::Vector2f to) { setCrosshair(shapeVerts, i * 4, to); }
+
+int SFPrimitiveCrosshair2::bodyPartAt(sf::Vector2f p) const
+{
+    for (std::size_t line = 0; line < shapeVerts.getVertexCount() / 2; ++line) {
+        const sf::Vector2f a = shapeVerts[line * 2].position;
+        if (line % 2 == 0 ? std::fabs(p.y - a.y) < measure::kHitTolerance
+                          : std::fabs(p.x - a.x) < measure::kHitTolerance)
+            return static_cast<int>(line);
+    }
+    return -1;
+}
+
+void SFPrimitiveCrosshair2::dragBody(const HitInfo& hit, sf::Vector2f mouse)
+{
+    // Lines 0 and 2 are horizontal, 1 and 3 vertical: a line keeps its direction.
+    const std::size_t first = static_cast<std::size_t>(hit.subPart) * 2;
+    if (hit.subPart % 2 == 0) {
+        shapeVerts[first].position.y = mouse.y;
+        shapeVerts[first + 1].position.y = mouse.y;
+    } else {
+        shapeVerts[first].position.x = mouse.x;
+        shapeVerts[first + 1].position.x = mouse.x;
+    }
 }
 
 sf::Vector2f SFPrimitiveCrosshair2::crossing(std::size_t which) const
@@ -189,69 +186,11 @@ void SFPrimitiveCrosshair2::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveCrosshair2::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ToolCrosshair2)
-            return;
-        setCrosshair(shapeVerts, shapeVerts.getVertexCount() - 4, {x, y});
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitBody) {
-            // Lines 0 and 2 are horizontal, 1 and 3 vertical.
-            const std::size_t first = static_cast<std::size_t>(hit.vertexIndex) * 2;
-            if (hit.vertexIndex % 2 == 0) {
-                shapeVerts[first].position.y = y;
-                shapeVerts[first + 1].position.y = y;
-            } else {
-                shapeVerts[first].position.x = x;
-                shapeVerts[first + 1].position.x = x;
-            }
-        } else if (hit.part == HitVertex) {
-            setCrosshair(shapeVerts, static_cast<std::size_t>(hit.vertexIndex) * 4, {x, y});
-        } else if (!dragLabel(hit, x, y)) {
-            return;
-        }
-    } else {
-        return;
-    }
-    update();
-}
-
-HitInfo SFPrimitiveCrosshair2::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const std::size_t crosshairs = shapeVerts.getVertexCount() / 4;
-    // A crossing lies on two lines: it is tested first.
-    for (std::size_t c = 0; c < crosshairs; ++c) {
-        if (measure::nearPoint(p, crossing(c))) {
-            HitInfo hit = makeHit(x, y, HitVertex, static_cast<int>(c));
-            snap(hit, 0, crossing(c));
-            highlightShape();
-            return hit;
-        }
-    }
-    for (std::size_t line = 0; line < crosshairs * 2; ++line) {
-        const sf::Vector2f a = shapeVerts[line * 2].position;
-        const bool horizontal = line % 2 == 0;
-        if (horizontal ? std::fabs(y - a.y) < measure::kHitTolerance : std::fabs(x - a.x) < measure::kHitTolerance) {
-            highlightShape();
-            return makeHit(x, y, HitBody, static_cast<int>(line));
-        }
-    }
-    return labelOrNothing(x, y);
-}
-
 // ---------------------------------------------------------------- Parallel
 
-SFPrimitiveParallel::SFPrimitiveParallel(float factor, float originX, float originY, const sf::String& unit, float x,
-                                         float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveParallel::SFPrimitiveParallel(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::Lines);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    startShape(sf::Lines, 2, setup.at);
 }
 
 void SFPrimitiveParallel::placeSecondEnd(sf::Vector2f target)
@@ -262,6 +201,31 @@ void SFPrimitiveParallel::placeSecondEnd(sf::Vector2f target)
         return;
     }
     shapeVerts[3].position = measure::footOnLine(target, p2, p1 + (p2 - p0));
+}
+
+void SFPrimitiveParallel::follow(sf::Vector2f mouse)
+{
+    const std::size_t count = shapeVerts.getVertexCount();
+    if (count < 4)
+        shapeVerts[count - 1].position = mouse;
+    else
+        placeSecondEnd(mouse);
+}
+
+void SFPrimitiveParallel::reshape()
+{
+    // The second line's end follows whatever moved, so that the lines stay parallel.
+    if (shapeVerts.getVertexCount() == 4)
+        placeSecondEnd(shapeVerts[3].position);
+    refreshDecorations();
+}
+
+int SFPrimitiveParallel::bodyPartAt(sf::Vector2f p) const
+{
+    for (std::size_t line = 0; line * 2 + 1 < shapeVerts.getVertexCount(); ++line)
+        if (measure::onSegment(p, shapeVerts[line * 2].position, shapeVerts[line * 2 + 1].position))
+            return static_cast<int>(line);
+    return -1;
 }
 
 void SFPrimitiveParallel::refreshDecorations()
@@ -300,69 +264,12 @@ void SFPrimitiveParallel::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveParallel::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    const std::size_t count = shapeVerts.getVertexCount();
-    if (!finished) {
-        if (tool != ToolParallel)
-            return;
-        if (count < 4)
-            shapeVerts[count - 1].position = {x, y};
-        else
-            placeSecondEnd({x, y});
-    } else if (dragging(tool, buttonDown)) {
-        const sf::Vector2f d = delta(hit, x, y);
-        if (hit.part == HitBody) {
-            const std::size_t first = static_cast<std::size_t>(hit.subPart) * 2;
-            shapeVerts[first].position = snapped(hit, 0) + d;
-            shapeVerts[first + 1].position = snapped(hit, 1) + d;
-            if (hit.subPart == 0)
-                placeSecondEnd(shapeVerts[3].position);
-        } else if (hit.part == HitVertex) {
-            const std::size_t index = static_cast<std::size_t>(hit.vertexIndex);
-            const sf::Vector2f q = snapped(hit, 0) + d;
-            shapeVerts[index].position = q;
-            // The second line's end follows so that the lines stay parallel.
-            placeSecondEnd(index == 3 ? q : shapeVerts[3].position);
-        } else if (!dragLabel(hit, x, y)) {
-            return;
-        }
-    } else {
-        return;
-    }
-    refreshDecorations();
-    update();
-}
-
-HitInfo SFPrimitiveParallel::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    if (HitInfo hit; hitShapeVertex(x, y, hit))
-        return hit;
-    for (std::size_t line = 0; line * 2 + 1 < shapeVerts.getVertexCount(); ++line) {
-        const sf::Vector2f a = shapeVerts[line * 2].position, b = shapeVerts[line * 2 + 1].position;
-        if (measure::onSegment(p, a, b)) {
-            HitInfo hit = makeHit(x, y, HitBody, -1, static_cast<int>(line));
-            snap(hit, 0, a);
-            snap(hit, 1, b);
-            highlightShapeRange(line * 2, 2);
-            return hit;
-        }
-    }
-    return labelOrNothing(x, y);
-}
-
 // ---------------------------------------------------------------- Parallels
 
-SFPrimitiveParallels::SFPrimitiveParallels(float factor, float originX, float originY, const sf::String& unit, float x,
-                                           float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveParallels::SFPrimitiveParallels(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
+    startControlPoints(2, setup.at);
     shapeVerts.setPrimitiveType(sf::Lines);
-    placeLabel(x, y + 5);
     refreshDecorations();
 }
 
@@ -434,46 +341,40 @@ void SFPrimitiveParallels::onSecondaryPress(float, float, int)
     update();
 }
 
-void SFPrimitiveParallels::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ToolParallels)
-            return;
-        controlPoints[controlPoints.getVertexCount() - 1].position = {x, y};
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitControlPoint)
-            setPoint(controlPoints, hit.vertexIndex, snapped(hit, 0) + delta(hit, x, y));
-        else if (!dragLabel(hit, x, y))
-            return;
-    } else {
-        return;
-    }
-    refreshDecorations();
-    update();
-}
-
-HitInfo SFPrimitiveParallels::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const int point = measure::findNearVertex(controlPoints, p);
-    if (point >= 0) {
-        HitInfo hit = makeHit(x, y, HitControlPoint, point);
-        snap(hit, 0, controlPoints[point].position);
-        return hit;
-    }
-    return labelOrNothing(x, y);
-}
-
 // ---------------------------------------------------------------- Concentric circles
 
-SFPrimitiveConcentrical::SFPrimitiveConcentrical(float factor, float originX, float originY, const sf::String& unit,
-                                                 float x, float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveConcentrical::SFPrimitiveConcentrical(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::LineStrip);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    handleLimit = 1; // the centre; each rim sets its radius
+    startShape(sf::LineStrip, 1, setup.at);
+}
+
+void SFPrimitiveConcentrical::follow(sf::Vector2f mouse)
+{
+    (radius1 > 0 && radius2 > 0 ? radius2 : radius1) = dist(shapeVerts[0].position, mouse);
+}
+
+int SFPrimitiveConcentrical::bodyPartAt(sf::Vector2f p) const
+{
+    const sf::Vector2f centre = shapeVerts[0].position;
+    if (radius1 > 0 && measure::onCircle(p, centre, radius1))
+        return 0;
+    if (radius2 > 0 && measure::onCircle(p, centre, radius2))
+        return 1;
+    return -1;
+}
+
+void SFPrimitiveConcentrical::highlightBody(int rim)
+{
+    if (rim == 0)
+        highlightShapeRange(1, circle1Vertices);
+    else
+        highlightShapeRange(1 + circle1Vertices, shapeVerts.getVertexCount() - 1 - circle1Vertices);
+}
+
+void SFPrimitiveConcentrical::dragBody(const HitInfo& hit, sf::Vector2f mouse)
+{
+    (hit.subPart == 0 ? radius1 : radius2) = dist(shapeVerts[0].position, mouse);
 }
 
 void SFPrimitiveConcentrical::refreshDecorations()
@@ -515,51 +416,4 @@ void SFPrimitiveConcentrical::onPress(float x, float y, int)
         radius2 = radius;
     refreshDecorations();
     update();
-}
-
-void SFPrimitiveConcentrical::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    const float radius = dist(shapeVerts[0].position, {x, y});
-    if (!finished) {
-        if (tool != ToolConcentrical)
-            return;
-        (radius1 > 0 && radius2 > 0 ? radius2 : radius1) = radius;
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitBody && hit.subPart >= 0) {
-            (hit.subPart == 0 ? radius1 : radius2) = radius;
-        } else if (hit.part == HitBody) {
-            const sf::Vector2f d = delta(hit, x, y);
-            shapeVerts[0].position = snapped(hit, 0) + d;
-            label.setPosition(snapped(hit, 1) + d);
-        } else if (!dragLabel(hit, x, y)) {
-            return;
-        }
-    } else {
-        return;
-    }
-    refreshDecorations();
-    update();
-}
-
-HitInfo SFPrimitiveConcentrical::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const sf::Vector2f centre = shapeVerts[0].position;
-    if (measure::nearPoint(p, centre)) {
-        HitInfo hit = makeHit(x, y, HitBody, -1, -1);
-        snap(hit, 0, centre);
-        snap(hit, 1, label.getPosition());
-        highlightShapeVertex(0);
-        return hit;
-    }
-    if (radius1 > 0 && measure::onCircle(p, centre, radius1)) {
-        highlightShapeRange(1, circle1Vertices);
-        return makeHit(x, y, HitBody, -1, 0);
-    }
-    if (radius2 > 0 && measure::onCircle(p, centre, radius2)) {
-        highlightShapeRange(1 + circle1Vertices, shapeVerts.getVertexCount() - 1 - circle1Vertices);
-        return makeHit(x, y, HitBody, -1, 1);
-    }
-    return labelOrNothing(x, y);
 }

@@ -10,13 +10,15 @@
 
 class SFPrimitivePerpendicular : public SFPrimitiveBase {
 public:
-    SFPrimitivePerpendicular(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                             float zoom);
+    explicit SFPrimitivePerpendicular(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Perpendicular Line"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
+
+protected:
+    int tool() const override { return ToolPerpendicular; }
+    void follow(sf::Vector2f mouse) override;
+    void reshape() override { placeFoot(); }
 
 private:
     void placeFoot();
@@ -24,24 +26,35 @@ private:
 
 class SFPrimitiveCrosshair : public SFPrimitiveBase {
 public:
-    SFPrimitiveCrosshair(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                         float zoom);
+    explicit SFPrimitiveCrosshair(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Crosshair"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
+
+protected:
+    int tool() const override { return ToolCrosshair; }
+    void follow(sf::Vector2f mouse) override;
+    int bodyPartAt(sf::Vector2f p) const override;
+    void dragBody(const HitInfo&, sf::Vector2f mouse) override { follow(mouse); }
 };
 
 class SFPrimitiveCrosshair2 : public SFPrimitiveBase {
 public:
-    SFPrimitiveCrosshair2(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                          float zoom);
+    explicit SFPrimitiveCrosshair2(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Crosshair2"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
+
+protected:
+    int tool() const override { return ToolCrosshair2; }
+    void follow(sf::Vector2f mouse) override;
+    std::size_t handleCount() const override { return shapeVerts.getVertexCount() / 4; }
+    sf::Vector2f handlePosition(std::size_t i) const override { return crossing(i); }
+    void moveHandle(std::size_t i, sf::Vector2f to) override;
+    // A crossing lies on two lines: it lights up the whole shape.
+    void highlightHandle(std::size_t) override { highlightShape(); }
+    int bodyPartAt(sf::Vector2f p) const override;
+    void dragBody(const HitInfo& hit, sf::Vector2f mouse) override;
 
 private:
     sf::Vector2f crossing(std::size_t which) const;
@@ -49,14 +62,19 @@ private:
 
 class SFPrimitiveParallel : public SFPrimitiveBase {
 public:
-    SFPrimitiveParallel(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                        float zoom);
+    explicit SFPrimitiveParallel(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Parallel"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
     void refreshDecorations() override;
+
+protected:
+    int tool() const override { return ToolParallel; }
+    void follow(sf::Vector2f mouse) override;
+    void reshape() override;
+    int bodyPartAt(sf::Vector2f p) const override;
+    BodyPart bodyPart(int line) const override { return {std::size_t(line) * 2, 2, false}; }
+    void highlightBody(int line) override { highlightShapeRange(std::size_t(line) * 2, 2); }
 
 private:
     // P3 on the line through P2 parallel to P0P1, as near to `target` as possible.
@@ -65,29 +83,34 @@ private:
 
 class SFPrimitiveParallels : public SFPrimitiveBase {
 public:
-    SFPrimitiveParallels(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                         float zoom);
+    explicit SFPrimitiveParallels(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Parallels"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void onSecondaryPress(float x, float y, int tool) override;
-    void update() override;
-    void refreshDecorations() override;
-};
-
-class SFPrimitiveConcentrical : public SFPrimitiveBase {
-public:
-    SFPrimitiveConcentrical(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                            float zoom);
-    std::string typeName() const override { return "Concentrical"; }
-    HitInfo hitTest(float x, float y) override;
-    void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
     void refreshDecorations() override;
 
 protected:
+    int tool() const override { return ToolParallels; }
+    void follow(sf::Vector2f mouse) override { setPoint(controlPoints, controlPoints.getVertexCount() - 1, mouse); }
+};
+
+class SFPrimitiveConcentrical : public SFPrimitiveBase {
+public:
+    explicit SFPrimitiveConcentrical(const PrimitiveSetup& setup);
+    std::string typeName() const override { return "Concentrical"; }
+    void onPress(float x, float y, int tool) override;
+    void update() override;
+    void refreshDecorations() override;
+
+protected:
+    int tool() const override { return ToolConcentrical; }
+    void follow(sf::Vector2f mouse) override;
+    // The centre carries the label; a rim sets its radius.
+    void moveHandle(std::size_t i, sf::Vector2f to) override { moveHandleWithLabel(i, to); }
+    int bodyPartAt(sf::Vector2f p) const override;
+    void highlightBody(int rim) override;
+    void dragBody(const HitInfo& hit, sf::Vector2f mouse) override;
     void rescaleExtents(float factor) override
     {
         radius1 *= factor;

@@ -20,13 +20,10 @@ sf::Vector2f at(const sf::VertexArray& array, std::size_t i) { return array[i].p
 
 // ---------------------------------------------------------------- Point
 
-SFPrimitivePoint::SFPrimitivePoint(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                                   float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitivePoint::SFPrimitivePoint(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
+    startControlPoints(1, setup.at);
     shapeVerts.setPrimitiveType(sf::Lines);
-    placeLabel(x, y + 5);
     finished = true;
     refreshDecorations();
     update();
@@ -56,48 +53,15 @@ void SFPrimitivePoint::onPress(float, float, int)
     update();
 }
 
-HitInfo SFPrimitivePoint::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    if (measure::nearPoint(p, at(controlPoints, 0))) {
-        HitInfo hit = makeHit(x, y, HitBody, 0);
-        snap(hit, 0, at(controlPoints, 0));
-        snap(hit, 1, label.getPosition());
-        highlightShape();
-        return hit;
-    }
-    return labelOrNothing(x, y);
-}
-
-void SFPrimitivePoint::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!dragging(tool, buttonDown))
-        return;
-    if (hit.part == HitBody) {
-        const sf::Vector2f d = delta(hit, x, y);
-        setPoint(controlPoints, 0, snapped(hit, 0) + d);
-        label.setPosition(snapped(hit, 1) + d);
-        refreshDecorations();
-    } else if (!dragLabel(hit, x, y)) {
-        return;
-    }
-    update();
-}
-
 // ---------------------------------------------------------------- Line
 
-SFPrimitiveLine::SFPrimitiveLine(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                                 float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveLine::SFPrimitiveLine(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
+    startControlPoints(2, setup.at);
     shapeVerts.setPrimitiveType(sf::Lines);
-    placeLabel(x, y + 5);
 }
 
-void SFPrimitiveLine::buildWithTicks()
+void SFPrimitiveLine::reshape()
 {
     const sf::Vector2f p0 = at(controlPoints, 0), p1 = at(controlPoints, 1);
     shapeVerts.clear();
@@ -133,63 +97,22 @@ void SFPrimitiveLine::onPress(float x, float y, int)
     if (!finished) {
         setPoint(controlPoints, 1, {x, y});
         finished = true;
-        buildWithTicks();
+        reshape();
     }
     update();
 }
 
-void SFPrimitiveLine::onRelease(float, float, int) { refreshDecorations(); }
-
-void SFPrimitiveLine::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
+int SFPrimitiveLine::bodyPartAt(sf::Vector2f p) const
 {
-    if (!finished) {
-        if (tool != ToolLine)
-            return;
-        setPoint(controlPoints, 1, {x, y});
-    } else if (dragging(tool, buttonDown)) {
-        const sf::Vector2f d = delta(hit, x, y);
-        if (hit.part == HitControlPoint) {
-            setPoint(controlPoints, hit.vertexIndex, snapped(hit, 0) + d);
-        } else if (hit.part == HitBody) {
-            setPoint(controlPoints, 0, snapped(hit, 0) + d);
-            setPoint(controlPoints, 1, snapped(hit, 1) + d);
-            label.setPosition(snapped(hit, 2) + d);
-        } else if (!dragLabel(hit, x, y)) {
-            return;
-        }
-    } else {
-        return;
-    }
-    buildWithTicks();
-    update();
-}
-
-HitInfo SFPrimitiveLine::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const int point = measure::findNearVertex(controlPoints, p);
-    if (point >= 0) {
-        HitInfo hit = makeHit(x, y, HitControlPoint, point);
-        snap(hit, 0, at(controlPoints, point));
-        return hit;
-    }
-    if (measure::onSegment(p, at(controlPoints, 0), at(controlPoints, 1))) {
-        return segmentBodyHit(x, y, at(controlPoints, 0), at(controlPoints, 1));
-    }
-    return labelOrNothing(x, y);
+    return measure::onSegment(p, at(controlPoints, 0), at(controlPoints, 1)) ? 0 : -1;
 }
 
 // ---------------------------------------------------------------- Line distance
 
-SFPrimitiveLineDistance::SFPrimitiveLineDistance(float factor, float originX, float originY, const sf::String& unit,
-                                                 float x, float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveLineDistance::SFPrimitiveLineDistance(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
-    controlPoints.append(sf::Vertex({x, y}, lineColor));
+    startControlPoints(2, setup.at);
     shapeVerts.setPrimitiveType(sf::Lines);
-    placeLabel(x, y + 5);
 }
 
 void SFPrimitiveLineDistance::buildGeometry(bool withTicks)
@@ -214,18 +137,8 @@ void SFPrimitiveLineDistance::refreshDecorations() { buildGeometry(false); }
 
 void SFPrimitiveLineDistance::update()
 {
-    if (dimensionVertices.getVertexCount() < 2)
-        return;
-    const sf::Vector2f m0 = at(dimensionVertices, 0), m1 = at(dimensionVertices, 1);
-    const float distance = cal(dist(m0, m1));
-    const sf::Vector2f start = toImage(m0), end = toImage(m1);
-    data.startX = start.x;
-    data.startY = start.y;
-    data.endX = end.x;
-    data.endY = end.y;
-    data.lengths = {distance};
-    data.distances = {distance};
-    setLabelText(withUnit(formatLabel("D: %.2f", distance)));
+    if (dimensionVertices.getVertexCount() >= 2)
+        recordDistance(at(dimensionVertices, 0), at(dimensionVertices, 1));
 }
 
 void SFPrimitiveLineDistance::onPress(float x, float y, int)
@@ -243,67 +156,24 @@ void SFPrimitiveLineDistance::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveLineDistance::onRelease(float, float, int) { refreshDecorations(); }
-
-void SFPrimitiveLineDistance::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
+void SFPrimitiveLineDistance::follow(sf::Vector2f mouse)
 {
-    if (!finished) {
-        if (tool != ToolLineDistance)
-            return;
-        setPoint(controlPoints, controlPoints.getVertexCount() - 1, {x, y});
-    } else if (dragging(tool, buttonDown)) {
-        const sf::Vector2f d = delta(hit, x, y);
-        if (hit.part == HitControlPoint) {
-            setPoint(controlPoints, hit.vertexIndex, snapped(hit, 0) + d);
-        } else if (hit.part == HitBody) {
-            const std::size_t first = static_cast<std::size_t>(hit.vertexIndex) * 2;
-            setPoint(controlPoints, first, snapped(hit, 0) + d);
-            setPoint(controlPoints, first + 1, snapped(hit, 1) + d);
-            label.setPosition(snapped(hit, 2) + d);
-        } else if (!dragLabel(hit, x, y)) {
-            return;
-        }
-    } else {
-        return;
-    }
-    buildGeometry(true);
-    update();
+    setPoint(controlPoints, controlPoints.getVertexCount() - 1, mouse);
 }
 
-HitInfo SFPrimitiveLineDistance::hitTest(float x, float y)
+int SFPrimitiveLineDistance::bodyPartAt(sf::Vector2f p) const
 {
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const int point = measure::findNearVertex(controlPoints, p);
-    if (point >= 0) {
-        HitInfo hit = makeHit(x, y, HitControlPoint, point);
-        snap(hit, 0, at(controlPoints, point));
-        return hit;
-    }
-    for (std::size_t segment = 0; segment < 2 && segment * 2 + 1 < controlPoints.getVertexCount(); ++segment) {
-        const sf::Vector2f a = at(controlPoints, segment * 2), b = at(controlPoints, segment * 2 + 1);
-        if (measure::onSegment(p, a, b)) {
-            HitInfo hit = makeHit(x, y, HitBody, static_cast<int>(segment));
-            snap(hit, 0, a);
-            snap(hit, 1, b);
-            snap(hit, 2, label.getPosition());
-            highlightShape();
-            return hit;
-        }
-    }
-    return labelOrNothing(x, y);
+    for (std::size_t segment = 0; segment < 2 && segment * 2 + 1 < controlPoints.getVertexCount(); ++segment)
+        if (measure::onSegment(p, at(controlPoints, segment * 2), at(controlPoints, segment * 2 + 1)))
+            return static_cast<int>(segment);
+    return -1;
 }
 
 // ---------------------------------------------------------------- Broken line
 
-SFPrimitiveBrokenLine::SFPrimitiveBrokenLine(float factor, float originX, float originY, const sf::String& unit,
-                                             float x, float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveBrokenLine::SFPrimitiveBrokenLine(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::LineStrip);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    startShape(sf::LineStrip, 2, setup.at);
 }
 
 void SFPrimitiveBrokenLine::update()
@@ -337,39 +207,11 @@ void SFPrimitiveBrokenLine::onSecondaryPress(float, float, int)
     update();
 }
 
-void SFPrimitiveBrokenLine::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ToolBrokenLine)
-            return;
-        setPoint(shapeVerts, shapeVerts.getVertexCount() - 1, {x, y});
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitVertex)
-            setPoint(shapeVerts, hit.vertexIndex, snapped(hit, 0) + delta(hit, x, y));
-        else if (!dragLabel(hit, x, y))
-            return;
-    } else {
-        return;
-    }
-    update();
-}
-
-HitInfo SFPrimitiveBrokenLine::hitTest(float x, float y)
-{
-    restoreColors();
-    return hitShapeVertexOrLabel(x, y);
-}
-
 // ---------------------------------------------------------------- Rectangle
 
-SFPrimitiveRectangle::SFPrimitiveRectangle(float factor, float originX, float originY, const sf::String& unit, float x,
-                                           float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveRectangle::SFPrimitiveRectangle(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::LineStrip);
-    for (int i = 0; i < 5; ++i)
-        shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    startShape(sf::LineStrip, 5, setup.at);
 }
 
 void SFPrimitiveRectangle::setSecondCorner(sf::Vector2f corner)
@@ -380,11 +222,9 @@ void SFPrimitiveRectangle::setSecondCorner(sf::Vector2f corner)
     setPoint(shapeVerts, 3, {p0.x, corner.y});
 }
 
-void SFPrimitiveRectangle::moveCorner(int index, sf::Vector2f q)
+void SFPrimitiveRectangle::moveHandle(std::size_t corner, sf::Vector2f q)
 {
-    // Each corner shares one coordinate with each neighbour; corner 0 and the
-    // closing vertex 4 are the same point.
-    switch (index) {
+    switch (corner) {
     case 0:
     case 4:
         setPoint(shapeVerts, 0, q);
@@ -432,47 +272,11 @@ void SFPrimitiveRectangle::onPress(float x, float y, int)
     update();
 }
 
-void SFPrimitiveRectangle::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!finished) {
-        if (tool != ToolRect)
-            return;
-        setSecondCorner({x, y});
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitVertex)
-            moveCorner(hit.vertexIndex, snapped(hit, 0) + delta(hit, x, y));
-        else if (!dragLabel(hit, x, y))
-            return;
-    } else {
-        return;
-    }
-    update();
-}
-
-HitInfo SFPrimitiveRectangle::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const int corner = measure::findNearVertex(shapeVerts, p);
-    if (corner >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, corner);
-        snap(hit, 0, at(shapeVerts, corner));
-        highlightShapeVertex(corner);
-        return hit;
-    }
-    return labelOrNothing(x, y);
-}
-
 // ---------------------------------------------------------------- Polygon
 
-SFPrimitivePolygon::SFPrimitivePolygon(float factor, float originX, float originY, const sf::String& unit, float x,
-                                       float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitivePolygon::SFPrimitivePolygon(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
-    shapeVerts.setPrimitiveType(sf::LineStrip);
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    shapeVerts.append(sf::Vertex({x, y}, lineColor));
-    placeLabel(x, y + 5);
+    startShape(sf::LineStrip, 2, setup.at);
 }
 
 void SFPrimitivePolygon::update()
@@ -512,50 +316,35 @@ void SFPrimitivePolygon::onSecondaryPress(float, float, int)
     update();
 }
 
-void SFPrimitivePolygon::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
+void SFPrimitivePolygon::follow(sf::Vector2f mouse)
 {
     const std::size_t count = shapeVerts.getVertexCount();
-    if (!finished) {
-        if (tool != ToolPolygon)
-            return;
-        setPoint(shapeVerts, count < 3 ? count - 1 : count - 2, {x, y});
-    } else if (dragging(tool, buttonDown)) {
-        if (hit.part == HitVertex) {
-            const sf::Vector2f q = snapped(hit, 0) + delta(hit, x, y);
-            const std::size_t index = static_cast<std::size_t>(hit.vertexIndex);
-            if (index == 0 || index == count - 1) {
-                setPoint(shapeVerts, 0, q);
-                setPoint(shapeVerts, count - 1, q);
-            } else {
-                setPoint(shapeVerts, index, q);
-            }
-        } else if (!dragLabel(hit, x, y)) {
-            return;
-        }
-    } else {
-        return;
-    }
-    update();
+    setPoint(shapeVerts, count < 3 ? count - 1 : count - 2, mouse);
 }
 
-HitInfo SFPrimitivePolygon::hitTest(float x, float y)
+void SFPrimitivePolygon::moveHandle(std::size_t i, sf::Vector2f to)
 {
-    restoreColors();
-    return hitShapeVertexOrLabel(x, y);
+    const std::size_t count = shapeVerts.getVertexCount();
+    if (i == 0 || i == count - 1) {
+        setPoint(shapeVerts, 0, to);
+        setPoint(shapeVerts, count - 1, to);
+    } else {
+        setPoint(shapeVerts, i, to);
+    }
 }
 
 // ---------------------------------------------------------------- Calibration line
 
-SFPrimitiveCalibration::SFPrimitiveCalibration(float factor, float originX, float originY, const sf::String& unit,
-                                               float x, float y, float zoom)
-    : SFPrimitiveBase(factor, originX, originY, unit, x, y, zoom)
+SFPrimitiveCalibration::SFPrimitiveCalibration(const PrimitiveSetup& setup) : SFPrimitiveBase(setup)
 {
+    const auto [x, y] = setup.at;
+    handleLimit = 2; // the line's ends, not its ticks
+    handlesAtMouse = true;
     lineColor = kRed;
     textColor = kRed;
     label.setFillColor(kRed);
     shapeVerts.setPrimitiveType(sf::Lines);
     buildLine({x, y}, {x + kCalibrationLength, y});
-    placeLabel(x, y + 5);
     finished = true;
     update();
 }
@@ -566,6 +355,11 @@ void SFPrimitiveCalibration::buildLine(sf::Vector2f p0, sf::Vector2f p1)
     shapeVerts.append(sf::Vertex(p0, lineColor));
     shapeVerts.append(sf::Vertex(p1, lineColor));
     measure::appendEndTicks(shapeVerts, p0, p1, kCalibrationTick, lineColor);
+}
+
+int SFPrimitiveCalibration::bodyPartAt(sf::Vector2f p) const
+{
+    return measure::onSegment(p, at(shapeVerts, 0), at(shapeVerts, 1)) ? 0 : -1;
 }
 
 void SFPrimitiveCalibration::restoreColors()
@@ -581,39 +375,4 @@ void SFPrimitiveCalibration::update()
     const float length = dist(at(shapeVerts, 0), at(shapeVerts, 1)) / zoom;
     data.lengths = {length};
     setLabelText(formatLabel("L: %.2f", length) + " px");
-}
-
-void SFPrimitiveCalibration::onMove(float x, float y, int tool, bool buttonDown, HitInfo hit)
-{
-    if (!dragging(tool, buttonDown))
-        return;
-    const sf::Vector2f d = delta(hit, x, y);
-    if (hit.part == HitVertex) {
-        sf::Vector2f p0 = at(shapeVerts, 0), p1 = at(shapeVerts, 1);
-        (hit.vertexIndex == 0 ? p0 : p1) = {x, y};
-        buildLine(p0, p1);
-    } else if (hit.part == HitBody) {
-        buildLine(snapped(hit, 0) + d, snapped(hit, 1) + d);
-        label.setPosition(snapped(hit, 2) + d);
-    } else if (!dragLabel(hit, x, y)) {
-        return;
-    }
-    update();
-}
-
-HitInfo SFPrimitiveCalibration::hitTest(float x, float y)
-{
-    restoreColors();
-    const sf::Vector2f p(x, y);
-    const int end = measure::findNearVertex(shapeVerts, p, 0, 2);
-    if (end >= 0) {
-        HitInfo hit = makeHit(x, y, HitVertex, end);
-        snap(hit, 0, at(shapeVerts, end));
-        highlightShapeVertex(end);
-        return hit;
-    }
-    if (measure::onSegment(p, at(shapeVerts, 0), at(shapeVerts, 1))) {
-        return segmentBodyHit(x, y, at(shapeVerts, 0), at(shapeVerts, 1));
-    }
-    return labelOrNothing(x, y);
 }

@@ -6,41 +6,48 @@
 
 class SFPrimitivePoint : public SFPrimitiveBase {
 public:
-    SFPrimitivePoint(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    explicit SFPrimitivePoint(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Point"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
     void refreshDecorations() override;
+
+protected:
+    int tool() const override { return ToolPoint; }
+    void moveHandle(std::size_t i, sf::Vector2f to) override { moveHandleWithLabel(i, to); }
+    void highlightHandle(std::size_t) override { highlightShape(); }
 };
 
 class SFPrimitiveLine : public SFPrimitiveBase {
 public:
-    SFPrimitiveLine(float factor, float originX, float originY, const sf::String& unit, float x, float y, float zoom);
+    explicit SFPrimitiveLine(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Line"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
-    void onRelease(float x, float y, int tool) override;
     void update() override;
     void refreshDecorations() override;
 
-private:
-    void buildWithTicks();
+protected:
+    int tool() const override { return ToolLine; }
+    void follow(sf::Vector2f mouse) override { setPoint(controlPoints, 1, mouse); }
+    void reshape() override;
+    int bodyPartAt(sf::Vector2f p) const override;
+    BodyPart bodyPart(int) const override { return {0, 2, true}; }
 };
 
 class SFPrimitiveLineDistance : public SFPrimitiveBase {
 public:
-    SFPrimitiveLineDistance(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                            float zoom);
+    explicit SFPrimitiveLineDistance(const PrimitiveSetup& setup);
     std::string typeName() const override { return "LineDistance"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
-    void onRelease(float x, float y, int tool) override;
     void update() override;
     void refreshDecorations() override;
+
+protected:
+    int tool() const override { return ToolLineDistance; }
+    void follow(sf::Vector2f mouse) override;
+    void reshape() override { buildGeometry(true); }
+    int bodyPartAt(sf::Vector2f p) const override;
+    BodyPart bodyPart(int segment) const override { return {std::size_t(segment) * 2, 2, true}; }
 
 private:
     void buildGeometry(bool withTicks);
@@ -48,54 +55,62 @@ private:
 
 class SFPrimitiveBrokenLine : public SFPrimitiveBase {
 public:
-    SFPrimitiveBrokenLine(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                          float zoom);
+    explicit SFPrimitiveBrokenLine(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Broken Line"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void onSecondaryPress(float x, float y, int tool) override;
     void update() override;
+
+protected:
+    int tool() const override { return ToolBrokenLine; }
+    void follow(sf::Vector2f mouse) override { setPoint(shapeVerts, shapeVerts.getVertexCount() - 1, mouse); }
 };
 
 class SFPrimitiveRectangle : public SFPrimitiveBase {
 public:
-    SFPrimitiveRectangle(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                         float zoom);
+    explicit SFPrimitiveRectangle(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Rectangle"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
+
+protected:
+    int tool() const override { return ToolRect; }
+    void follow(sf::Vector2f mouse) override { setSecondCorner(mouse); }
+    // Each corner shares one coordinate with each neighbour; corner 0 and
+    // the closing vertex 4 are the same point.
+    void moveHandle(std::size_t corner, sf::Vector2f to) override;
 
 private:
     void setSecondCorner(sf::Vector2f corner);
-    void moveCorner(int index, sf::Vector2f position);
 };
 
 class SFPrimitivePolygon : public SFPrimitiveBase {
 public:
-    SFPrimitivePolygon(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                       float zoom);
+    explicit SFPrimitivePolygon(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Polygon"; }
-    HitInfo hitTest(float x, float y) override;
     void onPress(float x, float y, int tool) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void onSecondaryPress(float x, float y, int tool) override;
     void update() override;
+
+protected:
+    int tool() const override { return ToolPolygon; }
+    void follow(sf::Vector2f mouse) override;
+    // The first and the closing vertex move together.
+    void moveHandle(std::size_t i, sf::Vector2f to) override;
 };
 
 class SFPrimitiveCalibration : public SFPrimitiveBase {
 public:
-    SFPrimitiveCalibration(float factor, float originX, float originY, const sf::String& unit, float x, float y,
-                           float zoom);
+    explicit SFPrimitiveCalibration(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Calibration"; }
-    HitInfo hitTest(float x, float y) override;
-    void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit) override;
     void update() override;
     bool keepsOwnColors() const override { return true; }
 
 protected:
+    int tool() const override { return ToolCalibration; }
+    void reshape() override { buildLine(shapeVerts[0].position, shapeVerts[1].position); }
+    int bodyPartAt(sf::Vector2f p) const override;
+    BodyPart bodyPart(int) const override { return {0, 2, true}; }
     void restoreColors() override;
 
 private:

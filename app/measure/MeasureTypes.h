@@ -21,9 +21,9 @@ struct MeasureData {
 // What a hit test found under the mouse: 26 32-bit words, copied by value.
 struct HitInfo {
     int32_t index = -1;       // primitive in the container, written by the container
-    int32_t subPart = -1;     // which of two circles/lines, 0 for a circle's rim
+    int32_t subPart = -1;     // the body part (which line or circle)
     int32_t part = 0;         // HitPart
-    int32_t vertexIndex = -1; // hit vertex or control point
+    int32_t vertexIndex = -1; // the handle
     float mouseX = 0, mouseY = 0;
     float snapshot[20] = {}; // positions a drag will move, as x/y pairs
 };
@@ -32,8 +32,7 @@ static_assert(sizeof(HitInfo) == 26 * 4, "HitInfo is 26 words");
 enum HitPart : int32_t {
     HitNothing = 0,
     HitBody = 1,
-    HitVertex = 2,       // a defining vertex held in shapeVertices
-    HitControlPoint = 3, // a point held in controlPoints
+    HitVertex = 2, // a handle (vertexIndex: which one)
     HitLabel = 4,
 };
 

@@ -9,11 +9,9 @@
 
 namespace {
 
-template <class Primitive>
-std::unique_ptr<SFPrimitiveBase> make(float factor, float originX, float originY, const sf::String& unit, float x,
-                                      float y, float zoom)
+template <class Primitive> std::unique_ptr<SFPrimitiveBase> make(const PrimitiveSetup& setup)
 {
-    return std::make_unique<Primitive>(factor, originX, originY, unit, x, y, zoom);
+    return std::make_unique<Primitive>(setup);
 }
 
 template <class... Primitives> std::unique_ptr<SFPrimitiveBase> copyOf(const SFPrimitiveBase& primitive)
@@ -41,7 +39,7 @@ std::unique_ptr<SFPrimitiveBase> clonePrimitive(const SFPrimitiveBase& primitive
 std::unique_ptr<SFPrimitiveBase> makePrimitive(int kind, float factor, float originX, float originY,
                                                const sf::String& unit, float x, float y, float zoom)
 {
-    using Maker = std::unique_ptr<SFPrimitiveBase> (*)(float, float, float, const sf::String&, float, float, float);
+    using Maker = std::unique_ptr<SFPrimitiveBase> (*)(const PrimitiveSetup&);
     static constexpr Maker makers[kPrimitiveKinds] = {
         make<SFPrimitivePoint>,         make<SFPrimitiveLine>,        make<SFPrimitiveLineDistance>,
         make<SFPrimitiveBrokenLine>,    make<SFPrimitiveRectangle>,   make<SFPrimitivePolygon>,
@@ -53,5 +51,5 @@ std::unique_ptr<SFPrimitiveBase> makePrimitive(int kind, float factor, float ori
         make<SFPrimitiveCalibration>,
     };
     const Maker maker = kind >= 0 && kind < kPrimitiveKinds ? makers[kind] : makers[0];
-    return maker(factor, originX, originY, unit, x, y, zoom);
+    return maker(PrimitiveSetup{factor, originX, originY, unit, zoom, {x, y}});
 }

@@ -3,12 +3,12 @@
 #include "Geometry.h"
 #include "LabelFont.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <iterator>
 
-SFPrimitiveBase::SFPrimitiveBase(float factor, float originX, float originY, const sf::String& unit, float /*x*/,
-                                 float /*y*/, float viewZoom)
+SFPrimitiveBase::SFPrimitiveBase(const PrimitiveSetup& setup)
     : controlPoints(sf::Points), labelFont(measure::labelFont())
 {
     if (labelFont) {
@@ -17,23 +17,37 @@ SFPrimitiveBase::SFPrimitiveBase(float factor, float originX, float originY, con
         label.setFillColor(textColor);
         label.setStyle(sf::Text::Underlined);
     }
-    viewOriginX = originX;
-    viewOriginY = originY;
-    zoom = viewZoom;
-    calibrationFactor = factor;
-    unitName = unit;
+    viewOriginX = setup.viewOriginX;
+    viewOriginY = setup.viewOriginY;
+    zoom = setup.zoom;
+    calibrationFactor = setup.calibrationFactor;
+    unitName = setup.unit;
     dimensionVertices.setPrimitiveType(sf::Lines);
+    placeLabel(setup.at.x, setup.at.y + 5);
 }
 
 SFPrimitiveBase::~SFPrimitiveBase() = default;
 
 void SFPrimitiveBase::onPress(float, float, int) {}
-void SFPrimitiveBase::onMove(float, float, int, bool, HitInfo) {}
-void SFPrimitiveBase::onRelease(float, float, int) {}
+void SFPrimitiveBase::onRelease(float, float, int) { refreshDecorations(); }
 void SFPrimitiveBase::onSecondaryPress(float, float, int) {}
 void SFPrimitiveBase::refreshDecorations() {}
 
 sf::VertexArray SFPrimitiveBase::shapeVertices() const { return shapeVerts; }
+
+void SFPrimitiveBase::startShape(sf::PrimitiveType type, std::size_t points, sf::Vector2f at)
+{
+    shapeVerts.setPrimitiveType(type);
+    for (std::size_t i = 0; i < points; ++i)
+        shapeVerts.append(sf::Vertex(at, lineColor));
+}
+
+void SFPrimitiveBase::startControlPoints(std::size_t points, sf::Vector2f at)
+{
+    handleStore = HandleStore::ControlPoints;
+    for (std::size_t i = 0; i < points; ++i)
+        controlPoints.append(sf::Vertex(at, lineColor));
+}
 
 void SFPrimitiveBase::setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text)
 {
@@ -77,15 +91,16 @@ void SFPrimitiveBase::rescale(float newOriginX, float newOriginY, float newZoom)
 sf::VertexArray SFPrimitiveBase::handleSquares() const
 {
     sf::VertexArray squares(sf::LineStrip);
-    for (std::size_t i = 0; i < controlPoints.getVertexCount(); ++i) {
-        const sf::Vector2f p = controlPoints[i].position;
+    const std::size_t count = handleCount();
+    for (std::size_t i = 0; i < count; ++i) {
+        const sf::Vector2f p = handlePosition(i);
         const sf::Vector2f corners[5] = {
             {p.x - 5, p.y - 5}, {p.x + 5, p.y - 5}, {p.x + 5, p.y + 5}, {p.x - 5, p.y + 5}, {p.x - 5, p.y - 5}};
         if (i > 0) // hide the stroke that joins two squares
             squares.append(sf::Vertex(corners[0], sf::Color::Transparent));
         for (const sf::Vector2f& corner : corners)
             squares.append(sf::Vertex(corner, edgeColor));
-        if (i + 1 < controlPoints.getVertexCount())
+        if (i + 1 < count)
             squares.append(sf::Vertex(corners[4], sf::Color::Transparent));
     }
     return squares;
@@ -94,7 +109,7 @@ sf::VertexArray SFPrimitiveBase::handleSquares() const
 PrimitiveDrawing SFPrimitiveBase::drawing() const
 {
     PrimitiveDrawing copy{shapeVerts, dimensionVertices, sf::VertexArray(), label};
-    if (selected && controlPoints.getVertexCount() > 0)
+    if (selected && handleCount() > 0)
         copy.handles = handleSquares();
     return copy;
 }
@@ -146,6 +161,19 @@ sf::String SFPrimitiveBase::withUnit(const std::string& text) const { return sf:
 
 void SFPrimitiveBase::setLabelText(const sf::String& text) { label.setString(text); }
 
+void SFPrimitiveBase::recordDistance(sf::Vector2f a, sf::Vector2f b)
+{
+    const float distance = cal(measure::dist(a, b));
+    const sf::Vector2f start = toImage(a), end = toImage(b);
+    data.startX = start.x;
+    data.startY = start.y;
+    data.endX = end.x;
+    data.endY = end.y;
+    data.lengths = {distance};
+    data.distances = {distance};
+    setLabelText(withUnit(formatLabel("D: %.2f", distance)));
+}
+
 void SFPrimitiveBase::highlightShape() { highlightShapeRange(0, shapeVerts.getVertexCount()); }
 
 void SFPrimitiveBase::highlightShapeVertex(std::size_t index) { highlightShapeRange(index, 1); }
@@ -178,7 +206,10 @@ void SFPrimitiveBase::restoreColors()
     }
 }
 
-bool SFPrimitiveBase::labelHit(sf::Vector2f p) const { return measure::inRect(p, label.getGlobalBounds()); }
+bool SFPrimitiveBase::labelHit(sf::Vector2f p) const
+{
+    return !label.getString().isEmpty() && measure::inRect(p, label.getGlobalBounds());
+}
 
 HitInfo SFPrimitiveBase::makeHit(float x, float y, int part, int vertexIndex, int subPart)
 {
@@ -208,47 +239,152 @@ sf::Vector2f SFPrimitiveBase::snapped(const HitInfo& hit, int slot)
 
 sf::Vector2f SFPrimitiveBase::delta(const HitInfo& hit, float x, float y) { return {x - hit.mouseX, y - hit.mouseY}; }
 
-HitInfo SFPrimitiveBase::labelHitInfo(float x, float y)
+// ---------------------------------------------------------------- Handles and body
+
+std::size_t SFPrimitiveBase::handleCount() const
 {
-    HitInfo hit = makeHit(x, y, HitLabel);
-    snap(hit, kLabelSlot, label.getPosition());
-    highlightLabel();
-    return hit;
+    const sf::VertexArray& store = handleStore == HandleStore::ShapeVertices ? shapeVerts : controlPoints;
+    return std::min(store.getVertexCount(), handleLimit);
 }
 
-bool SFPrimitiveBase::hitShapeVertex(float x, float y, HitInfo& hit, std::size_t first, std::size_t count)
+sf::Vector2f SFPrimitiveBase::handlePosition(std::size_t i) const
 {
-    const int vertex = measure::findNearVertex(shapeVerts, sf::Vector2f(x, y), first, count);
-    if (vertex < 0)
+    return (handleStore == HandleStore::ShapeVertices ? shapeVerts : controlPoints)[i].position;
+}
+
+void SFPrimitiveBase::moveHandle(std::size_t i, sf::Vector2f to)
+{
+    setPoint(handleStore == HandleStore::ShapeVertices ? shapeVerts : controlPoints, i, to);
+}
+
+void SFPrimitiveBase::moveHandleWithLabel(std::size_t i, sf::Vector2f to)
+{
+    label.move(to - handlePosition(i));
+    SFPrimitiveBase::moveHandle(i, to);
+}
+
+void SFPrimitiveBase::highlightHandle(std::size_t i)
+{
+    // Control points are drawn as squares only; a shape vertex lights up.
+    if (handleStore == HandleStore::ShapeVertices)
+        highlightShapeVertex(i);
+}
+
+bool SFPrimitiveBase::onOutline(sf::Vector2f p) const
+{
+    const std::size_t count = shapeVerts.getVertexCount();
+    if (count < 2)
         return false;
-    hit = makeHit(x, y, HitVertex, vertex);
-    snap(hit, 0, shapeVerts[vertex].position);
-    highlightShapeVertex(vertex);
-    return true;
+    // Most primitives are far from the mouse: their bounds say so at once.
+    sf::FloatRect bounds = shapeVerts.getBounds();
+    bounds.left -= measure::kHitTolerance;
+    bounds.top -= measure::kHitTolerance;
+    bounds.width += 2 * measure::kHitTolerance;
+    bounds.height += 2 * measure::kHitTolerance;
+    if (!bounds.contains(p))
+        return false;
+    const std::size_t step = shapeVerts.getPrimitiveType() == sf::Lines ? 2 : 1;
+    for (std::size_t i = 0; i + 1 < count; i += step) {
+        // Transparent joins between separate outlines are not part of it.
+        if (shapeVerts[i].color.a == 0 || shapeVerts[i + 1].color.a == 0)
+            continue;
+        if (measure::onSegment(p, shapeVerts[i].position, shapeVerts[i + 1].position))
+            return true;
+    }
+    return false;
 }
 
-HitInfo SFPrimitiveBase::segmentBodyHit(float x, float y, sf::Vector2f a, sf::Vector2f b)
+SFPrimitiveBase::BodyPart SFPrimitiveBase::bodyPart(int) const { return {}; }
+
+void SFPrimitiveBase::translate(sf::Vector2f step)
 {
-    HitInfo hit = makeHit(x, y, HitBody);
-    snap(hit, 0, a);
-    snap(hit, 1, b);
-    snap(hit, 2, label.getPosition());
-    highlightShape();
+    for (sf::VertexArray* array : {&dimensionVertices, &controlPoints, &shapeVerts})
+        for (std::size_t i = 0; i < array->getVertexCount(); ++i)
+            (*array)[i].position += step;
+    label.move(step);
+}
+
+void SFPrimitiveBase::dragBody(const HitInfo& hit, sf::Vector2f mouse)
+{
+    const sf::Vector2f target = snapped(hit, 0) + delta(hit, mouse.x, mouse.y);
+    if (hit.subPart == kWholeShape) {
+        translate(target - label.getPosition());
+        return;
+    }
+    const BodyPart part = bodyPart(hit.subPart);
+    if (part.handles == 0)
+        return;
+    const sf::Vector2f step = target - handlePosition(part.firstHandle);
+    for (std::size_t i = part.firstHandle; i < part.firstHandle + part.handles; ++i)
+        moveHandle(i, handlePosition(i) + step);
+    if (part.carriesLabel)
+        label.move(step);
+}
+
+HitInfo SFPrimitiveBase::hitTest(float x, float y, int tool)
+{
+    HitInfo hit = hitPart(x, y, tool == ToolMove || tool == ToolDelete);
+    if (tool == ToolDelete && hit.part != HitNothing) {
+        highlightShape();
+        highlightLabel();
+    }
     return hit;
 }
 
-HitInfo SFPrimitiveBase::labelOrNothing(float x, float y)
+HitInfo SFPrimitiveBase::hitPart(float x, float y, bool byOutline)
 {
-    if (labelHit(sf::Vector2f(x, y)))
-        return labelHitInfo(x, y);
+    restoreColors();
+    const sf::Vector2f p(x, y);
+    const std::size_t handles = handleCount();
+    for (std::size_t i = 0; i < handles; ++i) {
+        if (measure::nearPoint(p, handlePosition(i))) {
+            HitInfo hit = makeHit(x, y, HitVertex, static_cast<int>(i));
+            snap(hit, 0, handlePosition(i));
+            highlightHandle(i);
+            return hit;
+        }
+    }
+    int part = bodyPartAt(p);
+    if (part < 0 && byOutline && onOutline(p))
+        part = kWholeShape;
+    if (part >= 0) {
+        HitInfo hit = makeHit(x, y, HitBody, -1, part);
+        const BodyPart moved = part == kWholeShape ? BodyPart() : bodyPart(part);
+        snap(hit, 0, moved.handles > 0 ? handlePosition(moved.firstHandle) : label.getPosition());
+        highlightBody(part);
+        return hit;
+    }
+    if (labelHit(p)) {
+        HitInfo hit = makeHit(x, y, HitLabel);
+        snap(hit, kLabelSlot, label.getPosition());
+        highlightLabel();
+        return hit;
+    }
     return makeHit(x, y, HitNothing);
 }
 
-HitInfo SFPrimitiveBase::hitShapeVertexOrLabel(float x, float y, std::size_t first, std::size_t count)
+void SFPrimitiveBase::onMove(float x, float y, int activeTool, bool buttonDown, const HitInfo& hit)
 {
-    if (HitInfo hit; hitShapeVertex(x, y, hit, first, count))
-        return hit;
-    return labelOrNothing(x, y);
+    if (!finished) {
+        if (activeTool != tool())
+            return;
+        follow({x, y});
+    } else if (dragging(activeTool, buttonDown)) {
+        const sf::Vector2f mouse(x, y);
+        switch (hit.part) {
+        case HitVertex:
+            moveHandle(static_cast<std::size_t>(hit.vertexIndex),
+                       handlesAtMouse ? mouse : snapped(hit, 0) + delta(hit, x, y));
+            break;
+        case HitBody: dragBody(hit, mouse); break;
+        case HitLabel: label.setPosition(snapped(hit, kLabelSlot) + delta(hit, x, y)); break;
+        default: return;
+        }
+    } else {
+        return;
+    }
+    reshape();
+    update();
 }
 
 bool SFPrimitiveBase::dragging(int tool, bool buttonDown) const { return finished && buttonDown && tool == ToolMove; }
@@ -257,12 +393,4 @@ void SFPrimitiveBase::setPoint(sf::VertexArray& array, std::size_t index, sf::Ve
 {
     if (index < array.getVertexCount())
         array[index].position = position;
-}
-
-bool SFPrimitiveBase::dragLabel(const HitInfo& hit, float x, float y)
-{
-    if (hit.part != HitLabel)
-        return false;
-    label.setPosition(snapped(hit, kLabelSlot) + delta(hit, x, y));
-    return true;
 }

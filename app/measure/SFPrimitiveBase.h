@@ -26,22 +26,38 @@ struct PrimitiveDrawing {
     void draw(sf::RenderTarget& target, const sf::RenderStates& states, const sf::Font* font);
 };
 
+// Where a new primitive starts: the calibration and view transform in force
+// and the point of the first press (view coordinates).
+struct PrimitiveSetup {
+    float calibrationFactor = 1.0f;
+    float viewOriginX = 0;
+    float viewOriginY = 0;
+    sf::String unit = "px";
+    float zoom = 1.0f;
+    sf::Vector2f at;
+};
+
 // One measurement drawn over the picture. Points are kept in view coordinates
 // together with the view transform they are valid under; results are reported
 // in image pixels (positions) and calibrated units (lengths, areas).
 // Not thread-safe: the owning container calls it under its lock.
 class SFPrimitiveBase {
 public:
-    SFPrimitiveBase(float calibrationFactor, float viewOriginX, float viewOriginY, const sf::String& unitName, float x,
-                    float y, float zoom);
+    explicit SFPrimitiveBase(const PrimitiveSetup& setup);
     virtual ~SFPrimitiveBase();
     SFPrimitiveBase& operator=(const SFPrimitiveBase&) = delete;
 
     virtual std::string typeName() const = 0;
-    // Decides what lies under the mouse and highlights it.
-    virtual HitInfo hitTest(float x, float y) = 0;
+    // Decides what lies under the mouse for `tool` and highlights it: a
+    // handle, else a part of the body, else the label. The move and delete
+    // tools also take the shape by any point of its outline; for the delete
+    // tool the whole shape lights up, as the whole of it goes.
+    HitInfo hitTest(float x, float y, int tool);
     virtual void onPress(float x, float y, int tool);
-    virtual void onMove(float x, float y, int tool, bool buttonDown, HitInfo hit);
+    // While it is drawn, the point being placed follows the mouse; once
+    // finished, the move tool drags what `hit` found.
+    void onMove(float x, float y, int tool, bool buttonDown, const HitInfo& hit);
+    // Drops what shows only while the mouse moves a point (a line's ticks).
     virtual void onRelease(float x, float y, int tool);
     virtual void onSecondaryPress(float x, float y, int tool);
     // Recomputes the record, the label and the drawn vertices from the points.
@@ -53,6 +69,7 @@ public:
     MeasureData measureData() const { return data; }
     void setCalibration(float factor, const sf::String& unit);
     void rescale(float newOriginX, float newOriginY, float newZoom);
+    // A square around each handle.
     sf::VertexArray handleSquares() const;
     // A copy of what drawing it takes: shape, dimension lines, handle
     // squares (when selected) and label.
@@ -82,10 +99,54 @@ protected:
     sf::Vector2f toImage(sf::Vector2f view) const;
     float cal(float viewLength) const;
     float cal2(float viewArea) const;
+    // The outline starts as `points` vertices at the first press.
+    void startShape(sf::PrimitiveType type, std::size_t points, sf::Vector2f at);
+    // The handles are control points; `points` of them start at the first press.
+    void startControlPoints(std::size_t points, sf::Vector2f at);
     // "<text> <unit>", e.g. "L: 12.35 mm".
     sf::String withUnit(const std::string& text) const;
     void setLabelText(const sf::String& text);
     void placeLabel(float x, float y) { label.setPosition(x, y); }
+    // The record and label of a distance from a to b ("D: 12.35 mm").
+    void recordDistance(sf::Vector2f a, sf::Vector2f b);
+
+    // The tool that draws this kind.
+    virtual int tool() const = 0;
+    // While drawn: the point being placed is at `mouse`.
+    virtual void follow(sf::Vector2f /*mouse*/) {}
+    // Rebuilds what is derived from the points after they moved.
+    virtual void reshape() { refreshDecorations(); }
+
+    // Handles: the points the user drags one by one. By default the first
+    // `handleLimit` vertices of the shape (or of the control points).
+    enum class HandleStore { ShapeVertices, ControlPoints };
+    virtual std::size_t handleCount() const;
+    virtual sf::Vector2f handlePosition(std::size_t i) const;
+    // Puts handle i at `to` together with whatever must follow it.
+    virtual void moveHandle(std::size_t i, sf::Vector2f to);
+    // Moves handle i and the label by the same step (a centre that carries
+    // its label).
+    void moveHandleWithLabel(std::size_t i, sf::Vector2f to);
+    virtual void highlightHandle(std::size_t i);
+
+    // The body: the parts of the outline that drag more than one handle.
+    // kWholeShape moves everything, label included; another part moves its
+    // run of handles (and the label when it carries it).
+    static constexpr int kWholeShape = 1000;
+    struct BodyPart {
+        std::size_t firstHandle = 0;
+        std::size_t handles = 0;
+        bool carriesLabel = false;
+    };
+    // The part under p that every tool takes, or -1 (none by default).
+    virtual int bodyPartAt(sf::Vector2f /*p*/) const { return -1; }
+    virtual BodyPart bodyPart(int part) const;
+    virtual void highlightBody(int /*part*/) { highlightShape(); }
+    // Moves the part so that its anchor (slot 0) follows the mouse.
+    virtual void dragBody(const HitInfo& hit, sf::Vector2f mouse);
+    bool onOutline(sf::Vector2f p) const;
+    HitInfo hitPart(float x, float y, bool byOutline);
+    void translate(sf::Vector2f step);
 
     // Hover highlight helpers; restoreColors() undoes what they did.
     void highlightShape();
@@ -100,24 +161,8 @@ protected:
     static void snap(HitInfo& hit, int slot, sf::Vector2f position);
     static sf::Vector2f snapped(const HitInfo& hit, int slot);
     static sf::Vector2f delta(const HitInfo& hit, float x, float y);
-    // A label hit, with the label position in slot 0.
-    HitInfo labelHitInfo(float x, float y);
-    // A shape vertex in [first, first + count) near (x, y): fills `hit`
-    // (vertex snapped into slot 0), highlights it and returns true.
-    bool hitShapeVertex(float x, float y, HitInfo& hit, std::size_t first = 0,
-                        std::size_t count = static_cast<std::size_t>(-1));
-    // A body hit on the segment a-b: both ends in slots 0 and 1, the label
-    // in slot 2, the shape highlighted.
-    HitInfo segmentBodyHit(float x, float y, sf::Vector2f a, sf::Vector2f b);
-    // The label when it is under (x, y), else nothing.
-    HitInfo labelOrNothing(float x, float y);
-    // The common hit test: a shape vertex, else the label, else nothing.
-    HitInfo hitShapeVertexOrLabel(float x, float y, std::size_t first = 0,
-                                  std::size_t count = static_cast<std::size_t>(-1));
     // True when the move tool drags this finished primitive.
     bool dragging(int tool, bool buttonDown) const;
-    // Moves the label by the drag delta when the label was hit (part 4).
-    bool dragLabel(const HitInfo& hit, float x, float y);
     // Radii and other extents kept outside the vertex arrays scale with the zoom.
     virtual void rescaleExtents(float /*factor*/) {}
 
@@ -134,6 +179,10 @@ protected:
     sf::Color edgeColor = sf::Color(0, 0, 255, 255);
     sf::Color highlightColor = sf::Color(0, 0, 255, 255);
     sf::Color textColor = sf::Color(0, 255, 0, 255);
+    HandleStore handleStore = HandleStore::ShapeVertices;
+    std::size_t handleLimit = static_cast<std::size_t>(-1);
+    // A dragged handle jumps to the mouse instead of keeping its offset.
+    bool handlesAtMouse = false;
     float viewOriginX = 0;
     float viewOriginY = 0;
     float zoom = 1.0f;

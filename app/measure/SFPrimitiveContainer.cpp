@@ -146,7 +146,7 @@ void SFPrimitiveContainer::hitTestAll(float x, float y)
     for (std::size_t i = 0; i < primitives.size(); ++i) {
         if (!primitives[i])
             continue;
-        hit = primitives[i]->hitTest(x, y);
+        hit = primitives[i]->hitTest(x, y, tool);
         if (hit.part != HitNothing) {
             hit.index = static_cast<int>(i);
             return;

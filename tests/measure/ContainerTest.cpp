@@ -315,6 +315,47 @@ TEST_F(ContainerTest, HoverHighlightsAndRestores)
     EXPECT_EQ(shapeOf(c, 0)[0].color, sf::Color::Green);
 }
 
+TEST_F(ContainerTest, MoveAndDeleteToolsTakeAShapeByItsOutline)
+{
+    // A rectangle has handles only at its corners; the middle of an edge is
+    // its outline.
+    op.place(ToolRect, {{100, 100}, {200, 160}});
+    op.park();
+    // A drawing tool starts a new shape on another shape's outline.
+    op.place(ToolLine, {{200, 130}, {300, 130}});
+    ASSERT_EQ(c.count(), 2);
+    op.park();
+
+    // The move tool drags the whole rectangle, label and all, by its outline.
+    c.setTool(ToolMove);
+    sf::Vector2f labelBefore;
+    c.withPrimitive(0, [&](const SFPrimitiveBase& p) { labelBefore = p.labelPosition(); });
+    op.move(200, 130); // the right edge
+    EXPECT_EQ(shapeOf(c, 0)[0].color, sf::Color::Blue) << "the whole shape lights up";
+    EXPECT_EQ(shapeOf(c, 0)[3].color, sf::Color::Blue);
+    op.drag({200, 130}, {230, 150});
+    const sf::VertexArray moved = shapeOf(c, 0);
+    EXPECT_EQ(moved[0].position, sf::Vector2f(130, 120));
+    EXPECT_EQ(moved[2].position, sf::Vector2f(230, 180));
+    EXPECT_FLOAT_EQ(c.measureData(0).area, 6000);
+    c.withPrimitive(
+        0, [&](const SFPrimitiveBase& p) { EXPECT_EQ(p.labelPosition(), labelBefore + sf::Vector2f(30, 20)); });
+    op.park();
+
+    // Hovering a handle with the delete tool lights the whole shape and its
+    // label; a press on the outline deletes it.
+    c.setTool(ToolDelete);
+    op.move(130, 120); // a corner
+    sf::VertexArray s = shapeOf(c, 0);
+    EXPECT_EQ(s[2].color, sf::Color::Blue);
+    c.withPrimitive(0, [](const SFPrimitiveBase& p) { EXPECT_EQ(p.labelColor(), sf::Color::Blue); });
+    op.park();
+    EXPECT_EQ(shapeOf(c, 0)[2].color, sf::Color::Green);
+    op.click(180, 180); // the bottom edge
+    ASSERT_EQ(c.count(), 1);
+    EXPECT_EQ(typeOf(c, 0), "Line");
+}
+
 TEST_F(ContainerTest, CirclePairHighlightsOnlyTheHitCircleAndKeepsJoinsInvisible)
 {
     op.place(ToolTwoCircles, {{100, 100}, {120, 100}, {200, 100}, {230, 100}});
@@ -383,7 +424,7 @@ TEST_F(ContainerTest, ViewWithoutSizeLeavesTheMeasurementsAlone)
 
 TEST(PrimitiveRescale, StoredZoomOfZeroChangesNothing)
 {
-    SFPrimitivePoint point(1.0f, 0, 0, "px", 50, 60, 0.0f);
+    SFPrimitivePoint point(PrimitiveSetup{1.0f, 0, 0, "px", 0.0f, {50, 60}});
     point.rescale(10, 10, 2.0f);
     EXPECT_EQ(point.controlPointArray()[0].position, sf::Vector2f(50, 60));
     EXPECT_EQ(point.labelPosition(), sf::Vector2f(50, 65));
