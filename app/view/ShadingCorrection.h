@@ -5,8 +5,8 @@
 // brightness and colour and lifts the rest to it. It works on the picture
 // as the sensor delivers it (before mirror and flip), so it follows them.
 //
-// Threads: the frame pipeline calls process() on the capture thread under
-// its lock; every member function is called with the pipeline's lock held
+// Threads: the frame pipeline calls process() on the capture thread (MJPEG:
+// its decoding thread) under its lock; every member function is called with the pipeline's lock held
 // too (FramePipeline::lock()), from the UI thread. The slow steps (the
 // reference from the frames, the gain map of a reference) are free functions
 // any thread may run without the lock; only taking the frames out and
