@@ -7,10 +7,10 @@
 //
 // Threads: the frame pipeline calls process() on the capture thread (MJPEG:
 // its decoding thread) under its lock; every member function is called with
-// the pipeline's lock held too (FramePipeline::lock()), from the UI thread. The slow steps (the
-// reference from the frames, the gain map of a reference) are free functions
-// any thread may run without the lock; only taking the frames out and
-// installing the result need it.
+// the pipeline's lock held too (FramePipeline::lock()), from the UI thread.
+// The slow steps (the reference from the frames, the gain map of a
+// reference) are free functions any thread may run without the lock; only
+// taking the frames out and installing the result need it.
 #include "camera/CWImage.h"
 
 #include <opencv2/core.hpp>
