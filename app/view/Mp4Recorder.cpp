@@ -155,6 +155,11 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     }
     encoder_->time_base = kTimeBase;
     stream_->time_base = kTimeBase;
+    // Without a rate the encoder takes one frame per tick of the time base,
+    // 90000 a second: it signals the highest level and starves every frame
+    // of bits down to the coarsest quantiser.
+    const int plannedRate = timeLapse ? options_.timeLapseRate : options_.frameRate;
+    encoder_->framerate = AVRational{std::clamp(plannedRate, 1, 240), 1};
 
     AVDictionary* options = nullptr;
     if (codecId == AV_CODEC_ID_H264) {

@@ -61,6 +61,10 @@ public:
         // each frame is its own fragment, synced at once (so a cut file
         // plays up to its last frame), and there is no three-second minimum.
         int timeLapseRate = 0;
+        // Frames per second the encoder plans its bits and its level for
+        // (the camera's rate; a time-lapse uses its own). The time stamps
+        // still come from the clock.
+        int frameRate = 30;
     };
 
     Mp4Recorder();

@@ -53,7 +53,7 @@ std::map<std::string, std::string> probe(const fs::path& file)
 {
     std::map<std::string, std::string> values;
     std::istringstream lines(run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                 "stream=codec_name,profile,width,height,nb_read_frames:format=duration "
+                                 "stream=codec_name,profile,level,width,height,nb_read_frames:format=duration "
                                  "-of default=nw=1 '" +
                                  file.string() + "' 2>&1"));
     std::string line;
@@ -113,6 +113,7 @@ TEST_F(Mp4RecorderTest, WritesConstrainedBaselineH264WithWallClockTimes)
     const auto info = probe(file);
     EXPECT_EQ(info.at("codec_name"), "h264");
     EXPECT_EQ(info.at("profile"), "Constrained Baseline");
+    EXPECT_LE(std::stoi(info.at("level")), 30) << "planned for 30 frames/s, not one per 1/90000 s";
     EXPECT_EQ(info.at("width"), "320");
     EXPECT_EQ(info.at("height"), "240");
     EXPECT_EQ(info.at("nb_read_frames"), "10");
