@@ -34,6 +34,11 @@ constexpr platform::UINT WM_SESSION_STATUS =
 constexpr platform::UINT WM_APP_TERMINATE =
     platform::WM_USER + 143; // SIGTERM or SIGINT: close without the question (wParam the signal)
 
+// Posted by the focus workers to the main window (app/shell/focus).
+constexpr platform::UINT WM_FOCUS_FIGURE = platform::WM_USER + 160; // a new focus figure waits
+constexpr platform::UINT WM_FOCUS_STACK =
+    platform::WM_USER + 161; // the focus stack grew (wParam 0) or the frame size changed (wParam 1)
+
 // Posted by the panorama worker to the main window (app/shell/panorama): a
 // new picture or state waits, or the run cannot go on.
 constexpr platform::UINT WM_PANORAMA_NEWS = platform::WM_USER + 170;

@@ -9,6 +9,7 @@
 #include "app/shell/capture/DesktopIdleInhibitor.h"
 #include "app/shell/capture/TimeLapseCommands.h"
 #include "app/shell/dialogs/Dialogs.h"
+#include "app/shell/focus/FocusCommands.h"
 #include "app/shell/measure_page/MeasurePage.h"
 #include "app/shell/panel/AdjustPanel.h"
 #include "app/shell/panorama/PanoramaCommands.h"
@@ -106,6 +107,9 @@ constexpr Drawer kDrawers[] = {
 // F8 starts and stops the panorama; not while typing into a box.
 constexpr WPARAM kPanoramaKey = 0x77;
 
+// F7 starts and stops the focus stack; not while typing into a box.
+constexpr WPARAM kFocusStackKey = 0x76;
+
 // Controls that need an open camera.
 constexpr const char* kCameraControls[] = {
     "camera_adjust_drawers", "AdjustBtnReset",       "ToolbarBtnFiles",   "AdjustBtnPropertyPage", "MainTabOptMeasure",
@@ -180,6 +184,7 @@ void CMainWnd::InitWindow()
     m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
     m_parts.push_back(std::make_unique<ShadingCommands>(*m_services));
     m_parts.push_back(std::make_unique<PanoramaCommands>(*m_services));
+    m_parts.push_back(std::make_unique<FocusCommands>(*m_services));
     for (auto& part : m_parts)
         part->Init();
 
@@ -493,7 +498,8 @@ LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
         m_pictureCommands->ChooseAndOpen();
     else if (m_services && m_services->view && m_services->view->handleKey(wParam, lParam, true))
         ; // zoom and pan keys
-    else if (!(typing && wParam == VK_RETURN) && !(wParam == kPanoramaKey && !KeyIsFree(lParam)))
+    else if (!(typing && wParam == VK_RETURN) &&
+             !((wParam == kFocusStackKey || wParam == kPanoramaKey) && !KeyIsFree(lParam)))
         for (auto& part : m_parts)
             if (part->OnKey(wParam))
                 break;

@@ -1,0 +1,324 @@
+#include "app/shell/focus/FocusCommands.h"
+
+#include "app/common/AppMessages.h"
+#include "app/focus/FocusFigure.h"
+#include "app/focus/FocusStacker.h"
+#include "app/shell/MainWnd.h"
+#include "app/shell/PictureSource.h"
+#include "app/shell/session/CameraSession.h"
+#include "app/view/FrameAnalysis.h"
+#include "app/view/LatestResult.h"
+#include "camera/CMCameraBase.h"
+#include "ui/Controls.h"
+#include "ui/PaintManager.h"
+#include "ui/ResourceManager.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace shell {
+namespace {
+
+constexpr WPARAM kStackKey = 0x76; // F7
+constexpr const char* kFocusButton = "ToolbarBtnFocus";
+constexpr const char* kStackButton = "ToolbarBtnStack";
+// How often the growing stack is put on the view.
+constexpr auto kPreviewInterval = std::chrono::milliseconds(150);
+// WM_FOCUS_STACK's wParam.
+enum StackNews : WPARAM { kStackPreview = 0, kStackSizeChanged = 1 };
+
+std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
+
+bool NameIs(const std::string& item, const char* name) { return ::strcasecmp(item.c_str(), name) == 0; }
+
+cv::Mat Wrap(const AnalysisFrame& frame)
+{
+    return cv::Mat(frame.height, frame.width, CV_8UC4, const_cast<uint8_t*>(frame.rgba));
+}
+
+std::shared_ptr<StillPicture> StillOf(const cv::Mat& rgba)
+{
+    auto still = std::make_shared<StillPicture>();
+    still->width = rgba.cols;
+    still->height = rgba.rows;
+    still->rgba.resize(size_t(rgba.cols) * rgba.rows * 4);
+    rgba.copyTo(cv::Mat(rgba.rows, rgba.cols, CV_8UC4, still->rgba.data()));
+    return still;
+}
+
+} // namespace
+
+// The figure worker's state; the worker owns `figure` and `best`.
+struct FocusCommands::Indicator {
+    struct Reading {
+        double figure;
+        double best;
+    };
+    focus::FocusFigure figure;
+    double best = 0.0;
+    LatestResult<Reading> readings;
+    std::unique_ptr<FrameAnalysis> analysis; // last: stops first
+};
+
+// One run of the stack. The worker owns `stacker` until the analysis ends.
+struct FocusCommands::StackRun {
+    std::unique_ptr<CameraSession::AutomaticsHold> hold;
+    CMCameraBase* camera = nullptr;
+    int format = -1;
+    std::unique_ptr<focus::FocusStacker> stacker;
+    std::chrono::steady_clock::time_point lastPreview{};
+    std::atomic<int> merged{0};
+    std::atomic<bool> sizeChanged{false};
+    LatestResult<std::shared_ptr<StillPicture>> previews;
+    std::unique_ptr<FrameAnalysis> analysis; // last: stops first
+};
+
+FocusCommands::FocusCommands(MainWindowServices& services) : WindowPart(services) {}
+
+FocusCommands::~FocusCommands() { OnClosing(); }
+
+bool FocusCommands::Notify(TNotifyUI& msg)
+{
+    if (msg.sType != "selectchanged" || !msg.pSender)
+        return false;
+    const std::string name = msg.pSender->GetName();
+    auto* option = dynamic_cast<COptionUI*>(msg.pSender);
+    if (name == kFocusButton) {
+        if (option && option->IsSelected() != IndicatorOn())
+            SetIndicator(option->IsSelected());
+        SyncButtons();
+        return true;
+    }
+    if (name == kStackButton) {
+        if (option && option->IsSelected() != Stacking())
+            ToggleStack();
+        SyncButtons();
+        return true;
+    }
+    return false;
+}
+
+bool FocusCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
+{
+    if (message == WM_FOCUS_FIGURE) {
+        OnFigure();
+        result = 0;
+        return true;
+    }
+    if (message == WM_FOCUS_STACK) {
+        OnStackUpdate(wParam);
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+bool FocusCommands::OnKey(WPARAM key)
+{
+    if (key != kStackKey)
+        return false;
+    ToggleStack();
+    return true;
+}
+
+bool FocusCommands::OnMenuCommand(const std::string& item)
+{
+    if (!NameIs(item, "Main_Menu_Item_Stack"))
+        return false;
+    ToggleStack();
+    return true;
+}
+
+void FocusCommands::OnCameraChanged()
+{
+    if (m_stack && m_services.session.Camera() != m_stack->camera)
+        StopStack(m_services.session.IsLost() ? "STR_STACK_STOPPED_LOST" : "STR_STACK_STOPPED_CAMERA");
+    if (m_indicator && !m_services.session.Camera())
+        SetIndicator(false);
+    SyncButtons();
+}
+
+void FocusCommands::OnClosing()
+{
+    m_indicator.reset();
+    // The window goes: nothing is shown any more, only the hold ends.
+    m_stack.reset();
+}
+
+// ---- the focus figure ----
+
+void FocusCommands::SetIndicator(bool on)
+{
+    if (on == IndicatorOn())
+        return;
+    if (!on) {
+        m_indicator.reset();
+        UpdateModeText();
+        SyncButtons();
+        return;
+    }
+    if (!m_services.session.Camera()) {
+        m_services.setStatus(Text("STR_FOCUS_NO_CAMERA"));
+        SyncButtons();
+        return;
+    }
+    m_indicator = std::make_unique<Indicator>();
+    m_figure = m_bestFigure = 0.0;
+    Indicator* state = m_indicator.get();
+    const HWND window = m_services.window.GetHWND();
+    state->analysis =
+        std::make_unique<FrameAnalysis>(m_services.session.Pipeline(), [state, window](const AnalysisFrame& frame) {
+            const cv::Mat picture = Wrap(frame);
+            const double figure = state->figure.measure(picture, focus::centreThird(picture.size()));
+            state->best = std::max(state->best, figure);
+            if (state->readings.put({figure, state->best}))
+                platform::PostMessage(window, WM_FOCUS_FIGURE);
+        });
+    UpdateModeText();
+    SyncButtons();
+}
+
+void FocusCommands::OnFigure()
+{
+    if (!m_indicator)
+        return; // a message from a figure switched off since
+    const auto reading = m_indicator->readings.take();
+    if (!reading)
+        return;
+    m_figure = reading->figure;
+    m_bestFigure = reading->best;
+    UpdateModeText();
+}
+
+// ---- the focus stack ----
+
+void FocusCommands::ToggleStack()
+{
+    if (m_stack)
+        StopStack(nullptr);
+    else
+        StartStack();
+}
+
+void FocusCommands::StartStack()
+{
+    CMCameraBase* camera = m_services.session.Camera();
+    if (!camera || !m_services.pictures) {
+        m_services.setStatus(Text("STR_STACK_NO_CAMERA"));
+        SyncButtons();
+        return;
+    }
+    m_stack = std::make_unique<StackRun>();
+    StackRun* run = m_stack.get();
+    run->camera = camera;
+    camera->GetFormat(run->format);
+    run->hold = std::make_unique<CameraSession::AutomaticsHold>(m_services.session);
+    m_merged = 0;
+    const HWND window = m_services.window.GetHWND();
+    run->analysis =
+        std::make_unique<FrameAnalysis>(m_services.session.Pipeline(), [run, window](const AnalysisFrame& frame) {
+            if (run->sizeChanged.load())
+                return;
+            const cv::Mat picture = Wrap(frame);
+            if (!run->stacker) // the first frame sets the stack's size; the one allocation
+                run->stacker = std::make_unique<focus::FocusStacker>(picture.size());
+            const auto outcome = run->stacker->add(picture);
+            if (outcome == focus::FocusStacker::Outcome::WrongSize) {
+                run->sizeChanged = true;
+                platform::PostMessage(window, WM_FOCUS_STACK, kStackSizeChanged);
+                return;
+            }
+            if (outcome == focus::FocusStacker::Outcome::Merged)
+                ++run->merged;
+            const auto now = std::chrono::steady_clock::now();
+            if (outcome != focus::FocusStacker::Outcome::Merged || now - run->lastPreview < kPreviewInterval)
+                return;
+            run->lastPreview = now;
+            if (run->previews.put(StillOf(run->stacker->result())))
+                platform::PostMessage(window, WM_FOCUS_STACK, kStackPreview);
+        });
+    m_services.setStatus(Text("STR_STACK_STARTED"));
+    UpdateModeText();
+    SyncButtons();
+}
+
+void FocusCommands::OnStackUpdate(WPARAM news)
+{
+    if (!m_stack)
+        return; // from a stack stopped since
+    if (news == kStackSizeChanged) {
+        StopStack("STR_STACK_STOPPED_SIZE");
+        return;
+    }
+    // A format change keeps the size but not the picture: stop as well.
+    int format = -1;
+    if (m_stack->camera == m_services.session.Camera() && m_stack->camera->GetFormat(format) == 0 &&
+        format != m_stack->format) {
+        StopStack("STR_STACK_STOPPED_FORMAT");
+        return;
+    }
+    m_merged = m_stack->merged.load();
+    if (auto preview = m_stack->previews.take(); preview && *preview && m_services.pictures)
+        m_services.pictures->showStill(SourceKind::FocusStack, std::move(*preview));
+    UpdateModeText();
+}
+
+void FocusCommands::StopStack(const char* reason)
+{
+    if (!m_stack)
+        return;
+    std::unique_ptr<StackRun> run = std::move(m_stack);
+    // The worker ends first; the stacker is the UI thread's from here on.
+    run->analysis.reset();
+    run->hold.reset();
+    m_merged = run->merged.load();
+    if (run->stacker && run->stacker->framesAdded() > 0 && m_services.pictures)
+        m_services.pictures->showStill(SourceKind::FocusStack, StillOf(run->stacker->result()));
+    char text[256];
+    std::snprintf(text, sizeof text, Text(reason ? reason : "STR_STACK_DONE").c_str(), m_merged);
+    m_services.setStatus(text);
+    UpdateModeText();
+    SyncButtons();
+}
+
+// ---- status bar and buttons ----
+
+void FocusCommands::UpdateModeText()
+{
+    if (!m_services.pictures)
+        return;
+    std::string text;
+    char line[160];
+    if (m_indicator) {
+        std::snprintf(line, sizeof line, Text("STR_FOCUS_FIGURE").c_str(), int(std::lround(m_figure)),
+                      int(std::lround(m_bestFigure)));
+        text = line;
+    }
+    if (m_stack) {
+        std::snprintf(line, sizeof line, Text("STR_STACK_RUNNING").c_str(), m_merged);
+        text += text.empty() ? std::string(line) : std::string(" · ") + line;
+    }
+    m_services.pictures->setModeText(text);
+}
+
+void FocusCommands::SyncButtons()
+{
+    const bool camera = m_services.session.Camera() != nullptr;
+    if (auto* focus = dynamic_cast<COptionUI*>(m_services.paint.FindControl(kFocusButton))) {
+        if (focus->IsSelected() != IndicatorOn())
+            focus->Selected(IndicatorOn(), false);
+        focus->SetEnabled(camera || IndicatorOn());
+    }
+    if (auto* stack = dynamic_cast<COptionUI*>(m_services.paint.FindControl(kStackButton))) {
+        if (stack->IsSelected() != Stacking())
+            stack->Selected(Stacking(), false);
+        stack->SetEnabled(camera || Stacking());
+    }
+}
+
+} // namespace shell

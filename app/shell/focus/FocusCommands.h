@@ -1,0 +1,64 @@
+#pragma once
+// FocusCommands: the focus figure and the live focus stack.
+//
+// The focus toggle (tool bar) shows the sharpness of the live picture's
+// centre third in the status bar's mode field, with the best figure since
+// the toggle, updated as fast as frames come (a worker measures them).
+//
+// F7, the stack toggle and the main menu's entry start and stop the focus
+// stack: while it runs, automatic exposure and white balance are held and
+// every frame the worker can take is placed and merged into one picture in
+// which every part is sharp; the view shows it growing. Stopping shows it as
+// the "Focus stack" picture, to be measured and saved like any still. A
+// camera that changes size or format, or goes away, stops the stack with a
+// message; what was merged stays.
+//
+// Everything here runs on the UI thread; the workers report through posted
+// messages (WM_FOCUS_FIGURE, WM_FOCUS_STACK).
+#include "app/shell/WindowPart.h"
+
+#include <memory>
+
+namespace shell {
+
+class FocusCommands : public WindowPart {
+public:
+    explicit FocusCommands(MainWindowServices& services);
+    ~FocusCommands() override;
+
+    bool Notify(TNotifyUI& msg) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnKey(WPARAM key) override;
+    bool OnMenuCommand(const std::string& item) override;
+    void OnCameraChanged() override;
+    void OnClosing() override;
+
+    // The focus figure on or off (off without a camera).
+    void SetIndicator(bool on);
+    bool IndicatorOn() const { return m_indicator != nullptr; }
+    // Starts the stack (with a camera), or stops it and shows what it made.
+    void ToggleStack();
+    bool Stacking() const { return m_stack != nullptr; }
+    // Frames merged into the running (or last) stack.
+    int FramesMerged() const { return m_merged; }
+
+private:
+    struct Indicator;
+    struct StackRun;
+    void StartStack();
+    // Stops the stack and shows its picture; `reason` (a text id, or null
+    // when the user stopped it) goes to the status bar.
+    void StopStack(const char* reason);
+    void OnFigure();
+    void OnStackUpdate(WPARAM wParam);
+    void UpdateModeText();
+    void SyncButtons();
+
+    std::unique_ptr<Indicator> m_indicator;
+    std::unique_ptr<StackRun> m_stack;
+    int m_merged = 0;
+    double m_figure = 0.0;
+    double m_bestFigure = 0.0;
+};
+
+} // namespace shell
