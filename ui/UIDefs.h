@@ -66,6 +66,10 @@ constexpr UINT WM_SYSCOMMAND = 0x0112;
 // A popup menu item was clicked: wParam is a MenuCmd* the receiver frees
 // with CPaintManagerUI::DeletePtr.
 constexpr UINT WM_MENUCLICK = WM_USER + 121;
+// Files were dropped on a window that accepts them (CWindowWnd::DragAcceptFiles):
+// wParam is a const std::vector<std::string>* of local paths, valid during
+// the call; lParam is the client point, x in the low and y in the high 16 bits.
+constexpr UINT WM_DROPFILES = 0x0233;
 
 // WM_SIZE wParam
 constexpr WPARAM SIZE_RESTORED = 0;

@@ -14,21 +14,26 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <string>
 #include <utility>
+#include <vector>
 
 using namespace ui::detail;
 
@@ -213,6 +218,42 @@ void WindowHost::changeEvent(QEvent* event)
         updateMask();
         sendSize();
     }
+}
+
+namespace {
+// The local files a drag carries (links to other places are no files).
+std::vector<std::string> droppedFiles(const QMimeData* data)
+{
+    std::vector<std::string> files;
+    if (data && data->hasUrls())
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile())
+                files.push_back(url.toLocalFile().toStdString());
+    return files;
+}
+} // namespace
+
+void WindowHost::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (m_owner && !droppedFiles(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void WindowHost::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (m_owner && !droppedFiles(event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void WindowHost::dropEvent(QDropEvent* event)
+{
+    const std::vector<std::string> files = droppedFiles(event->mimeData());
+    if (!m_owner || files.empty())
+        return;
+    event->acceptProposedAction();
+    const QPoint p = m_client->mapFrom(this, event->position().toPoint());
+    const LPARAM point = (static_cast<LPARAM>(p.y() & 0xFFFF) << 16) | (p.x() & 0xFFFF);
+    m_owner->SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(&files), point);
 }
 
 void WindowHost::closeEvent(QCloseEvent* event)
@@ -636,6 +677,12 @@ bool CWindowWnd::SetFullScreen(bool on)
 }
 
 bool CWindowWnd::IsFullScreen() const { return m_host && m_host->isFullScreen(); }
+
+void CWindowWnd::DragAcceptFiles(bool accept)
+{
+    if (m_host)
+        m_host->setAcceptDrops(accept);
+}
 
 bool CWindowWnd::IsMaximized() const { return m_host && m_host->isMaximized(); }
 bool CWindowWnd::IsMinimized() const { return m_host && m_host->isMinimized(); }

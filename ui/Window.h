@@ -77,6 +77,9 @@ public:
     // (the caller then moves the window onto the monitor itself).
     bool SetFullScreen(bool on);
     bool IsFullScreen() const;
+    // Files dragged from a file manager onto the window are offered to it
+    // (the pointer says so) and, when dropped, sent as WM_DROPFILES.
+    void DragAcceptFiles(bool accept);
     static bool WindowManagerRunning();
     // Re-reads the frame attributes of the layout (shadow, corners, minimum
     // size), e.g. after a DPI change.

@@ -3,9 +3,15 @@
 #include "app/measure/PrimitiveFactory.h"
 #include "app/view/FramePipeline.h"
 #include "app/view/ImageRenderUI.h"
+#include "app/view/RenderCapability.h"
 #include "ui/PaintManager.h"
 #include "ui/ResourceManager.h"
 
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 namespace shell {
@@ -32,6 +38,40 @@ std::string PictureSource::setKey(SourceKind kind, const StillPicture* picture)
     return "live:";
 }
 
+void PrepareViewCopy(StillPicture& picture)
+{
+    const int longest = std::max(picture.width, picture.height);
+    if (longest <= int(kRequiredTextureSize) || !picture.viewRgba.empty() ||
+        picture.rgba.size() < size_t(picture.width) * size_t(picture.height) * 4)
+        return;
+    const int factor = (longest + int(kRequiredTextureSize) - 1) / int(kRequiredTextureSize);
+    picture.viewWidth = std::max(1, picture.width / factor);
+    picture.viewHeight = std::max(1, picture.height / factor);
+    picture.viewRgba.resize(size_t(picture.viewWidth) * size_t(picture.viewHeight) * 4);
+    const cv::Mat full(picture.height, picture.width, CV_8UC4, picture.rgba.data());
+    cv::Mat reduced(picture.viewHeight, picture.viewWidth, CV_8UC4, picture.viewRgba.data());
+    cv::resize(full, reduced, reduced.size(), 0, 0, cv::INTER_AREA);
+}
+
+void PictureSource::putOnView(const StillPicture& picture)
+{
+    if (!picture.viewRgba.empty()) {
+        m_view.showStill(picture.viewWidth, picture.viewHeight, picture.viewRgba.data(), picture.width, picture.height);
+        return;
+    }
+    if (std::max(picture.width, picture.height) <= int(kRequiredTextureSize)) {
+        m_view.showStill(picture.width, picture.height, picture.rgba.data());
+        return;
+    }
+    // A picture made without its copy gets one here, on this thread.
+    StillPicture copy;
+    copy.width = picture.width;
+    copy.height = picture.height;
+    copy.rgba = picture.rgba;
+    PrepareViewCopy(copy);
+    m_view.showStill(copy.viewWidth, copy.viewHeight, copy.viewRgba.data(), copy.width, copy.height);
+}
+
 bool PictureSource::showStill(SourceKind kind, std::shared_ptr<const StillPicture> picture)
 {
     if (kind == SourceKind::Live || !picture || picture->width <= 0 || picture->height <= 0 ||
@@ -42,9 +82,9 @@ bool PictureSource::showStill(SourceKind kind, std::shared_ptr<const StillPictur
     const std::string outgoing = setKey(m_kind, m_still.get());
     if (kind == SourceKind::File && key == outgoing) {
         // The same file again: a new look at the same picture and its set.
-        m_view.showStill(picture->width, picture->height, picture->rgba.data());
-        applyPictureScale(picture.get());
+        putOnView(*picture);
         m_still = std::move(picture);
+        applyPictureScale(m_still.get(), key);
         setLabel(kSourceField, sourceText());
         return true;
     }
@@ -62,11 +102,15 @@ bool PictureSource::showStill(SourceKind kind, std::shared_ptr<const StillPictur
     }
     m_parked.erase(key);
     // The picture first, so the incoming set is placed under its fit and scale.
-    m_view.showStill(picture->width, picture->height, picture->rgba.data());
-    applyPictureScale(picture.get());
+    putOnView(*picture);
+    applyPictureScale(picture.get(), key);
     m_parked[outgoing] = container.exchangeMeasurements(std::move(incoming));
     m_kind = kind;
     m_still = std::move(picture);
+    // The set as it came counts as saved; a file left with unsaved
+    // measurements keeps the mark of its last save.
+    if (kind != SourceKind::File || m_savedMarks.count(key) == 0)
+        m_savedMarks[key] = measurementFingerprint();
     setLabel(kSourceField, sourceText());
     return true;
 }
@@ -80,7 +124,7 @@ void PictureSource::showLive()
     latest.externalBuffer = false;
     if (m_pipeline.copyDisplayImage(latest))
         m_view.updateFrame(latest.width, latest.height, latest.data);
-    applyPictureScale(nullptr);
+    applyPictureScale(nullptr, setKey(SourceKind::Live, nullptr));
     const std::string outgoing = setKey(m_kind, m_still.get());
     const std::string live = setKey(SourceKind::Live, nullptr);
     auto incoming = std::move(m_parked[live]);
@@ -91,21 +135,67 @@ void PictureSource::showLive()
     setLabel(kSourceField, sourceText());
 }
 
-void PictureSource::applyPictureScale(const StillPicture* picture)
+void PictureSource::applyPictureScale(const StillPicture* picture, const std::string& key)
 {
-    SFPrimitiveContainer& container = m_view.container();
-    if (picture && picture->scale && picture->scale->pixelsPerUnit > 0) {
-        if (!m_calibrationParked) {
-            m_parkedFactor = container.calibration(m_parkedUnit);
-            m_calibrationParked = true;
-        }
+    const bool own = picture && picture->scale && picture->scale->pixelsPerUnit > 0;
+    m_ownScaleInUse = own && m_scaleDeclined.count(key) == 0;
+    if (m_ownScaleInUse) {
         const std::string& unit = picture->scale->unit;
         const sf::String label = unit == "micron" ? sf::String(L"\u00B5m") : sf::String(unit);
-        container.setCalibration(label, float(1.0 / picture->scale->pixelsPerUnit));
-    } else if (m_calibrationParked) {
-        m_calibrationParked = false;
-        container.setCalibration(m_parkedUnit, m_parkedFactor);
+        m_view.container().setCalibration(label, float(1.0 / picture->scale->pixelsPerUnit));
     }
+    // Always through the measure page: the calibration in force is the one
+    // chosen now, whatever was in force when the picture was shown.
+    if (m_applyCalibration)
+        m_applyCalibration();
+    if (CControlUI* button = m_paint.FindControl(kScaleButton)) {
+        button->SetText(Text(m_ownScaleInUse ? "STR_SCALE_USE_CALIBRATION" : "STR_SCALE_USE_FILE"));
+        button->SetVisible(own);
+    }
+}
+
+bool PictureSource::hasOwnScale() const { return m_still && m_still->scale && m_still->scale->pixelsPerUnit > 0; }
+
+void PictureSource::useOwnScale(bool use)
+{
+    if (!hasOwnScale())
+        return;
+    const std::string key = setKey(m_kind, m_still.get());
+    if (use)
+        m_scaleDeclined.erase(key);
+    else
+        m_scaleDeclined.insert(key);
+    applyPictureScale(m_still.get(), key);
+}
+
+std::string PictureSource::measurementFingerprint() const
+{
+    // Where the measurements are, in picture pixels; lengths and areas
+    // follow the scale, which is no change of the measurements.
+    const SFPrimitiveContainer& container = m_view.container();
+    std::string print;
+    char part[128];
+    for (int i = 0, n = container.count(); i < n; ++i) {
+        const MeasureData data = container.measureData(i);
+        std::snprintf(part, sizeof part, "%.1f,%.1f %.1f,%.1f %.1f,%.1f|", data.centerX, data.centerY, data.startX,
+                      data.startY, data.endX, data.endY);
+        print += part;
+    }
+    return print;
+}
+
+bool PictureSource::hasUnsavedMeasurements() const
+{
+    if (isLive() || m_view.container().count() == 0)
+        return false;
+    const auto mark = m_savedMarks.find(setKey(m_kind, m_still.get()));
+    return mark == m_savedMarks.end() || mark->second != measurementFingerprint();
+}
+
+void PictureSource::markMeasurementsSaved(const std::string& fingerprint)
+{
+    if (!isLive())
+        m_savedMarks[setKey(m_kind, m_still.get())] = fingerprint;
 }
 
 void PictureSource::setCameraPresent(bool present)

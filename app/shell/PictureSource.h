@@ -8,16 +8,19 @@
 // frame) brings its set back. The status bar's mode field beside it belongs
 // to long-running modes (a focus figure, panorama hints, time-lapse progress).
 // A picture with a scale of its own (a calibrated TIFF) is measured in that
-// scale while it is shown; the calibration in force returns with the others.
+// scale while it is shown, unless the user chose the calibration in force
+// for it; every other picture is measured in the calibration in force.
 //
 // Everything here runs on the UI thread.
 #include "app/measure/SFPrimitiveContainer.h"
 #include "app/shell/capture/ImageScale.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,7 +41,17 @@ struct StillPicture {
     std::optional<ImageScale> scale;
     // The file it came from; "" for pictures the program made.
     std::string path;
+    // A reduced copy for the view when a side is longer than the texture
+    // every graphics driver the program runs on can hold; the view draws it
+    // stretched over width × height. Empty otherwise (see PrepareViewCopy).
+    std::vector<uint8_t> viewRgba;
+    int viewWidth = 0;
+    int viewHeight = 0;
 };
+
+// Any thread. Makes `picture`'s reduced copy for the view when it needs one
+// (area-averaged, the same factor on both sides); nothing otherwise.
+void PrepareViewCopy(StillPicture& picture);
 
 class PictureSource {
 public:
@@ -76,10 +89,35 @@ public:
     // The source field's text for what is shown now.
     std::string sourceText() const;
 
+    // The button beside the unit label that switches between a picture's
+    // own scale and the calibration in force (shown only for such a picture).
+    static constexpr const char* kScaleButton = "PictureBtnScale";
+    // The still shown has a scale of its own.
+    bool hasOwnScale() const;
+    // The measurements use it now (the unit label says so).
+    bool usesOwnScale() const { return m_ownScaleInUse; }
+    // The picture's own scale, or the calibration in force instead; kept for
+    // the picture while the program runs. Nothing without an own scale.
+    void useOwnScale(bool use);
+    // Puts the calibration in force on the measurements and names it in the
+    // unit label; called whenever no own scale is used any more, and to
+    // relabel when one is (the measure page gives it).
+    void setCalibrationApplier(std::function<void()> apply) { m_applyCalibration = std::move(apply); }
+
+    // The still's measurements changed since it was shown or last saved with
+    // its measurements (live never has unsaved measurements).
+    bool hasUnsavedMeasurements() const;
+    // What the measurements are now, to hand to markMeasurementsSaved once
+    // the save that took them succeeded.
+    std::string measurementFingerprint() const;
+    void markMeasurementsSaved(const std::string& fingerprint);
+
 private:
-    // A picture with a scale of its own measures in it; the calibration in
-    // force comes back when a picture without one (or live) is shown.
-    void applyPictureScale(const StillPicture* picture);
+    // Puts the picture (or its reduced copy) on the view.
+    void putOnView(const StillPicture& picture);
+    // A picture with a scale of its own measures in it unless declined; the
+    // calibration in force is put back otherwise.
+    void applyPictureScale(const StillPicture* picture, const std::string& key);
     // The key a source's measurement set is parked under.
     static std::string setKey(SourceKind kind, const StillPicture* picture);
     void setLabel(const char* name, const std::string& text);
@@ -91,10 +129,12 @@ private:
     std::shared_ptr<const StillPicture> m_still;
     bool m_cameraPresent = false;
     std::map<std::string, SFPrimitiveContainer::MeasurementSet> m_parked;
-    // The calibration in force while a picture's own scale is applied.
-    bool m_calibrationParked = false;
-    float m_parkedFactor = 1.0f;
-    sf::String m_parkedUnit;
+    bool m_ownScaleInUse = false;
+    // Pictures (set keys) measured in the calibration in force by choice.
+    std::set<std::string> m_scaleDeclined;
+    std::function<void()> m_applyCalibration;
+    // Per source: the measurements as last saved, or as they came.
+    std::map<std::string, std::string> m_savedMarks;
 };
 
 } // namespace shell

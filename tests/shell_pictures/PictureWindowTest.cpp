@@ -11,6 +11,7 @@
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
 #include "tests/shell_session/MainWindowHarness.h"
+#include "ui/Controls.h"
 
 #include <SFML/Graphics/Image.hpp>
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 using shell::PictureSource;
 using shell::SourceKind;
@@ -264,8 +266,20 @@ TEST_F(PictureWindowTest, PictureFilesOpenInTheirOwnScaleAndSaveWithIt)
     EXPECT_NEAR(colour.r, 20, 4);
     EXPECT_NEAR(colour.g, 30, 4);
     EXPECT_NEAR(colour.b, 200, 4);
-    open(folder + "alpha.png");
+    // The tool bar's open button, through the same dialog.
+    Driver::answerNextModal(Driver::ChooseFile(folder + "alpha.png"));
+    ASSERT_TRUE(ui.click("ToolbarBtnOpen"));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return field(PictureSource::kSourceField) == "alpha.png"; }));
     EXPECT_EQ(centreColour(), sf::Color::Green);
+    // Longer than any graphics driver's texture: drawn from a reduced copy,
+    // measured in its own pixels.
+    cv::imwrite(folder + "wide.png", cv::Mat(600, 17000, CV_8UC1, cv::Scalar(200)));
+    open(folder + "wide.png");
+    EXPECT_EQ(centreColour(), sf::Color(200, 200, 200));
+    int wideWidth = 0, wideHeight = 0;
+    view->pictureSize(wideWidth, wideHeight);
+    EXPECT_EQ(wideWidth, 17000);
+    EXPECT_EQ(wideHeight, 600);
 
     // A 16-bit ImageJ TIFF: its display range and its scale (4 pixels per micron).
     ASSERT_TRUE(writeTiff(folder + "imagej.tif", 400, 300, 1, 16, 2000,
@@ -299,6 +313,7 @@ TEST_F(PictureWindowTest, PictureFilesOpenInTheirOwnScaleAndSaveWithIt)
 
     // 72 per inch says nothing: the calibration in force (pixels) returns.
     ASSERT_TRUE(writeTiff(folder + "editor.tif", 200, 100, 3, 8, 60, "", 72.0f, RESUNIT_INCH));
+    Driver::answerNextModal(Driver::ClickControl("okbtn")); // the line was not saved: leave anyway
     open(folder + "editor.tif");
     EXPECT_EQ(field(PictureSource::kSourceField), "editor.tif");
     EXPECT_FLOAT_EQ(view->container().calibration(unit), 1.0f);
@@ -348,7 +363,7 @@ TEST_F(PictureWindowTest, FreezingKeepsTheRecordingAndEnterSavesTheFrozenFrame)
     Driver ui(*window);
     ASSERT_TRUE(ui.pressKey(VK_F9));
     ASSERT_TRUE(Driver::processEventsUntil([&] { return window->Session()->Pipeline().isRecording(); }));
-    ASSERT_TRUE(ui.pressKey(0x75)); // F6
+    ASSERT_TRUE(ui.click("ToolbarBtnFreeze"));
     EXPECT_EQ(field(PictureSource::kSourceField), "Frozen");
     EXPECT_TRUE(view->isShowingStill());
     const int64_t written = window->Session()->Pipeline().recordingStats().framesWritten;
@@ -362,18 +377,146 @@ TEST_F(PictureWindowTest, FreezingKeepsTheRecordingAndEnterSavesTheFrozenFrame)
     const cv::Mat frozen = cv::imread(saved, cv::IMREAD_UNCHANGED);
     EXPECT_EQ(frozen.cols, 640);
     EXPECT_EQ(frozen.rows, 480);
-    ASSERT_TRUE(ui.pressKey(0x75));
+    EXPECT_TRUE(ui.findAs<COptionUI>("ToolbarBtnFreeze")->IsSelected());
+    ASSERT_TRUE(ui.pressKey(0x75)); // F6
     EXPECT_EQ(field(PictureSource::kSourceField), "Live");
     EXPECT_FALSE(view->isShowingStill());
+    EXPECT_FALSE(ui.findAs<COptionUI>("ToolbarBtnFreeze")->IsSelected());
     EXPECT_TRUE(window->Session()->Pipeline().isRecording());
     ASSERT_TRUE(ui.pressKey(VK_F9));
     EXPECT_TRUE(Driver::processEventsUntil([&] { return !window->Session()->Pipeline().isRecording(); }));
 }
 
+// Two stored calibrations, the first in force: 0.5 mm and 3 µm per pixel.
+class CalibratedPictureWindowTest : public PictureWindowTest {
+protected:
+    void SetUp() override
+    {
+        const std::string data = home.root + "/Documents/Pellumo Files/data";
+        std::filesystem::create_directories(data);
+        std::ofstream(data + "/calibrations.ini") << "[data]\nA = 0.5\nB = 3\n[unit]\nA = 2\nB = 3\n";
+        PictureWindowTest::SetUp();
+    }
+    float factor()
+    {
+        sf::String unit;
+        return view->container().calibration(unit);
+    }
+    POINT viewCentre() const
+    {
+        const RECT pos = view->GetPos();
+        return POINT{(pos.left + pos.right) / 2, (pos.top + pos.bottom) / 2};
+    }
+};
+
+TEST_F(CalibratedPictureWindowTest, AFileMeasuresInItsOwnScaleOrTheCalibrationInForceAndSavesWithItsMeasurements)
+{
+    const std::string folder = home.root + "/pictures/";
+    std::filesystem::create_directories(folder);
+    shell::Config().ImagePath_MyDoc = 1;
+    shell::Config().FileType = 0; // TIFF
+    shell::Config().FileSave_Rule = 0;
+    ASSERT_TRUE(writeTiff(folder + "imagej.tif", 400, 300, 1, 16, 2000,
+                          "ImageJ=1.54f\nunit=micron\nmin=1000.0\nmax=3000.0\n", 4.0f, RESUNIT_NONE));
+    ASSERT_TRUE(writeTiff(folder + "editor.tif", 200, 100, 3, 8, 60, "", 72.0f, RESUNIT_INCH));
+    Driver ui(*window);
+    EXPECT_FLOAT_EQ(factor(), 0.5f);
+
+    // Dropped on the picture: measured in its own scale, which the unit
+    // label names; one click uses the calibration in force, another the
+    // file's scale again.
+    ASSERT_TRUE(ui.dropFiles({folder + "imagej.tif"}, viewCentre()));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return field(PictureSource::kSourceField) == "imagej.tif"; }));
+    EXPECT_EQ(centreColour(), sf::Color(128, 128, 128));
+    EXPECT_FLOAT_EQ(factor(), 0.25f);
+    EXPECT_EQ(field("CaliDataListUnit"), "\u00B5m  (scale from the file)");
+    ASSERT_TRUE(ui.click(PictureSource::kScaleButton));
+    EXPECT_FLOAT_EQ(factor(), 0.5f);
+    EXPECT_EQ(field("CaliDataListUnit"), "mm");
+    ASSERT_TRUE(ui.click(PictureSource::kScaleButton));
+    EXPECT_FLOAT_EQ(factor(), 0.25f);
+
+    // A calibration picked meanwhile is the one in force when the file's
+    // scale is left, not the one in force when the file was opened.
+    ASSERT_TRUE(ui.click("MainTabOptMeasure"));
+    ASSERT_TRUE(ui.selectComboIndex("ComboCaliDataList", 1));
+    EXPECT_FLOAT_EQ(factor(), 3.0f);
+    ASSERT_TRUE(ui.click(PictureSource::kScaleButton));
+    EXPECT_FLOAT_EQ(factor(), 0.25f);
+    open(folder + "editor.tif");
+    EXPECT_FLOAT_EQ(factor(), 3.0f);
+    EXPECT_EQ(field("CaliDataListUnit"), "um");
+    EXPECT_FALSE(ui.isShown(PictureSource::kScaleButton));
+
+    // Measured on the calibrated file, leaving asks first; Cancel stays.
+    open(folder + "imagej.tif");
+    drawLine(at(100, 100), at(300, 100));
+    ASSERT_EQ(view->container().count(), 1);
+    EXPECT_NEAR(firstLength(), 50.0f, 0.6f);
+    Driver::answerNextModal(Driver::ClickControl("cancelbtn"));
+    ASSERT_TRUE(ui.pressKey(0x75)); // F6
+    EXPECT_EQ(field(PictureSource::kSourceField), "imagej.tif");
+
+    // Saved with its measurements: the full-size picture with the line and
+    // the scale bar drawn in, its scale kept, the results beside it.
+    ASSERT_TRUE(ui.click("Btn_Title_Main_Menu"));
+    Driver::processEvents();
+    ASSERT_TRUE(Driver::pickMenuItem("Main_Menu_Item_Save_Measured"));
+    const std::string saved = savedFile();
+    ASSERT_FALSE(saved.empty()) << status();
+    const cv::Mat picture = cv::imread(saved, cv::IMREAD_COLOR); // B, G, R
+    ASSERT_EQ(picture.cols, 400);
+    ASSERT_EQ(picture.rows, 300);
+    EXPECT_EQ(picture.at<cv::Vec3b>(50, 50), cv::Vec3b(128, 128, 128));
+    bool lineDrawn = false;
+    for (int y = 98; y <= 102; ++y) {
+        const cv::Vec3b pixel = picture.at<cv::Vec3b>(y, 200);
+        lineDrawn = lineDrawn || (pixel[1] > 200 && pixel[0] < 100 && pixel[2] < 100);
+    }
+    EXPECT_TRUE(lineDrawn) << "the line's colour crosses x = 200 at y = 100";
+    int barPixels = 0; // the scale bar, bottom right
+    for (int y = 250; y < 300; ++y)
+        for (int x = 200; x < 400; ++x)
+            barPixels += picture.at<cv::Vec3b>(y, x) != cv::Vec3b(128, 128, 128);
+    EXPECT_GT(barPixels, 100);
+    TIFF* tiff = TIFFOpen(saved.c_str(), "r");
+    ASSERT_NE(tiff, nullptr);
+    float resolution = 0;
+    TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &resolution);
+    TIFFClose(tiff);
+    EXPECT_FLOAT_EQ(resolution, 4.0f);
+    std::ifstream csvFile(std::filesystem::path(saved).replace_extension(".csv"));
+    const std::string csv((std::istreambuf_iterator<char>(csvFile)), std::istreambuf_iterator<char>());
+    EXPECT_NE(csv.find("(Unit: \u00B5m)"), std::string::npos) << csv;
+    // The line's row: ... "[x,y]",width,height,radius,area,perimeter,length,...
+    std::istringstream row(csv.substr(csv.rfind('"') + 2));
+    std::string cell;
+    for (int i = 0; i < 6; ++i)
+        std::getline(row, cell, ',');
+    EXPECT_NEAR(std::atof(cell.c_str()), 50.0, 0.6) << csv;
+
+    // Saved, it is left without a question.
+    const int modals = Driver::modalCount();
+    ASSERT_TRUE(ui.pressKey(0x75));
+    EXPECT_EQ(field(PictureSource::kSourceField), "No camera");
+    EXPECT_EQ(Driver::modalCount(), modals);
+
+    // A name chosen in the save dialog replaces the file there.
+    shell::Config().FileSave_Rule = 1;
+    std::ofstream(folder + "over.png") << "an older file";
+    open(folder + "editor.tif");
+    Driver::answerNextModal(Driver::ChooseFile(folder + "over.png"));
+    ASSERT_TRUE(ui.pressKey(VK_RETURN));
+    EXPECT_EQ(savedFile(), folder + "over.png");
+    EXPECT_EQ(cv::imread(folder + "over.png").cols, 200);
+    EXPECT_FALSE(std::filesystem::exists(folder + "over-1.png"));
+}
+
 TEST(PictureCommandLineTest, QtOptionsAndTheirValuesAreNoFile)
 {
-    const char* args[] = {"Pellumo", "-platform", "offscreen", "--demo", "slide.tif", "-display", ":5"};
-    const shell::CommandLine line = shell::ParseCommandLine(7, const_cast<char**>(args));
+    const char* args[] = {"Pellumo",        "-platform", "offscreen", "--demo",
+                          "-qmljsdebugger", "slide.tif", "-display",  ":5"};
+    const shell::CommandLine line = shell::ParseCommandLine(8, const_cast<char**>(args));
     EXPECT_EQ(line.file, "slide.tif");
     EXPECT_TRUE(line.demo);
     EXPECT_TRUE(line.error.empty());

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -25,6 +26,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <deque>
 #include <memory>
@@ -390,6 +392,28 @@ bool Driver::mouseMove(POINT pt)
                      Qt::NoModifier);
     QApplication::sendEvent(target, &move);
     return true;
+}
+
+bool Driver::dropFiles(const std::vector<std::string>& paths, POINT pt)
+{
+    QPoint local;
+    QWidget* target = widgetAt(m_manager, pt, local);
+    if (!target)
+        return false;
+    // What a file manager's drag hands over; Qt passes each event up to the
+    // first widget that takes drops, as it does for a drag from outside.
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& path : paths)
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+    data.setUrls(urls);
+    QDragEnterEvent enter(local, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(local), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
 }
 
 bool Driver::doubleClick(POINT pt)

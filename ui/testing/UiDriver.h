@@ -68,6 +68,9 @@ public:
     bool mouseRelease(POINT pt, bool right = false);
     bool mouseMove(POINT pt);
     bool doubleClick(POINT pt);
+    // Files dragged from outside and dropped at a point of the client area;
+    // false when the window did not take them.
+    bool dropFiles(const std::vector<std::string>& paths, POINT pt);
     // The window manager's close button.
     bool closeWindow();
     // Whether the control is on screen now (it and all its parents shown).

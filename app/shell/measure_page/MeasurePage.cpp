@@ -92,6 +92,11 @@ void MeasurePage::Init()
 void MeasurePage::OnWindowInit()
 {
     // The render view exists now: its container reports to this window.
+    if (m_services.pictures)
+        m_services.pictures->setCalibrationApplier([this] {
+            if (!m_calibration->IsShown())
+                ApplyCalibration();
+        });
     FillCalibrationCombo();
 }
 
@@ -152,9 +157,18 @@ void MeasurePage::ChooseCalibration(int index)
 
 void MeasurePage::ApplyCalibration()
 {
-    // A picture that carries its own scale is measured in it while it is shown.
-    if (const PictureSource* pictures = m_services.pictures; pictures && pictures->still() && pictures->still()->scale)
+    // A picture that carries its own scale is measured in it while it is
+    // shown (unless the user chose otherwise); the label says where it is from.
+    if (const PictureSource* pictures = m_services.pictures; pictures && pictures->usesOwnScale()) {
+        sf::String unit;
+        if (const SFPrimitiveContainer* container = Container())
+            container->calibration(unit);
+        const auto utf8 = unit.toUtf8();
+        if (CControlUI* label = Find("CaliDataListUnit"))
+            label->SetText(std::string(utf8.begin(), utf8.end()) + "  (" + Text("STR_SCALE_FROM_FILE") + ")");
+        RefreshAllRows();
         return;
+    }
     const int index = Config().curCaliData;
     const bool known = index >= 0 && index < m_store.count();
     const CalibrationRecord record = m_store.at(index);
@@ -206,6 +220,9 @@ bool MeasurePage::Notify(TNotifyUI& msg)
     const std::string name = msg.pSender ? msg.pSender->GetName() : std::string();
     if (msg.sType == "itemselect" && name == "ComboCaliDataList") {
         ChooseCalibration(static_cast<int>(msg.wParam));
+        // A calibration picked while a picture shows its own scale is wanted now.
+        if (m_services.pictures && m_services.pictures->usesOwnScale())
+            m_services.pictures->useOwnScale(false);
         return true;
     }
     if (msg.sType == "selectchanged" && name == "MeasureChkScaleBar") {

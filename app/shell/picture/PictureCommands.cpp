@@ -6,10 +6,13 @@
 #include "app/shell/capture/ImageFileWriter.h"
 #include "app/shell/capture/ImageScale.h"
 #include "app/shell/capture/SnapshotDestination.h"
+#include "app/shell/picture/MeasuredPicture.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
+#include "platform/AtomicFile.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
+#include "ui/MessageDialog.h"
 #include "ui/PaintManager.h"
 #include "ui/ResourceManager.h"
 
@@ -54,13 +57,35 @@ std::string PictureCommands::ErrorText(PictureLoadError error, const std::string
     return Text(id) + ": " + path;
 }
 
+void PictureCommands::Init()
+{
+    // Files dropped anywhere on the window open as pictures.
+    m_services.window.DragAcceptFiles(true);
+}
+
 bool PictureCommands::Notify(TNotifyUI& msg)
 {
+    const std::string name = msg.pSender ? msg.pSender->GetName() : std::string();
+    PictureSource* pictures = m_services.pictures;
     // The capture button saves the still shown; the live camera's snapshot
     // is the capture commands'.
-    if (msg.sType == "click" && msg.pSender && msg.pSender->GetName() == "ToolbarBtnCapture" && m_services.pictures &&
-        !m_services.pictures->isLive()) {
+    if (msg.sType == "click" && name == "ToolbarBtnCapture" && pictures && !pictures->isLive()) {
         SaveShown();
+        return true;
+    }
+    if (msg.sType == "click" && name == "ToolbarBtnOpen") {
+        ChooseAndOpen();
+        return true;
+    }
+    if (msg.sType == "click" && name == PictureSource::kScaleButton && pictures) {
+        pictures->useOwnScale(!pictures->usesOwnScale());
+        return true;
+    }
+    if (msg.sType == "selectchanged" && name == "ToolbarBtnFreeze") {
+        auto* option = dynamic_cast<COptionUI*>(msg.pSender);
+        if (option && pictures && option->IsSelected() == pictures->isLive())
+            ToggleFreeze();
+        EnableMeasuring(); // a freeze that could not be made unselects it again
         return true;
     }
     return false;
@@ -68,6 +93,14 @@ bool PictureCommands::Notify(TNotifyUI& msg)
 
 bool PictureCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
+    if (message == WM_DROPFILES) {
+        // One picture is shown at a time: the first file dropped.
+        const auto* files = reinterpret_cast<const std::vector<std::string>*>(wParam);
+        if (files && !files->empty())
+            Open(files->front());
+        result = 0;
+        return true;
+    }
     if (message != WM_TIMER || wParam != kWorkTimer)
         return false;
     result = 0;
@@ -98,6 +131,10 @@ bool PictureCommands::OnMenuCommand(const std::string& item)
         ToggleFreeze();
         return true;
     }
+    if (NameIs(item, "Main_Menu_Item_Save_Measured")) {
+        SaveShownWithMeasurements();
+        return true;
+    }
     return false;
 }
 
@@ -109,9 +146,24 @@ void PictureCommands::OnCameraChanged()
 
 void PictureCommands::EnableMeasuring()
 {
-    if (m_services.pictures && !m_services.pictures->isLive())
+    const bool still = m_services.pictures && !m_services.pictures->isLive();
+    if (still)
         if (CControlUI* tab = m_services.paint.FindControl("MainTabOptMeasure"))
             tab->SetEnabled(true);
+    if (auto* freeze = dynamic_cast<COptionUI*>(m_services.paint.FindControl("ToolbarBtnFreeze"))) {
+        freeze->SetEnabled(still || m_services.session.Camera());
+        if (freeze->IsSelected() != still)
+            freeze->Selected(still, false);
+    }
+}
+
+bool PictureCommands::ConfirmLeave()
+{
+    const PictureSource* pictures = m_services.pictures;
+    if (!pictures || !pictures->hasUnsavedMeasurements())
+        return true;
+    return ShowMessage(m_services.window.GetHWND(), Text("STR_LEAVE_UNSAVED_MEASUREMENTS"), Text("STR_MESSAGE"), 1,
+                       MB_ICONQUESTION) == IDOK;
 }
 
 void PictureCommands::OnClosing()
@@ -129,11 +181,14 @@ void PictureCommands::ToggleFreeze()
     if (!pictures)
         return;
     if (!pictures->isLive()) {
+        if (!ConfirmLeave())
+            return;
         pictures->showLive();
         UpdateTitle();
         if (!m_services.session.Camera())
             if (CControlUI* tab = m_services.paint.FindControl("MainTabOptMeasure"))
                 tab->SetEnabled(false);
+        EnableMeasuring();
         return;
     }
     if (!m_services.session.Camera())
@@ -168,20 +223,33 @@ bool PictureCommands::Open(const std::string& path)
     if (m_load.valid())
         return false;
     m_loadPath = path;
-    m_load = std::async(std::launch::async, [path] { return LoadPictureFile(path); });
+    m_load = std::async(std::launch::async, [path] {
+        PictureLoadResult result = LoadPictureFile(path);
+        if (result.picture)
+            PrepareViewCopy(*result.picture);
+        return result;
+    });
     m_services.window.SetTimer(kWorkTimer, kWorkMs);
     return true;
 }
 
-bool PictureCommands::SaveShown()
+bool PictureCommands::SaveShown() { return StartSave(false); }
+
+bool PictureCommands::SaveShownWithMeasurements() { return StartSave(true); }
+
+bool PictureCommands::StartSave(bool withMeasurements)
 {
-    const PictureSource* pictures = m_services.pictures;
+    PictureSource* pictures = m_services.pictures;
     std::shared_ptr<const StillPicture> still = pictures ? pictures->sharedStill() : nullptr;
     if (!still || m_save.valid())
         return false;
-    const std::string path = ChooseSnapshotPath(m_services, Config().FileSave_Rule == 0);
+    const bool automatic = Config().FileSave_Rule == 0;
+    const std::string path = ChooseSnapshotPath(m_services, automatic);
     if (path.empty())
         return false;
+    // A name chosen in the dialog was agreed to, also over an existing file.
+    const platform::ExistingFile existing =
+        automatic ? platform::ExistingFile::Number : platform::ExistingFile::Replace;
     // The file's own scale, else the calibration in force for this picture.
     std::optional<ImageScale> scale = still->scale;
     if (!scale && m_services.view) {
@@ -190,16 +258,47 @@ bool PictureCommands::SaveShown()
             scale = current;
     }
     // The still never changes once shown: the worker converts it from the
-    // shared copy, so a large picture costs the window nothing.
-    m_save = std::async(std::launch::async, [path, still = std::move(still), scale] {
-        std::vector<uint8_t> bgra(still->rgba);
-        for (size_t i = 0; i + 3 < bgra.size(); i += 4)
-            std::swap(bgra[i], bgra[i + 2]);
-        std::string saved;
-        return WriteImageFile(path, bgra.data(), still->width, still->height, scale ? &*scale : nullptr, &saved)
-                   ? saved
-                   : std::string();
-    });
+    // shared copy, so a large picture costs the window nothing. The
+    // measurements are copied now, as they are when the user asked.
+    std::shared_ptr<SFPrimitiveContainer> measurements;
+    std::shared_ptr<std::vector<uint8_t>> drawn;
+    Saved job;
+    job.withMeasurements = withMeasurements;
+    if (withMeasurements && m_services.view) {
+        measurements = CopyAtFullSize(m_services.view->container());
+        job.fingerprint = pictures->measurementFingerprint();
+        // Drawn here: the graphics library never gives back a context made
+        // on a worker thread that then ends.
+        drawn = std::make_shared<std::vector<uint8_t>>(DrawMeasuredPicture(*still, *measurements));
+        m_saveMeasurements = measurements; // let go here too, for the same reason
+        if (drawn->empty()) {
+            m_services.setStatus(Text("STR_SNAP_FAIL"));
+            return false;
+        }
+    }
+    m_save =
+        std::async(std::launch::async, [path, existing, still = std::move(still), scale, measurements, drawn, job] {
+            Saved saved = job;
+            std::vector<uint8_t> converted;
+            if (!drawn) {
+                converted = still->rgba;
+                for (size_t i = 0; i + 3 < converted.size(); i += 4)
+                    std::swap(converted[i], converted[i + 2]);
+            }
+            const std::vector<uint8_t>& bgra = drawn ? *drawn : converted;
+            if (bgra.empty() || !WriteImageFile(path, bgra.data(), still->width, still->height,
+                                                scale ? &*scale : nullptr, &saved.picture, existing))
+                return saved;
+            if (measurements) {
+                // Beside the picture under its final name, replacing an older list.
+                const std::string csv = std::filesystem::path(saved.picture).replace_extension(".csv").string();
+                platform::AtomicFile file(csv, platform::ExistingFile::Replace);
+                if (file.isOpen() && measurements->exportCsv(file.tempPath(), MeasurementUnit(*measurements)) &&
+                    file.commit())
+                    saved.csv = file.finalPath();
+            }
+            return saved;
+        });
     m_services.window.SetTimer(kWorkTimer, kWorkMs);
     return true;
 }
@@ -210,7 +309,7 @@ void PictureCommands::CollectWork()
         PictureLoadResult result = m_load.get();
         if (result.error != PictureLoadError::None) {
             m_services.setStatus(ErrorText(result.error, m_loadPath));
-        } else if (m_services.pictures) {
+        } else if (m_services.pictures && ConfirmLeave()) {
             m_services.pictures->showStill(SourceKind::File, std::move(result.picture));
             m_services.setStatus(std::string());
             UpdateTitle();
@@ -218,8 +317,15 @@ void PictureCommands::CollectWork()
         }
     }
     if (ready(m_save)) {
-        const std::string saved = m_save.get();
-        m_services.setStatus(saved.empty() ? Text("STR_SNAP_FAIL") : Text("STR_SAVED_TO") + " " + saved);
+        const Saved saved = m_save.get();
+        m_saveMeasurements.reset();
+        if (saved.picture.empty() || (saved.withMeasurements && saved.csv.empty())) {
+            m_services.setStatus(Text("STR_SNAP_FAIL"));
+        } else {
+            if (saved.withMeasurements && m_services.pictures)
+                m_services.pictures->markMeasurementsSaved(saved.fingerprint);
+            m_services.setStatus(Text("STR_SAVED_TO") + " " + saved.picture);
+        }
     }
     if (!m_load.valid() && !m_save.valid())
         m_services.window.KillTimer(kWorkTimer);

@@ -1,14 +1,18 @@
 #pragma once
-// PictureCommands: freezing the live picture (F6, the main menu), opening a
-// picture file (Ctrl+O, the main menu, the command line) and saving the
-// still picture shown (Enter and the capture button while a still is shown).
-// Files are read and written on worker threads; a short timer of the window
-// collects the results, so a large file never stops the window. Bad files
-// are reported in the status bar and change nothing. UI thread only.
+// PictureCommands: freezing the live picture (F6, the tool bar, the main
+// menu), opening a picture file (Ctrl+O, the tool bar, the main menu, a file
+// dropped on the window, the command line), saving the still picture shown
+// (Enter and the capture button while a still is shown), alone or with its
+// measurements and scale bar drawn in and the results beside it as CSV, and
+// asking before a still with unsaved measurements is left. Files are read
+// and written on worker threads; a short timer of the window collects the
+// results, so a large file never stops the window. Bad files are reported
+// in the status bar and change nothing. UI thread only.
 #include "app/shell/WindowPart.h"
 #include "app/shell/picture/PictureLoader.h"
 
 #include <future>
+#include <memory>
 #include <string>
 
 namespace shell {
@@ -22,6 +26,7 @@ public:
     explicit PictureCommands(MainWindowServices& services);
     ~PictureCommands() override;
 
+    void Init() override;
     bool Notify(TNotifyUI& msg) override;
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool OnKey(WPARAM key) override;
@@ -39,6 +44,9 @@ public:
     // Saves the still shown under an automatic name (or the save dialog's,
     // as snapshots do); false when no still is shown.
     bool SaveShown();
+    // The same at full size with the measurements and the scale bar drawn
+    // in, and the results as CSV under the same name with ".csv".
+    bool SaveShownWithMeasurements();
     // A load or save runs on the worker.
     bool IsBusy() const { return m_load.valid() || m_save.valid(); }
 
@@ -46,14 +54,27 @@ public:
     static std::string ErrorText(PictureLoadError error, const std::string& path);
 
 private:
+    struct Saved {
+        std::string picture; // "" on failure
+        std::string csv;     // "" when none was asked for or it failed
+        std::string fingerprint;
+        bool withMeasurements = false;
+    };
     void CollectWork();
-    // The measure page works on a still without a camera.
+    // Starts writing the still shown; `withMeasurements` draws them in.
+    bool StartSave(bool withMeasurements);
+    // The still shown may be left: nothing unsaved, or the user agreed.
+    bool ConfirmLeave();
+    // The measure page and the freeze button work on a still without a
+    // camera; the freeze button is selected while a still is shown.
     void EnableMeasuring();
     void UpdateTitle();
 
     std::future<PictureLoadResult> m_load;
     std::string m_loadPath;
-    std::future<std::string> m_save; // the file written, "" on failure
+    std::future<Saved> m_save;
+    // The measurements a save with them writes as CSV; released on this thread.
+    std::shared_ptr<SFPrimitiveContainer> m_saveMeasurements;
 };
 
 } // namespace shell
