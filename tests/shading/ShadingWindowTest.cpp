@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <vector>
 
 using shell::Config;
 using ui::testing::Driver;
@@ -74,12 +75,14 @@ protected:
         view = dynamic_cast<CImageRenderUI*>(window->PaintManager().FindControl("ImageRenderView"));
         ASSERT_NE(view, nullptr);
         shell::CameraSession& session = *window->Session();
-        ASSERT_TRUE(Driver::processEventsUntil([&] { return !session.Devices().empty(); }));
         int group = -1;
-        for (size_t g = 0; g < session.Devices().size(); ++g)
-            if (session.Devices()[g].type == VIDEO_DEVICE_GROUP_SENSORLINK && !session.Devices()[g].devices.empty())
-                group = int(g);
-        ASSERT_GE(group, 0);
+        ASSERT_TRUE(Driver::processEventsUntil([&] {
+            const std::vector<_tag_VideoDeviceList> listed = session.Devices();
+            for (size_t g = 0; g < listed.size(); ++g)
+                if (listed[g].type == VIDEO_DEVICE_GROUP_SENSORLINK && !listed[g].devices.empty())
+                    group = int(g);
+            return group >= 0;
+        }));
         ASSERT_EQ(session.OpenLocal(group, 0), shell::kSessionOpened);
         ASSERT_TRUE(Driver::processEventsUntil([&] { return session.Camera() && view->passesDrawn() > 3; }));
     }
