@@ -14,6 +14,27 @@
 #include <mutex>
 #include <new>
 
+namespace {
+
+bool samePositions(const sf::VertexArray& a, const sf::VertexArray& b)
+{
+    if (a.getVertexCount() != b.getVertexCount())
+        return false;
+    for (std::size_t i = 0; i < a.getVertexCount(); ++i)
+        if (a[i].position != b[i].position)
+            return false;
+    return true;
+}
+
+// Whether a drag left a primitive where it was.
+bool samePlace(const SFPrimitiveBase& a, const SFPrimitiveBase& b)
+{
+    return a.labelPosition() == b.labelPosition() && samePositions(a.shapeVertexArray(), b.shapeVertexArray()) &&
+           samePositions(a.controlPointArray(), b.controlPointArray());
+}
+
+} // namespace
+
 SFPrimitiveContainer::SFPrimitiveContainer() : lock(std::make_unique<platform::CriticalSection>()) {}
 
 // The main window may already be going away: no message on destruction.
@@ -67,12 +88,16 @@ int SFPrimitiveContainer::onMousePress(float hostX, float hostY)
             idle = false;
             hit = HitInfo();
             hit.index = count() - 1;
+            if (tool != ToolCalibration)
+                undoSteps.push_back({UndoStep::Added, hit.index, nullptr});
         }
     } else if (hit.index >= 0) {
         std::lock_guard<platform::CriticalSection> guard(*lock);
         if (tool == ToolDelete) {
             removeLocked(hit.index, messages);
         } else if (SFPrimitiveBase* primitive = current()) {
+            if (tool == ToolMove && primitive->isFinished() && !calibrationMode)
+                beforeMove = clonePrimitive(*primitive);
             primitive->onPress(x, y, tool);
         }
     }
@@ -117,8 +142,12 @@ int SFPrimitiveContainer::onMouseRelease(float hostX, float hostY)
         if (SFPrimitiveBase* primitive = current()) {
             primitive->onRelease(x, y, tool);
             idle = primitive->isFinished();
+            // A press that moved nothing (a selection) is no step to take back.
+            if (beforeMove && !samePlace(*beforeMove, *primitive))
+                undoSteps.push_back({UndoStep::Moved, hit.index, std::move(beforeMove)});
         }
     }
+    beforeMove.reset();
     return hit.index;
 }
 
@@ -202,6 +231,7 @@ void SFPrimitiveContainer::removeLocked(int index, Messages& out)
 {
     if (index < 0 || static_cast<std::size_t>(index) >= primitives.size())
         return;
+    undoSteps.push_back({UndoStep::Removed, index, std::move(primitives[static_cast<std::size_t>(index)])});
     primitives.erase(primitives.begin() + index);
     ++drawGeneration;
     hit = HitInfo();
@@ -222,9 +252,59 @@ void SFPrimitiveContainer::removeAt(int index)
     send(messages);
 }
 
+void SFPrimitiveContainer::fitLocked(SFPrimitiveBase& primitive) const
+{
+    primitive.rescale(viewOriginX, viewOriginY, zoom);
+    primitive.setCalibration(calibrationFactor, unitName);
+    primitive.setSelected(false);
+}
+
+void SFPrimitiveContainer::forgetUndo()
+{
+    undoSteps.clear();
+    beforeMove.reset();
+}
+
+bool SFPrimitiveContainer::undo()
+{
+    const ChangeMark mark(*this);
+    if (buttonDown || undoSteps.empty())
+        return false;
+    UndoStep step = std::move(undoSteps.back());
+    undoSteps.pop_back();
+    Messages messages;
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        const auto index = static_cast<std::size_t>(step.index);
+        if (step.kind == UndoStep::Added && index < primitives.size()) {
+            primitives.erase(primitives.begin() + step.index);
+            messages.push_back({WM_MEASURE_REMOVED, index, 0});
+        } else if (step.kind == UndoStep::Moved && index < primitives.size()) {
+            fitLocked(*step.primitive);
+            primitives[index] = std::move(step.primitive);
+            messages.push_back({WM_MEASURE_CHANGED, index, 0});
+        } else if (step.kind == UndoStep::Removed && index <= primitives.size()) {
+            fitLocked(*step.primitive);
+            primitives.insert(primitives.begin() + step.index, std::move(step.primitive));
+            // The results list only appends: it is told the whole set again.
+            messages.push_back({WM_MEASURE_CLEARED, 0, 0});
+            for (std::size_t i = 0; i < primitives.size(); ++i) {
+                messages.push_back({WM_MEASURE_ADDED, 0, 0});
+                messages.push_back({WM_MEASURE_CHANGED, static_cast<platform::WPARAM>(i), 0});
+            }
+        }
+        ++drawGeneration;
+    }
+    hit = HitInfo();
+    idle = true;
+    send(messages);
+    return true;
+}
+
 void SFPrimitiveContainer::clearAll(bool notify)
 {
     const ChangeMark mark(*this);
+    forgetUndo();
     {
         std::lock_guard<platform::CriticalSection> guard(*lock);
         primitives.clear();
@@ -242,11 +322,8 @@ SFPrimitiveContainer::MeasurementSet SFPrimitiveContainer::exchangeMeasurements(
     {
         std::lock_guard<platform::CriticalSection> guard(*lock);
         for (auto& primitive : set)
-            if (primitive) {
-                primitive->rescale(viewOriginX, viewOriginY, zoom);
-                primitive->setCalibration(calibrationFactor, unitName);
-                primitive->setSelected(false);
-            }
+            if (primitive)
+                fitLocked(*primitive);
         MeasurementSet& shown = calibrationMode ? savedPrimitives : primitives;
         std::swap(shown, set);
         if (!calibrationMode) {
@@ -261,6 +338,7 @@ SFPrimitiveContainer::MeasurementSet SFPrimitiveContainer::exchangeMeasurements(
         hit = HitInfo();
         idle = true;
         buttonDown = false;
+        forgetUndo();
     }
     send(messages);
     return set;
@@ -371,6 +449,7 @@ void SFPrimitiveContainer::setCalibrationMode(bool on)
     // leaving without entering would delete them: both are ignored.
     if (on == calibrationMode)
         return;
+    forgetUndo();
     if (on) {
         calibrationMode = true;
         {

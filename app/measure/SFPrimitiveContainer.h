@@ -58,6 +58,10 @@ public:
     MeasureData measureData(int index) const;
     // UI thread; an index out of range does nothing.
     void removeAt(int index);
+    // UI thread. Takes back the last add, delete or move (the delete tool's,
+    // removeAt's or the move tool's); false when there is none or a button is
+    // held. Deleting all, switching pictures and calibration mode forget them.
+    bool undo();
     void clearAll(bool notify);
     void setCalibration(const sf::String& unitName, float factor);
     void setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text, bool applyToAll);
@@ -127,6 +131,9 @@ private:
     // dragged part, under the new transform (lock held).
     void rebaseDragLocked();
     void removeLocked(int index, Messages& out);
+    // Under the lock: fits a primitive kept aside to the view and calibration in force.
+    void fitLocked(SFPrimitiveBase& primitive) const;
+    void forgetUndo();
     void send(const Messages& messages) const;
     SFPrimitiveBase* current() const;
     template <class F> void forEachPrimitive(F&& f);
@@ -149,6 +156,15 @@ private:
 
     std::vector<std::unique_ptr<SFPrimitiveBase>> primitives;
     std::vector<std::unique_ptr<SFPrimitiveBase>> savedPrimitives;
+    // UI thread: what undo() takes back, the last step at the end.
+    struct UndoStep {
+        enum Kind { Added, Removed, Moved } kind;
+        int index;
+        std::unique_ptr<SFPrimitiveBase> primitive; // as it was (removed or before the move)
+    };
+    std::vector<UndoStep> undoSteps;
+    // The primitive the move tool holds, as it was at the press.
+    std::unique_ptr<SFPrimitiveBase> beforeMove;
     ViewRect viewRect;
     float viewOriginX = 0;
     float viewOriginY = 0;

@@ -356,6 +356,41 @@ TEST_F(ContainerTest, MoveAndDeleteToolsTakeAShapeByItsOutline)
     EXPECT_EQ(typeOf(c, 0), "Line");
 }
 
+TEST_F(ContainerTest, UndoTakesBackAddsDeletesAndMovesInTurn)
+{
+    op.place(ToolLine, {{10, 10}, {110, 10}});
+    op.park();
+    op.place(ToolRect, {{100, 100}, {200, 160}});
+    op.park();
+    c.setTool(ToolMove);
+    op.click(150, 10); // a selection moves nothing: no step of its own
+    op.drag({200, 160}, {220, 200});
+    EXPECT_FLOAT_EQ(c.measureData(1).area, 12000);
+    c.setTool(ToolDelete);
+    op.click(10, 10);
+    ASSERT_EQ(c.count(), 1);
+    window.log.clear();
+
+    EXPECT_TRUE(c.undo()); // the delete: the line is back in its place
+    ASSERT_EQ(c.count(), 2);
+    EXPECT_EQ(typeOf(c, 0), "Line");
+    EXPECT_FLOAT_EQ(c.measureData(0).lengths.at(0), 100);
+    EXPECT_EQ(window.withoutChanges().front().id, WM_MEASURE_CLEARED) << "the list is told the whole set";
+    EXPECT_TRUE(c.undo()); // the move
+    EXPECT_FLOAT_EQ(c.measureData(1).area, 6000);
+    EXPECT_EQ(shapeOf(c, 1)[2].position, sf::Vector2f(200, 160));
+    EXPECT_TRUE(c.undo()); // the rectangle's add
+    ASSERT_EQ(c.count(), 1);
+    EXPECT_TRUE(c.undo()); // the line's add
+    EXPECT_EQ(c.count(), 0);
+    EXPECT_FALSE(c.undo());
+
+    // Deleting all forgets what could be taken back.
+    op.place(ToolPoint, {{50, 50}});
+    c.clearAll(true);
+    EXPECT_FALSE(c.undo());
+}
+
 TEST_F(ContainerTest, CirclePairHighlightsOnlyTheHitCircleAndKeepsJoinsInvisible)
 {
     op.place(ToolTwoCircles, {{100, 100}, {120, 100}, {200, 100}, {230, 100}});
