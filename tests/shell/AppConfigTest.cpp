@@ -89,13 +89,17 @@ TEST_F(AppConfigTest, ChangedSettingWritesAllValuesAndReadsBack)
         c.rtspURL = "rtsp://127.0.0.1:554/live0";
         c.ConshotCount = -7;
         c.BoxScanHosts = "127.0.0.1,192.168.1.255";
+        c.TimeLapse = 1;
+        c.TimeLapseIntervalMs = 5;
+        c.TimeLapseRate = 99;
+        c.TimeLapseUntilStopped = 1;
         EXPECT_TRUE(c.IsChanged());
         CaptureStdout();
         EXPECT_TRUE(c.Save());
         EXPECT_EQ(GetCapturedStdout(), "saving config\n");
         EXPECT_FALSE(c.IsChanged());
     }
-    EXPECT_EQ(filesIn(home.keyFolder()), 15u); // every value (the chosen calibration also by name), no temporary left
+    EXPECT_EQ(filesIn(home.keyFolder()), 19u); // every value (the chosen calibration also by name), no temporary left
     AppConfig again;
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.Language, 5);
@@ -104,6 +108,10 @@ TEST_F(AppConfigTest, ChangedSettingWritesAllValuesAndReadsBack)
     EXPECT_EQ(again.rtspURL, "rtsp://127.0.0.1:554/live0");
     EXPECT_EQ(again.ConshotCount, 0) << "a negative count reads back as none";
     EXPECT_EQ(again.BoxScanHosts, "127.0.0.1,192.168.1.255");
+    EXPECT_EQ(again.TimeLapse, 1);
+    EXPECT_EQ(again.TimeLapseIntervalMs, 10) << "the timer's shortest period";
+    EXPECT_EQ(again.TimeLapseRate, 60) << "the fastest a video plays";
+    EXPECT_EQ(again.TimeLapseUntilStopped, 1);
     EXPECT_EQ(again.ImagePath_MyDoc, 1);
     EXPECT_EQ(readFile(home.keyFolder() + "/Language"), std::string("REG_DWORD\n\x05\0\0\0", 14));
 }
