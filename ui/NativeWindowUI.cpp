@@ -18,6 +18,12 @@ class NativeSurfaceWidget : public QWidget {
 public:
     NativeSurfaceWidget()
     {
+        // Only this widget gets a native window: its ancestors and their
+        // other children stay drawn by the window they are in. Native
+        // siblings would each take the presses over them from the window
+        // (a resize from an edge, a double-click on the title bar).
+        QCoreApplication::setAttribute(Qt::AA_DontCreateNativeWidgetSiblings);
+        setAttribute(Qt::WA_DontCreateNativeAncestors);
         setAttribute(Qt::WA_NativeWindow);
         setAttribute(Qt::WA_PaintOnScreen);
         setAttribute(Qt::WA_NoSystemBackground);
@@ -84,6 +90,12 @@ unsigned long CNativeWindowUI::NativeWindowId()
         widget->windowHandle()->installEventFilter(m_watcher);
     }
     return static_cast<unsigned long>(id);
+}
+
+unsigned long CNativeWindowUI::TopLevelWindowId() const
+{
+    const QWidget* widget = WidgetIfCreated();
+    return widget ? static_cast<unsigned long>(widget->window()->internalWinId()) : 0;
 }
 
 double CNativeWindowUI::DevicePixelRatio() const

@@ -22,6 +22,9 @@ public:
     // The UI's own X11 display connection (an Xlib Display*), null when the
     // UI does not run on X11. Only for flushing it: the UI thread owns it.
     static void* NativeDisplay();
+    // The X11 window id of the window the control is in (UI thread); 0
+    // before it has one.
+    unsigned long TopLevelWindowId() const;
     // Device pixels per control pixel (2 under QT_SCALE_FACTOR=2 or a 200 %
     // screen): the native window is that much larger than GetPos() says.
     double DevicePixelRatio() const;

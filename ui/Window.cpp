@@ -151,6 +151,7 @@ void WindowHost::applyFrame()
         }
     m_client->setStyleSheet(QStringLiteral("#windowClient { background-color: %1; }").arg(colorCss(bk)));
     updateMask();
+    placeGrips();
     update();
 }
 
@@ -195,6 +196,7 @@ void WindowHost::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     updateMask();
+    placeGrips();
     sendSize();
 }
 
@@ -216,6 +218,7 @@ void WindowHost::changeEvent(QEvent* event)
         const int margin = shadowMargin();
         layout()->setContentsMargins(margin, margin, margin, margin);
         updateMask();
+        placeGrips();
         sendSize();
     }
 }
@@ -353,6 +356,61 @@ Qt::CursorShape cursorOf(int code)
 }
 } // namespace
 
+namespace {
+// A strip along an edge (or a corner) of a resizable window, above whatever
+// control lies there: a press on it resizes the window, also where that
+// control would take the press itself (a list, a slider).
+class SizeGrip : public QWidget {
+public:
+    SizeGrip(QWidget* host, int code) : QWidget(host), m_code(code) { setCursor(cursorOf(code)); }
+    int code() const { return m_code; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return;
+        if (QWindow* handle = window()->windowHandle())
+            handle->startSystemResize(edgesOf(m_code));
+    }
+
+private:
+    int m_code;
+};
+} // namespace
+
+void WindowHost::placeGrips()
+{
+    CPaintManagerUI* pm = m_owner ? m_owner->GetFrameManager() : nullptr;
+    const RECT box = pm ? pm->Frame().sizeBox : RECT{};
+    const bool resizable = pm && !isMaximized() && !isFullScreen() && box.left + box.top + box.right + box.bottom > 0;
+    if (m_grips.empty() && !resizable)
+        return;
+    if (m_grips.empty())
+        for (int code : {HTLEFT, HTRIGHT, HTTOP, HTBOTTOM, HTTOPLEFT, HTTOPRIGHT, HTBOTTOMLEFT, HTBOTTOMRIGHT})
+            m_grips.push_back(new SizeGrip(this, code));
+    const QRect c = m_client->geometry();
+    const int l = resizable ? pm->Scale(box.left) : 0, t = resizable ? pm->Scale(box.top) : 0;
+    const int r = resizable ? pm->Scale(box.right) : 0, b = resizable ? pm->Scale(box.bottom) : 0;
+    const int right = c.x() + c.width() - r, bottom = c.y() + c.height() - b;
+    for (QWidget* grip : m_grips) {
+        QRect area;
+        switch (static_cast<SizeGrip*>(grip)->code()) {
+        case HTLEFT: area = QRect(c.x(), c.y() + t, l, c.height() - t - b); break;
+        case HTRIGHT: area = QRect(right, c.y() + t, r, c.height() - t - b); break;
+        case HTTOP: area = QRect(c.x() + l, c.y(), c.width() - l - r, t); break;
+        case HTBOTTOM: area = QRect(c.x() + l, bottom, c.width() - l - r, b); break;
+        case HTTOPLEFT: area = QRect(c.x(), c.y(), l, t); break;
+        case HTTOPRIGHT: area = QRect(right, c.y(), r, t); break;
+        case HTBOTTOMLEFT: area = QRect(c.x(), bottom, l, b); break;
+        default: area = QRect(right, bottom, r, b); break;
+        }
+        grip->setGeometry(area);
+        grip->setVisible(resizable && !area.isEmpty());
+        grip->raise();
+    }
+}
+
 void WindowHost::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
@@ -360,10 +418,8 @@ void WindowHost::mousePressEvent(QMouseEvent* event)
     const int code = hitTestAt(event->position().toPoint());
     QWindow* handle = windowHandle();
     if (code == HTCAPTION) {
-        if (!handle || !handle->startSystemMove()) {
-            m_dragging = true;
-            m_dragOffset = event->globalPosition().toPoint() - pos();
-        }
+        m_movePending = true;
+        m_pressGlobal = event->globalPosition().toPoint();
     } else if (Qt::Edges edges = edgesOf(code)) {
         if (handle)
             handle->startSystemResize(edges);
@@ -372,6 +428,18 @@ void WindowHost::mousePressEvent(QMouseEvent* event)
 
 void WindowHost::mouseMoveEvent(QMouseEvent* event)
 {
+    if (m_movePending && (event->buttons() & Qt::LeftButton)) {
+        if ((event->globalPosition().toPoint() - m_pressGlobal).manhattanLength() < QApplication::startDragDistance())
+            return;
+        // The window manager moves the window from here on (it takes the
+        // pointer over); without one the window follows the pointer itself.
+        m_movePending = false;
+        QWindow* handle = windowHandle();
+        if (!handle || !handle->startSystemMove()) {
+            m_dragging = true;
+            m_dragOffset = m_pressGlobal - pos();
+        }
+    }
     if (m_dragging && (event->buttons() & Qt::LeftButton)) {
         move(event->globalPosition().toPoint() - m_dragOffset);
         return;
@@ -380,7 +448,11 @@ void WindowHost::mouseMoveEvent(QMouseEvent* event)
         setCursor(cursorOf(hitTestAt(event->position().toPoint())));
 }
 
-void WindowHost::mouseReleaseEvent(QMouseEvent*) { m_dragging = false; }
+void WindowHost::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragging = false;
+    m_movePending = false;
+}
 
 void WindowHost::mouseDoubleClickEvent(QMouseEvent* event)
 {
@@ -646,6 +718,10 @@ bool CWindowWnd::SetWindowPlacement(const WINDOWPLACEMENT& placement)
         return false;
     if (placement.maximized) {
         m_host->showMaximized();
+        // Without a window manager nothing maximises the window: it keeps
+        // the rectangle it had.
+        if (!WindowManagerRunning())
+            MoveWindow(placement.rcNormalPosition);
     } else {
         m_host->showNormal();
         MoveWindow(placement.rcNormalPosition);

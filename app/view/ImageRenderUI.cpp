@@ -157,7 +157,11 @@ void CImageRenderUI::recreateRenderWindow(int width, int height, int viewWidth, 
 {
     Enter guard(lock_);
     renderWindow_.close();
+    const unsigned long focusBefore = childWindow_.focusedWindow();
     renderWindow_.create(childWindow_.handle(), sf::ContextSettings(0, 0, 4, 1, 1));
+    // Taking the window gave it the keyboard focus; the keys (F11, Escape,
+    // Enter) belong to the main window.
+    childWindow_.handBackFocus(focusBefore, TopLevelWindowId());
     // The window has device pixels; everything is drawn in control pixels
     // (the fit, the measurements and the mouse all use those).
     renderWindow_.setView(sf::View(sf::FloatRect(0.0f, 0.0f, float(viewWidth), float(viewHeight))));

@@ -90,3 +90,25 @@ void X11ChildWindow::setVisible(bool visible)
         XUnmapWindow(display, window_);
     XSync(display, False);
 }
+
+unsigned long X11ChildWindow::focusedWindow() const
+{
+    if (!display_)
+        return 0;
+    Window focus = None;
+    int revertTo = 0;
+    XGetInputFocus(asDisplay(display_), &focus, &revertTo);
+    return focus;
+}
+
+void X11ChildWindow::handBackFocus(unsigned long previous, unsigned long fallback)
+{
+    if (!window_ || focusedWindow() != window_)
+        return;
+    const Window target = previous == window_ || previous == None ? fallback : previous;
+    if (target == None)
+        return;
+    Display* display = asDisplay(display_);
+    XSetInputFocus(display, target, RevertToParent, CurrentTime);
+    XSync(display, False);
+}

@@ -32,6 +32,15 @@ public:
 
     void resize(int width, int height);
     void setVisible(bool visible);
+
+    // The window that has the keyboard focus now, as the server has it
+    // (None is 0, PointerRoot 1); 0 without a window.
+    unsigned long focusedWindow() const;
+    // The drawing library gives the window it takes the keyboard focus (X
+    // sends the keys to it then, not to the program's window). When this
+    // window has the focus, hands it back to `previous` (what focusedWindow()
+    // said before), or to `fallback` when that was this window or None.
+    void handBackFocus(unsigned long previous, unsigned long fallback);
     // The X window id (what SFML takes as a window handle).
     unsigned long handle() const { return window_; }
 

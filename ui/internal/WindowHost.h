@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <set>
+#include <vector>
 
 class CWindowWnd;
 
@@ -42,6 +43,9 @@ protected:
 private:
     int hitTestAt(const QPoint& hostPos) const;
     void updateMask();
+    // Puts the size grips over the client's edges and corners; hidden while
+    // the window cannot be resized (maximised, full screen, no size box).
+    void placeGrips();
     void sendSize();
     // Sends WM_KEYUP for every key still held (the window lost the keyboard).
     void releaseHeldKeys();
@@ -51,8 +55,13 @@ private:
     bool m_translucent = false;
     bool m_initSent = false;
     bool m_dragging = false;
+    // A press on the caption moves the window only once the pointer moves:
+    // a double-click there maximises or restores instead.
+    bool m_movePending = false;
+    QPoint m_pressGlobal;
     QPoint m_dragOffset;
     std::set<unsigned> m_heldKeys;
+    std::vector<QWidget*> m_grips;
 };
 
 // Qt key → virtual key code (0: none).
