@@ -218,6 +218,16 @@ void CImageRenderUI::showLive()
     stillShown_ = false;
 }
 
+void CImageRenderUI::clearPicture()
+{
+    {
+        std::lock_guard guard(frameLock_);
+        framePending_ = false;
+        pictureCleared_ = true;
+    }
+    markDirty();
+}
+
 bool CImageRenderUI::isShowingStill() const
 {
     std::lock_guard guard(frameLock_);
@@ -241,6 +251,7 @@ void CImageRenderUI::acceptPictureLocked(int width, int height, const uint8_t* r
     pendingHeight_ = height;
     pendingDequeued_ = dequeued;
     framePending_ = true;
+    pictureCleared_ = false;
     textureScale_ = float(fullWidth) / float(width);
     if (fullWidth != imageWidth_ || fullHeight != imageHeight_) {
         imageWidth_ = fullWidth;
@@ -541,15 +552,17 @@ void CImageRenderUI::renderPass()
     std::string snapshotPath;
     const bool snapshot = takeFrame(snapshotPath);
     std::function<void()> observer;
+    bool cleared = false;
     {
         std::lock_guard frameGuard(frameLock_);
         observer = passObserver_;
+        cleared = pictureCleared_;
     }
     if (observer)
         observer();
     renderWindow_.clear(sf::Color(0, 0, 0, 255));
     const sf::Vector2u textureSize = frameTexture_.getSize();
-    if (textureSize.x > 0 && textureSize.y > 0)
+    if (textureSize.x > 0 && textureSize.y > 0 && !cleared)
         renderWindow_.draw(frameSprite_);
     renderWindow_.draw(container_);
     scaleBar_.draw(renderWindow_, container_, visiblePicture());

@@ -93,6 +93,9 @@ public:
     void showStill(int width, int height, const uint8_t* rgbaPixels, int fullWidth = 0, int fullHeight = 0);
     // UI thread. The camera's frames reach the view again from the next one on.
     void showLive();
+    // UI thread. The view shows no picture (black, the measurements stay)
+    // until the next frame or still arrives: no camera is open any more.
+    void clearPicture();
     // Any thread.
     bool isShowingStill() const;
     // Any thread. The size the fit counts in (the full size of a reduced still).
@@ -203,6 +206,7 @@ private:
     int pendingHeight_ = 0;
     bool framePending_ = false;
     bool stillShown_ = false;
+    bool pictureCleared_ = false;
     // Image pixels per texture pixel: above 1 for the reduced copy of a large still.
     float textureScale_ = 1.0f;
     int controlWidth_ = 0;

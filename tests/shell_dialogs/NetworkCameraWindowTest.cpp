@@ -111,15 +111,21 @@ TEST_F(NetworkCameraWindowTest, AWrongUrlGivesTheFailureBoxThenAnRtspUrlShowsLiv
         EXPECT_TRUE(ui.clearText("edt_rtsp_url"));
         EXPECT_TRUE(ui.typeText("edt_rtsp_url", wrong));
     };
+    // The box and the status bar name the address and what it did.
+    const std::string refused = "The camera refused the connection: nothing answers at this address and port.";
     Driver::ModalAnswer failure = Driver::ClickControl("okbtn");
-    failure.inspect = [](CWindowWnd&, CPaintManagerUI& pm) {
+    failure.inspect = [&](CWindowWnd&, CPaintManagerUI& pm) {
         CControlUI* message = pm.FindControl("Tex_Message");
-        EXPECT_EQ(message ? message->GetText() : "", "Failed to open camera");
+        EXPECT_EQ(message ? message->GetText() : "", "Failed to open camera\n" + wrong + "\n" + refused);
     };
     Driver::answerNextModal(typeWrong);
     openFromDialog(failure);
     EXPECT_EQ(session().Camera(), nullptr);
     EXPECT_TRUE(list()->IsEnabled());
+    Driver ui(*window);
+    EXPECT_EQ(ui.find("StatusBarLabelInfo")->GetText(), "Could not open " + wrong + " — " + refused);
+    EXPECT_EQ(ui.find("StatusBarLabelSource")->GetText(), "No camera");
+    EXPECT_FALSE(ui.find("camera_adjust_drawers")->IsEnabled());
 
     // The test server's URL typed on the dialog's second page.
     ChildProcess server("rtsp_test_server", {"--width", "320", "--height", "240", "--fps", "15"});

@@ -49,6 +49,8 @@ void CWirelessCameraDialog::StartScan()
 {
     m_scanning = CMFactory::StartDeviceScan(1);
     SetTimer(kScanTimerId, kScanIntervalMs);
+    if (CControlUI* state = m_pm.FindControl("lbl_scan_state"))
+        state->SetText(m_scanning ? CResourceManager::GetInstance()->GetTextOrId("STR_SEARCHING") : std::string());
 }
 
 void CWirelessCameraDialog::StopScan()
@@ -79,6 +81,11 @@ void CWirelessCameraDialog::RefreshScanList()
         list->RemoveAll();
     CMFactory::GetDevicesList(&m_devices);
     ++m_refreshCount;
+    // The search goes on while the dialog is open; until it finds a box the
+    // empty list says so.
+    if (CControlUI* state = m_pm.FindControl("lbl_scan_state"))
+        state->SetText(m_scanning && m_devices.empty() ? CResourceManager::GetInstance()->GetTextOrId("STR_SEARCHING")
+                                                       : std::string());
     if (!list)
         return;
     for (std::size_t i = 0; i < m_devices.size(); ++i)

@@ -8,6 +8,7 @@
 #include "app/shell/session/CameraSession.h"
 #include "app/shell/session/CameraSettingsStore.h"
 #include "app/shell/session/DeviceMonitor.h"
+#include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "camera/factory/CMFactory.h"
 #include "camera/usb/UsbOpenFailure.h"
@@ -45,6 +46,15 @@ void AddComboRow(CComboUI* combo, const std::string& text)
 }
 
 std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
+
+// A text with one "%s" put in.
+std::string TextWith(const char* id, const std::string& value)
+{
+    std::string text = Text(id);
+    if (const size_t at = text.find("%s"); at != std::string::npos)
+        text.replace(at, 2, value);
+    return text;
+}
 
 } // namespace
 
@@ -156,8 +166,14 @@ void CameraListPanel::OnLinkClicked(CControlUI* sender)
         if (!choice.chosen || choice.address.empty())
             return;
         started = session.OpenNetwork(choice.protocol, choice.address);
+        if (started == kSessionOpened) {
+            m_openingName = choice.address;
+            // An address may take seconds to answer (or to time out).
+            m_services.setStatus(TextWith("STR_CONNECTING_TO", choice.address));
+        }
     } else {
         started = session.OpenLocal(int((tag >> 8) & 0xFF), int(tag & 0xFF));
+        m_openingName = DeviceName(int((tag >> 8) & 0xFF), int(tag & 0xFF));
     }
     if (started != kSessionOpened)
         return;
@@ -166,6 +182,14 @@ void CameraListPanel::OnLinkClicked(CControlUI* sender)
     SetBusy(true);
     // The old camera is being released: the window shows none until the new one is there.
     m_services.window.CameraChanged();
+}
+
+std::string CameraListPanel::DeviceName(int group, int device) const
+{
+    const auto& groups = m_services.session.Devices();
+    if (group < 0 || device < 0 || size_t(group) >= groups.size() || size_t(device) >= groups[group].devices.size())
+        return {};
+    return groups[group].devices[device].name;
 }
 
 void CameraListPanel::SetBusy(bool busy)
@@ -198,12 +222,21 @@ void CameraListPanel::OpenDone(int result, bool reconnect)
                 m_services.window.SetTimer(kProcessorCheckTimer, 2000);
         }
     } else if (!reconnect && result == kSessionOpenFailed) {
-        // A USB3 camera without access says which udev rule to install.
+        // No camera is open now (the old one was released first): the view
+        // shows none, the drawers close, and the status bar and the box say
+        // which camera failed and why (a USB3 camera without access names
+        // the udev rule to install, a network camera what its address did).
+        if (m_services.view)
+            m_services.view->clearPicture();
+        m_services.window.OpenDrawerBody(std::string(), true);
+        const char* reason = CMOpenFailureTextId(session.LastOpenFailure());
+        const std::string failed = TextWith("STR_OPEN_FAILED_NAMED", m_openingName);
+        m_services.setStatus(reason ? failed + " — " + Text(reason) : failed);
         std::string text = Text("STR_CAMERA_OPEN_FAILED");
-        if (const char* reason = CMOpenFailureTextId(session.LastOpenFailure())) {
-            text += '\n';
-            text += Text(reason);
-        }
+        if (!m_openingName.empty())
+            text += "\n" + m_openingName;
+        if (reason)
+            text += "\n" + Text(reason);
         // Another camera sat where the row's was: the list is shown anew.
         if (session.LastOpenFoundAnotherCamera()) {
             text += '\n';
@@ -412,6 +445,7 @@ bool CameraListPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         if (!m_openFirstUsbCamera && !session.Camera() && !session.IsOpening() &&
             session.FindCamera(CameraSettingsStore().LastCamera(), group, device) &&
             session.OpenLocal(group, device) == kSessionOpened) {
+            m_openingName = DeviceName(group, device);
             m_userOpen = true;
             SetBusy(true);
         }

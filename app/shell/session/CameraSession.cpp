@@ -286,6 +286,9 @@ void CameraSession::StartOpen(CameraSource source, bool reconnect)
             // reason, and one another kind recorded earlier is not its own.
             if (initialised != 0 && source.kind == CameraSource::Kind::Local)
                 failure = CMGetLastOpenFailure();
+            // A network camera tells its own (refused, no answer, no stream).
+            else if (initialised != 0)
+                failure = camera->GetOpenFailure();
             // The device that opened must be the camera of the row: between
             // the listing and the open another may have taken its place.
             if (initialised == 0 && source.kind == CameraSource::Kind::Local) {
