@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 namespace shell {
@@ -64,7 +65,12 @@ bool TimeLapseRecording::addFrame(const uint8_t* rgba, int width, int height, co
 {
     if (!recorder_ || !rgba || width != recorder_->width() || height != recorder_->height())
         return false;
-    // Each frame is on the disk before the next is taken.
+    // Each frame is encoded and on the disk before the next is taken.
+    if (encoding_.valid()) {
+        if (encoding_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return false;
+        encoding_.get();
+    }
     if (recorder_->framesWritten() < framesAdded_ || recorder_->writeError() != 0)
         return false;
     const int lumaSize = width * height;
@@ -73,7 +79,9 @@ bool TimeLapseRecording::addFrame(const uint8_t* rgba, int width, int height, co
     uint8_t* v = u + lumaSize / 4;
     // libyuv names formats by their 32-bit word: bytes R, G, B, A are "ABGR".
     libyuv::ABGRToI420(rgba, width * 4, y, width, u, width / 2, v, width / 2, width, height);
-    recorder_->writeFrame(yuv_.data());
+    // The encoder takes most of a tick at 1080p: not on the caller's thread.
+    encoding_ =
+        std::async(std::launch::async, [recorder = recorder_.get(), yuv = yuv_.data()] { recorder->writeFrame(yuv); });
     ++framesAdded_;
     char row[128];
     std::snprintf(row, sizeof row, "%lld,%s\n", static_cast<long long>(framesAdded_), clockTime.c_str());
@@ -93,6 +101,8 @@ std::string TimeLapseRecording::finish()
 {
     if (!recorder_)
         return "";
+    if (encoding_.valid())
+        encoding_.get();
     const std::string name = recorder_->fileName();
     recorder_->close();
     recorder_.reset();
