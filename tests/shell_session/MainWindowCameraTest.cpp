@@ -14,6 +14,7 @@
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
 #include "camera/CWImage.h"
+#include "camera/factory/CMFactory.h"
 #include "platform/Tick.h"
 #include "platform/UserFolders.h"
 #include "tests/shell_session/MainWindowHarness.h"
@@ -30,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -356,6 +358,83 @@ TEST_F(MainWindowCameraTest, NetworkCameraThatGoesAwayIsOpenedAgainWhenItAnswers
     ASSERT_TRUE(waitFrames(5));
     EXPECT_EQ(textOf("StatusBarLabelInfo"), "Camera reconnected");
     EXPECT_EQ(session().Source().address, address);
+}
+
+// Two identical USB3 cameras and two identical video cameras: a camera keeps
+// its row when the other of its pair goes, comes back with the settings the
+// user gave it after it lost power, and the remaining row opens the
+// remaining camera.
+TEST_F(MainWindowCameraTest, TwinCamerasKeepTheirRowsAndSettingsWhenTheOtherGoes)
+{
+    const std::string usbControl = home.root + "/usb-control", videoControl = home.root + "/video-control";
+    auto write = [](const std::string& path, const char* text) { std::ofstream(path) << text; };
+    ::setenv("SENSORLINK_EMULATE", "2", 1);
+    ::setenv("SENSORLINK_EMULATE_SAME_IDS", "1", 1);
+    ::setenv("SENSORLINK_EMULATE_FPS", "30", 1);
+    ::setenv("SENSORLINK_EMULATE_FAULTS", "", 1);
+    ::setenv("SENSORLINK_EMULATE_CONTROL", usbControl.c_str(), 1);
+    ::unsetenv("SENSORLINK_EMULATE_SIZE");
+    ::setenv("LENSBRIDGE_EMULATE_VIDEO", "2", 1);
+    ::setenv("LENSBRIDGE_EMULATE_VIDEO_SAME_IDS", "1", 1);
+    ::setenv("LENSBRIDGE_EMULATE_VIDEO_CONTROL", videoControl.c_str(), 1);
+    shelltest::OpenMainWindow(window);
+    Driver ui(*window);
+    auto relist = [&](int rows) {
+        window->PostMessage(platform::WM_DEVICECHANGE, 0x8000);
+        return Driver::processEventsUntil([&] { return list()->GetCount() == rows; });
+    };
+    // Two video cameras, two USB3 cameras, "Network Cameras".
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return list() && list()->GetCount() == 5; }));
+
+    // The second USB3 camera, set to manual exposure by the user.
+    openRow(3);
+    const std::string second = session().Source().identity;
+    EXPECT_EQ(second, "usb3 1209:5ec5 emulated:1");
+    auto* autoExposure = ui.findAs<COptionUI>("AdjustOptionAE");
+    ASSERT_NE(autoExposure, nullptr);
+    ASSERT_TRUE(autoExposure->IsSelected());
+    autoExposure->Selected(false);
+    bool automatic = true;
+    ASSERT_EQ(session().Camera()->getExposure(automatic), 0);
+    ASSERT_FALSE(automatic);
+
+    // The first USB3 camera goes: the second stays open, marked at its new row.
+    write(usbControl, "unplugged 0\n");
+    ASSERT_TRUE(relist(4));
+    EXPECT_TRUE(rowMarked(2));
+    EXPECT_NE(session().Camera(), nullptr);
+    EXPECT_FALSE(session().IsLost());
+
+    // It loses power and comes back: reopened, manual exposure again.
+    write(usbControl, "unplugged 0\nunplugged 1\n");
+    ASSERT_TRUE(relist(3));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().IsLost(); }));
+    write(usbControl, "unplugged 0\n");
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsLost(); }, 20000));
+    ASSERT_TRUE(waitFrames(3));
+    EXPECT_EQ(CMFactory::GetCameraIdentity(session().Camera()), second);
+    automatic = true;
+    EXPECT_EQ(session().Camera()->getExposure(automatic), 0);
+    EXPECT_FALSE(automatic) << "the camera came back with its power-on automatic exposure";
+    Driver::processEvents();
+    EXPECT_TRUE(rowMarked(2));
+    EXPECT_FALSE(ui.findAs<COptionUI>("AdjustOptionAE")->IsSelected());
+
+    // The second video camera; the first goes: the second stays open and marked.
+    openRow(1);
+    write(videoControl, "unplugged 0\n");
+    ASSERT_TRUE(relist(3));
+    EXPECT_TRUE(rowMarked(0));
+    EXPECT_NE(session().Camera(), nullptr);
+    EXPECT_EQ(session().Source().identity, "video 1209:7600 emulated:video1");
+
+    // The remaining USB3 row opens the remaining USB3 camera.
+    openRow(1);
+    EXPECT_EQ(session().Source().identity, second);
+    EXPECT_EQ(CMFactory::GetCameraIdentity(session().Camera()), second);
+    for (const char* name : {"SENSORLINK_EMULATE_SAME_IDS", "SENSORLINK_EMULATE_CONTROL", "LENSBRIDGE_EMULATE_VIDEO",
+                             "LENSBRIDGE_EMULATE_VIDEO_SAME_IDS", "LENSBRIDGE_EMULATE_VIDEO_CONTROL"})
+        ::unsetenv(name);
 }
 
 // A lost RTSP camera is tried again in the background; the attempt (up to

@@ -283,7 +283,7 @@ void AdjustPanel::OnSlider(CSliderUI* slider, bool released)
     if (released || (!camera->IsNetworkCamera() && property != CM_PROP_EXPOSURE))
         camera->SetProperty(property, value);
     SetLabel(row, value);
-    m_services.session.AdjustmentsChanged();
+    m_services.session.AdjustmentsChanged(released);
 }
 
 void AdjustPanel::OnAutoExposure(bool automatic)

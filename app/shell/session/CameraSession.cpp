@@ -454,12 +454,23 @@ void CameraSession::Close()
     m_closing = false;
 }
 
+void CameraSession::AdjustmentsChanged(bool settled)
+{
+    m_adjustmentsChanged = true;
+    if (settled)
+        SaveAdjustments();
+}
+
 void CameraSession::SaveAdjustments()
 {
     if (!m_adjustmentsChanged || !m_camera || m_source.identity.empty())
         return;
+    const CameraAdjustments values = ReadAdjustments(*m_camera);
+    // A camera that answers nothing has gone: what was kept stays.
+    if (values.autoExposure < 0 && values.autoWhiteBalance < 0 && values.properties.empty())
+        return;
     m_adjustmentsChanged = false;
-    CameraSettingsStore().Save(m_source.identity, ReadAdjustments(*m_camera));
+    CameraSettingsStore().Save(m_source.identity, values);
 }
 
 void CameraSession::LoseCamera()

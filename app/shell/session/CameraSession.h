@@ -107,9 +107,11 @@ public:
     // camera than the row's (the cameras changed places since the listing).
     bool LastOpenFoundAnotherCamera() const { return m_lastOpenMismatch; }
     // The user changed an adjustment of the open camera: the camera's values
-    // are kept under its identity on the session's next timer tick, and
-    // before the camera is switched or closed.
-    void AdjustmentsChanged() { m_adjustmentsChanged = true; }
+    // are kept under its identity at once when `settled`, else (a slider
+    // still being dragged) on the session's next timer tick; and before the
+    // camera is switched or closed. Values a camera cannot answer (it was
+    // unplugged) never replace the kept ones.
+    void AdjustmentsChanged(bool settled = true);
     // An open (or a reconnect attempt) is running on the worker.
     bool IsOpening() const { return m_opening; }
     // Ends a running reconnect attempt at once: a network camera's Init gives
