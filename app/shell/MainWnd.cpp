@@ -19,6 +19,7 @@
 #include "app/shell/shading/ShadingCommands.h"
 #include "app/view/ImageRenderUI.h"
 #include "app/view/RenderCapability.h"
+#include "camera/CMCameraBase.h"
 #include "platform/DebugOutput.h"
 #include "platform/Tick.h"
 #include "ui/Container.h"
@@ -86,6 +87,12 @@ constexpr ToolTip kToolTips[] = {
     {"MeasureBtnScreenShot", "SIB_SCREENSHOT"},
     {"StatusbarBtnOutput", "SB_OUTPUT"},
     {"StatusbarBtnFullscreen", "SB_FULLSCREEN"},
+    // They scale the whole window, not the picture.
+    {"BtnDPI100", "TB_TIP_INTERFACE_SIZE"},
+    {"BtnDPI125", "TB_TIP_INTERFACE_SIZE"},
+    {"BtnDPI150", "TB_TIP_INTERFACE_SIZE"},
+    {"BtnDPI175", "TB_TIP_INTERFACE_SIZE"},
+    {"BtnDPI200", "TB_TIP_INTERFACE_SIZE"},
 };
 
 struct Drawer {
@@ -211,6 +218,9 @@ void CMainWnd::InitWindow()
 void CMainWnd::CameraChanged()
 {
     SetCameraControlsEnabled(m_session && m_session->Camera());
+    // A camera without a settings dialog of its own has nothing to show there.
+    if (CControlUI* properties = m_PaintManager.FindControl("AdjustBtnPropertyPage"))
+        properties->SetEnabled(m_session && m_session->Camera() && m_session->Camera()->HasPropertyPages());
     if (m_pictures)
         m_pictures->setCameraPresent(m_session && m_session->Camera());
     for (auto& part : m_parts)

@@ -145,6 +145,8 @@ TEST_F(NetworkCameraWindowTest, AWrongUrlGivesTheFailureBoxThenAnRtspUrlShowsLiv
     EXPECT_EQ(streamed.cx, 320);
     EXPECT_EQ(streamed.cy, 240);
     EXPECT_EQ(Config().rtspURL, url);
+    // A stream has no settings dialog of its own.
+    EXPECT_FALSE(Driver(*window).find("AdjustBtnPropertyPage")->IsEnabled());
 }
 
 TEST_F(NetworkCameraWindowTest, BoxPickedFromTheScanListShowsLive)

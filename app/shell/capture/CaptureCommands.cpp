@@ -384,8 +384,14 @@ void CaptureCommands::ShowRecordingStatus()
 void CaptureCommands::OpenImageFolder()
 {
     const std::string folder = ImageFolder();
-    if (!folder.empty())
-        ui::OpenFolder(folder);
+    // Without a desktop opener the button would do nothing: say where the
+    // pictures are instead.
+    if (!folder.empty() && !ui::OpenFolder(folder)) {
+        std::string text = Text("STR_NO_FILE_MANAGER");
+        if (const size_t at = text.find("%s"); at != std::string::npos)
+            text.replace(at, 2, folder);
+        m_services.setStatus(text);
+    }
 }
 
 void CaptureCommands::SaveScreenshot()
