@@ -432,6 +432,12 @@ TEST_F(MainWindowCameraTest, TwinCamerasKeepTheirRowsAndSettingsWhenTheOtherGoes
     openRow(1);
     EXPECT_EQ(session().Source().identity, second);
     EXPECT_EQ(CMFactory::GetCameraIdentity(session().Camera()), second);
+
+    // The next start opens the camera used last by itself.
+    shelltest::CloseMainWindow(window);
+    shelltest::OpenMainWindow(window);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsOpening(); }));
+    EXPECT_EQ(CMFactory::GetCameraIdentity(session().Camera()), second);
     for (const char* name : {"SENSORLINK_EMULATE_SAME_IDS", "SENSORLINK_EMULATE_CONTROL", "LENSBRIDGE_EMULATE_VIDEO",
                              "LENSBRIDGE_EMULATE_VIDEO_SAME_IDS", "LENSBRIDGE_EMULATE_VIDEO_CONTROL"})
         ::unsetenv(name);
