@@ -31,6 +31,7 @@
 #include "ui/ModalWindows.h"
 #include "ui/ResourceManager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <strings.h>
 
@@ -508,6 +509,9 @@ LRESULT CMainWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
         m_pictureCommands->ChooseAndOpen();
     else if (m_services && m_services->view && m_services->view->handleKey(wParam, lParam, true))
         ; // zoom and pan keys
+    else if (std::any_of(m_parts.begin(), m_parts.end(),
+                         [&](const auto& part) { return part->OnKeyWithState(wParam, lParam); }))
+        ; // a part's own key
     else if (!(typing && wParam == VK_RETURN) &&
              !((wParam == kFocusStackKey || wParam == kPanoramaKey) && !KeyIsFree(lParam)))
         for (auto& part : m_parts)

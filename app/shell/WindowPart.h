@@ -54,6 +54,9 @@ public:
     // A key the framework did not consume (after its own handling). True when
     // this part acted on it; the key is still never marked handled.
     virtual bool OnKey(WPARAM) { return false; }
+    // Asked first, with the key's state (modifiers, whether a text box has
+    // the focus: see KeyIsFree). True when this part acted on it.
+    virtual bool OnKeyWithState(WPARAM, LPARAM) { return false; }
     // A popup-menu item (case-insensitive names); true when it was this part's.
     virtual bool OnMenuCommand(const std::string&) { return false; }
     // The main menu was just loaded: a part may tick or change its own items.

@@ -576,3 +576,42 @@ TEST_F(MeasureWindowTest, TheCalibrationInForceStaysRightThroughDeletingBackingU
     EXPECT_FLOAT_EQ(factorInForce(), factorB);
     EXPECT_EQ(Config().curCaliName, "B");
 }
+
+TEST_F(MeasureWindowTest, ToolsSayWhatTheyNeedAndDeleteAndCtrlZActOnTheResults)
+{
+    openCamera();
+    Driver ui(*window);
+    ASSERT_TRUE(ui.click("MeasureBtnLine"));
+    EXPECT_EQ(text("StatusBarLabelMode"), "Click two points");
+    click(at(200, 200));
+    click(at(400, 200));
+    park();
+    click(at(200, 400));
+    click(at(400, 400));
+    park();
+    ASSERT_TRUE(ui.click("MeasureBtnPolygon"));
+    EXPECT_EQ(text("StatusBarLabelMode"), "Click the points; right-click to finish");
+    ASSERT_TRUE(ui.click("MeasureBtnNone"));
+    EXPECT_EQ(text("StatusBarLabelMode"), "");
+    ASSERT_EQ(container().count(), 2);
+
+    // The row selected in the results list goes with Delete and comes back
+    // with Ctrl+Z, in its place.
+    auto* list = dynamic_cast<CListUI*>(ui.find("MeasureDataList"));
+    ASSERT_NE(list, nullptr);
+    list->SelectItem(0, false, false);
+    ASSERT_TRUE(ui.pressKey(VK_DELETE));
+    Driver::processEvents();
+    ASSERT_EQ(container().count(), 1);
+    EXPECT_EQ(list->GetCount(), 1);
+    EXPECT_NEAR(container().measureData(0).startY, 400, 2);
+    ASSERT_TRUE(ui.pressKey('Z', KEYSTATE_CONTROL));
+    Driver::processEvents();
+    ASSERT_EQ(container().count(), 2);
+    EXPECT_EQ(list->GetCount(), 2);
+    EXPECT_NEAR(container().measureData(0).startY, 200, 2);
+    // Z alone is no undo.
+    ASSERT_TRUE(ui.pressKey('Z'));
+    Driver::processEvents();
+    EXPECT_EQ(container().count(), 2);
+}

@@ -21,45 +21,56 @@
 namespace shell {
 namespace {
 
+// A tool, its button and what the mode field says it needs.
 struct ToolButton {
     const char* name;
     int tool;
+    const char* hint;
 };
 
 constexpr ToolButton kToolButtons[] = {
-    {"MeasureBtnNone", ToolNone},
-    {"MeasureBtnMove", ToolMove},
-    {"MeasureBtnDelete", ToolDelete},
-    {"MeasureBtnPoint", ToolPoint},
-    {"MeasureBtnLine", ToolLine},
-    {"MeasureBtnLineDistance", ToolLineDistance},
-    {"MeasureBtnBrokenLine", ToolBrokenLine},
-    {"MeasureBtnRect", ToolRect},
-    {"MeasureBtnPolygon", ToolPolygon},
-    {"MeasureBtnCircle", ToolCircle},
-    {"MeasureBtnCircle2", ToolCircle2},
-    {"MeasureBtnCircle3", ToolCircle3},
-    {"MeasureBtnArc", ToolArc},
-    {"MeasureBtnAngle", ToolAngle},
-    {"MeasureBtnText", ToolText},
-    {"MeasureBtnPerpendicular", ToolPerpendicular},
-    {"MeasureBtnCrosshair", ToolCrosshair},
-    {"MeasureBtnCrosshair2", ToolCrosshair2},
-    {"MeasureBtnParallel", ToolParallel},
-    {"MeasureBtnParallels", ToolParallels},
-    {"MeasureBtnConcentrical", ToolConcentrical},
+    {"MeasureBtnNone", ToolNone, nullptr},
+    {"MeasureBtnMove", ToolMove, "STR_HINT_MOVE"},
+    {"MeasureBtnDelete", ToolDelete, "STR_HINT_DELETE"},
+    {"MeasureBtnPoint", ToolPoint, "STR_HINT_ONE_POINT"},
+    {"MeasureBtnLine", ToolLine, "STR_HINT_TWO_POINTS"},
+    {"MeasureBtnLineDistance", ToolLineDistance, "STR_HINT_TWO_LINES"},
+    {"MeasureBtnBrokenLine", ToolBrokenLine, "STR_HINT_POINTS_FINISH"},
+    {"MeasureBtnRect", ToolRect, "STR_HINT_TWO_CORNERS"},
+    {"MeasureBtnPolygon", ToolPolygon, "STR_HINT_POINTS_FINISH"},
+    {"MeasureBtnCircle", ToolCircle, "STR_HINT_CENTRE_RIM"},
+    {"MeasureBtnCircle2", ToolCircle2, "STR_HINT_DIAMETER"},
+    {"MeasureBtnCircle3", ToolCircle3, "STR_HINT_THREE_ON_EDGE"},
+    {"MeasureBtnArc", ToolArc, "STR_HINT_THREE_ON_EDGE"},
+    {"MeasureBtnAngle", ToolAngle, "STR_HINT_ANGLE"},
+    {"MeasureBtnText", ToolText, "STR_HINT_TEXT"},
+    {"MeasureBtnPerpendicular", ToolPerpendicular, "STR_HINT_PERPENDICULAR"},
+    {"MeasureBtnCrosshair", ToolCrosshair, "STR_HINT_ONE_POINT"},
+    {"MeasureBtnCrosshair2", ToolCrosshair2, "STR_HINT_TWO_POINTS"},
+    {"MeasureBtnParallel", ToolParallel, "STR_HINT_PARALLEL"},
+    {"MeasureBtnParallels", ToolParallels, "STR_HINT_PARALLELS"},
+    {"MeasureBtnConcentrical", ToolConcentrical, "STR_HINT_CONCENTRIC"},
 };
 
 struct TwoCirclesItem {
     const char* name;
     int tool;
+    const char* hint;
 };
 
 constexpr TwoCirclesItem kTwoCirclesItems[] = {
-    {"MTool_TwoCircles", ToolTwoCircles},
-    {"MTool_TwoCircles2", ToolTwoCircles2},
-    {"MTool_TwoCircles3", ToolTwoCircles3},
+    {"MTool_TwoCircles", ToolTwoCircles, "STR_HINT_TWO_CIRCLES"},
+    {"MTool_TwoCircles2", ToolTwoCircles2, "STR_HINT_TWO_DIAMETERS"},
+    {"MTool_TwoCircles3", ToolTwoCircles3, "STR_HINT_TWO_CIRCLES_EDGE"},
 };
+
+const char* TwoCirclesHint(int tool)
+{
+    for (const TwoCirclesItem& item : kTwoCirclesItems)
+        if (item.tool == tool)
+            return item.hint;
+    return nullptr;
+}
 
 std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
 
@@ -102,6 +113,8 @@ void MeasurePage::OnWindowInit()
 
 void MeasurePage::OnLanguageChanged()
 {
+    ShowToolHint();
+    ShowZoom();
     m_calibration->RebuildList();
     if (!m_calibration->IsShown())
         ApplyCalibration(); // the unit label may carry a translated text
@@ -234,8 +247,7 @@ bool MeasurePage::Notify(TNotifyUI& msg)
         return false;
     for (const ToolButton& button : kToolButtons)
         if (name == button.name) {
-            if (SFPrimitiveContainer* container = Container())
-                container->setTool(button.tool);
+            SelectTool(button.tool, button.hint);
             return true;
         }
     if (name == "MeasureBtnTwoCircles") {
@@ -262,8 +274,7 @@ void MeasurePage::ShowTwoCirclesMenu()
 {
     if (m_twoCirclesTool == 0)
         m_twoCirclesTool = ToolTwoCircles3;
-    if (SFPrimitiveContainer* container = Container())
-        container->setTool(m_twoCirclesTool);
+    SelectTool(m_twoCirclesTool, TwoCirclesHint(m_twoCirclesTool));
     CControlUI* button = Find("MeasureBtnTwoCircles");
     if (!button)
         return;
@@ -290,11 +301,48 @@ bool MeasurePage::OnMenuCommand(const std::string& item)
     for (const TwoCirclesItem& variant : kTwoCirclesItems)
         if (::strcasecmp(item.c_str(), variant.name) == 0) {
             m_twoCirclesTool = variant.tool;
-            if (SFPrimitiveContainer* container = Container())
-                container->setTool(variant.tool);
+            SelectTool(variant.tool, variant.hint);
             return true;
         }
     return false;
+}
+
+void MeasurePage::SelectTool(int tool, const char* hint)
+{
+    if (SFPrimitiveContainer* container = Container())
+        container->setTool(tool);
+    m_toolHint = hint;
+    ShowToolHint();
+}
+
+void MeasurePage::ShowToolHint()
+{
+    // The field also serves long-running modes: it is emptied only when a
+    // hint of this page stands in it.
+    if (!m_services.pictures || (!m_toolHint && !m_hintShown))
+        return;
+    m_services.pictures->setModeText(m_toolHint ? Text(m_toolHint) : std::string());
+    m_hintShown = m_toolHint != nullptr;
+}
+
+void MeasurePage::ShowZoom()
+{
+    if (CControlUI* label = Find("StatusBarLabelZoom"); label && m_zoomPercent > 0)
+        label->SetText(Text("STR_ZOOM") + " " + std::to_string(m_zoomPercent) + " %");
+}
+
+bool MeasurePage::OnKeyWithState(WPARAM key, LPARAM keyState)
+{
+    SFPrimitiveContainer* container = Container();
+    if (!container || !KeyIsFree(keyState))
+        return false;
+    if (key == 'Z' && KeyModifiers(keyState) == KEYSTATE_CONTROL)
+        return container->undo();
+    auto* list = dynamic_cast<CListUI*>(Find("MeasureDataList"));
+    if (key != VK_DELETE || KeyModifiers(keyState) != 0 || !list || list->GetCurSel() < 0)
+        return false;
+    container->removeAt(list->GetCurSel());
+    return true;
 }
 
 void MeasurePage::DeleteAll()
@@ -346,8 +394,8 @@ bool MeasurePage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
             ApplyCalibration();
         return true;
     case WM_RENDER_ZOOM_CHANGED:
-        if (CControlUI* label = Find("StatusBarLabelZoom"))
-            label->SetText("Zoom " + std::to_string(index) + " %");
+        m_zoomPercent = index;
+        ShowZoom();
         return true;
     case WM_MEASURE_ADDED:
         m_results.append(MeasureData());

@@ -28,6 +28,10 @@ public:
     bool OnMenuCommand(const std::string& item) override;
     void OnLanguageChanged() override;
     void OnCameraChanged() override;
+    // Ctrl+Z takes back the last add, delete or move; Delete removes the
+    // measurement selected in the results list (only when no text box has
+    // the key).
+    bool OnKeyWithState(WPARAM key, LPARAM keyState) override;
 
     // The stored calibrations (loaded from "calibrations.ini" at Init).
     const CalibrationStore& Calibrations() const { return m_store; }
@@ -53,12 +57,19 @@ private:
     void DeleteAll();
     void ExportCsv();
     void ShowScaleBar(bool on);
+    // Selects `tool` and says in the mode field what it needs (hint: a text id).
+    void SelectTool(int tool, const char* hint);
+    void ShowToolHint();
+    void ShowZoom();
     std::string ChosenUnitName() const;
 
     CalibrationStore m_store;
     MeasureListAdapter m_results;
     std::unique_ptr<CalibrationPage> m_calibration;
     int m_twoCirclesTool = 0;
+    const char* m_toolHint = nullptr;
+    bool m_hintShown = false;
+    int m_zoomPercent = 0;
     std::unique_ptr<CMenuWnd> m_menu;
     CStdStringPtrMap m_menuCheckInfo;
 };
