@@ -117,10 +117,10 @@ TEST_F(CameraISSRTest, FailedLoginIsReportedWithItsReasonAndLeavesTheSessionLogg
     EXPECT_TRUE(sdk().callsOf("startCtrl").empty());
     EXPECT_EQ(camera.SetProperty(CM_PROP_GAIN, 1), CM_E_INVALIDARG);
 
-    // A camera held by another program: a failure without the rule's line.
+    // A camera held by another program: a failure that says so, not the rule's line.
     sdk().openFailure = VEXEL_OPEN_BUSY;
     EXPECT_EQ(camera.Init(&HostSink::callback, &sink, 0, 0), CM_E_OPEN);
-    EXPECT_EQ(CMOpenFailureTextId(CMGetLastOpenFailure()), nullptr);
+    EXPECT_STREQ(CMOpenFailureTextId(CMGetLastOpenFailure()), "STR_CAMERA_BUSY");
 
     sdk().loginFailure = 0;
     EXPECT_EQ(camera.Init(&HostSink::callback, &sink, 0, 0), CM_OK);
