@@ -185,6 +185,18 @@ TEST_F(MainWindowCameraTest, OpensSwitchesResizesAndClosesWhileStreaming)
 
     openRow(0);
     EXPECT_TRUE(ui.find("ToolbarBtnCapture")->IsEnabled());
+    // The status bar's hint follows a switch of language.
+    const std::string hint = textOf("StatusBarLabelInfo");
+    EXPECT_EQ(hint.rfind("Live picture.", 0), 0u) << hint;
+    for (const char* language : {"Main_Menu_Item_Japanese", "Main_Menu_Item_English"}) {
+        ASSERT_TRUE(ui.click("Btn_Title_Main_Menu"));
+        Driver::processEvents();
+        ASSERT_NE(Driver::openMenu(), nullptr);
+        ASSERT_TRUE(Driver::pickMenuItem(language));
+        Driver::processEvents();
+        EXPECT_EQ(textOf("StatusBarLabelInfo") == hint, language == std::string("Main_Menu_Item_English"))
+            << textOf("StatusBarLabelInfo");
+    }
     expectTrueColours();
     // The view drew the picture: its snapshot is not black where the scene is.
     CImageRenderUI* view = window->PaintManager().FindControl("ImageRenderView")

@@ -80,7 +80,22 @@ void CameraListPanel::OnWindowInit()
     m_services.session.RefreshDevices();
 }
 
-void CameraListPanel::OnLanguageChanged() { FillList(); }
+void CameraListPanel::OnLanguageChanged()
+{
+    FillList();
+    // The hint this panel put in the status bar follows the language, unless
+    // something else has been said there since.
+    CControlUI* label = m_services.paint.FindControl("StatusBarLabelInfo");
+    if (m_statusTextId && label && label->GetText() == m_statusText)
+        SetStatusFromId(m_statusTextId);
+}
+
+void CameraListPanel::SetStatusFromId(const char* id)
+{
+    m_statusTextId = id;
+    m_statusText = Text(id);
+    m_services.setStatus(m_statusText);
+}
 
 void CameraListPanel::OnClosing()
 {
@@ -214,7 +229,7 @@ void CameraListPanel::OpenDone(int result, bool reconnect)
         if (!reconnect) {
             m_services.window.OpenDrawerBody("drawerPreviewResolution", true);
             // What to do next, for whoever sees the program the first time.
-            m_services.setStatus(Text("STR_CAMERA_OPENED_HINT"));
+            SetStatusFromId("STR_CAMERA_OPENED_HINT");
             // On this processor the camera is switched to the first preview
             // size and back three seconds after it opened.
             std::string processor;

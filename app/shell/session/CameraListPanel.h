@@ -47,6 +47,8 @@ private:
     void OnLinkClicked(CControlUI* sender);
     void OpenDone(int result, bool reconnect);
     void SetBusy(bool busy);
+    // Shows text `id` in the status bar, again in the new language after a switch.
+    void SetStatusFromId(const char* id);
     // The listed name of a local camera ("" when not listed).
     std::string DeviceName(int group, int device) const;
     void ShowFrameRate();
@@ -65,9 +67,11 @@ private:
     CComboUI* m_captureSizeCombo = nullptr;
     COptionUI* m_lockSnap = nullptr;
     bool m_busy = false;
-    bool m_userOpen = false;   // the running open was a click (a box says when it fails)
-    int m_clickedRow = -1;     // the row a running open came from
-    std::string m_openingName; // the camera a running open came from: its name or address
+    bool m_userOpen = false;              // the running open was a click (a box says when it fails)
+    int m_clickedRow = -1;                // the row a running open came from
+    std::string m_openingName;            // the camera a running open came from: its name or address
+    const char* m_statusTextId = nullptr; // the text this panel last put in the status bar
+    std::string m_statusText;
     bool m_openFirstUsbCamera = false;
     bool m_firstListingSeen = false; // the camera used last is looked for in the first listing
     int m_notedPreviewSize = -1;
