@@ -314,6 +314,9 @@ void CaptureCommands::StartRecording()
         FramePipeline& pipeline = m_services.session.Pipeline();
         Mp4Recorder::Options options;
         options.replaceExisting = Config().FileSave_Rule != 0; // the user chose that name
+        // The encoder plans its bits and level for the rate the camera delivers now.
+        if (const float rate = camera->GetFrameRate(); rate >= 1.0f)
+            options.frameRate = int(rate + 0.5f);
         started = pipeline.startRecording(width, height, path.c_str(), std::move(options));
         if (!started)
             pipeline.stopRecording(); // a recorder that did not open is not kept
