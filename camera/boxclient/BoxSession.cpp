@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -11,6 +12,11 @@
 namespace boxclient {
 
 using boxproto::MsgType;
+
+namespace {
+// How often an open that may be cancelled asks whether it is.
+constexpr std::chrono::milliseconds kCancelCheck{50};
+} // namespace
 
 std::unique_ptr<FrameBuffer> FrameBuffer::create(const boxproto::FrameView& frame)
 {
@@ -53,9 +59,9 @@ int BoxSession::open(const char* address, const char* accessCode, const SessionT
     const auto target = boxnet::parseAddress(address, boxproto::kDefaultSessionPort);
     if (!target)
         return CHD_ERR_PARAM;
-    boxnet::Fd fd = boxnet::connectTcp(*target, timeouts.connectMs);
+    boxnet::Fd fd = boxnet::connectTcp(*target, timeouts.connectMs, timeouts.cancelled);
     if (!fd.valid())
-        return CHD_ERR_NETWORK;
+        return errno == ECANCELED ? CHD_ERR_CANCELLED : CHD_ERR_NETWORK;
     std::unique_ptr<BoxSession> session(new (std::nothrow) BoxSession(std::move(fd), timeouts));
     if (!session)
         return CHD_ERR_NOMEM;
@@ -72,7 +78,7 @@ int BoxSession::open(const char* address, const char* accessCode, const SessionT
         seq = session->nextSeq_++;
     }
     const int result = session->send(boxproto::buildHello(seq, accessCode), static_cast<uint8_t>(MsgType::Hello), seq,
-                                     nullptr, timeouts.responseMs);
+                                     nullptr, timeouts.responseMs, timeouts.cancelled);
     if (result != CHD_OK)
         return result; // the session closes as it goes out of scope
     out = std::move(session);
@@ -108,7 +114,7 @@ int BoxSession::callWithin(MsgType type, const std::vector<int32_t>& args, std::
 }
 
 int BoxSession::send(const std::vector<uint8_t>& message, uint8_t type, uint32_t seq, std::vector<int32_t>* fields,
-                     int timeoutMs)
+                     int timeoutMs, const std::function<bool()>& cancelled)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     awaitedSeq_ = seq;
@@ -120,8 +126,21 @@ int BoxSession::send(const std::vector<uint8_t>& message, uint8_t type, uint32_t
         return CHD_ERR_DISCONNECTED;
     }
     lock.lock();
-    const bool answered = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                            [this] { return answer_.has_value() || !connected_; });
+    const auto done = [this] { return answer_.has_value() || !connected_; };
+    bool answered;
+    if (!cancelled) {
+        answered = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
+    } else {
+        // A caller that may give up is asked between short waits.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (!(answered = changed_.wait_for(lock, kCancelCheck, done)) &&
+               std::chrono::steady_clock::now() < deadline) {
+            if (cancelled()) {
+                awaitedSeq_ = 0;
+                return CHD_ERR_CANCELLED;
+            }
+        }
+    }
     awaitedSeq_ = 0;
     if (!answered) {
         // A late answer fails this call only (the answer is dropped when it

@@ -10,6 +10,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,6 +33,9 @@ private:
 struct SessionTimeouts {
     int connectMs = 3000;
     int responseMs = 3000;
+    // Asked while the open waits for the connection and the greeting; true
+    // ends it with CHD_ERR_CANCELLED. Not used after the open.
+    std::function<bool()> cancelled;
 };
 
 class BoxSession {
@@ -58,7 +62,7 @@ private:
     int callWithin(boxproto::MsgType type, const std::vector<int32_t>& args, std::vector<int32_t>* fields,
                    int timeoutMs);
     int send(const std::vector<uint8_t>& message, uint8_t type, uint32_t seq, std::vector<int32_t>* fields,
-             int timeoutMs);
+             int timeoutMs, const std::function<bool()>& cancelled = {});
     void readLoop();
     void markDisconnected();
 

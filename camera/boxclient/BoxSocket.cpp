@@ -1,6 +1,8 @@
 #include "camera/boxclient/BoxSocket.h"
 
 #include <arpa/inet.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -74,7 +76,7 @@ std::string formatAddress(const sockaddr_in& address, uint16_t defaultPort)
     return withPort;
 }
 
-Fd connectTcp(const sockaddr_in& address, int timeoutMs)
+Fd connectTcp(const sockaddr_in& address, int timeoutMs, const std::function<bool()>& cancelled)
 {
     Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd.valid())
@@ -83,10 +85,20 @@ Fd connectTcp(const sockaddr_in& address, int timeoutMs)
         if (errno != EINPROGRESS)
             return Fd();
         pollfd pfd{fd.get(), POLLOUT, 0};
+        constexpr int kCancelCheckMs = 50;
         int ready;
-        do {
-            ready = ::poll(&pfd, 1, timeoutMs);
-        } while (ready < 0 && errno == EINTR);
+        for (int waited = 0;;) {
+            const int slice = cancelled ? std::min(kCancelCheckMs, timeoutMs - waited) : timeoutMs;
+            ready = ::poll(&pfd, 1, slice);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready != 0 || !cancelled || (waited += slice) >= timeoutMs)
+                break;
+            if (cancelled()) {
+                errno = ECANCELED;
+                return Fd();
+            }
+        }
         if (ready <= 0) {
             errno = ready == 0 ? ETIMEDOUT : errno;
             return Fd();

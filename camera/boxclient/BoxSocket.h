@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -36,8 +37,10 @@ std::optional<sockaddr_in> parseAddress(const char* text, uint16_t defaultPort);
 // "a.b.c.d", with ":port" when the port is not `defaultPort`.
 std::string formatAddress(const sockaddr_in& address, uint16_t defaultPort);
 
-// A connected TCP socket, or an invalid Fd with errno set.
-Fd connectTcp(const sockaddr_in& address, int timeoutMs);
+// A connected TCP socket, or an invalid Fd with errno set (ECANCELED when
+// `cancelled`, asked about every 50 ms while the connection is pending,
+// said true).
+Fd connectTcp(const sockaddr_in& address, int timeoutMs, const std::function<bool()>& cancelled = {});
 
 // Writes everything (no SIGPIPE); false on failure.
 bool sendAll(int fd, const void* data, size_t size);

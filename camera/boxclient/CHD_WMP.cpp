@@ -43,11 +43,20 @@ int CHD_WMP_Scan_GetDeviceInfo(CHD_WMP_SCAN_RECORD* records, int* count)
 
 int CHD_WMP_ConnectDevice(CHD_WMP_HANDLE* box, const char* address, const char* accessCode)
 {
+    return CHD_WMP_ConnectDeviceCancellable(box, address, accessCode, nullptr, nullptr);
+}
+
+int CHD_WMP_ConnectDeviceCancellable(CHD_WMP_HANDLE* box, const char* address, const char* accessCode,
+                                     int (*cancelled)(void* context), void* context)
+{
     if (!box || !address)
         return CHD_ERR_PARAM;
     *box = nullptr;
     std::unique_ptr<BoxSession> session;
-    const int result = BoxSession::open(address, accessCode, boxclient::SessionTimeouts{}, session);
+    boxclient::SessionTimeouts timeouts;
+    if (cancelled)
+        timeouts.cancelled = [cancelled, context] { return cancelled(context) != 0; };
+    const int result = BoxSession::open(address, accessCode, timeouts, session);
     if (result != CHD_OK)
         return result;
     auto* device = new (std::nothrow) CHD_WMP_Device;

@@ -19,7 +19,8 @@ enum {
     CHD_ERR_DISCONNECTED = -6, /* the connection is gone */
     CHD_ERR_NODATA = -7,       /* no frame to lend, or the frame is not lent */
     CHD_ERR_NOMEM = -8,
-    CHD_ERR_NETWORK = -9, /* socket failure, connection refused */
+    CHD_ERR_NETWORK = -9,    /* socket failure, connection refused */
+    CHD_ERR_CANCELLED = -10, /* the caller gave up waiting */
 };
 
 #define CHD_WMP_MAX_SCAN_RECORDS 49
@@ -77,6 +78,12 @@ int CHD_WMP_Scan_GetDeviceInfo(CHD_WMP_SCAN_RECORD* records, int* count);
 
 /* ---- session ---- */
 int CHD_WMP_ConnectDevice(CHD_WMP_HANDLE* box, const char* address, const char* accessCode);
+/* As CHD_WMP_ConnectDevice; while it waits for the connection and the
+ * greeting it asks cancelled(context) about every 50 ms and returns
+ * CHD_ERR_CANCELLED once that answers non-zero (from any thread's point of
+ * view: the function reads state another thread may set). */
+int CHD_WMP_ConnectDeviceCancellable(CHD_WMP_HANDLE* box, const char* address, const char* accessCode,
+                                     int (*cancelled)(void* context), void* context);
 int CHD_WMP_Disconnect(CHD_WMP_HANDLE box);
 int CHD_WMP_Video_Begin(CHD_WMP_HANDLE box);
 int CHD_WMP_Video_End(CHD_WMP_HANDLE box);

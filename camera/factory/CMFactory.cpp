@@ -147,6 +147,8 @@ void CMFactory::AbortOpen(CMCameraBase* camera)
 {
     if (auto* stream = dynamic_cast<CWCameraFFmpegCore*>(camera))
         stream->AbortOpen();
+    else if (auto* box = dynamic_cast<CMCameraWMPBoxCore*>(camera))
+        box->AbortOpen();
 }
 
 namespace {

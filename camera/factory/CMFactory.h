@@ -45,10 +45,10 @@ public:
     // that has no device open.
     static std::string GetCameraIdentity(CMCameraBase* camera);
 
-    // Any thread: an RTSP camera of GetCamera(kind, address) whose Init runs
-    // on another thread gives up at once, and that Init fails; the camera is
-    // then only to be released. Other cameras: nothing happens (their Init
-    // ends within its own time-outs).
+    // Any thread: a network camera (RTSP stream or wireless box) whose Init
+    // runs on another thread gives up at once, and that Init fails; the
+    // camera is then only to be released. Other cameras: nothing happens
+    // (their Init ends within its own time-outs).
     static void AbortOpen(CMCameraBase* camera);
 
     // Hosts the wireless-box scan probes from the next StartDeviceScan on:

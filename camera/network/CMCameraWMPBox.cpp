@@ -78,8 +78,11 @@ int CMCameraWMPBoxCore::Init(CMFrameCallback cb, void* userData, long, long)
         return CM_E_OPEN;
     if (m_box)
         return CM_OK; // already open
-    if (CHD_WMP_ConnectDevice(&m_box, m_address, kAccessCode) != CHD_OK &&
-        CHD_WMP_ConnectDevice(&m_box, m_address, nullptr) != CHD_OK) {
+    const auto aborted = [](void* self) { return int(static_cast<CMCameraWMPBoxCore*>(self)->m_openAborted.load()); };
+    int connected = CHD_WMP_ConnectDeviceCancellable(&m_box, m_address, kAccessCode, aborted, this);
+    if (connected != CHD_OK && connected != CHD_ERR_CANCELLED)
+        connected = CHD_WMP_ConnectDeviceCancellable(&m_box, m_address, nullptr, aborted, this);
+    if (connected != CHD_OK) {
         m_box = nullptr;
         return CM_E_OPEN;
     }

@@ -2,6 +2,7 @@
 #include "camera/boxclient/CHD_WMP.h"
 #include "camera/network/CMCameraSDKThread.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -43,6 +44,10 @@ public:
     int GetProperty(tagCMProperty p, int* value) override;
     int SetProperty(tagCMProperty p, int value) override;
 
+    // Makes a running or later Init give up at once (any thread): the user
+    // chose another camera while this one was still connecting.
+    void AbortOpen() { m_openAborted = true; }
+
     // How long a snapshot waits for its picture (tests shorten it).
     void setSnapshotWaitMs(uint32_t ms) { m_snapshotWaitMs = ms; }
 
@@ -64,6 +69,7 @@ private:
     void takePicture();
 
     CHD_WMP_HANDLE m_box = nullptr;
+    std::atomic<bool> m_openAborted{false}; // set once, by AbortOpen
     char m_address[20];
     int m_stillWidth = 0;
     int m_stillHeight = 0;

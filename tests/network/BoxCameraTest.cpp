@@ -12,9 +12,11 @@
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 
 namespace {
@@ -102,6 +104,36 @@ TEST(BoxClient, ConnectFailuresAreReportedAtOnce)
     // Port 1 on loopback: nothing listens, the connection is refused.
     EXPECT_EQ(CHD_WMP_ConnectDevice(&box, "127.0.0.1:1", "vemra"), CHD_ERR_NETWORK);
     EXPECT_EQ(box, nullptr);
+}
+
+TEST(BoxClient, AnOpenWaitingForASilentBoxGivesUpWhenAborted)
+{
+    // A listening socket nobody accepts from: the connection is made by the
+    // kernel, and the greeting is never answered (3 s, twice: with and
+    // without the access code).
+    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(silent, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent, 4), 0);
+    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string target = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    FrameSink sink;
+    CMCameraWMPBox camera(target.c_str());
+    int result = CM_OK;
+    const auto start = Clock::now();
+    std::thread opening([&] { result = camera.Init(&FrameSink::callback, &sink, 0, 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    camera.AbortOpen();
+    opening.join();
+    EXPECT_EQ(result, CM_E_OPEN);
+    EXPECT_LT(msSince(start), 2500) << "given up before the greeting's own time-out";
+    camera.Release();
+    ::close(silent);
 }
 
 TEST(BoxClient, LentFramesMustComeBackOnceAndOnlyFromThisSession)
