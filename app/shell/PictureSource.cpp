@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace shell {
@@ -36,6 +37,18 @@ std::string PictureSource::setKey(SourceKind kind, const StillPicture* picture)
     case SourceKind::Panorama: return "panorama:";
     }
     return "live:";
+}
+
+std::shared_ptr<StillPicture> CopyStill(int width, int height, const uint8_t* rgba, size_t stride)
+{
+    auto still = std::make_shared<StillPicture>();
+    still->width = width;
+    still->height = height;
+    const size_t row = size_t(width) * 4;
+    still->rgba.resize(row * size_t(height));
+    for (int y = 0; y < height; ++y)
+        std::memcpy(still->rgba.data() + row * size_t(y), rgba + stride * size_t(y), row);
+    return still;
 }
 
 void PrepareViewCopy(StillPicture& picture)

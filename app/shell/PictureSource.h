@@ -49,6 +49,10 @@ struct StillPicture {
     int viewHeight = 0;
 };
 
+// Any thread. A picture the program made, from `height` rows of `width`
+// R, G, B, A pixels that start `stride` bytes apart.
+std::shared_ptr<StillPicture> CopyStill(int width, int height, const uint8_t* rgba, size_t stride);
+
 // Any thread. Makes `picture`'s reduced copy for the view when it needs one
 // (area-averaged, the same factor on both sides); nothing otherwise.
 void PrepareViewCopy(StillPicture& picture);

@@ -41,14 +41,10 @@ cv::Mat Wrap(const AnalysisFrame& frame)
     return cv::Mat(frame.height, frame.width, CV_8UC4, const_cast<uint8_t*>(frame.rgba));
 }
 
+// The picture as a still of its own (the merging buffer goes on changing).
 std::shared_ptr<StillPicture> StillOf(const cv::Mat& rgba)
 {
-    auto still = std::make_shared<StillPicture>();
-    still->width = rgba.cols;
-    still->height = rgba.rows;
-    still->rgba.resize(size_t(rgba.cols) * rgba.rows * 4);
-    rgba.copyTo(cv::Mat(rgba.rows, rgba.cols, CV_8UC4, still->rgba.data()));
-    return still;
+    return CopyStill(rgba.cols, rgba.rows, rgba.data, rgba.step);
 }
 
 } // namespace

@@ -39,14 +39,10 @@ std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTe
 
 bool NameIs(const std::string& item, const char* name) { return ::strcasecmp(item.c_str(), name) == 0; }
 
+// The picture as a still of its own (the merging buffer goes on changing).
 std::shared_ptr<StillPicture> StillOf(const cv::Mat& rgba)
 {
-    auto still = std::make_shared<StillPicture>();
-    still->width = rgba.cols;
-    still->height = rgba.rows;
-    still->rgba.resize(size_t(rgba.cols) * rgba.rows * 4);
-    rgba.copyTo(cv::Mat(rgba.rows, rgba.cols, CV_8UC4, still->rgba.data()));
-    return still;
+    return CopyStill(rgba.cols, rgba.rows, rgba.data, rgba.step);
 }
 
 // The panorama so far, reduced, with the current field outlined.

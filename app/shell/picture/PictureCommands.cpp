@@ -197,11 +197,8 @@ void PictureCommands::ToggleFreeze()
     latest.externalBuffer = false;
     if (!m_services.session.Pipeline().copyDisplayImage(latest))
         return;
-    auto still = std::make_shared<StillPicture>();
-    still->width = latest.width;
-    still->height = latest.height;
-    still->rgba.assign(latest.data, latest.data + size_t(latest.width) * size_t(latest.height) * 4);
-    pictures->showStill(SourceKind::Frozen, std::move(still));
+    pictures->showStill(SourceKind::Frozen,
+                        CopyStill(latest.width, latest.height, latest.data, size_t(latest.width) * 4));
     UpdateTitle();
     EnableMeasuring();
 }
