@@ -93,6 +93,7 @@ int CImageRenderUI::attachWindow(platform::HWND mainWindow)
     const double ratio = DevicePixelRatio();
     if (!childWindow_.create(parent, int(std::lround(rc.width() * ratio)), int(std::lround(rc.height() * ratio))))
         return 0;
+    childWindow_.setFocusFallback(TopLevelWindowId());
     owner_ = mainWindow;
     container_.setNotifyWindow(mainWindow);
     {

@@ -40,10 +40,12 @@ bool X11ChildWindow::create(unsigned long parent, int width, int height)
     }
     XSetWindowAttributes attributes{};
     attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
-    // No events selected here: the drawing library selects what it needs.
+    // This connection hears only where the focus goes and the window's end;
+    // the drawing library selects what it needs over its own.
+    attributes.event_mask = FocusChangeMask | StructureNotifyMask;
     const Window window =
         XCreateWindow(display, parent, 0, 0, unsigned(std::max(width, 1)), unsigned(std::max(height, 1)), 0,
-                      CopyFromParent, InputOutput, CopyFromParent, CWBackPixel, &attributes);
+                      CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     // Named, so that the picture can be told apart in a window listing.
     XStoreName(display, window, kWindowName);
     // An empty input region: the pointer falls through to the control's widget.
@@ -54,7 +56,27 @@ bool X11ChildWindow::create(unsigned long parent, int width, int height)
     XSync(display, False);
     display_ = display;
     window_ = window;
+    focusWatcher_ = std::thread(&X11ChildWindow::watchFocus, this);
     return true;
+}
+
+void X11ChildWindow::watchFocus()
+{
+    Display* display = asDisplay(display_);
+    const Window window = window_;
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == DestroyNotify && event.xdestroywindow.window == window)
+            return;
+        if (event.type != FocusIn || event.xfocus.window != window)
+            continue;
+        const Window fallback = focusFallback_.load();
+        if (fallback == 0 || focusedWindow() != window)
+            continue;
+        XSetInputFocus(display, fallback, RevertToParent, CurrentTime);
+        XFlush(display);
+    }
 }
 
 void X11ChildWindow::destroy()
@@ -65,6 +87,9 @@ void X11ChildWindow::destroy()
     if (window_)
         XDestroyWindow(display, window_);
     XSync(display, False);
+    // The window's end (ours, or its parent's before) ends the watcher.
+    if (focusWatcher_.joinable())
+        focusWatcher_.join();
     XCloseDisplay(display);
     display_ = nullptr;
     window_ = 0;

@@ -5,7 +5,9 @@
 // is the one source file of the program that includes Xlib (its macros clash
 // with Qt and SFML names).
 
+#include <atomic>
 #include <cstdint>
+#include <thread>
 
 class X11ChildWindow {
 public:
@@ -41,10 +43,20 @@ public:
     // window has the focus, hands it back to `previous` (what focusedWindow()
     // said before), or to `fallback` when that was this window or None.
     void handBackFocus(unsigned long previous, unsigned long fallback);
+    // Where the focus goes whenever this window is given it later (the
+    // drawing library's request can reach the server after handBackFocus
+    // looked); 0: it is left there. Any thread.
+    void setFocusFallback(unsigned long window) { focusFallback_ = window; }
     // The X window id (what SFML takes as a window handle).
     unsigned long handle() const { return window_; }
 
 private:
+    // The watcher's loop: waits for this connection's events until the
+    // window is destroyed.
+    void watchFocus();
+
     void* display_ = nullptr;
     unsigned long window_ = 0;
+    std::atomic<unsigned long> focusFallback_{0};
+    std::thread focusWatcher_;
 };
