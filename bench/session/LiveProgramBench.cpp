@@ -16,6 +16,7 @@
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
 #include "bench/support/ProcessCpuTime.h"
+#include "bench/support/RunWindowFor.h"
 #include "camera/CMCameraBase.h"
 #include "ui/Application.h"
 #include "ui/PaintManager.h"
@@ -34,17 +35,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool RunFor(
-    double seconds, const std::function<bool()>& done = [] { return false; })
-{
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    while (Clock::now() < end) {
-        ui::Application::processEventsFor(5);
-        if (done())
-            return true;
-    }
-    return false;
-}
+using benchscenes::RunWindowFor;
 
 struct LiveCamera {
     const char* name;
@@ -127,14 +118,14 @@ int main(int argc, char** argv)
                     return int(g);
             return -1;
         };
-        if (!RunFor(15, [&] { return videoGroup() >= 0 && !session.IsOpening(); }) ||
+        if (!RunWindowFor(15, [&] { return videoGroup() >= 0 && !session.IsOpening(); }) ||
             session.OpenLocal(videoGroup(), int(session.Devices()[size_t(videoGroup())].devices.size()) - 1) !=
                 shell::kSessionOpened) {
             std::fprintf(stderr, "no emulated video camera to open\n");
             return 1;
         }
     }
-    if (!RunFor(15, [&] { return session.Camera() && session.FramesDelivered() > 30; })) {
+    if (!RunWindowFor(15, [&] { return session.Camera() && session.FramesDelivered() > 30; })) {
         std::fprintf(stderr, "the emulated camera did not stream\n");
         return 1;
     }
@@ -150,14 +141,14 @@ int main(int argc, char** argv)
             return 1;
         }
         // Settle: the emulated camera makes its pictures during the first seconds.
-        RunFor(6);
+        RunWindowFor(6);
     }
     auto* view = session.View();
     DrawnDelays delays;
     delays.values.reserve(size_t(seconds * live->rate * 2) + 64);
     if (view)
         view->setDrawnPictureObserver([&delays](FrameSink::FrameTime dequeued) { delays.add(dequeued); });
-    RunFor(1);
+    RunWindowFor(1);
     const unsigned long frames0 = session.FramesDelivered();
     const int64_t dropped0 = session.Pipeline().framesDropped();
     const int passes0 = view ? view->passesDrawn() : 0;
@@ -168,7 +159,7 @@ int main(int argc, char** argv)
     }
     const double cpu0 = benchscenes::ProcessCpuSeconds();
     const auto t0 = Clock::now();
-    RunFor(seconds);
+    RunWindowFor(seconds);
     const double elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
     const double cpu = benchscenes::ProcessCpuSeconds() - cpu0;
     const unsigned long frames = session.FramesDelivered() - frames0;

@@ -12,6 +12,7 @@
 #include "app/view/FramePipeline.h"
 #include "app/view/ImageRenderUI.h"
 #include "bench/support/ProcessCpuTime.h"
+#include "bench/support/RunWindowFor.h"
 #include "ui/Application.h"
 #include "ui/PaintManager.h"
 #include "ui/ResourceManager.h"
@@ -27,17 +28,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool RunFor(
-    double seconds, const std::function<bool()>& done = [] { return false; })
-{
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    while (Clock::now() < end) {
-        ui::Application::processEventsFor(5);
-        if (done())
-            return true;
-    }
-    return false;
-}
+using benchscenes::RunWindowFor;
 
 } // namespace
 
@@ -63,7 +54,7 @@ int main(int argc, char** argv)
     window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0);
     window->ShowWindow(true);
     shell::CameraSession& session = *window->Session();
-    if (!RunFor(15, [&] { return session.Camera() && session.FramesDelivered() > 30; })) {
+    if (!RunWindowFor(15, [&] { return session.Camera() && session.FramesDelivered() > 30; })) {
         std::fprintf(stderr, "the emulated camera did not stream\n");
         return 1;
     }
@@ -73,7 +64,7 @@ int main(int argc, char** argv)
         pipeline.shading().collect(8);
     }
     ShadingFrames frames;
-    if (!RunFor(10, [&] {
+    if (!RunWindowFor(10, [&] {
             std::lock_guard lock(pipeline.lock());
             return pipeline.shading().takeFrames(frames);
         })) {
@@ -98,12 +89,12 @@ int main(int argc, char** argv)
             std::lock_guard lock(pipeline.lock());
             pipeline.shading().setEnabled(on);
         }
-        RunFor(1);
+        RunWindowFor(1);
         const unsigned long frames0 = session.FramesDelivered();
         const int passes0 = view ? view->passesDrawn() : 0;
         const double cpu0 = benchscenes::ProcessCpuSeconds();
         const auto t0 = Clock::now();
-        RunFor(seconds);
+        RunWindowFor(seconds);
         const double elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
         const double cpu = benchscenes::ProcessCpuSeconds() - cpu0;
         const unsigned long delivered = session.FramesDelivered() - frames0;
