@@ -107,12 +107,10 @@ FocusStacker::Outcome FocusStacker::add(const cv::Mat& rgba)
     const cv::Rect box = cv::Rect(int(std::floor(onMapBox.x / onMap)), int(std::floor(onMapBox.y / onMap)),
                                   int(std::ceil(onMapBox.width / onMap)), int(std::ceil(onMapBox.height / onMap))) &
                          cv::Rect(cv::Point(), size_);
-    cv::Matx23d toFrame = StackRegistration::frameFromResult(placement_, size_);
-    toFrame(0, 2) += toFrame(0, 0) * box.x + toFrame(0, 1) * box.y;
-    toFrame(1, 2) += toFrame(1, 0) * box.x + toFrame(1, 1) * box.y;
+    const cv::Matx23d toFrame = StackRegistration::frameFromResult(placement_, size_);
     cv::Mat warped = warped_(box), alpha = alpha_(box), beta = beta_(box), result = result_(box);
-    cv::warpAffine(rgba, warped, cv::Mat(toFrame), box.size(), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                   cv::BORDER_REPLICATE);
+    warp_.apply(rgba, warped, placement_.scale, toFrame(0, 2) + placement_.scale * box.x,
+                toFrame(1, 2) + placement_.scale * box.y);
     if (mapSize_ != size_)
         cv::resize(alphaSmall_(onMapBox), alpha, box.size(), 0, 0, cv::INTER_LINEAR);
     else

@@ -1,7 +1,8 @@
 #pragma once
 // FocusStacker: merges the frames of a focus sweep into one picture in which
 // every part is sharp. Each frame is placed against the result (shift and
-// scale, StackRegistration) and warped onto it; a focus map at a reduced
+// scale, StackRegistration) and warped onto it (cubic, ShiftScaleWarp, only
+// where it changes the result); a focus map at a reduced
 // size keeps, per place, the best local sharpness seen so far (the smoothed
 // energy of the Laplacian). Where a frame is sharper than the map by a
 // margin, it replaces the result, with the change feathered so no seams or
@@ -10,6 +11,7 @@
 //
 // Threads: an instance belongs to one thread at a time (the merging worker,
 // then the UI thread once the worker has ended).
+#include "app/focus/ShiftScaleWarp.h"
 #include "app/focus/StackRegistration.h"
 
 #include <opencv2/core.hpp>
@@ -48,6 +50,7 @@ private:
     double mapSigma_ = 0.0;
     double featherSigma_ = 0.0;
     StackRegistration registration_;
+    ShiftScaleWarp warp_;
     Placement placement_;
     int added_ = 0;
     // The part of the sharpness a place needs beyond the margin (noise).
