@@ -1,8 +1,9 @@
 // The focus figure and the focus stack as a user works them on the main
-// window: the figure in the mode field, F7 stacking a sweeping emulated
-// camera with its automatic exposure held, the stack measured in the
-// calibration in force and saved with it by Enter, and a stack that stops
-// itself when the camera changes size or goes.
+// window: the figure in the mode field, over the centre third or a drawn
+// rectangle, F7 stacking a sweeping emulated camera with its automatic
+// exposure held, the stack measured in the calibration in force and saved
+// with it by Enter, and a stack that stops itself when the camera changes
+// size, is unplugged or is closed.
 #include "ShellTestFolders.h"
 #include "app/measure/SFPrimitiveContainer.h"
 #include "app/shell/AppConfig.h"
@@ -10,16 +11,20 @@
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
 #include "camera/CMCameraBase.h"
+#include "platform/WindowMessages.h"
 #include "tests/shell_session/MainWindowHarness.h"
 #include "ui/Controls.h"
 
 #include <gtest/gtest.h>
+#include <opencv2/core/types.hpp>
 #include <tiffio.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 
 using shell::PictureSource;
@@ -43,6 +48,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(kEmulated);
+        control = home.root + "/usb-control";
+        ::setenv("SENSORLINK_EMULATE_CONTROL", control.c_str(), 1);
         // One calibration in force: 0.25 µm per pixel.
         const std::string data = home.root + "/Documents/Pellumo Files/data";
         std::filesystem::create_directories(data);
@@ -54,7 +61,11 @@ protected:
         ASSERT_NE(view, nullptr);
         shelltest::OpenUsbCameraOnMeasurePage(*window, *view);
     }
-    void TearDown() override { shelltest::CloseMainWindow(window); }
+    void TearDown() override
+    {
+        shelltest::CloseMainWindow(window);
+        ::unsetenv("SENSORLINK_EMULATE_CONTROL");
+    }
 
     std::string field(const char* name) { return window->PaintManager().FindControl(name)->GetText(); }
     std::string status() { return field("StatusBarLabelInfo"); }
@@ -84,7 +95,23 @@ protected:
         return path;
     }
 
+    // Clicks at picture pixels (x, y) of the view, one after the other.
+    void clickAt(Driver& ui, std::initializer_list<cv::Point> points)
+    {
+        const ViewFit fit = view->currentFit();
+        const RECT pos = view->GetPos();
+        for (const cv::Point& q : points) {
+            const POINT p{pos.left + int(std::lround(fit.originX + q.x * fit.zoom)),
+                          pos.top + int(std::lround(fit.originY + q.y * fit.zoom))};
+            ui.mouseMove(p);
+            ui.mousePress(p);
+            ui.mouseRelease(p);
+        }
+        Driver::processEvents();
+    }
+
     shelltest::TempHome home;
+    std::string control;
     std::unique_ptr<shell::CMainWnd> window;
     CImageRenderUI* view = nullptr;
 };
@@ -106,6 +133,25 @@ TEST_F(FocusWindowTest, FigureAndStackFromFocusingToASavedCalibratedPicture)
     // The sweep passes the sharpest place and leaves it: the best stays above.
     ASSERT_TRUE(Driver::processEventsUntil([&] { return read() && best > 2 * figure && figure > 0; }, 20000))
         << field(PictureSource::kModeField);
+    // A rectangle drawn over empty glass: the figure covers it alone, its
+    // best starts anew and stays at the glass's noise through whole sweeps
+    // (the centre third's scale ticks would bring it back within one).
+    const int centreBest = best;
+    ASSERT_TRUE(ui.click("MeasureBtnRect"));
+    clickAt(ui, {{250, 50}, {400, 150}});
+    ASSERT_EQ(view->container().count(), 1);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return read() && best < centreBest / 4; }, 5000))
+        << field(PictureSource::kModeField) << ", centre third's best " << centreBest;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(4500);
+    Driver::processEventsUntil([&] { return std::chrono::steady_clock::now() > until; }, 6000);
+    ASSERT_TRUE(read());
+    EXPECT_LT(best, centreBest / 4) << "centre third's best " << centreBest;
+    // Deleting it gives the centre third back.
+    ASSERT_TRUE(ui.click("MeasureBtnDelete"));
+    clickAt(ui, {{250, 100}});
+    ASSERT_EQ(view->container().count(), 0);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return read() && best > centreBest / 2; }, 10000))
+        << field(PictureSource::kModeField) << ", centre third's best " << centreBest;
     ASSERT_TRUE(ui.click("ToolbarBtnFocus"));
     EXPECT_EQ(field(PictureSource::kModeField), "");
 
@@ -129,18 +175,7 @@ TEST_F(FocusWindowTest, FigureAndStackFromFocusingToASavedCalibratedPicture)
     shell::Config().FileType = 0; // TIFF
     shell::Config().FileSave_Rule = 0;
     ASSERT_TRUE(ui.click("MeasureBtnLine"));
-    const ViewFit fit = view->currentFit();
-    const RECT pos = view->GetPos();
-    auto at = [&](float x, float y) {
-        return POINT{pos.left + int(std::lround(fit.originX + x * fit.zoom)),
-                     pos.top + int(std::lround(fit.originY + y * fit.zoom))};
-    };
-    for (POINT p : {at(100, 100), at(300, 100)}) {
-        ui.mouseMove(p);
-        ui.mousePress(p);
-        ui.mouseRelease(p);
-    }
-    Driver::processEvents();
+    clickAt(ui, {{100, 100}, {300, 100}});
     const MeasureData data = view->container().measureData(0);
     ASSERT_FALSE(data.lengths.empty());
     EXPECT_NEAR(data.lengths[0], 200 * 0.25f, 2.0f);
@@ -158,7 +193,7 @@ TEST_F(FocusWindowTest, FigureAndStackFromFocusingToASavedCalibratedPicture)
     EXPECT_FLOAT_EQ(resolution, 4.0f);
 }
 
-TEST_F(FocusWindowTest, StackStopsAndKeepsWhatItHasWhenTheCameraChangesSizeOrGoes)
+TEST_F(FocusWindowTest, StackStopsAndKeepsWhatItHasWhenTheCameraChangesSizeIsLostOrClosed)
 {
     Driver ui(*window);
     ASSERT_TRUE(ui.pressKey(0x76));
@@ -182,8 +217,24 @@ TEST_F(FocusWindowTest, StackStopsAndKeepsWhatItHasWhenTheCameraChangesSizeOrGoe
     EXPECT_EQ(w, 640) << "the stack made so far stays";
     EXPECT_EQ(session().AutomaticsHolds(), 0);
 
-    // Going live again and stacking; then the camera goes.
+    // Going live again and stacking; then the camera is unplugged.
     ASSERT_TRUE(ui.pressKey(0x75)); // F6
+    ASSERT_TRUE(ui.pressKey(0x76));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return merged() >= 2; }, 30000));
+    std::ofstream(control) << "unplugged 0\n";
+    window->PostMessage(platform::WM_DEVICECHANGE, 0x8000);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().IsLost(); }, 30000));
+    Driver::processEvents();
+    EXPECT_EQ(status().rfind("Stacking stopped: the camera was lost", 0), 0u) << status();
+    EXPECT_FALSE(ui.findAs<COptionUI>("ToolbarBtnStack")->IsSelected());
+    EXPECT_EQ(field(PictureSource::kSourceField), "Focus stack");
+    EXPECT_EQ(session().AutomaticsHolds(), 0);
+
+    // It comes back; stacking again, and the camera is closed.
+    std::ofstream(control) << "";
+    window->PostMessage(platform::WM_DEVICECHANGE, 0x8000);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session().Camera() && !session().IsLost(); }, 20000));
+    ASSERT_TRUE(ui.pressKey(0x75));
     ASSERT_TRUE(ui.pressKey(0x76));
     ASSERT_TRUE(Driver::processEventsUntil([&] { return merged() >= 2; }, 30000));
     session().Close();

@@ -3,10 +3,12 @@
 #include "app/common/AppMessages.h"
 #include "app/focus/FocusFigure.h"
 #include "app/focus/FocusStacker.h"
+#include "app/measure/SFPrimitiveContainer.h"
 #include "app/shell/MainWnd.h"
 #include "app/shell/PictureSource.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/FrameAnalysis.h"
+#include "app/view/ImageRenderUI.h"
 #include "app/view/LatestResult.h"
 #include "camera/CMCameraBase.h"
 #include "ui/Controls.h"
@@ -30,7 +32,7 @@ constexpr const char* kStackButton = "ToolbarBtnStack";
 // How often the growing stack is put on the view.
 constexpr auto kPreviewInterval = std::chrono::milliseconds(150);
 // WM_FOCUS_STACK's wParam.
-enum StackNews : WPARAM { kStackPreview = 0, kStackSizeChanged = 1 };
+enum StackNews : WPARAM { kStackPreview = 0, kStackSizeChanged = 1, kStackStoppedAgain = 2 };
 
 std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
 
@@ -41,6 +43,20 @@ cv::Mat Wrap(const AnalysisFrame& frame)
     return cv::Mat(frame.height, frame.width, CV_8UC4, const_cast<uint8_t*>(frame.rgba));
 }
 
+// A rectangle of picture pixels in one word (16 bits a field), so the worker
+// can read it without a lock; 0 is no rectangle.
+uint64_t Pack(const cv::Rect& r)
+{
+    if (r.width < 3 || r.height < 3 || r.x < 0 || r.y < 0 || r.br().x > 0xffff || r.br().y > 0xffff)
+        return 0;
+    return uint64_t(r.x) << 48 | uint64_t(r.y) << 32 | uint64_t(r.width) << 16 | uint64_t(r.height);
+}
+
+cv::Rect Unpack(uint64_t packed)
+{
+    return {int(packed >> 48), int(packed >> 32 & 0xffff), int(packed >> 16 & 0xffff), int(packed & 0xffff)};
+}
+
 // The picture as a still of its own (the merging buffer goes on changing).
 std::shared_ptr<StillPicture> StillOf(const cv::Mat& rgba)
 {
@@ -49,7 +65,7 @@ std::shared_ptr<StillPicture> StillOf(const cv::Mat& rgba)
 
 } // namespace
 
-// The figure worker's state; the worker owns `figure` and `best`.
+// The figure worker's state; the worker owns `figure`, `best` and `measured`.
 struct FocusCommands::Indicator {
     struct Reading {
         double figure;
@@ -57,6 +73,10 @@ struct FocusCommands::Indicator {
     };
     focus::FocusFigure figure;
     double best = 0.0;
+    // The rectangle the figure covers (Pack), 0 for the centre third; set by
+    // the UI thread, a change starts the best anew.
+    std::atomic<uint64_t> area{0};
+    uint64_t measured = 0;
     LatestResult<Reading> readings;
     std::unique_ptr<FrameAnalysis> analysis; // last: stops first
 };
@@ -132,8 +152,13 @@ bool FocusCommands::OnMenuCommand(const std::string& item)
 
 void FocusCommands::OnCameraChanged()
 {
-    if (m_stack && m_services.session.Camera() != m_stack->camera)
-        StopStack(m_services.session.IsLost() ? "STR_STACK_STOPPED_LOST" : "STR_STACK_STOPPED_CAMERA");
+    if (m_stack && m_services.session.IsLost()) {
+        StopStack("STR_STACK_STOPPED_LOST");
+        // The session's own "camera disconnected" is already queued and would
+        // hide what became of the stack: said again after it.
+        platform::PostMessage(m_services.window.GetHWND(), WM_FOCUS_STACK, kStackStoppedAgain);
+    } else if (m_stack && m_services.session.Camera() != m_stack->camera)
+        StopStack("STR_STACK_STOPPED_CAMERA");
     if (m_indicator && !m_services.session.Camera())
         SetIndicator(false);
     SyncButtons();
@@ -166,11 +191,18 @@ void FocusCommands::SetIndicator(bool on)
     m_indicator = std::make_unique<Indicator>();
     m_figure = m_bestFigure = 0.0;
     Indicator* state = m_indicator.get();
+    state->area = Pack(DrawnRectangle());
     const HWND window = m_services.window.GetHWND();
     state->analysis =
         std::make_unique<FrameAnalysis>(m_services.session.Pipeline(), [state, window](const AnalysisFrame& frame) {
             const cv::Mat picture = Wrap(frame);
-            const double figure = state->figure.measure(picture, focus::centreThird(picture.size()));
+            const uint64_t area = state->area.load(std::memory_order_relaxed);
+            if (area != state->measured) {
+                state->measured = area;
+                state->best = 0.0;
+            }
+            const double figure =
+                state->figure.measure(picture, area ? Unpack(area) : focus::centreThird(picture.size()));
             state->best = std::max(state->best, figure);
             if (state->readings.put({figure, state->best}))
                 platform::PostMessage(window, WM_FOCUS_FIGURE);
@@ -189,6 +221,32 @@ void FocusCommands::OnFigure()
     m_figure = reading->figure;
     m_bestFigure = reading->best;
     UpdateModeText();
+    // The rectangle is looked for as often as the figure comes (a short walk
+    // over the measurements), so drawing, moving or deleting it takes effect.
+    m_indicator->area = Pack(DrawnRectangle());
+}
+
+cv::Rect FocusCommands::DrawnRectangle() const
+{
+    if (!m_services.view)
+        return {};
+    const SFPrimitiveContainer& container = m_services.view->container();
+    const ViewFit fit = m_services.view->currentFit();
+    cv::Rect area;
+    for (int i = container.count() - 1; i >= 0 && area.empty(); --i)
+        container.withPrimitive(i, [&](const SFPrimitiveBase& primitive) {
+            const sf::VertexArray& corners = primitive.shapeVertexArray();
+            if (primitive.typeName() != "Rectangle" || !primitive.isFinished() || corners.getVertexCount() < 3)
+                return;
+            // Its corners in the view, into picture pixels.
+            const sf::Vector2f a = corners[0].position, b = corners[2].position;
+            const cv::Point2f p((a.x - fit.originX) / fit.zoom, (a.y - fit.originY) / fit.zoom);
+            const cv::Point2f q((b.x - fit.originX) / fit.zoom, (b.y - fit.originY) / fit.zoom);
+            area = cv::Rect(cv::Point(int(std::lround(std::min(p.x, q.x))), int(std::lround(std::min(p.y, q.y)))),
+                            cv::Point(int(std::lround(std::max(p.x, q.x))), int(std::lround(std::max(p.y, q.y)))));
+            area &= cv::Rect(0, 0, 0xffff, 0xffff);
+        });
+    return area;
 }
 
 // ---- the focus stack ----
@@ -229,7 +287,7 @@ void FocusCommands::StartStack()
                 platform::PostMessage(window, WM_FOCUS_STACK, kStackSizeChanged);
                 return;
             }
-            if (outcome == focus::FocusStacker::Outcome::Merged)
+            if (outcome != focus::FocusStacker::Outcome::NotPlaced)
                 ++run->merged;
             const auto now = std::chrono::steady_clock::now();
             if (outcome != focus::FocusStacker::Outcome::Merged || now - run->lastPreview < kPreviewInterval)
@@ -245,6 +303,11 @@ void FocusCommands::StartStack()
 
 void FocusCommands::OnStackUpdate(WPARAM news)
 {
+    if (news == kStackStoppedAgain) {
+        if (!m_stack && !m_stopText.empty())
+            m_services.setStatus(m_stopText);
+        return;
+    }
     if (!m_stack)
         return; // from a stack stopped since
     if (news == kStackSizeChanged) {
@@ -277,7 +340,8 @@ void FocusCommands::StopStack(const char* reason)
         m_services.pictures->showStill(SourceKind::FocusStack, StillOf(run->stacker->result()));
     char text[256];
     std::snprintf(text, sizeof text, Text(reason ? reason : "STR_STACK_DONE").c_str(), m_merged);
-    m_services.setStatus(text);
+    m_stopText = text;
+    m_services.setStatus(m_stopText);
     UpdateModeText();
     SyncButtons();
 }

@@ -2,8 +2,10 @@
 // FocusCommands: the focus figure and the live focus stack.
 //
 // The focus toggle (tool bar) shows the sharpness of the live picture's
-// centre third in the status bar's mode field, with the best figure since
-// the toggle, updated as fast as frames come (a worker measures them).
+// centre third, or of the last rectangle drawn with the measuring rectangle
+// tool, in the status bar's mode field, with the best figure since the
+// toggle (or since the rectangle changed), updated as fast as frames come
+// (a worker measures them).
 //
 // F7, the stack toggle and the main menu's entry start and stop the focus
 // stack: while it runs, automatic exposure and white balance are held and
@@ -17,7 +19,10 @@
 // messages (WM_FOCUS_FIGURE, WM_FOCUS_STACK).
 #include "app/shell/WindowPart.h"
 
+#include <opencv2/core/types.hpp>
+
 #include <memory>
+#include <string>
 
 namespace shell {
 
@@ -39,7 +44,8 @@ public:
     // Starts the stack (with a camera), or stops it and shows what it made.
     void ToggleStack();
     bool Stacking() const { return m_stack != nullptr; }
-    // Frames merged into the running (or last) stack.
+    // Frames placed and merged into the running (or last) stack, whether or
+    // not they were sharper anywhere.
     int FramesMerged() const { return m_merged; }
 
 private:
@@ -50,6 +56,9 @@ private:
     // when the user stopped it) goes to the status bar.
     void StopStack(const char* reason);
     void OnFigure();
+    // The last finished rectangle of the view's measurements, in picture
+    // pixels; empty when there is none.
+    cv::Rect DrawnRectangle() const;
     void OnStackUpdate(WPARAM wParam);
     void UpdateModeText();
     void SyncButtons();
@@ -57,6 +66,8 @@ private:
     std::unique_ptr<Indicator> m_indicator;
     std::unique_ptr<StackRun> m_stack;
     int m_merged = 0;
+    // What the status bar said when the last stack stopped.
+    std::string m_stopText;
     double m_figure = 0.0;
     double m_bestFigure = 0.0;
 };
