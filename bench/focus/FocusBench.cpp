@@ -12,8 +12,10 @@
 //   - the noise in empty glass against a single frame's (goal ≤ 1.1 ×);
 //   - the error against the ground truth in a band around height edges
 //     (halos), with the best single frame's;
-//   - merges per second and the focus levels that reached the result.
-// Then Google Benchmark: one merge and one focus figure at 1920 × 1080.
+//   - merges per second and the focus levels that reached the result;
+//   - how far the stacker placed the frames from where the optics put them.
+// Then Google Benchmark: one merge and the focus figure (centre third, whole
+// frame) at 1920 × 1080.
 #include "app/focus/FocusFigure.h"
 #include "app/focus/FocusStacker.h"
 #include "optics/Microscope.h"
@@ -139,6 +141,22 @@ void inFrame(const SlideTruth& t, const optics::FieldOfView& field, cv::Mat& sha
     cv::warpAffine(t.band, band, m, kSize, cv::INTER_NEAREST);
 }
 
+// How far the stacker's placement of a frame showing `field` lies from where
+// the optics put it against the first frame, at the frame's worst corner (px).
+double placementError(const focus::Placement& p, const optics::FieldOfView& first, const optics::FieldOfView& field)
+{
+    // First-frame pixel q shows slide point (q + tl0) / m0, which this frame
+    // shows at mk (q + tl0) / m0 − tlk.
+    const double s = field.magnification / first.magnification;
+    const cv::Matx23d truth(s, 0, s * first.topLeft.x - field.topLeft.x, 0, s, s * first.topLeft.y - field.topLeft.y);
+    const cv::Matx23d found = focus::StackRegistration::frameFromResult(p, kSize);
+    double worst = 0;
+    for (const cv::Vec3d q : {cv::Vec3d(0, 0, 1), cv::Vec3d(kSize.width, 0, 1), cv::Vec3d(0, kSize.height, 1),
+                              cv::Vec3d(kSize.width, kSize.height, 1)})
+        worst = std::max(worst, cv::norm(truth * q - found * q));
+    return worst;
+}
+
 void qualityRun(double shake, bool everyFrame)
 {
     optics::Microscope microscope(sweepSettings(shake), kFps);
@@ -152,6 +170,7 @@ void qualityRun(double shake, bool everyFrame)
     std::set<int> levels;
     std::vector<optics::FieldOfView> fields;
     std::vector<double> bandErrors;
+    double worstPlacement = 0, lastPlacement = 0;
     for (int i = 0; i < kSweepFrames; ++i) {
         const optics::FieldOfView field = microscope.fieldAt(uint64_t(i), kSize, 0.5);
         fields.push_back(field);
@@ -168,8 +187,11 @@ void qualityRun(double shake, bool everyFrame)
         busyUntil = arrival + seconds;
         mergeSeconds += seconds;
         ++taken;
-        if (outcome != focus::FocusStacker::Outcome::NotPlaced)
+        if (outcome != focus::FocusStacker::Outcome::NotPlaced) {
             levels.insert(field.level);
+            lastPlacement = placementError(stacker.lastPlacement(), fields.front(), field);
+            worstPlacement = std::max(worstPlacement, lastPlacement);
+        }
     }
     // The result stands in the geometry of the first frame taken (frame 0).
     const optics::FieldOfView& first = fields.front();
@@ -181,6 +203,8 @@ void qualityRun(double shake, bool everyFrame)
                 everyFrame ? "every frame merged" : "frames taken as the live worker takes them");
     std::printf("frames taken %d of %d, mean merge %.1f ms (%.1f merges/s), focus levels reached %zu of 21\n", taken,
                 kSweepFrames, 1000 * mergeSeconds / taken, taken / mergeSeconds, levels.size());
+    std::printf("placement against the optics' truth (worst corner): worst %.2f px, last frame %.2f px\n",
+                worstPlacement, lastPlacement);
     const cv::Rect frameArea(cv::Point(), kSize);
     double worst = 1e9;
     int specimens = 0;
@@ -249,6 +273,18 @@ void BM_FocusFigure1080p(benchmark::State& state)
         benchmark::DoNotOptimize(figure.measure(frame, focus::centreThird(frame.size())));
 }
 BENCHMARK(BM_FocusFigure1080p)->Unit(benchmark::kMillisecond);
+
+// The same over the whole frame (a rectangle drawn over all of it).
+void BM_FocusFigureWholeFrame1080p(benchmark::State& state)
+{
+    optics::Microscope microscope(sweepSettings(0), kFps);
+    microscope.holdStageAt(slideCentre());
+    const cv::Mat frame = frameRgba(microscope, 30);
+    focus::FocusFigure figure;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(figure.measure(frame, cv::Rect(cv::Point(), frame.size())));
+}
+BENCHMARK(BM_FocusFigureWholeFrame1080p)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
