@@ -91,6 +91,7 @@ protected:
     CControlUI* find(const char* name) { return window->PaintManager().FindControl(name); }
     COptionUI* button() { return dynamic_cast<COptionUI*>(find("ToolbarBtnShading")); }
     std::string mode() { return find("StatusBarLabelMode")->GetText(); }
+    std::string status() { return find("StatusBarLabelInfo")->GetText(); }
     std::string text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
 
     // What the view draws now, read back from a view snapshot (BGR).
@@ -151,7 +152,8 @@ TEST_F(ShadingWindowTest, AReferenceFromTheMenuEvensTheViewAndTheRecordingAndThe
     Driver::processEvents();
     Driver::answerNextModal(Driver::ClickControl("okbtn"));
     ASSERT_TRUE(Driver::pickMenuItem("Main_Menu_Item_Shading"));
-    ASSERT_TRUE(Driver::processEventsUntil([&] { return mode() == text("STR_SHADING_DONE"); })) << mode();
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return status() == text("STR_SHADING_DONE"); })) << status();
+    EXPECT_EQ(mode(), "") << "the taking line is gone, the result is in the status bar";
     EXPECT_TRUE(button()->IsSelected());
     EXPECT_TRUE(menuTicksTheToggle());
     const cv::Mat after = nextViewPicture();
@@ -160,7 +162,7 @@ TEST_F(ShadingWindowTest, AReferenceFromTheMenuEvensTheViewAndTheRecordingAndThe
     // The toolbar toggle switches it off and on; the button follows.
     ASSERT_TRUE(ui.click("ToolbarBtnShading"));
     EXPECT_FALSE(button()->IsSelected());
-    EXPECT_EQ(mode(), text("STR_SHADING_OFF"));
+    EXPECT_EQ(status(), text("STR_SHADING_OFF"));
     EXPECT_GT(worstDeviation(nextViewPicture()), 0.2);
     EXPECT_FALSE(menuTicksTheToggle());
     ASSERT_TRUE(ui.click("ToolbarBtnShading"));

@@ -57,13 +57,26 @@ std::string ShadingCommands::FormerIdentity() const
 
 void ShadingCommands::Say(const char* textId, const std::string& detail)
 {
+    // A result is said once, in the status bar's wide field; the narrow mode
+    // field would cut a refusal's reason short and keep it after the fact.
     std::string text = Text(textId);
     if (!detail.empty())
         text += " " + detail;
-    if (m_services.pictures)
+    m_services.setStatus(text);
+}
+
+void ShadingCommands::ShowTaking(bool taking)
+{
+    if (!m_services.pictures)
+        return;
+    const std::string text = Text("STR_SHADING_TAKING");
+    if (taking) {
         m_services.pictures->setModeText(text);
-    else
-        m_services.setStatus(text);
+        return;
+    }
+    // The field is shared with the other modes: only our own line is cleared.
+    if (CControlUI* field = m_services.paint.FindControl(PictureSource::kModeField); field && field->GetText() == text)
+        m_services.pictures->setModeText(std::string());
 }
 
 bool ShadingCommands::Correcting() const
@@ -151,7 +164,7 @@ bool ShadingCommands::TakeReference()
         pipeline.shading().collect(kReferenceFrames);
     }
     m_taking = true;
-    Say("STR_SHADING_TAKING");
+    ShowTaking(true);
     m_services.window.SetTimer(kTimer, kTimerMs);
     return true;
 }
@@ -174,6 +187,7 @@ void ShadingCommands::Clear()
 {
     DropWork();
     m_taking = false;
+    ShowTaking(false);
     {
         FramePipeline& pipeline = m_services.session.Pipeline();
         std::lock_guard lock(pipeline.lock());
@@ -204,6 +218,7 @@ void ShadingCommands::OnCameraChanged()
     m_formerIdentity = FormerIdentity();
     m_width = m_height = 0;
     m_taking = false;
+    ShowTaking(false);
     m_hadReference = false;
     {
         FramePipeline& pipeline = m_services.session.Pipeline();
@@ -290,6 +305,7 @@ void ShadingCommands::Install(Prepared prepared)
     FramePipeline& pipeline = m_services.session.Pipeline();
     if (!prepared.fromStore) {
         m_taking = false;
+        ShowTaking(false);
         if (prepared.refusal != ShadingRefusal::None) {
             Say(RefusalText(prepared.refusal));
             return;

@@ -72,7 +72,10 @@ private:
     // Asks the user to show an empty field, then takes the reference.
     void AskForReference();
     void ShowState();
+    // A result or refusal, in the status bar.
     void Say(const char* textId, const std::string& detail = {});
+    // "Taking the shading reference…" in the mode field while it is taken.
+    void ShowTaking(bool taking);
     void DropWork();
 
     ShadingStore m_store;
