@@ -34,6 +34,10 @@ constexpr platform::UINT WM_SESSION_STATUS =
 constexpr platform::UINT WM_APP_TERMINATE =
     platform::WM_USER + 143; // SIGTERM or SIGINT: close without the question (wParam the signal)
 
+// Posted by the still a snapshot waits for on the camera session's worker
+// (app/shell/capture): the picture, or the camera's failure to give one, waits.
+constexpr platform::UINT WM_SNAPSHOT_TAKEN = platform::WM_USER + 150;
+
 // Posted by the focus workers to the main window (app/shell/focus).
 constexpr platform::UINT WM_FOCUS_FIGURE = platform::WM_USER + 160; // a new focus figure waits
 constexpr platform::UINT WM_FOCUS_STACK =

@@ -5,6 +5,7 @@
 #include "app/common/AppMessages.h"
 #include "app/shell/session/CameraSettingsStore.h"
 #include "camera/CMCameraBase.h"
+#include "camera/CWImage.h"
 #include "camera/factory/CMFactory.h"
 #include "camera/usb/UsbOpenFailure.h"
 #include "platform/QueueDispatcher.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -242,6 +244,91 @@ TEST(CameraSessionTest, OpensTheRowsOwnCameraOrSaysWhyAndKeepsItsSettings)
     platform::setMessageDispatcher(nullptr);
     for (const char* name : {"SENSORLINK_EMULATE_SAME_IDS", "SENSORLINK_EMULATE_CONTROL", "SENSORLINK_EMULATE_EVENTS"})
         ::unsetenv(name);
+}
+
+// The camera stops sending: a still waits for its frame on the worker while
+// the caller goes on, the watchdog takes the camera for lost meanwhile, and
+// the camera is released only after the still gave up. When it returns, the
+// process has the threads it had before.
+TEST(CameraSessionTest, AStillOfAStoppedCameraWaitsOnTheWorkerAndTheReturnLeavesNoThreadBehind)
+{
+    TempConfigHome config;
+    const std::string events = config.root / "events";
+    ::setenv("SENSORLINK_EMULATE", "1", 1);
+    ::setenv("SENSORLINK_EMULATE_SIZE", "320x240", 1);
+    ::setenv("SENSORLINK_EMULATE_FPS", "60", 1);
+    ::setenv("SENSORLINK_EMULATE_FAULTS", "unplug_after=40,replug_after_ms=500", 1);
+    ::setenv("SENSORLINK_EMULATE_EVENTS", events.c_str(), 1);
+    ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
+    auto lastEvent = [&] {
+        std::ifstream file(events);
+        std::string line, last;
+        while (std::getline(file, line))
+            last = line;
+        return last;
+    };
+    auto threads = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("Threads:", 0) == 0)
+                return std::atoi(line.c_str() + 8);
+        return 0;
+    };
+    platform::QueueDispatcher queue;
+    platform::setMessageDispatcher(&queue);
+    {
+        SessionWindow window;
+        shell::CameraSession session(&window);
+        window.session = &session;
+        bool changed = false;
+        auto tick = [&] { session.HandleMessage(platform::WM_TIMER, shell::kSessionTimerId, 0, changed); };
+        session.RefreshDevices();
+        ASSERT_TRUE(PumpUntil(queue, [&] { return !session.Devices().empty(); }));
+        ASSERT_EQ(session.OpenLocal(int(session.Devices().size()) - 1, 0), shell::kSessionOpened);
+        ASSERT_TRUE(PumpUntil(queue, [&] { return session.Camera() && session.FramesDelivered() > 5; }));
+        const int streaming = threads();
+        // Unplugged after its 40th frame: no frame comes for a while.
+        ASSERT_TRUE(PumpUntil(queue, [&] {
+            const unsigned long before = session.FramesDelivered();
+            queue.pumpFor(300);
+            return before > 20 && session.FramesDelivered() == before;
+        }));
+
+        EXPECT_FALSE(session.RunWithCamera(nullptr));
+        std::atomic<bool> done{false};
+        int snapped = 0;
+        std::string eventAfterStill;
+        ASSERT_TRUE(session.RunWithCamera([&](CMCameraBase& camera) {
+            CWImage picture;
+            picture.externalBuffer = false;
+            snapped = camera.Snap(&picture);
+            eventAfterStill = lastEvent();
+            done = true;
+        }));
+        EXPECT_FALSE(done) << "the caller does not wait for the still";
+        ASSERT_TRUE(PumpUntil(queue, [&] {
+            tick();
+            return session.IsLost();
+        }));
+        ASSERT_TRUE(PumpUntil(queue, [&] { return done.load(); }));
+        EXPECT_NE(snapped, 0) << "no frame came, so no picture";
+        EXPECT_EQ(eventAfterStill, "open EMU1000") << "the camera stayed open while its still waited";
+        EXPECT_FALSE(session.RunWithCamera([](CMCameraBase&) {})) << "a lost camera takes no work";
+
+        ASSERT_TRUE(PumpUntil(
+            queue,
+            [&] {
+                tick();
+                return session.Camera() && !session.IsLost() && session.FramesDelivered() > 5;
+            },
+            30000));
+        EXPECT_EQ(threads(), streaming);
+        session.Close();
+        window.session = nullptr;
+    }
+    platform::setMessageDispatcher(nullptr);
+    ::unsetenv("SENSORLINK_EMULATE_EVENTS");
+    ::setenv("SENSORLINK_EMULATE_FAULTS", "", 1);
 }
 
 // A camera's adjustments survive it: read from the camera, kept under its

@@ -1,5 +1,6 @@
 #include "app/shell/capture/CaptureCommands.h"
 
+#include "app/common/AppMessages.h"
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
 #include "app/shell/capture/ImageFileWriter.h"
@@ -20,8 +21,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 namespace shell {
 namespace {
@@ -31,14 +34,6 @@ constexpr const char* kStillSizePrefix = "Menu_SubItem_StillSize_";
 std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
 
 bool NameIs(const std::string& item, const char* name) { return ::strcasecmp(item.c_str(), name) == 0; }
-
-// The busy cursor for one scope.
-struct BusyCursor {
-    BusyCursor() { SetWaitCursor(true); }
-    ~BusyCursor() { SetWaitCursor(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // "m:ss" or "h:mm:ss".
 std::string FormatElapsed(int64_t micros)
@@ -70,6 +65,24 @@ const char* WriteFailureReason(int error)
 }
 
 } // namespace
+
+// One still on its way: asked for on the UI thread, taken and converted on
+// the session's worker, saved back on the UI thread.
+struct CaptureCommands::StillRequest {
+    // Set on the UI thread before the task is queued.
+    std::string path;
+    platform::ExistingFile existing = platform::ExistingFile::Number;
+    int previewWidth = 0;
+    bool watchdogPaused = false;
+    // Written by the worker under `lock`; `taken` says it is done.
+    std::mutex lock;
+    std::condition_variable done;
+    bool taken = false;
+    bool converted = false;
+    std::vector<uint8_t> bgra;
+    int width = 0;
+    int height = 0;
+};
 
 CaptureCommands::CaptureCommands(MainWindowServices& services)
     : WindowPart(services), m_menuCheckInfo(std::make_unique<CStdStringPtrMap>())
@@ -128,6 +141,11 @@ bool CaptureCommands::Notify(TNotifyUI& msg)
 
 bool CaptureCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
 {
+    if (message == WM_SNAPSHOT_TAKEN) {
+        result = 0;
+        FinishStill();
+        return true;
+    }
     if (message != WM_TIMER)
         return false;
     result = 0;
@@ -163,51 +181,102 @@ void CaptureCommands::TakeSnapshot()
     if (!capture || !capture->IsEnabled())
         return;
     const bool automatic = m_seriesRunning || Config().FileSave_Rule == 0;
+    if (m_still) {
+        m_services.setStatus(Text("STR_SNAP_BUSY"));
+        return;
+    }
     const std::string path = ChooseSnapshotPath(m_services, automatic);
     if (path.empty())
         return;
-    BusyCursor busy;
-    if (!SavePicture(path, automatic ? platform::ExistingFile::Number : platform::ExistingFile::Replace))
+    if (!RequestStill(path, automatic ? platform::ExistingFile::Number : platform::ExistingFile::Replace))
         m_services.setStatus(Text("STR_SNAP_FAIL"));
 }
 
-// Takes the picture and converts it here; the saver encodes and writes it.
-// False when there is no picture to save (the status says so); a refused
-// hand-over reports itself.
-bool CaptureCommands::SavePicture(const std::string& path, platform::ExistingFile existing)
+bool CaptureCommands::RequestStill(const std::string& path, platform::ExistingFile existing)
 {
     CMCameraBase* camera = m_services.session.Camera();
     if (!camera)
         return false;
-    SnapshotSaver::Job job;
-    {
-        // A still may take the camera a moment; that is no lost camera.
-        CameraSession::WatchdogPause pause(m_services.session);
-        CWImage picture;
-        picture.externalBuffer = false; // Snap's buffer is ours to free
-        if (camera->Snap(&picture) != 0)
-            return false;
-        std::lock_guard lock(m_services.session.Pipeline().lock());
-        if (!m_converter.convert(picture, job.bgra, camera))
-            return false;
-        job.width = picture.width;
-        job.height = picture.height;
+    auto request = std::make_shared<StillRequest>();
+    request->path = path;
+    request->existing = existing;
+    int previewHeight = 0;
+    camera->GetPreviewSize(request->previewWidth, previewHeight);
+    // A still of its own may pause the camera's frames for a moment; that is
+    // no lost camera. A copy of the next live frame pauses nothing, so the
+    // watchdog keeps watching a camera that stops meanwhile.
+    request->watchdogPaused = camera->isSupportStillCapture();
+    if (request->watchdogPaused)
+        m_services.session.PauseWatchdog();
+    FramePipeline& pipeline = m_services.session.Pipeline();
+    const platform::HWND window = m_services.window.GetHWND();
+    const bool queued =
+        m_services.session.RunWithCamera([request, converter = m_converter, &pipeline, window](CMCameraBase& taking) {
+            CWImage picture;
+            picture.externalBuffer = false; // Snap's buffer is ours to free
+            std::vector<uint8_t> bgra;
+            bool converted = taking.Snap(&picture) == 0;
+            if (converted) {
+                std::lock_guard frames(pipeline.lock());
+                converted = converter->convert(picture, bgra, &taking);
+            }
+            {
+                std::lock_guard guard(request->lock);
+                request->converted = converted;
+                request->bgra = std::move(bgra);
+                request->width = picture.width;
+                request->height = picture.height;
+                request->taken = true;
+            }
+            request->done.notify_all();
+            platform::PostMessage(window, WM_SNAPSHOT_TAKEN);
+        });
+    if (!queued) {
+        if (request->watchdogPaused)
+            m_services.session.ResumeWatchdog();
+        return false;
     }
-    if (IsTiffPath(path)) {
-        int previewWidth = 0, previewHeight = 0;
-        camera->GetPreviewSize(previewWidth, previewHeight);
+    m_still = std::move(request);
+    return true;
+}
+
+void CaptureCommands::FinishStill()
+{
+    if (!m_still)
+        return;
+    SnapshotSaver::Job job;
+    bool converted = false;
+    {
+        std::lock_guard guard(m_still->lock);
+        // The message of a still that OnClosing already finished.
+        if (!m_still->taken)
+            return;
+        converted = m_still->converted;
+        job.bgra = std::move(m_still->bgra);
+        job.width = m_still->width;
+        job.height = m_still->height;
+    }
+    const std::shared_ptr<StillRequest> request = std::move(m_still);
+    if (request->watchdogPaused)
+        m_services.session.ResumeWatchdog();
+    if (!converted) {
+        m_services.setStatus(Text("STR_SNAP_FAIL"));
+        if (m_seriesTickWaiting && m_saver.pending() == 0)
+            SeriesTick();
+        return;
+    }
+    if (IsTiffPath(request->path)) {
         ImageScale scale;
-        if (m_services.view && CurrentImageScale(m_services.view->container(), previewWidth, job.width, scale))
+        if (m_services.view && CurrentImageScale(m_services.view->container(), request->previewWidth, job.width, scale))
             job.scale = scale;
     }
-    job.path = path;
-    job.existing = existing;
+    job.path = request->path;
+    job.existing = request->existing;
     if (!m_saver.submit(job)) {
         m_services.setStatus(Text("STR_SNAP_BUSY"));
-        return true;
+        return;
     }
     m_services.window.SetTimer(kSaveResultsTimer, kSaveResultsMs);
-    return true;
 }
 
 void CaptureCommands::CollectSaveResults()
@@ -217,7 +286,7 @@ void CaptureCommands::CollectSaveResults()
     if (m_saver.pending() != 0)
         return;
     m_services.window.KillTimer(kSaveResultsTimer);
-    if (m_seriesTickWaiting)
+    if (m_seriesTickWaiting && !m_still)
         SeriesTick();
 }
 
@@ -250,9 +319,9 @@ void CaptureCommands::SeriesTick()
         EndSeries();
         return;
     }
-    // Still writing the previous picture: take this one as soon as it is
-    // written rather than queue work or skip a picture.
-    if (m_saver.pending() != 0) {
+    // Still taking or writing the previous picture: take this one as soon
+    // as it is written rather than queue work or skip a picture.
+    if (m_still || m_saver.pending() != 0) {
         m_seriesTickWaiting = true;
         return;
     }
@@ -545,6 +614,13 @@ void CaptureCommands::OnClosing()
         if (COptionUI* record = Option("ToolbarBtnRecord"))
             record->Selected(false, false);
         StopRecording();
+    }
+    // A picture the user asked for is still saved.
+    if (const std::shared_ptr<StillRequest> request = m_still) {
+        std::unique_lock guard(request->lock);
+        request->done.wait(guard, [&] { return request->taken; });
+        guard.unlock();
+        FinishStill();
     }
     m_saver.waitIdle();
     m_services.window.KillTimer(kSaveResultsTimer);

@@ -1,7 +1,8 @@
 #pragma once
 // CaptureCommands: snapshots, the snap menu, timed series, recording, the
-// image folder and view screenshots. UI thread only; snapshots are encoded
-// and written by a SnapshotSaver thread.
+// image folder and view screenshots. UI thread only; the camera's still is
+// waited for on the camera session's worker, and snapshots are encoded and
+// written by a SnapshotSaver thread.
 #include "app/shell/WindowPart.h"
 #include "app/shell/capture/DesktopIdleInhibitor.h"
 #include "app/shell/capture/SnapshotImage.h"
@@ -39,16 +40,26 @@ public:
     void OnCameraChanged() override;
     void OnClosing() override;
 
-    // Takes one picture and hands it to the saver (the status bar reports
-    // the file when it is written).
+    // Asks the camera for one picture and hands it to the saver when it
+    // comes (the status bar reports the file when it is written, or that the
+    // camera gave none). Returns at once: a camera that stopped sending
+    // never holds the window for its still time-out. While a picture is on
+    // its way, another press is refused with the busy text.
     void TakeSnapshot();
     bool IsSeriesRunning() const { return m_seriesRunning; }
     // Snapshots handed to the saver and not yet written.
     size_t PendingSaves() const { return m_saver.pending(); }
+    // A picture was asked of the camera and has not come back yet.
+    bool IsStillPending() const { return m_still != nullptr; }
 
 private:
-    // An automatic name is numbered when taken; a chosen one is replaced.
-    bool SavePicture(const std::string& path, platform::ExistingFile existing);
+    struct StillRequest;
+    // Queues the still on the session's worker; an automatic name is
+    // numbered when taken, a chosen one replaced. False without a camera.
+    bool RequestStill(const std::string& path, platform::ExistingFile existing);
+    // The still came back (or the window closes and waited for it): hands
+    // the picture to the saver or says that there is none.
+    void FinishStill();
     void CollectSaveResults();
     void StartSeries();
     void SeriesTick();
@@ -62,7 +73,10 @@ private:
     void ShowSnapMenu();
     COptionUI* Option(const char* name) const;
 
-    SnapshotConverter m_converter;
+    // Shared with the still's task on the worker, so a window that goes
+    // first leaves the task nothing dangling; one still at a time uses it.
+    std::shared_ptr<SnapshotConverter> m_converter = std::make_shared<SnapshotConverter>();
+    std::shared_ptr<StillRequest> m_still; // the still on its way; null when none
     SnapshotSaver m_saver;
     bool m_seriesRunning = false;
     int m_seriesDone = 0;

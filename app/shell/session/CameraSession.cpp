@@ -564,6 +564,17 @@ void CameraSession::OnWatchdogTick(bool& changed)
     }
 }
 
+// ---- waiting for the camera off the UI thread ----
+
+bool CameraSession::RunWithCamera(std::function<void(CMCameraBase&)> task)
+{
+    CMCameraBase* camera = m_camera;
+    if (!camera || !task)
+        return false;
+    m_worker.Post([camera, task = std::move(task)] { task(*camera); });
+    return true;
+}
+
 // ---- format and size chain ----
 
 bool CameraSession::SetFormatIndex(int index)

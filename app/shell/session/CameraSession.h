@@ -14,6 +14,7 @@
 #include "platform/WindowMessages.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -146,6 +147,15 @@ public:
     };
     // Frames the callback has handed on since the camera opened (any thread).
     unsigned long FramesDelivered() const { return m_frames.load(std::memory_order_relaxed); }
+
+    // ---- waiting for the camera off the UI thread ----
+    // Queues `task` on the worker with the open camera, for a call that may
+    // wait for the camera for seconds (a still waits up to the camera's
+    // time-out for its frame): the window goes on answering meanwhile, and
+    // the camera is not released before `task` returned (its release queues
+    // behind it). `task` runs on the worker thread and must not touch the UI.
+    // False, with nothing queued, without an open camera.
+    bool RunWithCamera(std::function<void(CMCameraBase&)> task);
 
     // ---- holding the automatic modes ----
     // While a job merges frames (a focus stack, a panorama) the camera's
