@@ -10,7 +10,8 @@
 # removed again and again, a snapshot every minute. Periods shrink for runs
 # shorter than 10 minutes so that every action happens at least once.
 #
-# Every minute it samples resident memory, open file descriptors, threads,
+# Every minute it samples resident memory (and the allocator's bytes in use),
+# open file descriptors, threads (their names go to the log),
 # frames delivered and lost before the view, and the longest time the window
 # took to answer, into soak.csv beside soak.log, and plots them in soak.png
 # (in PELLUMO_SOAK_OUT, default build/soak-run). It exits non-zero when a goal
@@ -87,7 +88,7 @@ set key autotitle columnhead
 set multiplot layout 3,1 title "Pellumo soak run, $minutes minutes"
 set xlabel "minute"
 set ylabel "resident memory (MB)"
-plot "$out/soak.csv" using 1:(\$2/1024) with linespoints title "RSS"
+plot "$out/soak.csv" using 1:(\$2/1024) with linespoints title "RSS", "" using 1:(\$16/1024) with linespoints title "heap in use"
 set ylabel "count"
 plot "$out/soak.csv" using 1:3 with linespoints title "file descriptors", "" using 1:4 with linespoints title "threads"
 set ylabel "ms / frames"

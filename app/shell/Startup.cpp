@@ -11,6 +11,8 @@
 #include "ui/PaintManager.h"
 #include "ui/ResourceManager.h"
 
+#include <malloc.h>
+
 #include <memory>
 
 PELLUMO_DECLARE_EMBEDDED(pellumo_skin)
@@ -36,8 +38,15 @@ bool RegisterSkin()
     return CPaintManagerUI::SetResourceZip(skin.data, skin.size);
 }
 
+void KeepPictureBuffersApart()
+{
+    constexpr int kPictureBufferBytes = 1 << 20;
+    ::mallopt(M_MMAP_THRESHOLD, kPictureBufferBytes);
+}
+
 int RunProgram(int& argc, char** argv, bool demo, const std::string& pictureFile)
 {
+    KeepPictureBuffersApart();
     g_startTick = platform::GetTickCount();
     SetDpiAwareness();
     const std::string title = WindowTitle();

@@ -16,6 +16,14 @@ std::string WindowTitle();
 // False when the archive is missing or empty; nothing is shown then.
 bool RegisterSkin();
 
+// Every picture-sized allocation (1 MiB and more) gets pages of its own that
+// go back to the system when it is freed. Without this the C library raises
+// its threshold to the size of the first such buffer freed (at the first
+// reconnect or recording), serves later ones from its heaps, and keeps the
+// freed holes there resident: memory that grew at every reconnect. Called
+// first thing, before any thread starts; RunProgram calls it.
+void KeepPictureBuffersApart();
+
 // platform::GetTickCount() when the program started (0 before RunProgram).
 unsigned ProgramStartTick();
 

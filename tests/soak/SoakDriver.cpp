@@ -35,6 +35,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
+#include <map>
 #include <string>
 
 using ui::testing::Driver;
@@ -53,6 +55,32 @@ long StatusValue(const std::string& key)
         if (line.rfind(key + ":", 0) == 0)
             return std::atol(line.c_str() + key.size() + 1);
     return 0;
+}
+
+// Bytes the allocator has handed out and not got back (its arenas and its
+// mapped blocks), in KiB: next to the resident size, it tells memory the
+// program holds from memory the allocator keeps after it was freed.
+long HeapInUseKb()
+{
+    const struct mallinfo2 info = ::mallinfo2();
+    return long((info.uordblks + info.hblkhd) / 1024);
+}
+
+// The names of the process's threads with their counts ("pellumo-capture×1 ..."),
+// so a thread that stays behind can be named.
+std::string ThreadNames()
+{
+    std::map<std::string, int> names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        ++names[name];
+    }
+    std::string list;
+    for (const auto& [name, count] : names)
+        list += name + "x" + std::to_string(count) + " ";
+    return list;
 }
 
 long OpenDescriptors()
@@ -103,7 +131,7 @@ public:
             return 2;
         }
         m_table << "minute,rss_kb,fds,threads,frames_delivered,frames_expected,frames_lost,live_seconds,"
-                   "max_answer_ms,camera_live,recording,recordings,snapshots,measure_cycles,reconnects\n";
+                   "max_answer_ms,camera_live,recording,recordings,snapshots,measure_cycles,reconnects,heap_kb\n";
         const double minute = 60.0 * m_scale;
         const double recordingPeriod = 600.0 * m_scale;
         const auto start = Clock::now();
@@ -216,9 +244,9 @@ private:
     bool TakeSnapshot()
     {
         CControlUI* capture = m_window.PaintManager().FindControl("ToolbarBtnCapture");
-        // A user sees a frozen picture and does not press Enter: a snapshot
-        // of a camera that stopped sending waits for its frame.
-        if (!Live() || m_silentSeconds > 0.5 || !capture || !capture->IsEnabled())
+        // Also when the camera has just stopped sending: the still is waited
+        // for off the UI thread, so the window must keep answering.
+        if (!Live() || !capture || !capture->IsEnabled())
             return false;
         m_ui.click("ToolbarBtnCapture");
         ++m_snapshots;
@@ -266,9 +294,9 @@ private:
                 << StatusValue("Threads") << ',' << m_delivered << ',' << std::lround(expected) << ','
                 << std::lround(lost) << ',' << m_liveSeconds << ',' << m_probe.TakeWorstMs() << ',' << Live() << ','
                 << m_recording << ',' << m_recordings << ',' << m_snapshots << ',' << m_measureCycles << ','
-                << m_reconnects << '\n';
+                << m_reconnects << ',' << HeapInUseKb() << '\n';
         m_table.flush();
-        std::printf("soak: sample %d written\n", sample);
+        std::printf("soak: sample %d written; threads: %s\n", sample, ThreadNames().c_str());
         std::fflush(stdout);
     }
 
@@ -299,6 +327,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <minutes> <table.csv>\n", argv[0]);
         return 2;
     }
+    shell::KeepPictureBuffersApart(); // as the program does
     const double minutes = std::atof(argv[1]);
     if (!(minutes > 0)) {
         std::fprintf(stderr, "soak: minutes must be positive\n");
