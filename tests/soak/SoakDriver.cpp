@@ -175,6 +175,10 @@ public:
 private:
     shell::CameraSession& Session() { return *m_window.Session(); }
     bool Live() { return Session().Camera() && !Session().IsLost(); }
+    // Live and its frames arriving. An unplugged camera's stream thread has
+    // ended before the window notices the silence: a sample of that moment
+    // is not one of the camera's level.
+    bool Delivering() { return Live() && m_silentSeconds < 0.5; }
 
     // Runs the event loop for `ms`, then counts the frames of the open camera
     // since the last count against its 60 frames/s clock (only while it was
@@ -292,8 +296,8 @@ private:
         const double lost = std::max(0.0, expected - double(m_delivered));
         m_table << sample * m_scale << ',' << StatusValue("VmRSS") << ',' << OpenDescriptors() << ','
                 << StatusValue("Threads") << ',' << m_delivered << ',' << std::lround(expected) << ','
-                << std::lround(lost) << ',' << m_liveSeconds << ',' << m_probe.TakeWorstMs() << ',' << Live() << ','
-                << m_recording << ',' << m_recordings << ',' << m_snapshots << ',' << m_measureCycles << ','
+                << std::lround(lost) << ',' << m_liveSeconds << ',' << m_probe.TakeWorstMs() << ',' << Delivering()
+                << ',' << m_recording << ',' << m_recordings << ',' << m_snapshots << ',' << m_measureCycles << ','
                 << m_reconnects << ',' << HeapInUseKb() << '\n';
         m_table.flush();
         std::printf("soak: sample %d written; threads: %s\n", sample, ThreadNames().c_str());
