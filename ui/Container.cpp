@@ -4,6 +4,7 @@
 #include "ui/internal/ControlRelay.h"
 
 #include <QBoxLayout>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QWidget>
 
@@ -104,6 +105,8 @@ void CContainerUI::SetAttribute(const std::string& name, const std::string& valu
         SetInset({r[0], r[1], r[2], r[3]});
     else if (name == "childpadding")
         SetChildPadding(parseInt(value));
+    else if (name == "vscrollbar")
+        m_verticalScroll = value == "true";
     else
         CControlUI::SetAttribute(name, value);
 }
@@ -143,6 +146,20 @@ void CContainerUI::ApplyScale()
 
 QWidget* CContainerUI::CreateWidget()
 {
+    if (m_verticalScroll) {
+        // The children live on a body as tall as they need; the area shows
+        // what fits and a scroll bar for the rest.
+        auto* area = new QScrollArea;
+        area->setAttribute(Qt::WA_StyledBackground);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        area->setWidgetResizable(true);
+        auto* body = new QWidget;
+        body->setAutoFillBackground(false);
+        area->setWidget(body);
+        area->viewport()->setAutoFillBackground(false);
+        return area;
+    }
     auto* w = new QWidget;
     w->setAttribute(Qt::WA_StyledBackground);
     return w;
@@ -150,8 +167,27 @@ QWidget* CContainerUI::CreateWidget()
 
 void CContainerUI::InitWidget()
 {
-    m_layout = new QBoxLayout(Horizontal() ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom, GetWidget());
+    QWidget* host = GetWidget();
+    if (auto* area = qobject_cast<QScrollArea*>(host))
+        host = area->widget();
+    m_layout = new QBoxLayout(Horizontal() ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom, host);
     ApplyLayoutSpacing();
+}
+
+std::string CContainerUI::StyleRules(const std::string& sel) const
+{
+    std::string rules = CControlUI::StyleRules(sel);
+    if (m_verticalScroll) {
+        const int width = Scaled(8);
+        rules += sel + " > QWidget > QWidget { background: transparent; }";
+        rules += sel + " QScrollBar:vertical { background: transparent; border: none; margin: 0; width: " +
+                 std::to_string(width) + "px; }";
+        rules += sel + " QScrollBar::handle:vertical { background: rgba(174,184,194,110); border-radius: " +
+                 std::to_string(width / 2 - 1) + "px; margin: 1px; min-height: 24px; }";
+        rules += sel + " QScrollBar::add-line, " + sel + " QScrollBar::sub-line { height: 0; border: none; }";
+        rules += sel + " QScrollBar::add-page, " + sel + " QScrollBar::sub-page { background: none; }";
+    }
+    return rules;
 }
 
 void CContainerUI::InsertChildWidget(CControlUI* child, int index)

@@ -4,7 +4,9 @@
 //   CHorizontalLayoutUI               children left to right
 //   CTabLayoutUI                      one child (page) visible at a time
 // A child with a fixed size along the layout direction keeps it; the others
-// share the remaining space equally.
+// share the remaining space equally. A container with vscrollbar="true"
+// scrolls its children vertically when they need more height than it has
+// (at a large interface size), instead of squeezing them over each other.
 #include "ui/Control.h"
 
 #include <vector>
@@ -48,8 +50,11 @@ protected:
     virtual void RemoveChildWidget(CControlUI* child);
     virtual bool Horizontal() const { return false; }
     void ApplyLayoutSpacing();
+    std::string StyleRules(const std::string& sel) const override;
 
     std::vector<CControlUI*> m_items;
+    // Set before the widget is made (the layout builder reads it first).
+    bool m_verticalScroll = false;
     RECT m_inset;
     int m_childPadding = 0;
     QBoxLayout* m_layout = nullptr;

@@ -544,7 +544,7 @@ ControlRelay* CControlUI::Relay() { return m_relay.get(); }
 
 std::string CControlUI::ImageRule(const std::string& attribute) const
 {
-    return attribute.empty() ? std::string() : toStd(imageStyle(attribute));
+    return attribute.empty() ? std::string() : toStd(imageStyle(attribute, m_manager ? m_manager->GetDPI() : 96));
 }
 
 std::string CControlUI::StyleRules(const std::string& sel) const

@@ -191,13 +191,15 @@ public:
             control->SetAttribute("kind", *kind);
         if (auto* vertical = node.attr("vertical"))
             control->SetAttribute("vertical", *vertical);
+        if (auto* scroll = node.attr("vscrollbar"))
+            control->SetAttribute("vscrollbar", *scroll);
         if (auto* style = node.attr("style")) {
             auto it = m_styles.find(*style);
             if (it != m_styles.end())
                 control->ApplyAttributeList(it->second);
         }
         for (auto& [key, value] : node.attributes)
-            if (key != "kind" && key != "vertical")
+            if (key != "kind" && key != "vertical" && key != "vscrollbar")
                 control->SetAttribute(key, value);
         if (node.attributes.empty() || !node.attr("text"))
             if (!node.text.empty() && node.text.find_first_not_of(" \t\r\n") != std::string::npos)

@@ -15,6 +15,8 @@
 #include "ui/ResourceManager.h"
 #include "ui/testing/UiDriver.h"
 
+#include <QImage>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 using shell::CMainWnd;
@@ -334,6 +336,57 @@ TEST_F(MainWindowTest, TabsOutputBarAndDrawers)
     window->OpenDrawerBody("drawerPreviewResolution", true);
     window->OpenDrawerBody("drawerPreviewResolution", true);
     EXPECT_EQ(window->OpenDrawer(), "drawerPreviewResolution");
+}
+
+// The interface size buttons scale the icons with everything else, and at
+// 200 % on a screen too low for the side bar every drawer still opens whole:
+// the drawers scroll instead of squeezing over each other.
+TEST_F(MainWindowTest, InterfaceSizeScalesIconsAndEveryDrawerOpensWhole)
+{
+    Driver ui(*window);
+    // The width of what is drawn on the button (its icon).
+    auto iconWidth = [&](const char* name) {
+        const QImage image = find(name)->GetWidget()->grab().toImage();
+        const QRgb background = image.pixel(0, 0);
+        int left = image.width(), right = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != background) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return right - left + 1;
+    };
+    const char* icons[] = {"ToolbarBtnFiles", "Btn_Title_Main_Menu", "StatusbarBtnFullscreen"};
+    int before[3];
+    for (int i = 0; i < 3; ++i)
+        before[i] = iconWidth(icons[i]);
+    ASSERT_TRUE(ui.click("BtnDPI200"));
+    Driver::processEvents();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_GT(before[i], 4) << icons[i];
+        EXPECT_NEAR(iconWidth(icons[i]), 2 * before[i], 3) << icons[i];
+    }
+
+    window->ResizeClient(1600, 1000);
+    Driver::processEvents();
+    RECT frame;
+    ASSERT_TRUE(window->GetWindowRect(frame));
+    ASSERT_LE(frame.height(), 1000) << "the window keeps a height the side bar cannot fill at 200 %";
+    find("camera_adjust_drawers")->SetEnabled(true);
+    const char* drawers[][2] = {{"drawerPreviewResolution", "drawerHeadExposure"},
+                                {"drawerExposure", "drawerHeadWB"},
+                                {"drawerWB", "drawerHeadColor"},
+                                {"drawerColor", "drawerHeadColorMode"},
+                                {"drawerColorMode", "drawerHeadFlip"},
+                                {"drawerFlip", "drawerHeadPower"}};
+    for (const auto& [body, nextHead] : drawers) {
+        window->OpenDrawerBody(body, true);
+        Driver::processEvents();
+        const RECT open = find(body)->GetPos(), next = find(nextHead)->GetPos();
+        EXPECT_GE(open.height(), 2 * find(body)->GetFixedHeight() - 1) << body;
+        EXPECT_LE(open.bottom, next.top) << nextHead << " lies over " << body;
+    }
 }
 
 TEST_F(MainWindowTest, FullScreenByKeyButtonAndViewMessage)

@@ -206,9 +206,9 @@ bool parseImageAttribute(const std::string& attribute, ImageAttribute& image)
 namespace {
 // Writes the image prepared for a style sheet (cut to source, placed at dest)
 // and returns its file name.
-QString preparedImageFile(const ImageAttribute& image, const std::string& attribute)
+QString preparedImageFile(const ImageAttribute& image, const std::string& attribute, int dpi = 96)
 {
-    const QString key = toQString(attribute);
+    const QString key = toQString(attribute) + QStringLiteral("@%1").arg(dpi);
     auto cached = styleFileCache().find(key);
     if (cached != styleFileCache().end())
         return *cached;
@@ -219,12 +219,14 @@ QString preparedImageFile(const ImageAttribute& image, const std::string& attrib
             pixmap = pixmap.copy(
                 QRect(QPoint(image.source[0], image.source[1]), QPoint(image.source[2] - 1, image.source[3] - 1)));
         if (image.hasDest) {
-            QPixmap canvas(std::max(1, image.dest[2]), std::max(1, image.dest[3]));
+            int dest[4];
+            for (int i = 0; i < 4; ++i)
+                dest[i] = image.dest[i] * dpi / 96;
+            QPixmap canvas(std::max(1, dest[2]), std::max(1, dest[3]));
             canvas.fill(Qt::transparent);
             QPainter painter(&canvas);
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawPixmap(
-                QRect(QPoint(image.dest[0], image.dest[1]), QPoint(image.dest[2] - 1, image.dest[3] - 1)), pixmap);
+            painter.drawPixmap(QRect(QPoint(dest[0], dest[1]), QPoint(dest[2] - 1, dest[3] - 1)), pixmap);
             painter.end();
             pixmap = canvas;
         }
@@ -247,12 +249,12 @@ QString imageUrl(const std::string& attribute)
     return file.isEmpty() ? QString() : QStringLiteral("url(\"%1\")").arg(file);
 }
 
-QString imageStyle(const std::string& attribute)
+QString imageStyle(const std::string& attribute, int dpi)
 {
     ImageAttribute image;
     if (!parseImageAttribute(attribute, image))
         return {};
-    const QString file = preparedImageFile(image, attribute);
+    const QString file = preparedImageFile(image, attribute, image.hasDest ? dpi : 96);
     if (file.isEmpty())
         return {};
     if (image.hasDest)

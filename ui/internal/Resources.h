@@ -26,8 +26,9 @@ bool parseImageAttribute(const std::string& attribute, ImageAttribute& image);
 
 // Style-sheet rule body drawing the image attribute as a widget's background
 // ("" when the image cannot be found). Images go through a private temporary
-// folder because style sheets read files.
-QString imageStyle(const std::string& attribute);
+// folder because style sheets read files. An image placed at `dest` is drawn
+// at the window's scale (dpi / 96), like the control around it.
+QString imageStyle(const std::string& attribute, int dpi = 96);
 // Only the url(...) of the (prepared) image, for sub-controls.
 QString imageUrl(const std::string& attribute);
 
