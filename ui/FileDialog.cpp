@@ -1,17 +1,21 @@
 #include "ui/FileDialog.h"
 
+#include "platform/WindowMessages.h"
 #include "ui/Window.h"
 #include "ui/internal/ModalObserver.h"
 #include "ui/internal/ModalRun.h"
 #include "ui/internal/Resources.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QStringList>
 
 #include <cerrno>
 #include <csignal>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -79,6 +83,41 @@ std::string runFileDialog(const FileDialogRequest& request, bool save)
     return run(dialog);
 }
 
+// Reaps the opener once it ends and posts its failure. Watched on the UI
+// thread through its process descriptor, which becomes readable when the
+// process ends: no thread outlives the window it would post to.
+void WatchOpener(pid_t child, HWND notify, UINT failedMessage)
+{
+    // (Through syscall: glibc 2.36 declares pidfd_open without C linkage.)
+    const int descriptor = QCoreApplication::instance() ? int(::syscall(SYS_pidfd_open, child, 0)) : -1;
+    if (descriptor < 0) {
+        std::thread([child] {
+            int status = 0;
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+        return;
+    }
+    auto* watch = new QSocketNotifier(descriptor, QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(watch, &QObject::destroyed, [descriptor] { ::close(descriptor); });
+    QObject::connect(watch, &QSocketNotifier::activated, watch, [watch, child, notify, failedMessage] {
+        int status = 0;
+        pid_t reaped = 0;
+        while ((reaped = ::waitpid(child, &status, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        if (reaped == 0)
+            return; // not ended yet
+        watch->setEnabled(false);
+        watch->deleteLater();
+        if (reaped < 0 || !notify || failedMessage == 0)
+            return;
+        if (!WIFEXITED(status))
+            platform::PostMessage(notify, failedMessage, WPARAM(128 + WTERMSIG(status)));
+        else if (WEXITSTATUS(status) != 0)
+            platform::PostMessage(notify, failedMessage, WPARAM(WEXITSTATUS(status)));
+    });
+}
+
 } // namespace
 
 std::string GetSaveFileName(const FileDialogRequest& request) { return runFileDialog(request, true); }
@@ -96,7 +135,7 @@ std::string BrowseForFolder(HWND owner, const std::string& title, const std::str
     return run(dialog);
 }
 
-bool OpenFolder(const std::string& folder)
+bool OpenFolder(const std::string& folder, HWND notify, UINT failedMessage)
 {
     const QFileInfo info(toQString(folder));
     if (folder.empty() || !info.isDir())
@@ -119,12 +158,9 @@ bool OpenFolder(const std::string& folder)
     posix_spawnattr_destroy(&attributes);
     if (failed != 0)
         return false;
-    // The opener returns once the file manager runs; reaped off the UI thread.
-    std::thread([child] {
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    // The opener returns once the file manager runs, or fails when it
+    // finds none.
+    WatchOpener(child, notify, failedMessage);
     return true;
 }
 

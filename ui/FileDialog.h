@@ -29,7 +29,9 @@ std::string BrowseForFolder(HWND owner, const std::string& title, const std::str
 
 // Opens a folder in the desktop's file manager (xdg-open, found on PATH,
 // started with no blocked signals). False when it is not an existing folder
-// or xdg-open could not be started.
-bool OpenFolder(const std::string& folder);
+// or xdg-open could not be started. When xdg-open ends unsuccessfully (no
+// file manager found, or it failed), `failedMessage` is posted to `notify`
+// with its exit status as wParam. UI thread only.
+bool OpenFolder(const std::string& folder, HWND notify = nullptr, UINT failedMessage = 0);
 
 } // namespace ui

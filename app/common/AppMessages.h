@@ -46,3 +46,7 @@ constexpr platform::UINT WM_FOCUS_STACK =
 // Posted by the panorama worker to the main window (app/shell/panorama): a
 // new picture or state waits, or the run cannot go on.
 constexpr platform::UINT WM_PANORAMA_NEWS = platform::WM_USER + 170;
+
+// Posted by the desktop's folder opener (ui::OpenFolder) to the main window
+// when it found no file manager or failed; wParam its exit status.
+constexpr platform::UINT WM_FOLDER_OPENER_FAILED = platform::WM_USER + 180;

@@ -52,7 +52,8 @@ AppConfig::Shadow AppConfig::Current() const
                   TimeLapse,
                   TimeLapseIntervalMs,
                   TimeLapseRate,
-                  TimeLapseUntilStopped};
+                  TimeLapseUntilStopped,
+                  ScaleBar};
 }
 
 void AppConfig::TakeShadow() { m_shadow = Current(); }
@@ -80,6 +81,7 @@ void AppConfig::SetDefaults()
     TimeLapseIntervalMs = 1000;
     TimeLapseRate = 30;
     TimeLapseUntilStopped = 0;
+    ScaleBar = 0;
     TakeShadow();
     char key[128];
     std::snprintf(key, sizeof key, "Software\\%s\\Config", kProductName);
@@ -136,6 +138,7 @@ bool AppConfig::Load()
         std::clamp(readInt(key, "TimeLapseIntervalMs", 1000), kTimeLapseMinIntervalMs, kTimeLapseMaxIntervalMs);
     TimeLapseRate = std::clamp(readInt(key, "TimeLapseRate", 30), 1, 60);
     TimeLapseUntilStopped = readInt(key, "TimeLapseUntilStopped", 0) != 0 ? 1 : 0;
+    ScaleBar = readInt(key, "ScaleBar", 0) != 0 ? 1 : 0;
     key.close();
     TakeShadow();
     return true;
@@ -172,6 +175,7 @@ bool AppConfig::Save()
     writeInt(key, "TimeLapseIntervalMs", TimeLapseIntervalMs, "save CFG_TIMELAPSE_INTERVAL failed\n");
     writeInt(key, "TimeLapseRate", TimeLapseRate, "save CFG_TIMELAPSE_RATE failed\n");
     writeInt(key, "TimeLapseUntilStopped", TimeLapseUntilStopped, "save CFG_TIMELAPSE_UNTIL_STOPPED failed\n");
+    writeInt(key, "ScaleBar", ScaleBar, "save CFG_SCALEBAR failed\n");
     key.close();
     TakeShadow();
     return true;

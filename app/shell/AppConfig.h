@@ -46,6 +46,8 @@ public:
     std::int32_t TimeLapseIntervalMs = 1000;
     std::int32_t TimeLapseRate = 30;
     std::int32_t TimeLapseUntilStopped = 0;
+    // The measure page's scale bar is shown over the picture.
+    std::int32_t ScaleBar = 0;
     static constexpr std::int32_t kTimeLapseMinIntervalMs = 10;
     static constexpr std::int32_t kTimeLapseMaxIntervalMs = 86'400'000;
 
@@ -87,6 +89,7 @@ private:
         std::string rtspURL;
         std::string BoxScanHosts;
         std::int32_t TimeLapse, TimeLapseIntervalMs, TimeLapseRate, TimeLapseUntilStopped;
+        std::int32_t ScaleBar;
         bool operator==(const Shadow&) const = default;
     } m_shadow{};
     Shadow Current() const;

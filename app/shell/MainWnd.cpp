@@ -463,8 +463,11 @@ LRESULT CMainWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled)
 {
     if (Config().ExitPrompt == 0) {
         CResourceManager& texts = *CResourceManager::GetInstance();
-        if (ShowMessage(GetHWND(), texts.GetTextOrId("STR_SURE_TO_EXIT"), texts.GetTextOrId("STR_EXIT_APP"), 1,
-                        MB_ICONQUESTION) != IDOK) {
+        // Measurements changed since their last export or save go with the program.
+        const bool losing = m_pictures && m_pictures->hasMeasurementsToLose();
+        if (ShowMessage(GetHWND(),
+                        texts.GetTextOrId(losing ? "STR_SURE_TO_EXIT_LOSING_MEASUREMENTS" : "STR_SURE_TO_EXIT"),
+                        texts.GetTextOrId("STR_EXIT_APP"), 1, MB_ICONQUESTION) != IDOK) {
             bHandled = TRUE;
             return 0;
         }

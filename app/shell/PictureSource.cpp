@@ -205,10 +205,17 @@ bool PictureSource::hasUnsavedMeasurements() const
     return mark == m_savedMarks.end() || mark->second != measurementFingerprint();
 }
 
+bool PictureSource::hasMeasurementsToLose() const
+{
+    if (m_view.container().count() == 0)
+        return false;
+    const auto mark = m_savedMarks.find(setKey(m_kind, m_still.get()));
+    return mark == m_savedMarks.end() || mark->second != measurementFingerprint();
+}
+
 void PictureSource::markMeasurementsSaved(const std::string& fingerprint)
 {
-    if (!isLive())
-        m_savedMarks[setKey(m_kind, m_still.get())] = fingerprint;
+    m_savedMarks[setKey(m_kind, m_still.get())] = fingerprint;
 }
 
 void PictureSource::setCameraPresent(bool present)

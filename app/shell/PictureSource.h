@@ -115,6 +115,9 @@ public:
     // the save that took them succeeded.
     std::string measurementFingerprint() const;
     void markMeasurementsSaved(const std::string& fingerprint);
+    // The measurements shown (live ones too) changed since they were last
+    // exported or saved with the picture: closing the program loses them.
+    bool hasMeasurementsToLose() const;
 
 private:
     // Puts the picture (or its reduced copy) on the view.

@@ -438,6 +438,14 @@ void CImageRenderUI::setElapsedClock(ElapsedClock clock)
     elapsedClock_ = std::move(clock);
 }
 
+std::chrono::steady_clock::duration CImageRenderUI::recordingElapsed() const
+{
+    if (!recording_)
+        return {};
+    std::lock_guard guard(frameLock_);
+    return elapsedClock_() - recordingStart_;
+}
+
 void CImageRenderUI::setPassObserver(std::function<void()> observer)
 {
     std::lock_guard guard(frameLock_);

@@ -113,6 +113,9 @@ public:
     void showRecordingIndicator(bool on);
     bool isRecordingIndicatorShown() const { return recording_.load(); }
     void setElapsedClock(ElapsedClock clock);
+    // Any thread. The time the recording indicator shows (zero while it is
+    // hidden): the one clock the status bar's recording line reads as well.
+    std::chrono::steady_clock::duration recordingElapsed() const;
 
     // The measurements of this view (tools, colours, calibration, export).
     SFPrimitiveContainer& container() { return container_; }

@@ -93,13 +93,14 @@ TEST_F(AppConfigTest, ChangedSettingWritesAllValuesAndReadsBack)
         c.TimeLapseIntervalMs = 5;
         c.TimeLapseRate = 99;
         c.TimeLapseUntilStopped = 1;
+        c.ScaleBar = 1;
         EXPECT_TRUE(c.IsChanged());
         CaptureStdout();
         EXPECT_TRUE(c.Save());
         EXPECT_EQ(GetCapturedStdout(), "saving config\n");
         EXPECT_FALSE(c.IsChanged());
     }
-    EXPECT_EQ(filesIn(home.keyFolder()), 19u); // every value (the chosen calibration also by name), no temporary left
+    EXPECT_EQ(filesIn(home.keyFolder()), 20u); // every value (the chosen calibration also by name), no temporary left
     AppConfig again;
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.Language, 5);
@@ -112,6 +113,7 @@ TEST_F(AppConfigTest, ChangedSettingWritesAllValuesAndReadsBack)
     EXPECT_EQ(again.TimeLapseIntervalMs, 10) << "the timer's shortest period";
     EXPECT_EQ(again.TimeLapseRate, 60) << "the fastest a video plays";
     EXPECT_EQ(again.TimeLapseUntilStopped, 1);
+    EXPECT_EQ(again.ScaleBar, 1);
     EXPECT_EQ(again.ImagePath_MyDoc, 1);
     EXPECT_EQ(readFile(home.keyFolder() + "/Language"), std::string("REG_DWORD\n\x05\0\0\0", 14));
 }

@@ -20,11 +20,13 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <QImage>
 #include <QSlider>
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 #include <tiffio.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -194,6 +196,26 @@ TEST_F(CaptureWindowTest, SlidersReachTheCameraLiveExceptExposureTimeWhichWaitsF
     ASSERT_TRUE(ui.click("AdjustBtnReset"));
     EXPECT_TRUE(waitForStamp([&](const auto& s) { return s.gain == def; }));
     EXPECT_EQ(dynamic_cast<CSliderUI*>(find("AdjustSldGain"))->GetValue(), def);
+
+    // A USB3 camera has no colour modes: the box says so by its grey text,
+    // where an enabled box writes in white.
+    ASSERT_TRUE(ui.click("drawerHeadColorMode"));
+    Driver::processEvents();
+    CControlUI* colourMode = find("combo_color_mode");
+    ASSERT_TRUE(ui.isShown("combo_color_mode"));
+    EXPECT_FALSE(colourMode->IsEnabled());
+    auto brightest = [&] {
+        const QImage image = colourMode->GetWidget()->grab().toImage();
+        int most = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                most = std::max(most, qGray(image.pixel(x, y)));
+        return most;
+    };
+    EXPECT_LT(brightest(), 160) << "the disabled box looks like an enabled one";
+    colourMode->SetEnabled(true);
+    EXPECT_GT(brightest(), 200);
+    colourMode->SetEnabled(false);
 }
 
 TEST_F(CaptureWindowTest, SnapshotsInFourTypesWithAutomaticNamesAndACalibratedTiff)
@@ -310,6 +332,11 @@ TEST_F(CaptureWindowTest, RecordingFromTheToolbarAndWithF9)
     Driver ui(*window);
     auto* record = dynamic_cast<COptionUI*>(find("ToolbarBtnRecord"));
     std::vector<std::string> files;
+    // The overlay's clock, held still here: the status bar's line reads it.
+    CImageRenderUI* view = window->Session()->View();
+    const auto base = std::chrono::steady_clock::now();
+    auto advanced = std::make_shared<std::atomic<long long>>(0); // milliseconds; read by the render thread
+    view->setElapsedClock([base, advanced] { return base + std::chrono::milliseconds(advanced->load()); });
     for (int round = 0; round < 2; ++round) {
         // Started by one, stopped by the other.
         if (round == 0)
@@ -320,6 +347,13 @@ TEST_F(CaptureWindowTest, RecordingFromTheToolbarAndWithF9)
         EXPECT_FALSE(find("ToolbarBtnCapture")->IsEnabled());
         EXPECT_FALSE(find("combo_preview_size")->IsEnabled());
         const unsigned long start = window->Session()->FramesDelivered();
+        if (round == 0) {
+            // Seconds of the overlay's clock show in the status bar as the
+            // clock passes them, whatever the recorder counted so far.
+            *advanced += 65'300;
+            EXPECT_TRUE(Driver::processEventsUntil([&] { return status().find("1:05") != std::string::npos; }, 3000))
+                << status();
+        }
         Driver::processEventsUntil([&] { return window->Session()->FramesDelivered() > start + 120; }, 20000);
         EXPECT_NE(status().find("frames written"), std::string::npos) << status();
         if (round == 0)
@@ -333,6 +367,7 @@ TEST_F(CaptureWindowTest, RecordingFromTheToolbarAndWithF9)
         EXPECT_EQ(fs::path(path).extension(), ".mp4");
         files.push_back(path);
     }
+    view->setElapsedClock([] { return std::chrono::steady_clock::now(); });
     for (const std::string& file : files) {
         const auto info = probe(file);
         EXPECT_EQ(info.at("codec_name"), "h264");
@@ -357,6 +392,27 @@ TEST_F(CaptureWindowTest, FullDiskStopsARecordingWithItsReasonAndAMissingFolderF
     ASSERT_TRUE(ui.pressKey(VK_RETURN));
     EXPECT_EQ(status(), CResourceManager::GetInstance()->GetTextOrId("STR_SNAP_FAIL"));
     Config().ImagePath_MyDoc = 1;
+
+    // The folder button where the desktop has no file manager: the opener
+    // (a stand-in that fails as xdg-open does then) ends with status 3, or
+    // there is no opener at all. Both say where the pictures are.
+    const std::string noOpener = CResourceManager::GetInstance()->GetTextOrId("STR_NO_FILE_MANAGER");
+    const std::string saying = noOpener.substr(0, noOpener.find("%s"));
+    const std::string bin = home.root + "/bin";
+    std::filesystem::create_directories(bin);
+    std::ofstream(bin + "/xdg-open") << "#!/bin/sh\nexit 3\n";
+    std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+    find("StatusBarLabelInfo")->SetText("");
+    ASSERT_TRUE(ui.click("ToolbarBtnFiles"));
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return status().rfind(saying, 0) == 0; }, 10000)) << status();
+    std::filesystem::remove(bin + "/xdg-open");
+    ::setenv("PATH", bin.c_str(), 1);
+    find("StatusBarLabelInfo")->SetText("");
+    ASSERT_TRUE(ui.click("ToolbarBtnFiles"));
+    EXPECT_EQ(status().rfind(saying, 0), 0u) << status();
+    ::setenv("PATH", path.c_str(), 1);
 
     // The disk fills a few seconds into a recording (a file-size limit: EFBIG).
     rlimit saved{};

@@ -177,6 +177,22 @@ protected:
         Driver::clearAnswers();
         return message;
     }
+    // The question the close button asks (answered with Cancel), asked as
+    // when the user has not turned it off.
+    std::string exitQuestion()
+    {
+        Config().ExitPrompt = 0;
+        std::string question;
+        Driver::ModalAnswer answer = Driver::ClickControl("cancelbtn");
+        answer.inspect = [&](CWindowWnd&, CPaintManagerUI& pm) { question = pm.FindControl("Tex_Message")->GetText(); };
+        Driver::answerNextModal(answer);
+        EXPECT_TRUE(Driver(*window).click("closebtn"));
+        Driver::processEventsUntil([] { return Driver::pendingAnswers() == 0; });
+        Driver::processEvents();
+        Config().ExitPrompt = 1;
+        EXPECT_TRUE(window->IsWindow()) << "Cancel keeps the window open";
+        return question;
+    }
     void deleteCalibrationRow(int row)
     {
         Driver ui(*window);
@@ -343,11 +359,18 @@ TEST_F(MeasureWindowTest, OperatorCalibratesMeasuresExportsAndFindsTheCalibratio
     EXPECT_EQ(ui.listCellText("MeasureDataList", 1, 7), shell::FormatFixed(rect.area, 4));
     EXPECT_EQ(ui.listCellText("MeasureDataList", 1, 9), "");
 
+    // Closing now would lose them, and the question says so; once they are
+    // exported it is the plain question again.
+    const std::string losing = CResourceManager::GetInstance()->GetTextOrId("STR_SURE_TO_EXIT_LOSING_MEASUREMENTS");
+    const std::string plain = CResourceManager::GetInstance()->GetTextOrId("STR_SURE_TO_EXIT");
+    EXPECT_EQ(exitQuestion(), losing);
+
     // CSV: the same values as the list rows, in its own columns and formats.
     const std::string csv = home.root + "/results.csv";
     Driver::answerNextModal(Driver::ChooseFile(csv));
     ASSERT_TRUE(ui.click("MeasureBtnCSV"));
     Driver::processEvents();
+    EXPECT_EQ(exitQuestion(), plain);
     const std::vector<std::string> lines = readLines(csv);
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "Measurement data list (Unit: mm)");
@@ -397,6 +420,32 @@ TEST_F(MeasureWindowTest, ColourCancelRevertsDeleteAllAsksAndTheTwoCirclesMenuPi
     click(at(400, 400));
     park();
     ASSERT_EQ(container().count(), 2);
+    // Every choice reads on its box: the colour's name in that colour,
+    // lightened where it would not stand out from the box's dark grey.
+    auto luminance = [](DWORD argb) {
+        auto channel = [](DWORD v) {
+            const double c = (v & 0xFF) / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(argb >> 16) + 0.7152 * channel(argb >> 8) + 0.0722 * channel(argb);
+    };
+    auto checkReadable = [&](Driver& dialog) {
+        auto* combo = dialog.findAs<CComboUI>("combo_dimension_color");
+        const int chosen = combo->GetCurSel();
+        for (int entry = 0; entry < combo->GetCount(); ++entry) {
+            dialog.selectComboIndex("combo_dimension_color", entry);
+            const double text = luminance(combo->GetTextColor()), box = luminance(combo->GetBkColor());
+            EXPECT_GE((std::max(text, box) + 0.05) / (std::min(text, box) + 0.05), 4.5) << combo->GetText();
+            const DWORD c = combo->GetTextColor();
+            if (combo->GetText() == "Blue") {
+                EXPECT_TRUE((c & 0xFF) > (c >> 8 & 0xFF) && (c & 0xFF) > (c >> 16 & 0xFF)) << std::hex << c;
+            }
+            if (combo->GetText() == "Red") {
+                EXPECT_TRUE((c >> 16 & 0xFF) > (c >> 8 & 0xFF) && (c >> 16 & 0xFF) > (c & 0xFF)) << std::hex << c;
+            }
+        }
+        dialog.selectComboIndex("combo_dimension_color", chosen);
+    };
     auto lineColour = [&](int index) {
         sf::Color colour;
         container().withPrimitive(index, [&](const SFPrimitiveBase& p) { colour = p.currentLineColor(); });
@@ -408,6 +457,7 @@ TEST_F(MeasureWindowTest, ColourCancelRevertsDeleteAllAsksAndTheTwoCirclesMenuPi
     answer.inspect = [&](CWindowWnd&, CPaintManagerUI& pm) {
         Driver dialog(pm);
         EXPECT_EQ(dialog.findAs<CComboUI>("combo_line_color")->GetCurSel(), 2); // green
+        checkReadable(dialog);
         dialog.click("checkbox_applyall");
         dialog.selectComboIndex("combo_line_color", 4); // yellow
         Driver::processEvents();
@@ -481,6 +531,11 @@ TEST_F(MeasureWindowTest, ViewSnapshotCarriesTheScaleBar)
     const sf::Image with = snapshot(home.root + "/with.png");
     EXPECT_EQ(with.getPixel(barX, barY), sf::Color::Green);
     EXPECT_EQ(with.getPixel(unsigned(bar.left + 2), barY), sf::Color::Green);
+
+    // The next start shows it again.
+    restart();
+    EXPECT_TRUE(Driver(*window).findAs<COptionUI>("MeasureChkScaleBar")->IsSelected());
+    EXPECT_TRUE(view->isScaleBarShown());
 }
 
 TEST_F(MeasureWindowTest, TheCalibrationInForceStaysRightThroughDeletingBackingUpRestoringAndRestarting)

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -144,6 +145,11 @@ bool CaptureCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT
     if (message == WM_SNAPSHOT_TAKEN) {
         result = 0;
         FinishStill();
+        return true;
+    }
+    if (message == WM_FOLDER_OPENER_FAILED) {
+        result = 0;
+        SayWherePicturesAre();
         return true;
     }
     if (message != WM_TIMER)
@@ -445,10 +451,17 @@ void CaptureCommands::ShowRecordingStatus()
         StopRecording();
         return;
     }
+    // One clock with the indicator on the picture, and the line written
+    // again just after each of its whole seconds, so both turn together.
+    int64_t elapsed = stats.elapsedMicros;
+    if (m_services.view && m_services.view->isRecordingIndicatorShown())
+        elapsed = std::chrono::duration_cast<std::chrono::microseconds>(m_services.view->recordingElapsed()).count();
     char text[512];
-    std::snprintf(text, sizeof text, Text("STR_RECORD_STATUS").c_str(), FormatElapsed(stats.elapsedMicros).c_str(),
+    std::snprintf(text, sizeof text, Text("STR_RECORD_STATUS").c_str(), FormatElapsed(elapsed).c_str(),
                   static_cast<long long>(stats.framesWritten), static_cast<long long>(stats.framesDropped));
     m_services.setStatus(text);
+    const auto intoSecond = UINT(elapsed / 1000 % kRecordingStatusMs);
+    m_services.window.SetTimer(kRecordingStatusTimer, kRecordingStatusMs - intoSecond + 5);
 }
 
 // ---- folder, screenshot, menu ----
@@ -456,14 +469,18 @@ void CaptureCommands::ShowRecordingStatus()
 void CaptureCommands::OpenImageFolder()
 {
     const std::string folder = ImageFolder();
-    // Without a desktop opener the button would do nothing: say where the
-    // pictures are instead.
-    if (!folder.empty() && !ui::OpenFolder(folder)) {
-        std::string text = Text("STR_NO_FILE_MANAGER");
-        if (const size_t at = text.find("%s"); at != std::string::npos)
-            text.replace(at, 2, folder);
-        m_services.setStatus(text);
-    }
+    // Without a desktop opener, or when it finds no file manager, the button
+    // would do nothing: say where the pictures are instead.
+    if (!folder.empty() && !ui::OpenFolder(folder, m_services.window.GetHWND(), WM_FOLDER_OPENER_FAILED))
+        SayWherePicturesAre();
+}
+
+void CaptureCommands::SayWherePicturesAre()
+{
+    std::string text = Text("STR_NO_FILE_MANAGER");
+    if (const size_t at = text.find("%s"); at != std::string::npos)
+        text.replace(at, 2, ImageFolder());
+    m_services.setStatus(text);
 }
 
 void CaptureCommands::SaveScreenshot()

@@ -69,6 +69,8 @@ private:
     void ShowRecordingStatus();
     void SetCaptureControlsEnabled(bool enabled);
     void OpenImageFolder();
+    // "No file manager could be started", with the image folder.
+    void SayWherePicturesAre();
     void SaveScreenshot();
     void ShowSnapMenu();
     COptionUI* Option(const char* name) const;

@@ -4,7 +4,9 @@
 #include "ui/Controls.h"
 #include "ui/ResourceManager.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace shell {
 namespace {
@@ -29,6 +31,39 @@ std::uint32_t SelectedValue(CComboUI* combo)
     if (data.size() != 6 || result.ec != std::errc() || result.ptr != data.data() + data.size())
         return 0;
     return value;
+}
+
+// Relative luminance of an RRGGBB colour, 0 (black) … 1 (white).
+double Luminance(std::uint32_t rgb)
+{
+    auto channel = [](std::uint32_t value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(rgb >> 16 & 0xFF) + 0.7152 * channel(rgb >> 8 & 0xFF) + 0.0722 * channel(rgb & 0xFF);
+}
+
+double Contrast(std::uint32_t a, std::uint32_t b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The colour's name is written in the colour itself; blue or red on the
+// box's dark grey cannot be read, so such a colour is lightened (mixed with
+// white) just until it reads as well as body text does (contrast 4.5).
+std::uint32_t ReadableOn(std::uint32_t rgb, std::uint32_t background)
+{
+    constexpr double kReadable = 4.5;
+    std::uint32_t lifted = rgb;
+    for (int step = 1; step <= 20 && Contrast(lifted, background) < kReadable; ++step) {
+        auto mix = [&](int shift) {
+            const std::uint32_t c = rgb >> shift & 0xFF;
+            return (c + (255 - c) * std::uint32_t(step) / 20) << shift;
+        };
+        lifted = mix(16) | mix(8) | mix(0);
+    }
+    return lifted;
 }
 
 } // namespace
@@ -59,9 +94,17 @@ void CMeasureColorDialog::OnInitDialog()
     m_saved[3] = m_container.textColor();
     for (int i = 0; i < 4; ++i)
         if (auto* combo = dynamic_cast<CComboUI*>(m_pm.FindControl(kCombos[i]))) {
+            m_plainTextColor = combo->GetTextColor();
             combo->SelectItem(PositionOf(m_saved[i]), false, false);
-            combo->SetTextColor(0xFF000000 | SelectedValue(combo));
+            ShowChoiceColour(combo);
         }
+}
+
+void CMeasureColorDialog::ShowChoiceColour(CComboUI* combo) const
+{
+    // "None" keeps the box's own text colour.
+    const std::uint32_t value = SelectedValue(combo);
+    combo->SetTextColor(value == 0 ? m_plainTextColor : 0xFF000000 | ReadableOn(value, combo->GetBkColor() & 0xFFFFFF));
 }
 
 void CMeasureColorDialog::Apply(bool recolourCombos)
@@ -72,7 +115,7 @@ void CMeasureColorDialog::Apply(bool recolourCombos)
         auto* combo = dynamic_cast<CComboUI*>(m_pm.FindControl(kCombos[i]));
         values[i] = SelectedValue(combo);
         if (recolourCombos && combo)
-            combo->SetTextColor(0xFF000000 | values[i]);
+            ShowChoiceColour(combo);
         usable = usable && values[i] != 0;
     }
     // Black (or no choice) in any combo blocks the update.

@@ -7,6 +7,7 @@
 
 #include <SFML/Graphics/Color.hpp>
 
+class CComboUI;
 class SFPrimitiveContainer;
 
 namespace shell {
@@ -30,8 +31,12 @@ private:
     // Reads the four combos and, when none is black, applies their colours.
     void Apply(bool recolourCombos);
     void Restore();
+    // Writes the box's choice in its colour, lightened where it would not
+    // read on the box.
+    void ShowChoiceColour(CComboUI* combo) const;
 
     SFPrimitiveContainer& m_container;
+    DWORD m_plainTextColor = 0;
     sf::Color m_saved[4];
     bool m_finished = false;
 };

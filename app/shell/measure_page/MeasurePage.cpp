@@ -109,6 +109,12 @@ void MeasurePage::OnWindowInit()
                 ApplyCalibration();
         });
     FillCalibrationCombo();
+    // The scale bar as the user left it.
+    if (Config().ScaleBar != 0) {
+        if (auto* option = dynamic_cast<COptionUI*>(Find("MeasureChkScaleBar")))
+            option->Selected(true, false);
+        ShowScaleBar(true);
+    }
 }
 
 void MeasurePage::OnLanguageChanged()
@@ -370,14 +376,17 @@ void MeasurePage::ExportCsv()
         return;
     // Written whole under a temporary name, then moved over the chosen one.
     platform::AtomicFile file(path, platform::ExistingFile::Replace);
-    if (file.isOpen() && container->exportCsv(file.tempPath(), ChosenUnitName()) && file.commit())
+    if (file.isOpen() && container->exportCsv(file.tempPath(), ChosenUnitName()) && file.commit()) {
+        if (m_services.pictures)
+            m_services.pictures->markMeasurementsSaved(m_services.pictures->measurementFingerprint());
         m_services.setStatus(Text("STR_SAVED_TO") + " " + file.finalPath());
-    else
+    } else
         m_services.setStatus(Text("STR_CSV_FAIL"));
 }
 
 void MeasurePage::ShowScaleBar(bool on)
 {
+    Config().ScaleBar = on ? 1 : 0;
     if (m_services.view)
         m_services.view->showScaleBar(on);
 }
