@@ -127,6 +127,32 @@ void PrimitiveDrawing::draw(sf::RenderTarget& target, const sf::RenderStates& st
     target.draw(label, states);
 }
 
+sf::FloatRect PrimitiveDrawing::bounds(const sf::Font* font)
+{
+    float left = 0, top = 0, right = 0, bottom = 0;
+    bool any = false;
+    auto add = [&](const sf::FloatRect& r) {
+        left = any ? std::min(left, r.left) : r.left;
+        top = any ? std::min(top, r.top) : r.top;
+        right = any ? std::max(right, r.left + r.width) : r.left + r.width;
+        bottom = any ? std::max(bottom, r.top + r.height) : r.top + r.height;
+        any = true;
+    };
+    for (const sf::VertexArray* array : {&shape, &dimensions, &handles})
+        if (array->getVertexCount() > 0)
+            add(array->getBounds());
+    if (font && !label.getString().isEmpty()) {
+        if (label.getFont() != font)
+            label.setFont(*font);
+        add(label.getGlobalBounds());
+    }
+    if (!any)
+        return {};
+    // Lines and glyph edges reach into the pixels around their geometry.
+    constexpr float margin = 2;
+    return {left - margin, top - margin, right - left + 2 * margin, bottom - top + 2 * margin};
+}
+
 std::string SFPrimitiveBase::labelText() const
 {
     std::string text;

@@ -24,6 +24,9 @@ struct PrimitiveDrawing {
     // Draws everything; the label is laid out with `font` (the drawing
     // thread's own: the editing thread lays the shared font out meanwhile).
     void draw(sf::RenderTarget& target, const sf::RenderStates& states, const sf::Font* font);
+    // What drawing it covers, with a margin for antialiasing; the label is
+    // laid out with `font` as draw() does. Empty when nothing is drawn.
+    sf::FloatRect bounds(const sf::Font* font);
 };
 
 // Where a new primitive starts: the calibration and view transform in force
@@ -88,6 +91,8 @@ public:
     sf::Color currentLineColor() const { return lineColor; }
     // The calibration line stays red whatever the colour settings say.
     virtual bool keepsOwnColors() const { return false; }
+    // Takes back what a hover lit up.
+    void clearHighlight() { restoreColors(); }
 
     // printf-style into a 1024-byte buffer (truncated at 1023 characters).
     static std::string formatLabel(const char* format, ...) __attribute__((format(printf, 1, 2)));

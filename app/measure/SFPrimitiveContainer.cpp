@@ -9,6 +9,7 @@
 #include <SFML/Window/Context.hpp>
 #include <SFML/Window/Window.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <mutex>
@@ -113,22 +114,26 @@ int SFPrimitiveContainer::onMousePress(float hostX, float hostY)
 
 int SFPrimitiveContainer::onMouseMove(float hostX, float hostY)
 {
-    const ChangeMark mark(*this, false);
-    const auto [x, y] = toControl(hostX, hostY);
-    if (!buttonDown && idle)
-        hitTestAll(x, y);
-    if (hit.index < 0) {
-        lastMouse = {x, y};
-        return -1;
-    }
+    // The most frequent event: one turn of the lock, the drawing thread waits
+    // for nothing else.
+    platform::HWND window = nullptr;
     {
         std::lock_guard<platform::CriticalSection> guard(*lock);
-        rebaseDragLocked();
-        if (SFPrimitiveBase* primitive = current())
-            primitive->onMove(x, y, tool, buttonDown, hit);
+        const sf::Vector2f p(hostX - static_cast<float>(viewRect.left), hostY - static_cast<float>(viewRect.top));
+        if (!buttonDown && idle)
+            hitTestLocked(p.x, p.y);
+        if (hit.index >= 0) {
+            rebaseDragLocked();
+            if (SFPrimitiveBase* primitive = current())
+                primitive->onMove(p.x, p.y, tool, buttonDown, hit);
+            window = notifyWindow;
+        }
+        lastMouse = p;
+        publishLocked(false);
     }
-    lastMouse = {x, y};
-    send({{WM_MEASURE_CHANGED, static_cast<platform::WPARAM>(hit.index), calibrationMode ? 1 : 0}});
+    if (window)
+        platform::SendMessage(window, WM_MEASURE_CHANGED, static_cast<platform::WPARAM>(hit.index),
+                              calibrationMode ? 1 : 0);
     return hit.index;
 }
 
@@ -165,23 +170,29 @@ int SFPrimitiveContainer::onSecondaryPress(float hostX, float hostY)
     return hit.index;
 }
 
-void SFPrimitiveContainer::hitTestAll(float x, float y)
+void SFPrimitiveContainer::hitTestLocked(float x, float y)
 {
-    std::lock_guard<platform::CriticalSection> guard(*lock);
+    const int before = hit.index;
     hit = HitInfo();
     hitOriginX = viewOriginX;
     hitOriginY = viewOriginY;
     hitZoom = zoom;
+    hit.index = -1;
     for (std::size_t i = 0; i < primitives.size(); ++i) {
         if (!primitives[i])
             continue;
         hit = primitives[i]->hitTest(x, y, tool);
         if (hit.part != HitNothing) {
             hit.index = static_cast<int>(i);
-            return;
+            break;
         }
+        hit.index = -1;
     }
-    hit.index = -1;
+    // The search ends at the first hit: a primitive further on that was
+    // hovered before is not tested and would keep its highlight.
+    if (before >= 0 && before != hit.index && static_cast<std::size_t>(before) < primitives.size() &&
+        primitives[static_cast<std::size_t>(before)])
+        primitives[static_cast<std::size_t>(before)]->clearHighlight();
 }
 
 void SFPrimitiveContainer::rebaseDragLocked()
@@ -525,21 +536,31 @@ void SFPrimitiveContainer::releaseDrawingCache()
     cache.reset();
     cacheValid = false;
     cachedDrawing.clear();
+    cachedBounds.clear();
     haveCachedDrawing = false;
 }
 
 void SFPrimitiveContainer::publish(bool changed)
 {
     std::lock_guard<platform::CriticalSection> guard(*lock);
+    publishLocked(changed);
+}
+
+void SFPrimitiveContainer::publishLocked(bool changed)
+{
     int selected = -1;
     for (std::size_t i = 0; i < primitives.size() && selected < 0; ++i)
         if (primitives[i] && primitives[i]->isSelected())
             selected = static_cast<int>(i);
     const int currentIndex = current() ? hit.index : -1;
-    // A hover that stays on the same primitive, or on nothing, keeps the
-    // picture of the others.
-    if (changed || currentIndex != liveCurrent || selected != liveSelected)
+    if (changed) {
         ++drawGeneration;
+        leftLive.clear(); // every copy is taken anew
+    }
+    for (int was : {liveCurrent, liveSelected})
+        if (was >= 0 && was != currentIndex && was != selected &&
+            std::find(leftLive.begin(), leftLive.end(), was) == leftLive.end())
+            leftLive.push_back(was);
     liveCurrent = currentIndex;
     liveSelected = selected;
 }
@@ -550,50 +571,163 @@ unsigned SFPrimitiveContainer::drawingGeneration() const
     return drawGeneration;
 }
 
+namespace {
+
+bool isLive(int index, const std::array<int, 2>& live) { return index == live[0] || index == live[1]; }
+
+} // namespace
+
+void SFPrimitiveContainer::redrawPicture(const sf::View& view, const LivePair& live) const
+{
+    cache->setView(view);
+    cache->clear(sf::Color::Transparent);
+    unsigned drawn = 0;
+    for (std::size_t i = 0; i < cachedDrawing.size(); ++i)
+        if (!isLive(static_cast<int>(i), live) && cachedBounds[i].width > 0) {
+            cachedDrawing[i].draw(*cache, sf::RenderStates::Default, drawingFont.get());
+            ++drawn;
+        }
+    cacheItemsDrawn += drawn;
+}
+
+void SFPrimitiveContainer::redrawArea(const sf::FloatRect& area, const LivePair& live) const
+{
+    // The area widened to whole pixels of the picture; a view of just those
+    // pixels clips everything drawn to them.
+    const sf::View whole = cache->getView();
+    const sf::Vector2u size = cache->getSize();
+    const sf::Vector2f origin = whole.getCenter() - whole.getSize() / 2.0f;
+    const float sx = static_cast<float>(size.x) / whole.getSize().x;
+    const float sy = static_cast<float>(size.y) / whole.getSize().y;
+    const float left = std::max(0.0f, std::floor((area.left - origin.x) * sx));
+    const float top = std::max(0.0f, std::floor((area.top - origin.y) * sy));
+    const float right = std::min(static_cast<float>(size.x), std::ceil((area.left + area.width - origin.x) * sx));
+    const float bottom = std::min(static_cast<float>(size.y), std::ceil((area.top + area.height - origin.y) * sy));
+    if (right <= left || bottom <= top)
+        return;
+    const sf::FloatRect part(origin.x + left / sx, origin.y + top / sy, (right - left) / sx, (bottom - top) / sy);
+    sf::View partView(part);
+    partView.setViewport(sf::FloatRect(left / static_cast<float>(size.x), top / static_cast<float>(size.y),
+                                       (right - left) / static_cast<float>(size.x),
+                                       (bottom - top) / static_cast<float>(size.y)));
+    cache->setView(partView);
+    // Transparent again, the coverage of what was there included.
+    const sf::Vertex eraser[] = {{{part.left, part.top}, sf::Color::Transparent},
+                                 {{part.left + part.width, part.top}, sf::Color::Transparent},
+                                 {{part.left, part.top + part.height}, sf::Color::Transparent},
+                                 {{part.left + part.width, part.top + part.height}, sf::Color::Transparent}};
+    cache->draw(eraser, 4, sf::TriangleStrip, sf::RenderStates(sf::BlendNone));
+    unsigned drawn = 0;
+    for (std::size_t i = 0; i < cachedDrawing.size(); ++i)
+        if (!isLive(static_cast<int>(i), live) && cachedBounds[i].intersects(part)) {
+            cachedDrawing[i].draw(*cache, sf::RenderStates::Default, drawingFont.get());
+            ++drawn;
+        }
+    cacheItemsDrawn += drawn;
+    cache->setView(whole);
+}
+
 void SFPrimitiveContainer::draw(sf::RenderTarget& target, sf::RenderStates states) const
 {
     states.transform *= getTransform();
-    // Copies under the lock; all GL work after it.
-    std::vector<PrimitiveDrawing> live;
-    bool newPicture = false;
-    {
-        std::lock_guard<platform::CriticalSection> guard(*lock);
-        if (!haveCachedDrawing || cachedGeneration != drawGeneration) {
-            cachedDrawing.clear();
-            cachedDrawing.reserve(primitives.size());
-            for (std::size_t i = 0; i < primitives.size(); ++i)
-                if (primitives[i] && static_cast<int>(i) != liveCurrent && static_cast<int>(i) != liveSelected)
-                    cachedDrawing.push_back(primitives[i]->drawing());
-            cachedGeneration = drawGeneration;
-            haveCachedDrawing = true;
-            newPicture = true;
-        }
-        for (int index : {liveSelected, liveCurrent})
-            if (index >= 0 && static_cast<std::size_t>(index) < primitives.size() && primitives[index] &&
-                (live.empty() || index != liveSelected))
-                live.push_back(primitives[static_cast<std::size_t>(index)]->drawing());
-    }
     if (!drawingFontLoaded) {
         drawingFontLoaded = true;
         drawingFont = measure::loadLabelFont();
     }
     const sf::Font* font = drawingFont.get();
-    if (cachedDrawing.empty() && live.empty())
-        return;
+    // Copies under the lock; all GL work after it.
+    LivePair live{-1, -1};
+    std::size_t liveCount = 0;
+    bool newCopies = false;
+    recopied.clear();
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        auto valid = [&](int index) {
+            return index >= 0 && static_cast<std::size_t>(index) < primitives.size() && primitives[index];
+        };
+        live = {valid(liveSelected) ? liveSelected : -1, valid(liveCurrent) ? liveCurrent : -1};
+        if (live[1] == live[0])
+            live[1] = -1;
+        if (!haveCachedDrawing || cachedGeneration != drawGeneration) {
+            cachedDrawing.resize(primitives.size());
+            for (std::size_t i = 0; i < primitives.size(); ++i)
+                cachedDrawing[i] =
+                    primitives[i] && !isLive(static_cast<int>(i), live) ? primitives[i]->drawing() : PrimitiveDrawing();
+            cachedGeneration = drawGeneration;
+            haveCachedDrawing = true;
+            newCopies = true;
+        } else {
+            for (int index : leftLive)
+                if (valid(index) && static_cast<std::size_t>(index) < cachedDrawing.size()) {
+                    cachedDrawing[static_cast<std::size_t>(index)] =
+                        primitives[static_cast<std::size_t>(index)]->drawing();
+                    recopied.push_back(index);
+                }
+        }
+        leftLive.clear();
+        for (int index : live)
+            if (index >= 0) {
+                if (liveDrawing.size() <= liveCount)
+                    liveDrawing.emplace_back();
+                liveDrawing[liveCount++] = primitives[static_cast<std::size_t>(index)]->drawing();
+            }
+    }
+    if (newCopies) {
+        cachedBounds.resize(cachedDrawing.size());
+        for (std::size_t i = 0; i < cachedDrawing.size(); ++i)
+            cachedBounds[i] = cachedDrawing[i].bounds(font);
+        cacheValid = false;
+        dirtyAreas.clear();
+    } else if (cacheValid) {
+        // What changed in the picture: where a recopied primitive was and is,
+        // and where one that came or went from the live ones lies.
+        auto changedAt = [&](const sf::FloatRect& area) {
+            if (area.width > 0 && std::find(dirtyAreas.begin(), dirtyAreas.end(), area) == dirtyAreas.end())
+                dirtyAreas.push_back(area);
+        };
+        for (int index : recopied) {
+            sf::FloatRect& bounds = cachedBounds[static_cast<std::size_t>(index)];
+            changedAt(bounds);
+            bounds = cachedDrawing[static_cast<std::size_t>(index)].bounds(font);
+            changedAt(bounds);
+        }
+        for (int index : live)
+            if (index >= 0 && !isLive(index, pictureLive) && static_cast<std::size_t>(index) < cachedBounds.size())
+                changedAt(cachedBounds[static_cast<std::size_t>(index)]);
+        for (int index : pictureLive)
+            if (index >= 0 && !isLive(index, live) && static_cast<std::size_t>(index) < cachedBounds.size())
+                changedAt(cachedBounds[static_cast<std::size_t>(index)]);
+    } else {
+        for (int index : recopied)
+            cachedBounds[static_cast<std::size_t>(index)] = cachedDrawing[static_cast<std::size_t>(index)].bounds(font);
+    }
     const sf::Vector2u size = target.getSize();
+    const sf::View& view = target.getView();
     // A plain draw is cached; anything else is drawn directly.
     const bool cacheable = isIdentity(states.transform) && !states.shader && !states.texture &&
-                           states.blendMode == sf::BlendAlpha && size.x > 0 && size.y > 0;
+                           states.blendMode == sf::BlendAlpha && size.x > 0 && size.y > 0 && view.getRotation() == 0 &&
+                           view.getViewport() == sf::FloatRect(0, 0, 1, 1);
     auto drawLive = [&] {
-        for (PrimitiveDrawing& item : live)
-            item.draw(target, states, font);
+        for (std::size_t k = 0; k < liveCount; ++k)
+            liveDrawing[k].draw(target, states, font);
     };
-    auto drawDirectly = [&] {
-        for (PrimitiveDrawing& item : cachedDrawing)
-            item.draw(target, states, font);
+    if (cachedDrawing.size() <= liveCount) {
+        // Nothing but the live ones: no picture to draw.
         drawLive();
+        cacheValid = false;
+        dirtyAreas.clear();
+        return;
+    }
+    auto drawDirectly = [&] {
+        for (std::size_t i = 0; i < cachedDrawing.size(); ++i)
+            if (!isLive(static_cast<int>(i), live))
+                cachedDrawing[i].draw(target, states, font);
+        drawLive();
+        // The picture missed the changes drawn here.
+        cacheValid = false;
+        dirtyAreas.clear();
     };
-    if (!cacheable || cachedDrawing.empty() || !target.setActive(true)) {
+    if (!cacheable || !target.setActive(true)) {
         drawDirectly();
         return;
     }
@@ -611,13 +745,19 @@ void SFPrimitiveContainer::draw(sf::RenderTarget& target, sf::RenderStates state
             return;
         }
     }
-    const sf::View& view = target.getView();
-    if (!cacheValid || newPicture || cache->getView().getCenter() != view.getCenter() ||
+    bool redrawn = false;
+    if (!cacheValid || cache->getView().getCenter() != view.getCenter() ||
         cache->getView().getSize() != view.getSize()) {
-        cache->setView(view);
-        cache->clear(sf::Color::Transparent);
-        for (PrimitiveDrawing& item : cachedDrawing)
-            item.draw(*cache, sf::RenderStates::Default, font);
+        redrawPicture(view, live);
+        redrawn = true;
+    } else if (!dirtyAreas.empty()) {
+        for (const sf::FloatRect& area : dirtyAreas)
+            redrawArea(area, live);
+        redrawn = true;
+    }
+    dirtyAreas.clear();
+    pictureLive = live;
+    if (redrawn) {
         cache->display();
         cacheValid = true;
         ++cacheRebuilds;

@@ -11,6 +11,7 @@
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/Transformable.hpp>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -100,10 +101,15 @@ public:
     // the thread that made them). The next draw makes a new one.
     void releaseDrawingCache();
     // Any thread. Moves on whenever the picture of the measurements other
-    // than the current and the selected one must be drawn anew.
+    // than the current and the selected one must be drawn anew: the set, a
+    // colour, the calibration or the view transform changed. Another current
+    // or selected primitive only redraws the picture where it and the one
+    // before it lie.
     unsigned drawingGeneration() const;
-    // Drawing thread. Pictures of those measurements drawn so far.
+    // Drawing thread. Updates of that picture so far, whole or in part, and
+    // the primitives drawn into it.
     unsigned cacheRebuildCount() const { return cacheRebuilds.load(); }
+    unsigned cachedPrimitivesDrawn() const { return cacheItemsDrawn.load(); }
 
     // Runs `inspect` on primitive `index` under the lock (nothing when out of range).
     void withPrimitive(int index, const std::function<void(const SFPrimitiveBase&)>& inspect) const;
@@ -125,7 +131,8 @@ private:
     bool create(float x, float y, int createTool, int kind, Messages& out);
     // Host-window position to control-relative position.
     sf::Vector2f toControl(float x, float y) const;
-    void hitTestAll(float x, float y);
+    // Makes the primitive under (x, y) current, or none (lock held).
+    void hitTestLocked(float x, float y);
     // A drag's snapshot is in the view coordinates of the transform it was
     // taken under; after a refit it continues from where the refit put the
     // dragged part, under the new transform (lock held).
@@ -138,9 +145,10 @@ private:
     SFPrimitiveBase* current() const;
     template <class F> void forEachPrimitive(F&& f);
     // UI thread. Publishes which primitives are drawn live (the current and
-    // the selected one) and moves the drawing generation on when they or,
-    // with `changed`, anything else drawn changed.
+    // the selected one), notes those that stopped being live and, with
+    // `changed`, moves the drawing generation on.
     void publish(bool changed);
+    void publishLocked(bool changed);
     // Publishes when the operation that made it ends; the mouse operations
     // change only what is drawn live unless the live primitives change.
     struct ChangeMark {
@@ -190,21 +198,39 @@ private:
     sf::Color textColor_ = sf::Color(0, 255, 0, 255);
     std::unique_ptr<platform::CriticalSection> lock;
 
-    // Under the lock: the drawing generation and the live primitives.
+    // Under the lock: the drawing generation, the live primitives and those
+    // that stopped being live since the drawing thread last looked (they may
+    // have changed while they were drawn live).
     unsigned drawGeneration = 0;
     int liveCurrent = -1;
     int liveSelected = -1;
-    // Drawing thread: the measurements other than the live ones, copied and
-    // drawn once into a picture of the target's size, reused while the
-    // generation stays (a live picture redraws many times a second, those
-    // measurements change only when the operator works on them).
+    mutable std::vector<int> leftLive;
+
+    // Drawing thread: copies of the measurements (one per index, empty for
+    // those drawn live when copied) and what each covers, drawn once into a
+    // picture of the target's size and reused while the generation stays (a
+    // live picture redraws many times a second, those measurements change
+    // only when the operator works on them). When the live ones change, only
+    // the areas they cover are drawn anew.
+    using LivePair = std::array<int, 2>;
+    // Draws the copies other than `live` that meet `area` into the picture, in
+    // place of what it held there (view coordinates).
+    void redrawArea(const sf::FloatRect& area, const LivePair& live) const;
+    // Draws every copy other than `live` into the cleared picture.
+    void redrawPicture(const sf::View& view, const LivePair& live) const;
     mutable std::vector<PrimitiveDrawing> cachedDrawing;
+    mutable std::vector<sf::FloatRect> cachedBounds;
+    mutable std::vector<int> recopied;
+    mutable std::vector<sf::FloatRect> dirtyAreas;
+    mutable std::vector<PrimitiveDrawing> liveDrawing;
+    mutable LivePair pictureLive{-1, -1}; // left out of the picture
     mutable unsigned cachedGeneration = 0;
     mutable bool haveCachedDrawing = false;
     mutable std::unique_ptr<sf::RenderTexture> cache;
     mutable sf::Uint64 cacheContext = 0;
     mutable bool cacheValid = false;
     mutable std::atomic<unsigned> cacheRebuilds{0};
+    mutable std::atomic<unsigned> cacheItemsDrawn{0};
     mutable std::shared_ptr<const sf::Font> drawingFont;
     mutable bool drawingFontLoaded = false;
 };

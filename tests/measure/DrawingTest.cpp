@@ -305,6 +305,7 @@ TEST(MeasureDrawing, HoveringAndDraggingRedrawOnlyTheLivePrimitive)
     draw();
     const unsigned pictures = c.cacheRebuildCount();
     const unsigned generation = c.drawingGeneration();
+    const unsigned drawnIntoPicture = c.cachedPrimitivesDrawn();
 
     // Hovering over nothing changes nothing: the picture of the rest stays.
     op.move(300, 250);
@@ -313,11 +314,14 @@ TEST(MeasureDrawing, HoveringAndDraggingRedrawOnlyTheLivePrimitive)
     draw();
     EXPECT_EQ(c.cacheRebuildCount(), pictures);
 
-    // Onto the first line: it is drawn live (highlighted), the rest once anew.
+    // Onto the first line: it is drawn live (highlighted); the picture of the
+    // rest is cleared where the line lies, no other line is drawn into it.
     op.move(110.5f, 40.5f);
     sf::Image image = draw();
     EXPECT_TRUE(colorNear(image, 110, 40, sf::Color::Blue));
     EXPECT_EQ(c.cacheRebuildCount(), pictures + 1);
+    EXPECT_EQ(c.cachedPrimitivesDrawn(), drawnIntoPicture);
+    EXPECT_EQ(c.drawingGeneration(), generation);
     // Along the same line: nothing but the live line changes.
     const unsigned onLine = c.drawingGeneration();
     op.move(150.5f, 40.5f);
@@ -345,6 +349,19 @@ TEST(MeasureDrawing, HoveringAndDraggingRedrawOnlyTheLivePrimitive)
     EXPECT_LE(pressed, pictures + 2);
     EXPECT_TRUE(colorNear(image, 60, 140, kLine)) << "the other line, from the picture";
     EXPECT_NEAR(c.measureData(0).startY, 80.5, 0.01);
+
+    // From the second line straight onto the dragged one, with no move over
+    // nothing between: the second goes back into the picture unlit, and it
+    // alone is drawn there.
+    op.move(110.5f, 140.5f);
+    image = draw();
+    EXPECT_TRUE(colorNear(image, 110, 140, sf::Color::Blue));
+    const unsigned beforeJump = c.cachedPrimitivesDrawn();
+    op.move(110.5f, 80.5f);
+    image = draw();
+    EXPECT_TRUE(colorNear(image, 110, 140, kLine));
+    EXPECT_FALSE(colorNear(image, 110, 140, sf::Color::Blue));
+    EXPECT_EQ(c.cachedPrimitivesDrawn(), beforeJump + 1);
 }
 
 TEST(MeasureLabels, LabelHoverAndDragOnItsOwn)
