@@ -3,6 +3,7 @@
 #include "Geometry.h"
 
 #include <cmath>
+#include <iterator>
 
 using measure::dist;
 
@@ -224,33 +225,18 @@ void SFPrimitiveRectangle::setSecondCorner(sf::Vector2f corner)
 
 void SFPrimitiveRectangle::moveHandle(std::size_t corner, sf::Vector2f q)
 {
-    switch (corner) {
-    case 0:
-    case 4:
-        setPoint(shapeVerts, 0, q);
-        setPoint(shapeVerts, 4, q);
-        shapeVerts[1].position.y = q.y;
-        shapeVerts[3].position.x = q.x;
-        break;
-    case 1:
-        setPoint(shapeVerts, 1, q);
-        shapeVerts[0].position.y = q.y;
-        shapeVerts[4].position.y = q.y;
-        shapeVerts[2].position.x = q.x;
-        break;
-    case 2:
-        setPoint(shapeVerts, 2, q);
-        shapeVerts[1].position.x = q.x;
-        shapeVerts[3].position.y = q.y;
-        break;
-    case 3:
-        setPoint(shapeVerts, 3, q);
-        shapeVerts[2].position.y = q.y;
-        shapeVerts[0].position.x = q.x;
-        shapeVerts[4].position.x = q.x;
-        break;
-    default: break;
-    }
+    // Corner i lies at (x[column[i]], y[row[i]]), vertex 4 closes the outline
+    // at corner 0: a corner takes the coordinate it shares with each
+    // neighbour along.
+    static constexpr std::size_t column[] = {0, 1, 1, 0, 0}, row[] = {0, 0, 1, 1, 0};
+    if (corner >= std::size(column) || shapeVerts.getVertexCount() < std::size(column))
+        return;
+    float x[2] = {shapeVerts[0].position.x, shapeVerts[2].position.x};
+    float y[2] = {shapeVerts[0].position.y, shapeVerts[2].position.y};
+    x[column[corner]] = q.x;
+    y[row[corner]] = q.y;
+    for (std::size_t i = 0; i < std::size(column); ++i)
+        shapeVerts[i].position = {x[column[i]], y[row[i]]};
 }
 
 void SFPrimitiveRectangle::update()

@@ -226,6 +226,14 @@ TEST_F(PrimitiveTest, RectangleCornerDragKeepsItAxisAligned)
     EXPECT_EQ(s[3].position, sf::Vector2f(0, 90));
     EXPECT_EQ(s[4].position, s[0].position);
     EXPECT_FLOAT_EQ(last().area, 130 * 90);
+    op.drag({130, 0}, {150, 5}); // corner 1
+    op.drag({0, 90}, {-5, 100}); // corner 3
+    const sf::VertexArray t = shapeOf(c, 0);
+    EXPECT_EQ(t[0].position, sf::Vector2f(-5, 5));
+    EXPECT_EQ(t[1].position, sf::Vector2f(150, 5));
+    EXPECT_EQ(t[2].position, sf::Vector2f(150, 100));
+    EXPECT_EQ(t[3].position, sf::Vector2f(-5, 100));
+    EXPECT_EQ(t[4].position, t[0].position);
 }
 
 // ---------------------------------------------------------------- Polygon
