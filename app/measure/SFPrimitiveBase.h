@@ -72,6 +72,14 @@ public:
     MeasureData measureData() const { return data; }
     void setCalibration(float factor, const sf::String& unit);
     void rescale(float newOriginX, float newOriginY, float newZoom);
+    // The picture under the points is now one `factor` times the size of the
+    // same field (a still taken instead of the preview): each point keeps
+    // its place on the picture; the next rescale draws it there.
+    void scalePicture(float factor)
+    {
+        if (factor > 0)
+            zoom /= factor;
+    }
     // A square around each handle.
     sf::VertexArray handleSquares() const;
     // A copy of what drawing it takes: shape, dimension lines, handle

@@ -11,6 +11,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,19 @@ namespace shell {
 namespace {
 
 std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
+
+// How many times larger `to` is than `from` when both show the same field
+// (aspect ratios within 1 %, as the calibrations' picture-size rule has it);
+// 1 otherwise.
+float SameFieldScale(int fromWidth, int fromHeight, int toWidth, int toHeight)
+{
+    if (fromWidth <= 0 || fromHeight <= 0 || toWidth <= 0 || toHeight <= 0 || toWidth == fromWidth)
+        return 1.0f;
+    const double here = double(toWidth) * fromHeight, there = double(toHeight) * fromWidth;
+    if (std::fabs(here - there) > 0.01 * std::max(here, there))
+        return 1.0f;
+    return float(double(toWidth) / fromWidth);
+}
 
 } // namespace
 
@@ -51,38 +65,46 @@ std::shared_ptr<StillPicture> CopyStill(int width, int height, const uint8_t* rg
     return still;
 }
 
+void ReduceForView(const StillPicture& picture, std::vector<uint8_t>& reduced, int& width, int& height)
+{
+    const int longest = std::max(picture.width, picture.height);
+    const int factor = (longest + int(kRequiredTextureSize) - 1) / int(kRequiredTextureSize);
+    width = std::max(1, picture.width / factor);
+    height = std::max(1, picture.height / factor);
+    reduced.resize(size_t(width) * size_t(height) * 4);
+    const cv::Mat full(picture.height, picture.width, CV_8UC4, const_cast<uint8_t*>(picture.rgba.data()));
+    cv::Mat out(height, width, CV_8UC4, reduced.data());
+    cv::resize(full, out, out.size(), 0, 0, cv::INTER_AREA);
+}
+
 void PrepareViewCopy(StillPicture& picture)
 {
     const int longest = std::max(picture.width, picture.height);
     if (longest <= int(kRequiredTextureSize) || !picture.viewRgba.empty() ||
         picture.rgba.size() < size_t(picture.width) * size_t(picture.height) * 4)
         return;
-    const int factor = (longest + int(kRequiredTextureSize) - 1) / int(kRequiredTextureSize);
-    picture.viewWidth = std::max(1, picture.width / factor);
-    picture.viewHeight = std::max(1, picture.height / factor);
-    picture.viewRgba.resize(size_t(picture.viewWidth) * size_t(picture.viewHeight) * 4);
-    const cv::Mat full(picture.height, picture.width, CV_8UC4, picture.rgba.data());
-    cv::Mat reduced(picture.viewHeight, picture.viewWidth, CV_8UC4, picture.viewRgba.data());
-    cv::resize(full, reduced, reduced.size(), 0, 0, cv::INTER_AREA);
+    ReduceForView(picture, picture.viewRgba, picture.viewWidth, picture.viewHeight);
 }
 
-void PictureSource::putOnView(const StillPicture& picture)
+void PictureSource::putOnView(const std::shared_ptr<const StillPicture>& picture)
 {
-    if (!picture.viewRgba.empty()) {
-        m_view.showStill(picture.viewWidth, picture.viewHeight, picture.viewRgba.data(), picture.width, picture.height);
+    // The view shares the picture's pixels for as long as it shows them.
+    const std::shared_ptr<const uint8_t> full(picture, picture->rgba.data());
+    if (!picture->viewRgba.empty()) {
+        m_view.showStill(std::shared_ptr<const uint8_t>(picture, picture->viewRgba.data()), picture->viewWidth,
+                         picture->viewHeight, picture->width, picture->height, full);
         return;
     }
-    if (std::max(picture.width, picture.height) <= int(kRequiredTextureSize)) {
-        m_view.showStill(picture.width, picture.height, picture.rgba.data());
+    if (std::max(picture->width, picture->height) <= int(kRequiredTextureSize)) {
+        m_view.showStill(full, picture->width, picture->height);
         return;
     }
-    // A picture made without its copy gets one here, on this thread.
-    StillPicture copy;
-    copy.width = picture.width;
-    copy.height = picture.height;
-    copy.rgba = picture.rgba;
-    PrepareViewCopy(copy);
-    m_view.showStill(copy.viewWidth, copy.viewHeight, copy.viewRgba.data(), copy.width, copy.height);
+    // A picture made without its reduced copy gets one here, on this thread.
+    auto copy = std::make_shared<std::vector<uint8_t>>();
+    int width = 0, height = 0;
+    ReduceForView(*picture, *copy, width, height);
+    m_view.showStill(std::shared_ptr<const uint8_t>(copy, copy->data()), width, height, picture->width, picture->height,
+                     full);
 }
 
 bool PictureSource::showStill(SourceKind kind, std::shared_ptr<const StillPicture> picture)
@@ -95,7 +117,7 @@ bool PictureSource::showStill(SourceKind kind, std::shared_ptr<const StillPictur
     const std::string outgoing = setKey(m_kind, m_still.get());
     if (kind == SourceKind::File && key == outgoing) {
         // The same file again: a new look at the same picture and its set.
-        putOnView(*picture);
+        putOnView(picture);
         m_still = std::move(picture);
         applyPictureScale(m_still.get(), key);
         setLabel(kSourceField, sourceText());
@@ -104,18 +126,27 @@ bool PictureSource::showStill(SourceKind kind, std::shared_ptr<const StillPictur
     // A frozen frame starts with what was measured on the live picture.
     SFPrimitiveContainer::MeasurementSet incoming;
     if (kind == SourceKind::Frozen) {
-        if (isLive())
+        if (isLive()) {
             incoming = container.copyMeasurements();
-        else
+            // A still of the live field at another size: the measurements
+            // stay on what they measured (the calibration scales alike).
+            int liveWidth = 0, liveHeight = 0;
+            m_view.pictureSize(liveWidth, liveHeight);
+            if (const float factor = SameFieldScale(liveWidth, liveHeight, picture->width, picture->height);
+                factor != 1.0f)
+                for (auto& primitive : incoming)
+                    primitive->scalePicture(factor);
+        } else {
             for (const auto& primitive : m_parked[setKey(SourceKind::Live, nullptr)])
                 if (primitive)
                     incoming.push_back(clonePrimitive(*primitive));
+        }
     } else if (kind == SourceKind::File) {
         incoming = std::move(m_parked[key]);
     }
     m_parked.erase(key);
     // The picture first, so the incoming set is placed under its fit and scale.
-    putOnView(*picture);
+    putOnView(picture);
     applyPictureScale(picture.get(), key);
     m_parked[outgoing] = container.exchangeMeasurements(std::move(incoming));
     m_kind = kind;

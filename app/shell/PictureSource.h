@@ -3,7 +3,8 @@
 // the live camera, a frozen frame, a picture file, or a picture the program
 // made (a focus stack, a panorama). It puts the picture on the view, names it
 // in the status bar's source field, and keeps each picture's measurements
-// apart: a frozen frame starts with a copy of the live set, every other still
+// apart: a frozen frame starts with a copy of the live set (scaled to it
+// when it is a still of the same field at another size), every other still
 // starts empty, and showing a source again (live, the same file, the frozen
 // frame) brings its set back. The status bar's mode field beside it belongs
 // to long-running modes (a focus figure, panorama hints, time-lapse progress).
@@ -56,6 +57,9 @@ std::shared_ptr<StillPicture> CopyStill(int width, int height, const uint8_t* rg
 // Any thread. Makes `picture`'s reduced copy for the view when it needs one
 // (area-averaged, the same factor on both sides); nothing otherwise.
 void PrepareViewCopy(StillPicture& picture);
+// Any thread. That reduced copy (`width` × `height`) of a picture longer than
+// the texture limit, into `reduced`.
+void ReduceForView(const StillPicture& picture, std::vector<uint8_t>& reduced, int& width, int& height);
 
 class PictureSource {
 public:
@@ -120,8 +124,8 @@ public:
     bool hasMeasurementsToLose() const;
 
 private:
-    // Puts the picture (or its reduced copy) on the view.
-    void putOnView(const StillPicture& picture);
+    // Puts the picture (or its reduced copy) on the view, which shares it.
+    void putOnView(const std::shared_ptr<const StillPicture>& picture);
     // A picture with a scale of its own measures in it unless declined; the
     // calibration in force is put back otherwise.
     void applyPictureScale(const StillPicture* picture, const std::string& key);

@@ -1,6 +1,7 @@
 #include "app/view/ImageRenderUI.h"
 
 #include "app/view/PictureFile.h"
+#include "app/view/RenderCapability.h"
 
 #include "platform/DebugOutput.h"
 #include "platform/UserFolders.h"
@@ -138,6 +139,9 @@ void CImageRenderUI::stopRenderThread()
     wakeEvent_.set();
     if (renderThread_.joinable())
         renderThread_.join();
+    if (regionThread_.joinable())
+        regionThread_.join();
+    regionWork_ = {};
 }
 
 void CImageRenderUI::closeRenderWindow()
@@ -197,9 +201,10 @@ int CImageRenderUI::pictureReduction() const
     return percent <= 0 ? 1 : percent <= 25 ? 4 : percent <= 50 ? 2 : 1;
 }
 
-void CImageRenderUI::showStill(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight)
+void CImageRenderUI::showStill(std::shared_ptr<const uint8_t> rgba, int width, int height, int fullWidth,
+                               int fullHeight, std::shared_ptr<const uint8_t> fullRgba)
 {
-    if (width <= 0 || height <= 0 || !rgbaPixels)
+    if (width <= 0 || height <= 0 || !rgba)
         return;
     if (fullWidth <= 0 || fullHeight <= 0) {
         fullWidth = width;
@@ -208,7 +213,11 @@ void CImageRenderUI::showStill(int width, int height, const uint8_t* rgbaPixels,
     {
         std::lock_guard guard(frameLock_);
         stillShown_ = true;
-        acceptPictureLocked(width, height, rgbaPixels, fullWidth, fullHeight);
+        acceptSizeLocked(width, height, fullWidth, fullHeight);
+        pendingDequeued_ = {};
+        pendingStill_ = std::move(rgba);
+        fullPicture_ = fullWidth > width || fullHeight > height ? std::move(fullRgba) : nullptr;
+        ++stillGeneration_;
     }
     markDirty();
 }
@@ -217,6 +226,8 @@ void CImageRenderUI::showLive()
 {
     std::lock_guard guard(frameLock_);
     stillShown_ = false;
+    fullPicture_.reset();
+    ++stillGeneration_;
 }
 
 void CImageRenderUI::clearPicture()
@@ -224,6 +235,9 @@ void CImageRenderUI::clearPicture()
     {
         std::lock_guard guard(frameLock_);
         framePending_ = false;
+        pendingStill_.reset();
+        fullPicture_.reset();
+        ++stillGeneration_;
         pictureCleared_ = true;
     }
     markDirty();
@@ -248,9 +262,15 @@ void CImageRenderUI::acceptPictureLocked(int width, int height, const uint8_t* r
     const size_t bytes = size_t(width) * size_t(height) * 4;
     pendingPixels_.resize(bytes);
     std::memcpy(pendingPixels_.data(), rgbaPixels, bytes);
+    pendingStill_.reset();
+    pendingDequeued_ = dequeued;
+    acceptSizeLocked(width, height, fullWidth, fullHeight);
+}
+
+void CImageRenderUI::acceptSizeLocked(int width, int height, int fullWidth, int fullHeight)
+{
     pendingWidth_ = width;
     pendingHeight_ = height;
-    pendingDequeued_ = dequeued;
     framePending_ = true;
     pictureCleared_ = false;
     textureScale_ = float(fullWidth) / float(width);
@@ -571,8 +591,15 @@ void CImageRenderUI::renderPass()
         observer();
     renderWindow_.clear(sf::Color(0, 0, 0, 255));
     const sf::Vector2u textureSize = frameTexture_.getSize();
-    if (textureSize.x > 0 && textureSize.y > 0 && !cleared)
+    if (textureSize.x > 0 && textureSize.y > 0 && !cleared) {
         renderWindow_.draw(frameSprite_);
+        if (updateDetailRegion()) {
+            regionSprite_.setPosition(passFit_.originX + float(regionArea_.left) * passFit_.zoom,
+                                      passFit_.originY + float(regionArea_.top) * passFit_.zoom);
+            regionSprite_.setScale(passFit_.zoom, passFit_.zoom);
+            renderWindow_.draw(regionSprite_);
+        }
+    }
     renderWindow_.draw(container_);
     scaleBar_.draw(renderWindow_, container_, visiblePicture());
     drawRecordingOverlay();
@@ -632,7 +659,10 @@ bool CImageRenderUI::takeFrame(std::string& snapshotPath)
             snapshotPath = snapshotPath_;
         takenDequeued_ = framePending_ ? pendingDequeued_ : FrameTime{};
         if (framePending_) {
-            uploadPixels_.swap(pendingPixels_);
+            if (pendingStill_)
+                uploadStill_ = std::move(pendingStill_);
+            else
+                uploadPixels_.swap(pendingPixels_);
             width = pendingWidth_;
             height = pendingHeight_;
             framePending_ = false;
@@ -640,6 +670,7 @@ bool CImageRenderUI::takeFrame(std::string& snapshotPath)
         fit = zoom_.transform();
         textureScale = textureScale_;
     }
+    passFit_ = fit;
     if (width > 0) {
         const sf::Vector2u size = frameTexture_.getSize();
         if (size.x != unsigned(width) || size.y != unsigned(height)) {
@@ -652,11 +683,111 @@ bool CImageRenderUI::takeFrame(std::string& snapshotPath)
         // rather than reading a frame of another size.
         const sf::Vector2u now = frameTexture_.getSize();
         if (now.x == unsigned(width) && now.y == unsigned(height))
-            frameTexture_.update(uploadPixels_.data());
+            frameTexture_.update(uploadStill_ ? uploadStill_.get() : uploadPixels_.data());
+        // The still stays with its owner; the view needs it no longer.
+        uploadStill_.reset();
     }
     frameSprite_.setPosition(fit.originX, fit.originY);
     frameSprite_.setScale(fit.zoom * textureScale, fit.zoom * textureScale);
     return snapshot;
+}
+
+namespace {
+
+// The picture pixels (whole ones, clipped to the picture) a fit shows in a
+// control of controlWidth × controlHeight.
+sf::IntRect VisibleSource(const ViewFit& fit, int controlWidth, int controlHeight, int imageWidth, int imageHeight)
+{
+    if (fit.zoom <= 0.0f)
+        return {};
+    const int left = std::clamp(int(std::floor(-fit.originX / fit.zoom)), 0, imageWidth);
+    const int top = std::clamp(int(std::floor(-fit.originY / fit.zoom)), 0, imageHeight);
+    const int right = std::clamp(int(std::ceil((float(controlWidth) - fit.originX) / fit.zoom)), 0, imageWidth);
+    const int bottom = std::clamp(int(std::ceil((float(controlHeight) - fit.originY) / fit.zoom)), 0, imageHeight);
+    return sf::IntRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
+}
+
+bool Covers(const sf::IntRect& outer, const sf::IntRect& inner)
+{
+    return outer.width > 0 && inner.left >= outer.left && inner.top >= outer.top &&
+           inner.left + inner.width <= outer.left + outer.width && inner.top + inner.height <= outer.top + outer.height;
+}
+
+// `side` grown by half of it on both ends, within `limit` and the picture's
+// `extent`, so that small pans stay inside the region cut out.
+void Grow(int& start, int& side, int extent, int limit)
+{
+    const int grown = std::min({limit, extent, side * 2});
+    start = std::clamp(start - (grown - side) / 2, 0, extent - grown);
+    side = grown;
+}
+
+} // namespace
+
+bool CImageRenderUI::updateDetailRegion()
+{
+    std::shared_ptr<const uint8_t> full;
+    int imageWidth = 0, imageHeight = 0, controlWidth = 0, controlHeight = 0;
+    float textureScale = 1.0f;
+    unsigned generation = 0;
+    {
+        std::lock_guard guard(frameLock_);
+        full = fullPicture_;
+        imageWidth = imageWidth_;
+        imageHeight = imageHeight_;
+        controlWidth = controlWidth_;
+        controlHeight = controlHeight_;
+        textureScale = textureScale_;
+        generation = stillGeneration_;
+    }
+    if (regionGeneration_ != generation && regionArea_.width > 0) {
+        regionArea_ = sf::IntRect();
+        regionTexture_ = sf::Texture(); // its memory goes with the picture
+    }
+    if (regionWork_.valid() && regionWork_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        DetailRegion region = regionWork_.get();
+        if (region.generation == generation && !region.rgba.empty() &&
+            regionTexture_.create(unsigned(region.area.width), unsigned(region.area.height))) {
+            regionTexture_.setSmooth(true);
+            regionTexture_.update(region.rgba.data());
+            regionSprite_.setTexture(regionTexture_, true);
+            regionArea_ = region.area;
+            regionGeneration_ = generation;
+        }
+    }
+    if (!full)
+        return false;
+    // Worth it only where the reduced copy is drawn enlarged, and possible
+    // only where what is visible fits in a texture.
+    const sf::IntRect visible = VisibleSource(passFit_, controlWidth, controlHeight, imageWidth, imageHeight);
+    const int limit = int(kRequiredTextureSize);
+    if (passFit_.zoom * textureScale <= 1.0f || visible.width <= 0 || visible.height <= 0 || visible.width > limit ||
+        visible.height > limit)
+        return false;
+    if (!Covers(regionArea_, visible) && !regionWork_.valid()) {
+        sf::IntRect wanted = visible;
+        Grow(wanted.left, wanted.width, imageWidth, limit);
+        Grow(wanted.top, wanted.height, imageHeight, limit);
+        if (regionThread_.joinable())
+            regionThread_.join();
+        std::promise<DetailRegion> promise;
+        regionWork_ = promise.get_future();
+        regionThread_ = std::thread([this, promise = std::move(promise), full = std::move(full), imageWidth, wanted,
+                                     generation]() mutable {
+            DetailRegion region;
+            region.area = wanted;
+            region.generation = generation;
+            const size_t row = size_t(wanted.width) * 4;
+            region.rgba.resize(row * size_t(wanted.height));
+            for (int y = 0; y < wanted.height; ++y)
+                std::memcpy(region.rgba.data() + row * size_t(y),
+                            full.get() + (size_t(wanted.top + y) * size_t(imageWidth) + size_t(wanted.left)) * 4, row);
+            promise.set_value(std::move(region));
+            markDirty();
+        });
+    }
+    // Drawn wherever it reaches, also while a wider one is being cut out.
+    return regionArea_.width > 0;
 }
 
 void CImageRenderUI::drawRecordingOverlay()

@@ -9,10 +9,12 @@
 // detachWindow, showRecordingIndicator and the mouse events;
 // the capture thread, or the frame pipeline's decoding thread for MJPEG,
 // hands over frames (updateFrame, updateReducedFrame); the render thread
-// uploads the latest frame and draws. Locks, outermost first: `lock` (render
-// window, texture, sprite; held for a whole drawing pass) → `frameLock` (the
-// handed-over frame, the control size and the fit; held only briefly, so the
-// capture thread never waits for a drawing pass) → the container's lock.
+// uploads the latest frame and draws, and starts a worker that cuts a region
+// out of a large still when the zoom needs its full resolution. Locks,
+// outermost first: `lock` (render window, texture, sprite; held for a whole
+// drawing pass) → `frameLock` (the handed-over frame, the control size and
+// the fit; held only briefly, so the capture thread never waits for a
+// drawing pass) → the container's lock.
 
 #include "app/common/AppMessages.h"
 #include "app/measure/SFPrimitiveContainer.h"
@@ -37,6 +39,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -87,10 +91,17 @@ public:
     // UI thread. Shows a still picture (width × height × 4 bytes R, G, B, A)
     // instead of the camera's frames, which are ignored from now on until
     // showLive(); a frame the capture thread hands over at the same moment
-    // never replaces it. The picture may be a reduced copy of a larger one:
-    // `fullWidth` × `fullHeight` is the size the fit and the measurements
-    // count in (0: the copy's own size). Nothing changes for an empty picture.
-    void showStill(int width, int height, const uint8_t* rgbaPixels, int fullWidth = 0, int fullHeight = 0);
+    // never replaces it. The view keeps `rgba` (which must not change while
+    // shown) and the render thread uploads it: nothing is copied here, so a
+    // large picture costs the window nothing. The picture may be a reduced
+    // copy of a larger one: `fullWidth` × `fullHeight` is the size the fit
+    // and the measurements count in (0: the copy's own size), and `fullRgba`
+    // (that larger picture, optional) gives the detail where the zoom shows
+    // fewer of its pixels than a texture holds: the render thread draws that
+    // region from it over the copy, cut out on a worker of its own. Nothing
+    // changes for an empty picture.
+    void showStill(std::shared_ptr<const uint8_t> rgba, int width, int height, int fullWidth = 0, int fullHeight = 0,
+                   std::shared_ptr<const uint8_t> fullRgba = {});
     // UI thread. The camera's frames reach the view again from the next one on.
     void showLive();
     // UI thread. The view shows no picture (black, the measurements stay)
@@ -192,6 +203,12 @@ private:
     // (frameLock held).
     void acceptPictureLocked(int width, int height, const uint8_t* rgbaPixels, int fullWidth, int fullHeight,
                              FrameTime dequeued = {});
+    // The same for a size of picture, whatever holds its pixels (frameLock held).
+    void acceptSizeLocked(int width, int height, int fullWidth, int fullHeight);
+    // Render thread: uploads a finished full-resolution region, and starts
+    // cutting out the one the zoom needs when the region drawn does not
+    // cover what is visible. True when the region is to be drawn.
+    bool updateDetailRegion();
 
     std::function<void()> firstPictureObserver_;          // under frameLock_
     std::function<void(FrameTime)> drawnPictureObserver_; // under frameLock_
@@ -210,6 +227,12 @@ private:
     bool framePending_ = false;
     bool stillShown_ = false;
     bool pictureCleared_ = false;
+    // A still's pixels waiting for the upload, shared rather than copied.
+    std::shared_ptr<const uint8_t> pendingStill_;
+    // The full-size picture of a reduced still (null otherwise), and a count
+    // of the stills put up, so a region cut from an earlier one is dropped.
+    std::shared_ptr<const uint8_t> fullPicture_;
+    unsigned stillGeneration_ = 0;
     // Image pixels per texture pixel: above 1 for the reduced copy of a large still.
     float textureScale_ = 1.0f;
     int controlWidth_ = 0;
@@ -230,6 +253,21 @@ private:
     // recreating the render window).
     platform::CriticalSection lock_;
     std::vector<uint8_t> uploadPixels_;
+    std::shared_ptr<const uint8_t> uploadStill_;
+    ViewFit passFit_; // the fit this pass draws with
+    // A region of the full picture at full resolution, drawn over the
+    // reduced copy while the zoom needs it; cut out by regionThread_.
+    struct DetailRegion {
+        std::vector<uint8_t> rgba;
+        sf::IntRect area; // in full-size picture pixels
+        unsigned generation = 0;
+    };
+    std::future<DetailRegion> regionWork_;
+    std::thread regionThread_;
+    sf::Texture regionTexture_;
+    sf::Sprite regionSprite_;
+    sf::IntRect regionArea_; // of the texture; empty: none
+    unsigned regionGeneration_ = 0;
     sf::Texture frameTexture_;
     sf::Sprite frameSprite_;
     SFPrimitiveContainer container_;

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 using namespace rendertest;
@@ -89,4 +90,44 @@ TEST(RenderViewConcurrency, FramesFlowWhileTheUiResizesSnapshotsAndRecords)
     pipeline.setSink(nullptr);
     EXPECT_EQ(view.detachWindow(), &mainWindow);
     std::filesystem::remove_all(folder);
+}
+
+TEST(RenderViewConcurrency, ALargeStillIsCutIntoFullResolutionRegionsWhileTheUiZoomsPansAndReplacesIt)
+{
+    MainWindowStub mainWindow;
+    CImageRenderUI view;
+    ASSERT_TRUE(showAt(view, 640, 480));
+    ASSERT_EQ(view.attachWindow(&mainWindow), 1);
+    // A 12000 x 400 picture (grey 200) and its reduced copy (grey 100), shared
+    // with the view as the picture source hands them over.
+    const int width = 12000, height = 400;
+    const auto full = std::make_shared<std::vector<uint8_t>>(uniformFrame(width, height, sf::Color(200, 200, 200)));
+    const auto reduced =
+        std::make_shared<std::vector<uint8_t>>(uniformFrame(width / 2, height / 2, sf::Color(100, 100, 100)));
+    const auto share = [](const std::shared_ptr<std::vector<uint8_t>>& pixels) {
+        return std::shared_ptr<const uint8_t>(pixels, pixels->data());
+    };
+    for (int round = 0; round < 12; ++round) {
+        view.showStill(share(reduced), width / 2, height / 2, width, height, share(full));
+        for (int step = 0; step < 8; ++step) {
+            view.zoomAbout(step < 4 ? 2.5f : 0.4f, 320, 240);
+            view.panBy(float(step * 9 - 30), float(step % 3 - 1));
+            ui::Application::processEventsFor(4);
+        }
+        if (round % 4 == 3)
+            view.showLive();
+    }
+    // Zoomed in: the full picture's pixels reach the screen.
+    view.showStill(share(reduced), width / 2, height / 2, width, height, share(full));
+    view.zoomAbout(16.0f, 320, 240);
+    const std::string path = tempPath("region") + ".png";
+    sf::Image image;
+    EXPECT_TRUE(Driver::processEventsUntil([&] {
+        const int served = view.snapshotsServed();
+        view.requestSnapshot(path);
+        return Driver::processEventsUntil([&] { return view.snapshotsServed() > served; }) &&
+               image.loadFromFile(path) && near(image.getPixel(320, 240), sf::Color(200, 200, 200), 2);
+    }));
+    EXPECT_EQ(view.detachWindow(), &mainWindow);
+    std::filesystem::remove(path);
 }

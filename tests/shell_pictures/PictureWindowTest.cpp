@@ -10,6 +10,7 @@
 #include "app/shell/picture/PictureCommands.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
+#include "camera/CMCameraBase.h"
 #include "tests/shell_session/MainWindowHarness.h"
 #include "ui/Controls.h"
 
@@ -19,6 +20,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -141,6 +143,28 @@ protected:
         if (!image.loadFromFile(path))
             return sf::Color::Transparent;
         return image.getPixel(image.getSize().x / 2, image.getSize().y / 2);
+    }
+    // The difference between the darkest and the brightest pixel the view
+    // draws over picture row 300 where x runs from 2000 to 2400.
+    int stripeContrast()
+    {
+        const std::string path = home.root + "/view.png";
+        const int served = view->snapshotsServed();
+        view->requestSnapshot(path);
+        EXPECT_TRUE(Driver::processEventsUntil([&] { return view->snapshotsServed() > served; }));
+        sf::Image image;
+        if (!image.loadFromFile(path))
+            return -1;
+        const ViewFit fit = view->currentFit();
+        const unsigned y = unsigned(std::lround(fit.originY + 300 * fit.zoom));
+        const int from = std::max(0, int(std::lround(fit.originX + 2000 * fit.zoom)));
+        const int to = std::min(int(image.getSize().x), int(std::lround(fit.originX + 2400 * fit.zoom)));
+        int low = 255, high = 0;
+        for (int x = from; x < to && y < image.getSize().y; ++x) {
+            low = std::min(low, int(image.getPixel(unsigned(x), y).r));
+            high = std::max(high, int(image.getPixel(unsigned(x), y).r));
+        }
+        return high - low;
     }
     // Opens `path` as the command line and the menu do, and waits for the worker.
     void open(const std::string& path)
@@ -272,14 +296,25 @@ TEST_F(PictureWindowTest, PictureFilesOpenInTheirOwnScaleAndSaveWithIt)
     ASSERT_TRUE(Driver::processEventsUntil([&] { return field(PictureSource::kSourceField) == "alpha.png"; }));
     EXPECT_EQ(centreColour(), sf::Color::Green);
     // Longer than any graphics driver's texture: drawn from a reduced copy,
-    // measured in its own pixels.
-    cv::imwrite(folder + "wide.png", cv::Mat(600, 17000, CV_8UC1, cv::Scalar(200)));
+    // measured in its own pixels. Black and white stripes two pixels wide
+    // (x 2000 to 2400) are grey in that copy; zoomed in, the view draws them
+    // from the full picture.
+    cv::Mat wide(600, 17000, CV_8UC1, cv::Scalar(200));
+    for (int x = 2000; x < 2400; ++x)
+        wide.col(x).setTo(cv::Scalar((x / 2) % 2 ? 255 : 0));
+    cv::imwrite(folder + "wide.png", wide);
     open(folder + "wide.png");
     EXPECT_EQ(centreColour(), sf::Color(200, 200, 200));
     int wideWidth = 0, wideHeight = 0;
     view->pictureSize(wideWidth, wideHeight);
     EXPECT_EQ(wideWidth, 17000);
     EXPECT_EQ(wideHeight, 600);
+    EXPECT_LT(stripeContrast(), 100);
+    ASSERT_TRUE(ui.mouseMove(at(2200, 300)));
+    ASSERT_TRUE(ui.pressKey('1', KEYSTATE_CONTROL));
+    EXPECT_EQ(view->zoomPercent(), 100);
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return stripeContrast() > 200; }));
+    ASSERT_TRUE(ui.pressKey('0', KEYSTATE_CONTROL));
 
     // A 16-bit ImageJ TIFF: its display range and its scale (4 pixels per micron).
     ASSERT_TRUE(writeTiff(folder + "imagej.tif", 400, 300, 1, 16, 2000,
@@ -330,6 +365,13 @@ TEST_F(PictureWindowTest, PictureFilesOpenInTheirOwnScaleAndSaveWithIt)
         png.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     std::ofstream(folder + "cut.png", std::ios::binary).write(png.data(), std::streamsize(png.size() / 2));
+    // A JPEG cut inside its picture data (the decoder would fill the rest in grey).
+    cv::Mat noise(96, 128, CV_8UC3);
+    cv::randu(noise, 0, 255);
+    std::vector<uchar> jpeg;
+    ASSERT_TRUE(cv::imencode(".jpg", noise, jpeg));
+    std::ofstream(folder + "cut.jpg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size() * 2 / 3));
     std::vector<char> huge = png;
     huge[16] = huge[17] = 0; // IHDR width 0x0000FFFF... and height: 65535 × 65535
     huge[18] = huge[19] = char(0xFF);
@@ -342,6 +384,7 @@ TEST_F(PictureWindowTest, PictureFilesOpenInTheirOwnScaleAndSaveWithIt)
         {"empty.png", "The file is empty"},
         {"notes.png", "Not a JPEG, PNG, BMP or TIFF picture"},
         {"cut.png", "The picture is damaged or cut short"},
+        {"cut.jpg", "The picture is damaged or cut short"},
         {"huge.png", "The picture is larger than 120 megapixels"},
         {"folder.png", "The file cannot be read"},
     };
@@ -510,6 +553,81 @@ TEST_F(CalibratedPictureWindowTest, AFileMeasuresInItsOwnScaleOrTheCalibrationIn
     EXPECT_EQ(savedFile(), folder + "over.png");
     EXPECT_EQ(cv::imread(folder + "over.png").cols, 200);
     EXPECT_FALSE(std::filesystem::exists(folder + "over-1.png"));
+}
+
+// The emulated LarkA model (a video camera) opened instead of the USB3
+// camera: it takes stills at 1600 x 1200 up to 2736 x 1824 beside its preview. In force: a calibration
+// of 0.5 mm per pixel made at the preview size, 1600 x 1200.
+class StillCameraWindowTest : public PictureWindowTest {
+protected:
+    void SetUp() override
+    {
+        ::setenv("LENSBRIDGE_EMULATE_VIDEO_MODELS", "eba1:7585", 1);
+        const std::string data = home.root + "/Documents/Pellumo Files/data";
+        std::filesystem::create_directories(data);
+        std::ofstream(data + "/calibrations.ini") << "[data]\nA = 0.5\n[unit]\nA = 2\n[size]\nA = 1600x1200\n";
+        PictureWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        shell::CameraSession& session = *window->Session();
+        int group = -1;
+        ASSERT_TRUE(Driver::processEventsUntil([&] {
+            for (size_t g = 0; g < session.Devices().size(); ++g)
+                if (!session.Devices()[g].devices.empty() &&
+                    std::string(session.Devices()[g].devices[0].name).find("LarkA") != std::string::npos)
+                    group = int(g);
+            return group >= 0;
+        }));
+        ASSERT_EQ(session.OpenLocal(group, 0), shell::kSessionOpened);
+        ASSERT_TRUE(Driver::processEventsUntil(
+            [&] { return session.Camera() && session.FramesDelivered() > 3 && view->passesDrawn() > 3; }));
+        Driver ui(*window);
+        ASSERT_TRUE(Driver::processEventsUntil([&] { return ui.find("MainTabOptMeasure")->IsEnabled(); }));
+        ASSERT_TRUE(ui.click("MainTabOptMeasure"));
+    }
+};
+
+TEST_F(StillCameraWindowTest, FreezingTakesAStillAtTheStillSizeThatMeasuresLikeTheLivePicture)
+{
+    shell::CameraSession& session = *window->Session();
+    std::vector<_tag_CMSIZE> sizes;
+    ASSERT_EQ(session.Camera()->GetSupportedPreviewSizes(&sizes), CM_OK);
+    const auto preview = std::find_if(sizes.begin(), sizes.end(), [](auto s) { return s.width == 1600; });
+    ASSERT_NE(preview, sizes.end());
+    ASSERT_TRUE(session.SetPreviewSizeIndex(int(preview - sizes.begin())));
+    int width = 0, height = 0;
+    ASSERT_TRUE(Driver::processEventsUntil([&] {
+        view->pictureSize(width, height);
+        return width == 1600 && height == 1200;
+    }));
+    ASSERT_EQ(session.Camera()->SetStillCaptureSize(2304, 1728), CM_OK); // the same field, 1.44 times the size
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session.Camera() && session.FramesDelivered() > 3; }));
+    drawLine(at(100, 100), at(400, 100));
+    ASSERT_EQ(view->container().count(), 1);
+    const MeasureData live = view->container().measureData(0);
+    const float liveLength = firstLength();
+    EXPECT_NEAR(liveLength, 150.0f, 2.0f); // 300 pixels of 0.5 mm
+
+    // Frozen: the still, the line on the same spot of it, the same length.
+    Driver ui(*window);
+    ASSERT_TRUE(ui.pressKey(0x75)); // F6
+    EXPECT_EQ(field(PictureSource::kSourceField), "Frozen");
+    view->pictureSize(width, height);
+    EXPECT_EQ(width, 2304);
+    EXPECT_EQ(height, 1728);
+    ASSERT_EQ(view->container().count(), 1);
+    EXPECT_NEAR(view->container().measureData(0).startX, live.startX * 1.44f, 1.0f);
+    EXPECT_NEAR(view->container().measureData(0).endX, live.endX * 1.44f, 1.0f);
+    EXPECT_NEAR(firstLength(), liveLength, 0.5f);
+    const unsigned long frames = session.FramesDelivered();
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return session.FramesDelivered() > frames + 5; }))
+        << "the camera streams on behind the still";
+    ASSERT_TRUE(ui.pressKey(0x75));
+    EXPECT_EQ(field(PictureSource::kSourceField), "Live");
+    view->pictureSize(width, height);
+    EXPECT_EQ(width, 1600);
+    EXPECT_NEAR(view->container().measureData(0).startX, live.startX, 0.01f);
+    EXPECT_NEAR(firstLength(), liveLength, 0.01f);
 }
 
 TEST(PictureCommandLineTest, QtOptionsAndTheirValuesAreNoFile)

@@ -9,6 +9,7 @@
 #include "app/shell/picture/MeasuredPicture.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
+#include "camera/CMCameraBase.h"
 #include "platform/AtomicFile.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
@@ -20,6 +21,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 
 namespace shell {
 namespace {
@@ -191,16 +193,48 @@ void PictureCommands::ToggleFreeze()
         EnableMeasuring();
         return;
     }
-    if (!m_services.session.Camera())
+    CMCameraBase* camera = m_services.session.Camera();
+    if (!camera)
         return;
-    CWImage latest;
-    latest.externalBuffer = false;
-    if (!m_services.session.Pipeline().copyDisplayImage(latest))
-        return;
-    pictures->showStill(SourceKind::Frozen,
-                        CopyStill(latest.width, latest.height, latest.data, size_t(latest.width) * 4));
+    std::shared_ptr<StillPicture> frozen;
+    if (camera->isSupportStillCapture() && Config().DisableStillCap == 0) {
+        frozen = TakeStill(*camera);
+        if (!frozen)
+            m_services.setStatus(Text("STR_FREEZE_NO_STILL"));
+    }
+    if (!frozen) {
+        CWImage latest;
+        latest.externalBuffer = false;
+        if (!m_services.session.Pipeline().copyDisplayImage(latest))
+            return;
+        frozen = CopyStill(latest.width, latest.height, latest.data, size_t(latest.width) * 4);
+    }
+    pictures->showStill(SourceKind::Frozen, std::move(frozen));
     UpdateTitle();
     EnableMeasuring();
+}
+
+std::shared_ptr<StillPicture> PictureCommands::TakeStill(CMCameraBase& camera)
+{
+    // The camera may take a moment for a still; that is no lost camera.
+    CameraSession::WatchdogPause pause(m_services.session);
+    CWImage picture;
+    picture.externalBuffer = false; // Snap's buffer is ours to free
+    if (camera.Snap(&picture) != 0)
+        return nullptr;
+    auto still = std::make_shared<StillPicture>();
+    {
+        // The live picture's processing, as a snapshot gets it.
+        std::lock_guard lock(m_services.session.Pipeline().lock());
+        if (!m_converter.convert(picture, still->rgba, &camera))
+            return nullptr;
+    }
+    for (size_t i = 0; i + 3 < still->rgba.size(); i += 4)
+        std::swap(still->rgba[i], still->rgba[i + 2]);
+    still->width = picture.width;
+    still->height = picture.height;
+    PrepareViewCopy(*still);
+    return still;
 }
 
 void PictureCommands::ChooseAndOpen()

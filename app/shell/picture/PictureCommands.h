@@ -9,6 +9,7 @@
 // results, so a large file never stops the window. Bad files are reported
 // in the status bar and change nothing. UI thread only.
 #include "app/shell/WindowPart.h"
+#include "app/shell/capture/SnapshotImage.h"
 #include "app/shell/picture/PictureLoader.h"
 
 #include <future>
@@ -34,7 +35,10 @@ public:
     void OnCameraChanged() override;
     void OnClosing() override;
 
-    // Freezes the live picture, or goes back to live from any still.
+    // Freezes the live picture, or goes back to live from any still. A
+    // camera that takes stills is asked for one at its still size (the
+    // preview frame stays the picture when it gives none, and the status bar
+    // says so); it keeps streaming, and a recording goes on.
     void ToggleFreeze();
     // Asks for a picture file and opens it.
     void ChooseAndOpen();
@@ -65,11 +69,15 @@ private:
     bool StartSave(bool withMeasurements);
     // The still shown may be left: nothing unsaved, or the user agreed.
     bool ConfirmLeave();
+    // A still at the camera's still size, with the live picture's
+    // processing; null when the camera gave none.
+    std::shared_ptr<StillPicture> TakeStill(CMCameraBase& camera);
     // The measure page and the freeze button work on a still without a
     // camera; the freeze button is selected while a still is shown.
     void EnableMeasuring();
     void UpdateTitle();
 
+    SnapshotConverter m_converter;
     std::future<PictureLoadResult> m_load;
     std::string m_loadPath;
     std::future<Saved> m_save;

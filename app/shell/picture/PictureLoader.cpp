@@ -6,6 +6,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <tiffio.h>
+#include <turbojpeg.h>
 
 #include <sys/stat.h>
 
@@ -13,7 +14,7 @@
 #include <cerrno>
 #include <cmath>
 #include <fstream>
-#include <iterator>
+#include <string>
 
 namespace shell {
 namespace {
@@ -91,6 +92,44 @@ TiffInfo readTiffInfo(const std::string& path)
     return info;
 }
 
+// A JPEG straight into the view's R, G, B, A (no conversion pass of its
+// own). `damaged` when the data ends early or cannot be decoded (the general
+// decoder would fill the rest with grey and call it a picture); null without
+// `damaged` where TurboJPEG cannot say (CMYK, a header it does not read):
+// the general decoder decides then.
+std::shared_ptr<StillPicture> decodeJpegToRgba(const std::vector<uint8_t>& bytes, bool& damaged)
+{
+    damaged = false;
+    struct Decoder {
+        tjhandle handle = tjInitDecompress();
+        ~Decoder()
+        {
+            if (handle)
+                tjDestroy(handle);
+        }
+    } decoder;
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (!decoder.handle || tjDecompressHeader3(decoder.handle, bytes.data(), static_cast<unsigned long>(bytes.size()),
+                                               &width, &height, &subsampling, &colorspace) != 0)
+        return nullptr;
+    if (!PictureSizeAllowed(width, height) || colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
+        return nullptr;
+    auto picture = std::make_shared<StillPicture>();
+    picture->width = width;
+    picture->height = height;
+    picture->rgba.resize(size_t(width) * size_t(height) * 4);
+    if (tjDecompress2(decoder.handle, bytes.data(), static_cast<unsigned long>(bytes.size()), picture->rgba.data(),
+                      width, width * 4, height, TJPF_RGBA, 0) != 0) {
+        // Warnings about stray bytes leave a whole picture; a cut file does not.
+        const std::string why = tjGetErrorStr2(decoder.handle);
+        if (tjGetErrorCode(decoder.handle) != TJERR_WARNING || why.find("Premature end") != std::string::npos) {
+            damaged = true;
+            return nullptr;
+        }
+    }
+    return picture;
+}
+
 } // namespace
 
 PictureHeader ReadPictureHeader(const uint8_t* bytes, size_t size)
@@ -157,11 +196,15 @@ PictureLoadResult LoadPictureFile(const std::string& path)
         result.error = PictureLoadError::Unreadable;
         return result;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // One read of the size the file has (a file that grows meanwhile is read
+    // as it was; one that shrank as it is now).
+    std::vector<uint8_t> bytes(size_t(info.st_size));
+    file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
     if (file.bad()) {
         result.error = PictureLoadError::Unreadable;
         return result;
     }
+    bytes.resize(size_t(file.gcount()));
     if (bytes.empty()) {
         result.error = PictureLoadError::Empty;
         return result;
@@ -185,6 +228,18 @@ PictureLoadResult LoadPictureFile(const std::string& path)
     if ((header.width != 0 || header.height != 0) && !PictureSizeAllowed(header.width, header.height)) {
         result.error = header.width > 0 && header.height > 0 ? PictureLoadError::TooLarge : PictureLoadError::Corrupt;
         return result;
+    }
+    if (header.format == PictureFormat::Jpeg) {
+        bool damaged = false;
+        auto picture = decodeJpegToRgba(bytes, damaged);
+        if (damaged)
+            result.error = PictureLoadError::Corrupt;
+        if (picture) {
+            picture->path = path;
+            result.picture = std::move(picture);
+        }
+        if (damaged || picture)
+            return result;
     }
     cv::Mat decoded;
     try {
