@@ -5,10 +5,13 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -322,8 +325,11 @@ Program::Program(const std::string& display, const std::string& home) : log_(hom
         // from frame to frame, a frozen one does not.
         ::setenv("SENSORLINK_EMULATE_SHAKE", "2", 1);
         // What this test reads is the screen; in a sanitizer build the GL
-        // driver, unloaded at exit, would only add a leak report.
-        ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        // driver, unloaded at exit, would only add a leak report. Short
+        // allocation stacks, a small quarantine and no fill of new blocks
+        // make a start about a quarter cheaper; overflows are still caught.
+        ::setenv("ASAN_OPTIONS", "detect_leaks=0:malloc_context_size=2:quarantine_size_mb=16:max_malloc_fill_size=0",
+                 1);
         ::execl("/bin/sh", "sh", "-c", "exec \"$0\" --demo >\"$1\" 2>&1", program.c_str(), log_.c_str(), nullptr);
         ::_exit(127);
     }
@@ -341,6 +347,17 @@ bool Program::stop()
     const bool clean = Terminate(pid_, std::chrono::seconds(20));
     pid_ = -1;
     return clean;
+}
+
+void Program::kill()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
 }
 
 std::string Program::output() const

@@ -105,6 +105,8 @@ public:
 
     // SIGTERM (a logout) and wait for the end; true when it ended cleanly.
     bool stop();
+    // SIGKILL and wait for the end: for a start whose end proves nothing.
+    void kill();
     std::string output() const;
 
 private:
