@@ -28,9 +28,7 @@ FocusStacker::FocusStacker(cv::Size size) : size_(size), registration_(size)
     mapSigma_ = kSharpnessSigma;
     featherSigma_ = kFeatherSigma;
     result_.create(size, CV_8UC4);
-    warped_.create(size, CV_8UC4);
     alpha_.create(size, CV_32F);
-    beta_.create(size, CV_32F);
     best_.create(mapSize_, CV_32F);
 }
 
@@ -108,15 +106,14 @@ FocusStacker::Outcome FocusStacker::add(const cv::Mat& rgba)
                                   int(std::ceil(onMapBox.width / onMap)), int(std::ceil(onMapBox.height / onMap))) &
                          cv::Rect(cv::Point(), size_);
     const cv::Matx23d toFrame = StackRegistration::frameFromResult(placement_, size_);
-    cv::Mat warped = warped_(box), alpha = alpha_(box), beta = beta_(box), result = result_(box);
-    warp_.apply(rgba, warped, placement_.scale, toFrame(0, 2) + placement_.scale * box.x,
-                toFrame(1, 2) + placement_.scale * box.y);
+    cv::Mat alpha = alpha_(box), result = result_(box);
     if (mapSize_ != size_)
         cv::resize(alphaSmall_(onMapBox), alpha, box.size(), 0, 0, cv::INTER_LINEAR);
     else
         alphaSmall_(onMapBox).copyTo(alpha);
-    cv::subtract(cv::Scalar(1.0), alpha, beta);
-    cv::blendLinear(warped, result, alpha, beta, result);
+    // Warped and blended in one pass, only where the change reaches.
+    warp_.blendInto(rgba, result, alpha, placement_.scale, toFrame(0, 2) + placement_.scale * box.x,
+                    toFrame(1, 2) + placement_.scale * box.y);
     return Outcome::Merged;
 }
 

@@ -58,7 +58,6 @@ private:
     cv::Mat result_;
     cv::Mat best_;
     // Working pictures, reused for every frame.
-    cv::Mat warped_;
     cv::Mat small_;
     cv::Mat grey_;
     cv::Mat laplacian_;
@@ -68,7 +67,6 @@ private:
     cv::Mat mask_;
     cv::Mat alphaSmall_;
     cv::Mat alpha_;
-    cv::Mat beta_;
 };
 
 } // namespace focus

@@ -18,9 +18,27 @@ void cubicWeights(float t, float* w)
     w[3] = 1.f - w[0] - w[1] - w[2];
 }
 
+// Below this a blend moves no grey level by more than a quarter.
+constexpr float kNoChange = 1.f / 1024;
+// At most this many bands of rows are warped at once.
+constexpr int kMaxBands = 8;
+
 } // namespace
 
 void ShiftScaleWarp::apply(const cv::Mat& source, cv::Mat& dest, double scale, double dx, double dy)
+{
+    warp(source, dest, nullptr, scale, dx, dy);
+}
+
+void ShiftScaleWarp::blendInto(const cv::Mat& source, cv::Mat& dest, const cv::Mat& alpha, double scale, double dx,
+                               double dy)
+{
+    CV_Assert(alpha.type() == CV_32F && alpha.size() == dest.size());
+    warp(source, dest, &alpha, scale, dx, dy);
+}
+
+void ShiftScaleWarp::warp(const cv::Mat& source, cv::Mat& dest, const cv::Mat* alpha, double scale, double dx,
+                          double dy)
 {
     CV_Assert(source.type() == CV_8UC4 && dest.type() == CV_8UC4 && !source.empty());
     const int width = dest.cols, height = dest.rows;
@@ -41,13 +59,31 @@ void ShiftScaleWarp::apply(const cv::Mat& source, cv::Mat& dest, double scale, d
         columnTap_[size_t(x)] = (int(whole) - 1 - first) * 4;
         cubicWeights(float(sx - whole), &columnWeights_[size_t(x) * 4]);
     }
-    row_.resize(size_t(span) * 4);
     const int inLo = std::max(first, 0), inHi = std::min(last, source.cols - 1);
-    float* row = row_.data();
-    float* inside = row + (inLo - first) * 4;
     const int insideValues = (inHi - inLo + 1) * 4;
 
-    for (int y = 0; y < height; ++y) {
+    // Bands of rows on OpenCV's threads, each with a working row of its own.
+    const int bands = std::clamp(std::min(cv::getNumThreads(), kMaxBands), 1, std::max(1, height / 16));
+    rows_.resize(size_t(kMaxBands));
+    for (int b = 0; b < bands; ++b)
+        rows_[size_t(b)].resize(size_t(span) * 4);
+    cv::parallel_for_(cv::Range(0, bands), [&](const cv::Range& range) {
+        for (int band = range.start; band < range.end; ++band)
+            warpRows(source, dest, alpha, scale, dy, height * band / bands, height * (band + 1) / bands, first, last,
+                     inLo, inHi, insideValues, rows_[size_t(band)].data());
+    });
+}
+
+void ShiftScaleWarp::warpRows(const cv::Mat& source, cv::Mat& dest, const cv::Mat* alpha, double scale, double dy,
+                              int rowFrom, int rowTo, int first, int last, int inLo, int inHi, int insideValues,
+                              float* row) const
+{
+    const int width = dest.cols;
+    float* inside = row + (inLo - first) * 4;
+    for (int y = rowFrom; y < rowTo; ++y) {
+        const float* a = alpha ? alpha->ptr<float>(y) : nullptr;
+        if (a && std::none_of(a, a + width, [](float v) { return v >= kNoChange; }))
+            continue;
         const double sy = scale * y + dy;
         const double whole = std::floor(sy);
         float w[4];
@@ -66,11 +102,15 @@ void ShiftScaleWarp::apply(const cv::Mat& source, cv::Mat& dest, double scale, d
         // Horizontal pass.
         uint8_t* out = dest.ptr<uint8_t>(y);
         for (int x = 0; x < width; ++x) {
+            if (a && a[x] < kNoChange)
+                continue;
             const float* p = row + columnTap_[size_t(x)];
             const float* c = &columnWeights_[size_t(x) * 4];
-            for (int ch = 0; ch < 4; ++ch)
-                out[x * 4 + ch] =
-                    cv::saturate_cast<uint8_t>(c[0] * p[ch] + c[1] * p[4 + ch] + c[2] * p[8 + ch] + c[3] * p[12 + ch]);
+            uint8_t* o = out + x * 4;
+            for (int ch = 0; ch < 4; ++ch) {
+                const float v = c[0] * p[ch] + c[1] * p[4 + ch] + c[2] * p[8 + ch] + c[3] * p[12 + ch];
+                o[ch] = cv::saturate_cast<uint8_t>(a ? o[ch] + a[x] * (v - o[ch]) : v);
+            }
         }
     }
 }

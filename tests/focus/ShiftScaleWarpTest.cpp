@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+
 namespace {
 
 // The separable warp agrees with OpenCV's general cubic warp (replicated
 // borders) for a shift and a scale either way, into a view of a larger
-// picture, also where the output reaches past the source's edges.
+// picture, also where the output reaches past the source's edges; blended
+// into a picture, it leaves the picture alone where the weight is 0.
 TEST(ShiftScaleWarp, AgreesWithTheGeneralCubicWarp)
 {
     cv::RNG rng(3);
@@ -39,6 +42,21 @@ TEST(ShiftScaleWarp, AgreesWithTheGeneralCubicWarp)
         EXPECT_LT(cv::mean(diff)[0], 0.3);
         // Nothing written outside the view.
         EXPECT_EQ(cv::countNonZero(whole.reshape(1).colRange(0, c.view.x * 4)), 0);
+
+        // Blended into a picture by a ramp: untouched where it is 0.
+        cv::Mat alpha(c.view.size(), CV_32F);
+        for (int x = 0; x < alpha.cols; ++x)
+            alpha.col(x).setTo(std::max(0.0, double(x) / alpha.cols * 2 - 1));
+        cv::Mat blended(c.view.size(), CV_8UC4, cv::Scalar(40, 90, 160, 255)), beta;
+        cv::Mat blendedExpected;
+        cv::subtract(cv::Scalar(1.0), alpha, beta);
+        cv::blendLinear(expected, blended, alpha, beta, blendedExpected);
+        warp.blendInto(source, blended, alpha, c.scale, c.dx, c.dy);
+        cv::absdiff(blended, blendedExpected, diff);
+        cv::minMaxLoc(diff.reshape(1), nullptr, &worst);
+        EXPECT_LE(worst, 2.0);
+        cv::absdiff(blended.colRange(0, alpha.cols / 2), cv::Scalar(40, 90, 160, 255), diff);
+        EXPECT_EQ(cv::countNonZero(diff.reshape(1)), 0) << "where alpha is 0 the picture stays";
     }
 }
 
