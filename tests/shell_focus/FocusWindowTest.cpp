@@ -134,7 +134,7 @@ TEST_F(FocusWindowTest, FigureAndStackFromFocusingToASavedCalibratedPicture)
     ASSERT_TRUE(Driver::processEventsUntil([&] { return read() && best > 2 * figure && figure > 0; }, 20000))
         << field(PictureSource::kModeField);
     // A rectangle drawn over empty glass: the figure covers it alone, its
-    // best starts anew and stays at the glass's noise through whole sweeps
+    // best starts anew and stays at the glass's noise through a whole sweep
     // (the centre third's scale ticks would bring it back within one).
     const int centreBest = best;
     ASSERT_TRUE(ui.click("MeasureBtnRect"));
@@ -142,8 +142,8 @@ TEST_F(FocusWindowTest, FigureAndStackFromFocusingToASavedCalibratedPicture)
     ASSERT_EQ(view->container().count(), 1);
     ASSERT_TRUE(Driver::processEventsUntil([&] { return read() && best < centreBest / 4; }, 5000))
         << field(PictureSource::kModeField) << ", centre third's best " << centreBest;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(4500);
-    Driver::processEventsUntil([&] { return std::chrono::steady_clock::now() > until; }, 6000);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+    Driver::processEventsUntil([&] { return std::chrono::steady_clock::now() > until; }, 4000);
     ASSERT_TRUE(read());
     EXPECT_LT(best, centreBest / 4) << "centre third's best " << centreBest;
     // Deleting it gives the centre third back.
