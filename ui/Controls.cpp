@@ -718,6 +718,7 @@ QWidget* CComboUI::CreateWidget()
 void CComboUI::InitWidget()
 {
     auto* combo = static_cast<QComboBox*>(GetWidget());
+    combo->setPlaceholderText(toQString(m_placeholder));
     QObject::connect(combo, &QComboBox::currentIndexChanged, Relay(), [this](int index) {
         if (m_quiet || index == m_curSel)
             return;
@@ -726,6 +727,21 @@ void CComboUI::InitWidget()
         UpdateStyle();
         SendNotify("itemselect", static_cast<WPARAM>(index), previous);
     });
+}
+
+void CComboUI::SetPlaceholderText(const std::string& text)
+{
+    m_placeholder = text;
+    if (auto* combo = qobject_cast<QComboBox*>(WidgetIfCreated()))
+        combo->setPlaceholderText(toQString(text));
+}
+
+void CComboUI::SetAttribute(const std::string& name, const std::string& value)
+{
+    if (name == "placeholder")
+        SetPlaceholderText(value);
+    else
+        CContainerUI::SetAttribute(name, value);
 }
 
 bool CComboUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }

@@ -23,6 +23,7 @@ protected:
     void ApplyAlignment();
     RECT m_textPadding;
     bool m_wordBreak = false;
+    bool m_endEllipsis = false;
     std::string m_valign;
 };
 
@@ -214,6 +215,10 @@ public:
     void ReloadText() override;
     // An entry's text or flag changed.
     void ItemChanged(CListLabelElementUI* item);
+    // Shown, dimmed, while no entry is chosen (none selected, or no entries);
+    // it is no entry: GetText() stays empty. Attribute "placeholder".
+    void SetPlaceholderText(const std::string& text);
+    void SetAttribute(const std::string& name, const std::string& value) override;
 
 protected:
     QWidget* CreateWidget() override;
@@ -224,4 +229,5 @@ protected:
     void RefillWidget();
     int m_curSel = -1;
     bool m_quiet = false;
+    std::string m_placeholder;
 };

@@ -11,6 +11,9 @@ constexpr platform::UINT WM_MEASURE_REMOVED =
 constexpr platform::UINT WM_MEASURE_CLEARED = platform::WM_USER + 112; // every primitive was deleted; wParam 0
 constexpr platform::UINT WM_MEASURE_CHANGED =
     platform::WM_USER + 113; // a primitive moved or changed; wParam index, lParam 1 in calibration mode
+// Posted by the measurement container, so that asking for the text runs
+// outside the mouse handling.
+constexpr platform::UINT WM_MEASURE_TEXT_PLACED = platform::WM_USER + 117; // a text marker was placed; wParam index
 
 // Posted by the render view on a double click of the picture.
 constexpr platform::UINT WM_RENDER_TOGGLE_FULLSCREEN = platform::WM_USER + 114; // toggle full screen

@@ -112,6 +112,8 @@ class SFPrimitiveText : public SFPrimitiveBase {
 public:
     explicit SFPrimitiveText(const PrimitiveSetup& setup);
     std::string typeName() const override { return "Text"; }
+    // The text the user typed for the marker.
+    void setText(const sf::String& text) { setLabelText(text); }
     void onPress(float x, float y, int tool) override;
     void update() override;
 

@@ -88,6 +88,18 @@ void SFPrimitiveBase::rescale(float newOriginX, float newOriginY, float newZoom)
     update();
 }
 
+void SFPrimitiveBase::mapPicture(float scale, sf::Vector2f shift)
+{
+    const sf::Vector2f origin(viewOriginX, viewOriginY);
+    auto map = [&](sf::Vector2f v) { return (v - origin) * scale + origin + shift * zoom; };
+    for (sf::VertexArray* array : {&dimensionVertices, &controlPoints, &shapeVerts})
+        for (std::size_t i = 0; i < array->getVertexCount(); ++i)
+            (*array)[i].position = map((*array)[i].position);
+    label.setPosition(map(label.getPosition()));
+    rescaleExtents(scale);
+    update();
+}
+
 sf::VertexArray SFPrimitiveBase::handleSquares() const
 {
     sf::VertexArray squares(sf::LineStrip);

@@ -80,6 +80,10 @@ public:
         if (factor > 0)
             zoom /= factor;
     }
+    // The picture under it changed size: its picture coordinates p become
+    // p × scale + shift (picture pixels) under the view transform it holds;
+    // the label goes along.
+    void mapPicture(float scale, sf::Vector2f shift);
     // A square around each handle.
     sf::VertexArray handleSquares() const;
     // A copy of what drawing it takes: shape, dimension lines, handle

@@ -1,5 +1,6 @@
 #include "SFPrimitiveContainer.h"
 
+#include "CircularPrimitives.h"
 #include "LabelFont.h"
 #include "MeasureCsv.h"
 #include "PrimitiveFactory.h"
@@ -142,10 +143,12 @@ int SFPrimitiveContainer::onMouseRelease(float hostX, float hostY)
     const ChangeMark mark(*this, false);
     const auto [x, y] = toControl(hostX, hostY);
     buttonDown = false;
+    bool textPlaced = false;
     if (hit.index >= 0) {
         std::lock_guard<platform::CriticalSection> guard(*lock);
         if (SFPrimitiveBase* primitive = current()) {
             primitive->onRelease(x, y, tool);
+            textPlaced = !idle && primitive->isFinished() && dynamic_cast<SFPrimitiveText*>(primitive);
             idle = primitive->isFinished();
             // A press that moved nothing (a selection) is no step to take back.
             if (beforeMove && !samePlace(*beforeMove, *primitive))
@@ -153,6 +156,11 @@ int SFPrimitiveContainer::onMouseRelease(float hostX, float hostY)
         }
     }
     beforeMove.reset();
+    if (textPlaced) {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        if (notifyWindow)
+            platform::PostMessage(notifyWindow, WM_MEASURE_TEXT_PLACED, static_cast<platform::WPARAM>(hit.index), 0);
+    }
     return hit.index;
 }
 
@@ -324,6 +332,52 @@ void SFPrimitiveContainer::clearAll(bool notify)
         send({{WM_MEASURE_CLEARED, 0, 0}});
     hit = HitInfo();
     idle = true;
+}
+
+void SFPrimitiveContainer::mapPictureCoordinates(float scale, float shiftX, float shiftY)
+{
+    if (!(scale > 0) || !std::isfinite(scale) || !std::isfinite(shiftX) || !std::isfinite(shiftY))
+        return;
+    const ChangeMark mark(*this);
+    forgetUndo();
+    Messages messages;
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        MeasurementSet& live = calibrationMode ? savedPrimitives : primitives;
+        for (std::size_t i = 0; i < live.size(); ++i) {
+            if (!live[i])
+                continue;
+            live[i]->mapPicture(scale, {shiftX, shiftY});
+            if (!calibrationMode)
+                messages.push_back({WM_MEASURE_CHANGED, static_cast<platform::WPARAM>(i), 0});
+        }
+        ++drawGeneration;
+    }
+    send(messages);
+}
+
+bool SFPrimitiveContainer::setMarkerText(int index, const sf::String& text)
+{
+    const ChangeMark mark(*this);
+    {
+        std::lock_guard<platform::CriticalSection> guard(*lock);
+        if (index < 0 || static_cast<std::size_t>(index) >= primitives.size())
+            return false;
+        auto* marker = dynamic_cast<SFPrimitiveText*>(primitives[static_cast<std::size_t>(index)].get());
+        if (!marker)
+            return false;
+        marker->setText(text);
+        ++drawGeneration;
+    }
+    send({{WM_MEASURE_CHANGED, static_cast<platform::WPARAM>(index), 0}});
+    return true;
+}
+
+bool SFPrimitiveContainer::undoAdd(int index)
+{
+    if (undoSteps.empty() || undoSteps.back().kind != UndoStep::Added || undoSteps.back().index != index)
+        return false;
+    return undo();
 }
 
 SFPrimitiveContainer::MeasurementSet SFPrimitiveContainer::exchangeMeasurements(MeasurementSet set)

@@ -64,6 +64,17 @@ public:
     // held. Deleting all, switching pictures and calibration mode forget them.
     bool undo();
     void clearAll(bool notify);
+    // UI thread. The picture changed size at the user's request: every
+    // measurement's picture coordinates p become p × scale + shift (picture
+    // pixels), so the shapes stay on the specimen; the main window hears each
+    // as changed. Steps to take back are forgotten (they hold old coordinates).
+    void mapPictureCoordinates(float scale, float shiftX, float shiftY);
+    // UI thread. Gives the text marker `index` its text; false (nothing
+    // changed) for another kind of measurement or an index out of range.
+    bool setMarkerText(int index, const sf::String& text);
+    // UI thread. Takes back the add of measurement `index` when that add is
+    // the last step; false otherwise.
+    bool undoAdd(int index);
     void setCalibration(const sf::String& unitName, float factor);
     void setColors(sf::Color line, sf::Color edge, sf::Color dimension, sf::Color text, bool applyToAll);
     // The calibration in force: units per image pixel, and its unit.

@@ -34,6 +34,11 @@ struct MainWindowServices {
     PictureSource* pictures = nullptr;
     // Keeps the desktop awake while long work runs; null in windows without it.
     DesktopIdleInhibitor* desktopIdle = nullptr;
+    // The user asked for a live picture of width × height (a size chosen in
+    // the drawer; `otherCamera`: another camera opened). The measure page
+    // sets it and keeps the live measurements on the specimen when the
+    // picture arrives at that size; empty in windows without one.
+    std::function<void(int width, int height, bool otherCamera)> pictureSizeRequested;
 };
 
 class WindowPart {

@@ -5,6 +5,8 @@
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
 #include "app/shell/PictureSource.h"
+#include "app/shell/capture/SnapshotFiles.h"
+#include "app/shell/measure_page/MarkerTextDialog.h"
 #include "app/shell/measure_page/MeasureColorDialog.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
@@ -16,7 +18,9 @@
 #include "ui/MessageDialog.h"
 #include "ui/ResourceManager.h"
 
+#include <cmath>
 #include <strings.h>
+#include <utility>
 
 namespace shell {
 namespace {
@@ -74,6 +78,14 @@ const char* TwoCirclesHint(int tool)
 
 std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
 
+// Aspect ratios within 1 % are the same field (sizes rounded to even or to a
+// multiple of 8 or 16 differ by a little), as for calibrations.
+bool SameAspectRatio(int width, int height, int otherWidth, int otherHeight)
+{
+    const double here = double(width) * otherHeight, there = double(height) * otherWidth;
+    return std::fabs(here - there) <= 0.01 * std::max(here, there);
+}
+
 } // namespace
 
 MeasurePage::MeasurePage(MainWindowServices& services)
@@ -82,7 +94,7 @@ MeasurePage::MeasurePage(MainWindowServices& services)
 {
 }
 
-MeasurePage::~MeasurePage() = default;
+MeasurePage::~MeasurePage() { m_services.pictureSizeRequested = nullptr; }
 
 SFPrimitiveContainer* MeasurePage::Container() const
 {
@@ -98,6 +110,9 @@ void MeasurePage::Init()
         m_store.load(path); // a first start has no file yet: an empty list
     if (auto* list = dynamic_cast<CListUI*>(Find("MeasureDataList")))
         list->SetTextCallback(&m_results);
+    m_services.pictureSizeRequested = [this](int width, int height, bool otherCamera) {
+        OnPictureSizeRequested(width, height, otherCamera);
+    };
 }
 
 void MeasurePage::OnWindowInit()
@@ -351,6 +366,66 @@ bool MeasurePage::OnKeyWithState(WPARAM key, LPARAM keyState)
     return true;
 }
 
+void MeasurePage::OnPictureSizeRequested(int width, int height, bool otherCamera)
+{
+    m_sizeRequest = SizeRequest{width, height, otherCamera};
+    // The picture may have that size already (its frames came first).
+    FollowLivePictureSize();
+    if (m_sizeRequest && width == m_liveWidth && height == m_liveHeight)
+        m_sizeRequest.reset(); // nothing will change
+}
+
+void MeasurePage::FollowLivePictureSize()
+{
+    // A still shown instead, or no camera (one is opening): the live
+    // picture's size is looked at again when it shows.
+    if (!m_services.view || !m_services.pictures || !m_services.pictures->isLive() || !m_services.session.Camera())
+        return;
+    int width = 0, height = 0;
+    m_services.view->pictureSize(width, height);
+    if (width <= 0 || height <= 0 || (width == m_liveWidth && height == m_liveHeight))
+        return;
+    const int oldWidth = std::exchange(m_liveWidth, width), oldHeight = std::exchange(m_liveHeight, height);
+    const std::optional<SizeRequest> request = std::exchange(m_sizeRequest, std::nullopt);
+    if (request && request->width == width && request->height == height && oldWidth > 0 && oldHeight > 0)
+        KeepMeasurementsOnSpecimen(oldWidth, oldHeight, width, height, request->otherCamera);
+}
+
+void MeasurePage::KeepMeasurementsOnSpecimen(int oldWidth, int oldHeight, int width, int height, bool otherCamera)
+{
+    SFPrimitiveContainer* container = Container();
+    if (!container || (container->count() == 0 && !container->isCalibrationMode()))
+        return;
+    // A SensorLink camera's sizes are windows centred on its sensor: the
+    // specimen stays where it is and the window grows or shrinks around it.
+    const CameraSource& source = m_services.session.Source();
+    if (!otherCamera && source.kind == CameraSource::Kind::Local && source.groupType == VIDEO_DEVICE_GROUP_SENSORLINK) {
+        container->mapPictureCoordinates(1.0f, float(width - oldWidth) / 2, float(height - oldHeight) / 2);
+        return;
+    }
+    if (SameAspectRatio(oldWidth, oldHeight, width, height)) {
+        container->mapPictureCoordinates(float(width) / float(oldWidth), 0, 0);
+        return;
+    }
+    if (container->isCalibrationMode())
+        return;
+    if (ShowMessage(m_services.window.GetHWND(), Text("STR_MEASURE_OTHER_ASPECT"), Text("STR_DELETE"), 1,
+                    MB_ICONQUESTION) == IDOK)
+        container->clearAll(true);
+}
+
+void MeasurePage::AskForMarkerText(int index)
+{
+    SFPrimitiveContainer* container = Container();
+    if (!container)
+        return;
+    const std::optional<std::string> text = AskMarkerText(m_services.window.GetHWND());
+    if (text && !text->empty())
+        container->setMarkerText(index, sf::String::fromUtf8(text->begin(), text->end()));
+    else
+        container->undoAdd(index);
+}
+
 void MeasurePage::DeleteAll()
 {
     SFPrimitiveContainer* container = Container();
@@ -368,7 +443,9 @@ void MeasurePage::ExportCsv()
         return;
     ui::FileDialogRequest request;
     request.owner = m_services.window.GetHWND();
-    request.defaultName = "results.csv";
+    // Starts where the pictures go, not in whatever folder the program was started from.
+    const std::string folder = ImageFolder();
+    request.defaultName = folder.empty() ? "results.csv" : folder + "/results.csv";
     request.filters = {{"CSV files(*.csv)", "*.csv"}};
     request.defaultExtension = "csv";
     const std::string path = ui::GetSaveFileName(request);
@@ -398,10 +475,12 @@ bool MeasurePage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     result = 0;
     switch (message) {
     case WM_RENDER_PICTURE_SIZE:
+        FollowLivePictureSize();
         // The calibration page applies the choice when it is left.
         if (!m_calibration->IsShown())
             ApplyCalibration();
         return true;
+    case WM_MEASURE_TEXT_PLACED: AskForMarkerText(index); return true;
     case WM_RENDER_ZOOM_CHANGED:
         m_zoomPercent = index;
         ShowZoom();

@@ -11,6 +11,7 @@
 #include "ui/Menu.h"
 
 #include <memory>
+#include <optional>
 
 class SFPrimitiveContainer;
 
@@ -62,6 +63,22 @@ private:
     void ShowToolHint();
     void ShowZoom();
     std::string ChosenUnitName() const;
+    // The user asked for a live picture of width × height (services'
+    // pictureSizeRequested).
+    void OnPictureSizeRequested(int width, int height, bool otherCamera);
+    // Called whenever the live picture may have changed size: when it now
+    // has the size the user asked for, the live measurements follow it;
+    // every other change (the program's own switch and back, a reconnect, a
+    // still shown instead) leaves their picture coordinates as they are.
+    void FollowLivePictureSize();
+    // Keeps the live measurements on the specimen across oldWidth × oldHeight
+    // → width × height: scaled for the same aspect ratio, shifted with a
+    // window on a sensor; for another aspect ratio the user is asked whether
+    // to delete them (kept unscaled otherwise).
+    void KeepMeasurementsOnSpecimen(int oldWidth, int oldHeight, int width, int height, bool otherCamera);
+    // The text marker `index` was placed: its text is asked for; Cancel or
+    // an empty text takes the marker back.
+    void AskForMarkerText(int index);
 
     CalibrationStore m_store;
     MeasureListAdapter m_results;
@@ -70,6 +87,17 @@ private:
     const char* m_toolHint = nullptr;
     bool m_hintShown = false;
     int m_zoomPercent = 0;
+    // The live picture's size the live measurements are placed on (0 × 0
+    // before the first), and the size the user asked for, until the next
+    // change of the live picture's size.
+    int m_liveWidth = 0;
+    int m_liveHeight = 0;
+    struct SizeRequest {
+        int width;
+        int height;
+        bool otherCamera;
+    };
+    std::optional<SizeRequest> m_sizeRequest;
     std::unique_ptr<CMenuWnd> m_menu;
     CStdStringPtrMap m_menuCheckInfo;
 };

@@ -227,6 +227,7 @@ void CameraListPanel::OpenDone(int result, bool reconnect)
     if (session.Camera()) {
         m_services.window.SetTimer(kFrameRateTimer, 1000);
         if (!reconnect) {
+            TellPictureSizeRequested(true);
             m_services.window.OpenDrawerBody("drawerPreviewResolution", true);
             // What to do next, for whoever sees the program the first time.
             SetStatusFromId("STR_CAMERA_OPENED_HINT");
@@ -329,10 +330,21 @@ void CameraListPanel::FillPreviewSizes()
 
 void CameraListPanel::OnPreviewSizeSelected(int index)
 {
-    if (!m_services.session.Camera())
+    CameraSession& session = m_services.session;
+    if (!session.Camera())
         return;
-    m_services.session.SetPreviewSizeIndex(index);
+    // The processor check's switch and back is the program's own, not the user's.
+    if (session.SetPreviewSizeIndex(index) && !m_automaticSizeSwitch)
+        TellPictureSizeRequested(false);
     FillCaptureSizes();
+}
+
+void CameraListPanel::TellPictureSizeRequested(bool otherCamera)
+{
+    _tag_CMSIZE size{0, 0};
+    if (m_services.pictureSizeRequested && m_services.session.Camera() &&
+        m_services.session.Camera()->GetPreviewSize(size) == 0)
+        m_services.pictureSizeRequested(size.width, size.height, otherCamera);
 }
 
 void CameraListPanel::FillCaptureSizes()
@@ -426,6 +438,7 @@ bool CameraListPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         m_services.window.KillTimer(UINT(wParam));
         if (!m_previewSizeCombo || !m_services.session.Camera())
             return true;
+        m_automaticSizeSwitch = true;
         if (wParam == kProcessorCheckTimer) {
             m_notedPreviewSize = m_previewSizeCombo->GetCurSel();
             m_previewSizeCombo->SelectItem(0, false);
@@ -433,6 +446,7 @@ bool CameraListPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         } else if (m_notedPreviewSize >= 0) {
             m_previewSizeCombo->SelectItem(m_notedPreviewSize, false);
         }
+        m_automaticSizeSwitch = false;
         return true;
     }
     if (message == WM_SESSION_STATUS) {

@@ -59,6 +59,9 @@ private:
     void FillCaptureSizes();
     void OnFormatSelected(int index);
     void OnPreviewSizeSelected(int index);
+    // Tells the window the picture size the user asked for (the camera's
+    // preview size now).
+    void TellPictureSizeRequested(bool otherCamera);
 
     std::unique_ptr<DeviceMonitor> m_deviceMonitor;
     CListUI* m_list = nullptr;
@@ -75,6 +78,7 @@ private:
     bool m_openFirstUsbCamera = false;
     bool m_firstListingSeen = false; // the camera used last is looked for in the first listing
     int m_notedPreviewSize = -1;
+    bool m_automaticSizeSwitch = false; // the processor check selects the sizes
 };
 
 } // namespace shell
