@@ -2,8 +2,11 @@
 // frames/s in a 1000×800 view, scale bar on. In one run: drawing passes per
 // second with no measurements, then with 1000 while idle, while the mouse
 // hovers over them, while one is dragged and while the view is zoomed ×4;
-// and the time of one mouse movement including the main window's handling
-// of the hover report (the record read back, as the results list does).
+// the process's CPU time per pass in each case (capture, UI and drawing
+// threads together: less at the mercy of other load on the machine than the
+// rate); and the time of one mouse movement including the main window's
+// handling of the hover report (the record read back, as the results list
+// does; bench_measure_window times the real window).
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bin/bench_measure_live
 
 #include "app/common/AppMessages.h"
@@ -54,11 +57,13 @@ void send(int type, int x, int y)
 }
 
 // Passes per second over `seconds` while `step` runs between the UI's own
-// events (nothing when empty); the time of the steps goes to `stepSeconds`.
-double passesPerSecond(double seconds, const std::function<void(long)>& step, double* stepSeconds = nullptr,
-                       long* steps = nullptr)
+// events (nothing when empty); the process's CPU time per pass goes to
+// `cpuMsPerPass`, the time of the steps to `stepSeconds`.
+double passesPerSecond(double seconds, const std::function<void(long)>& step, double* cpuMsPerPass,
+                       double* stepSeconds = nullptr, long* steps = nullptr)
 {
     const int before = g_view->passesDrawn();
+    const double cpuBefore = benchscenes::ProcessCpuSeconds();
     const auto start = Clock::now();
     long n = 0;
     double spent = 0;
@@ -79,7 +84,9 @@ double passesPerSecond(double seconds, const std::function<void(long)>& step, do
         *stepSeconds = spent;
     if (steps)
         *steps = n;
-    return (g_view->passesDrawn() - before) / elapsed;
+    const int passes = g_view->passesDrawn() - before;
+    *cpuMsPerPass = passes > 0 ? 1e3 * (benchscenes::ProcessCpuSeconds() - cpuBefore) / passes : 0.0;
+    return passes / elapsed;
 }
 
 void BM_Measurements1000OverLive1080p60(benchmark::State& state)
@@ -101,26 +108,28 @@ void BM_Measurements1000OverLive1080p60(benchmark::State& state)
         const RECT pos = g_view->GetPos();
         c.clearAll(false);
         ui::Application::processEventsFor(1000);
-        const double empty = passesPerSecond(4, {});
+        double cpu[5] = {};
+        const double empty = passesPerSecond(4, {}, &cpu[0]);
         benchscenes::FillMeasurementGrid(c, kPrimitives);
         c.setTool(ToolNone);
         ui::Application::processEventsFor(1000);
-        const double idle = passesPerSecond(4, {});
+        const double idle = passesPerSecond(4, {}, &cpu[1]);
         double moveSeconds = 0;
         long moves = 0;
         const double hovering = passesPerSecond(
             4, [&](long n) { send(UIEVENT_MOUSEMOVE, pos.left + 20 + int(n % 900), pos.top + 300 + int(n % 50)); },
-            &moveSeconds, &moves);
+            &cpu[2], &moveSeconds, &moves);
         // Drag the line of the second grid cell (drawn at the same host
         // positions) up and down with the move tool.
         c.setTool(ToolMove);
         send(UIEVENT_MOUSEMOVE, 137, 5);
         send(UIEVENT_BUTTONDOWN, 137, 5);
-        const double dragging = passesPerSecond(4, [&](long n) { send(UIEVENT_MOUSEMOVE, 137, 5 + int(n % 40)); });
+        const double dragging = passesPerSecond(
+            4, [&](long n) { send(UIEVENT_MOUSEMOVE, 137, 5 + int(n % 40)); }, &cpu[3]);
         send(UIEVENT_BUTTONUP, 137, 5);
         c.setTool(ToolNone);
         g_view->zoomAbout(4, 500, 400);
-        const double zoomed = passesPerSecond(4, {});
+        const double zoomed = passesPerSecond(4, {}, &cpu[4]);
         g_view->zoomToFit();
         stop = true;
         capture.join();
@@ -132,6 +141,11 @@ void BM_Measurements1000OverLive1080p60(benchmark::State& state)
         state.counters["passes_per_s_zoom4"] = zoomed;
         state.counters["ratio_min"] = std::min({idle, hovering, dragging, zoomed}) / empty;
         state.counters["move_us"] = 1e6 * moveSeconds / double(moves);
+        state.counters["cpu_ms_per_pass_0"] = cpu[0];
+        state.counters["cpu_ms_per_pass_idle"] = cpu[1];
+        state.counters["cpu_ms_per_pass_hover"] = cpu[2];
+        state.counters["cpu_ms_per_pass_drag"] = cpu[3];
+        state.counters["cpu_ms_per_pass_zoom4"] = cpu[4];
         state.counters["primitives"] = c.count();
     }
 }
