@@ -36,6 +36,27 @@ const std::array<std::array<uint16_t, 256>, 256>& blendShares()
     return table;
 }
 
+// A 16 × 16 ordered dither (0 … 255): each frame's share rounds up or down
+// so that, on average, it adds exactly its share. Plain rounding would let
+// a small share never change a pixel at all.
+constexpr unsigned kDither = 16;
+const std::array<std::array<uint8_t, kDither>, kDither>& ditherPattern()
+{
+    static const auto pattern = [] {
+        std::array<std::array<uint8_t, kDither>, kDither> p{};
+        for (unsigned y = 0; y < kDither; ++y)
+            for (unsigned x = 0; x < kDither; ++x) {
+                // Bayer's recursive pattern: bit-reversed interleave of x ^ y and y.
+                unsigned v = 0;
+                for (unsigned bit = 0; bit < 4; ++bit)
+                    v |= (((x ^ y) >> bit & 1u) << (7 - 2 * bit)) | ((y >> bit & 1u) << (6 - 2 * bit));
+                p[y][x] = uint8_t(v);
+            }
+        return p;
+    }();
+    return pattern;
+}
+
 } // namespace
 
 PanoramaCanvas::PanoramaCanvas(int64_t maxPixels) : m_maxPixels(maxPixels) {}
@@ -51,7 +72,7 @@ const cv::Mat& PanoramaCanvas::featherFor(cv::Size size)
             const int dy = std::min(y, size.height - 1 - y);
             for (int x = 0; x < size.width; ++x) {
                 const int d = std::min({dy, x, size.width - 1 - x});
-                row[x] = uint8_t(std::clamp(255 * (d + 1) / ramp, 1, 255));
+                row[x] = uint8_t(std::clamp(kFullWeight * (d + 1) / ramp, 1, kFullWeight));
             }
         }
     }
@@ -70,17 +91,23 @@ bool PanoramaCanvas::place(const cv::Mat& rgba, cv::Point at)
 
     const cv::Mat& feather = featherFor(rgba.size());
     const auto& share = blendShares();
+    const auto& dither = ditherPattern();
     const cv::Point corner = at - m_origin;
+    // Another dither phase for every frame, so a stage standing still does
+    // not round each pixel the same way again and again.
+    const unsigned phase = m_frames++ * 7;
     for (int y = 0; y < rgba.rows; ++y) {
         const uint8_t* in = rgba.ptr<uint8_t>(y);
         const uint8_t* weight = feather.ptr<uint8_t>(y);
+        const uint8_t* ditherRow = dither[(unsigned(y) + phase) & (kDither - 1)].data();
         uint8_t* out = m_colour.ptr<uint8_t>(corner.y + y) + size_t(corner.x) * 4;
         for (int x = 0; x < rgba.cols; ++x, in += 4, out += 4) {
             const unsigned f = weight[x], w = out[3];
             const unsigned a = share[w][f], keep = 256 - a;
-            out[0] = uint8_t((out[0] * keep + in[0] * a + 128) >> 8);
-            out[1] = uint8_t((out[1] * keep + in[1] * a + 128) >> 8);
-            out[2] = uint8_t((out[2] * keep + in[2] * a + 128) >> 8);
+            const unsigned r = ditherRow[(unsigned(x) + phase) & (kDither - 1)];
+            out[0] = uint8_t((out[0] * keep + in[0] * a + r) >> 8);
+            out[1] = uint8_t((out[1] * keep + in[1] * a + r) >> 8);
+            out[2] = uint8_t((out[2] * keep + in[2] * a + r) >> 8);
             out[3] = uint8_t(std::min(255u, w + f));
         }
     }
@@ -115,16 +142,28 @@ void PanoramaCanvas::grow(const cv::Rect& field)
 void PanoramaCanvas::refreshReduced(const cv::Rect& field)
 {
     const cv::Rect region = aligned(field) - m_origin;
-    const cv::Mat colour = m_colour(region);
     cv::Mat small = m_small(cv::Rect(region.tl() / kR, region.size() / kR));
-    cv::resize(colour, small, small.size(), 0, 0, cv::INTER_AREA);
-    // A reduced pixel counts as covered only when all it stands for is.
-    cv::Mat weight, covered;
-    cv::extractChannel(colour, weight, 3);
-    cv::threshold(weight, weight, 0, 255, cv::THRESH_BINARY);
-    cv::resize(weight, covered, small.size(), 0, 0, cv::INTER_AREA);
-    cv::threshold(covered, covered, 254, 255, cv::THRESH_BINARY);
-    cv::insertChannel(covered, small, 3);
+    cv::resize(m_colour(region), small, small.size(), 0, 0, cv::INTER_AREA);
+    // A reduced pixel counts as covered only when all it stands for is:
+    // inside the field every pixel is; on its edge, where the reduced
+    // pixels reach past it, each pixel is looked at.
+    const cv::Point inside = field.tl() - m_origin - region.tl();
+    const bool ragged[4] = {inside.x != 0, inside.y != 0, (inside.x + field.width) % kR != 0,
+                            (inside.y + field.height) % kR != 0};
+    for (int by = 0; by < small.rows; ++by) {
+        auto* row = small.ptr<cv::Vec4b>(by);
+        const bool edgeRow = (by == 0 && ragged[1]) || (by == small.rows - 1 && ragged[3]);
+        for (int bx = 0; bx < small.cols; ++bx) {
+            const bool edge = edgeRow || (bx == 0 && ragged[0]) || (bx == small.cols - 1 && ragged[2]);
+            bool covered = true;
+            for (int y = 0; edge && covered && y < kR; ++y) {
+                const uint8_t* p = m_colour.ptr<uint8_t>(region.y + by * kR + y) + size_t(region.x + bx * kR) * 4;
+                for (int x = 0; x < kR; ++x)
+                    covered = covered && p[4 * x + 3] != 0;
+            }
+            row[bx][3] = covered ? 255 : 0;
+        }
+    }
 }
 
 cv::Mat PanoramaCanvas::smallRegion(const cv::Rect& region) const

@@ -15,6 +15,11 @@ namespace panorama {
 class PanoramaCanvas {
 public:
     static constexpr int kReduction = 4;
+    // A frame's weight inside its feathered edge. The weight a pixel gathers
+    // stops at 255, so a pixel seen many times is the mean of about
+    // 255 / kFullWeight frames: a frame placed a pixel off barely moves it,
+    // and the next frame is found where the frames before agree it belongs.
+    static constexpr int kFullWeight = 16;
 
     explicit PanoramaCanvas(int64_t maxPixels);
 
@@ -60,7 +65,8 @@ private:
     cv::Mat m_small;    // 8UC4: m_colour reduced by kReduction, A 255 where wholly covered
     cv::Point m_origin; // panorama position of m_colour(0, 0), a multiple of kReduction
     cv::Rect m_bounds;
-    cv::Mat m_feather; // 8UC1 weight of a frame's pixels, 1 at its edges to 255 inside
+    cv::Mat m_feather;     // 8UC1 weight of a frame's pixels, 1 at its edges to kFullWeight inside
+    unsigned m_frames = 0; // frames placed: each takes the dither at another phase
 };
 
 } // namespace panorama

@@ -16,27 +16,45 @@ constexpr int kPeakRadius = 3;
 // otherwise raise a peak of its own.
 constexpr double kSurfaceSigma = 1.0;
 
-// exp(-2 π² σ² |f|²) per frequency of a `size` spectrum, both planes alike,
-// scaled to a mean of 1.
+// exp(-2 π² σ² |f|²) per frequency of a `size` spectrum, scaled to a mean
+// of 1.
 const cv::Mat& lowPass(cv::Size size)
 {
     thread_local cv::Mat weight;
     if (weight.size() != size) {
-        weight.create(size, CV_32FC2);
+        weight.create(size, CV_32F);
         const double k = 2 * CV_PI * CV_PI * kSurfaceSigma * kSurfaceSigma;
         for (int y = 0; y < size.height; ++y) {
             const double fy = double(std::min(y, size.height - y)) / size.height;
-            auto* row = weight.ptr<cv::Vec2f>(y);
+            auto* row = weight.ptr<float>(y);
             for (int x = 0; x < size.width; ++x) {
                 const double fx = double(std::min(x, size.width - x)) / size.width;
-                const float w = float(std::exp(-k * (fx * fx + fy * fy)));
-                row[x] = {w, w};
+                row[x] = float(std::exp(-k * (fx * fx + fy * fy)));
             }
         }
         // Identical pictures still peak at 1.
         weight /= cv::mean(weight)[0];
     }
     return weight;
+}
+
+// cross = a · conj(b), whitened (every frequency counts alike, so the peak
+// is sharp) and weighted by `weight`, in one pass.
+void whitenedCross(const cv::Mat& a, const cv::Mat& b, const cv::Mat& weight, cv::Mat& cross)
+{
+    cross.create(a.size(), CV_32FC2);
+    for (int y = 0; y < a.rows; ++y) {
+        const auto* pa = a.ptr<cv::Vec2f>(y);
+        const auto* pb = b.ptr<cv::Vec2f>(y);
+        const auto* pw = weight.ptr<float>(y);
+        auto* out = cross.ptr<cv::Vec2f>(y);
+        for (int x = 0; x < a.cols; ++x) {
+            const float re = pa[x][0] * pb[x][0] + pa[x][1] * pb[x][1];
+            const float im = pa[x][1] * pb[x][0] - pa[x][0] * pb[x][1];
+            const float scale = pw[x] / (std::sqrt(re * re + im * im) + 1e-6f);
+            out[x] = {re * scale, im * scale};
+        }
+    }
 }
 
 int wrapped(int i, int n) { return ((i % n) + n) % n; }
@@ -52,19 +70,10 @@ CorrelationPeak correlate(const cv::Mat& reference, const cv::Mat& moved, cv::Si
                        cv::BORDER_CONSTANT, 0);
     cv::copyMakeBorder(moved, b, 0, size.height - moved.rows, 0, size.width - moved.cols, cv::BORDER_CONSTANT, 0);
     cv::Mat fa, fb, cross;
-    cv::dft(a, fa, cv::DFT_COMPLEX_OUTPUT);
-    cv::dft(b, fb, cv::DFT_COMPLEX_OUTPUT);
-    cv::mulSpectrums(fa, fb, cross, 0, true);
-    // Whitened: every frequency counts alike, so the peak is sharp.
-    std::vector<cv::Mat> parts(2);
-    cv::split(cross, parts);
-    cv::Mat magnitude;
-    cv::magnitude(parts[0], parts[1], magnitude);
-    magnitude += 1e-6f;
-    cv::divide(parts[0], magnitude, parts[0]);
-    cv::divide(parts[1], magnitude, parts[1]);
-    cv::merge(parts, cross);
-    cv::multiply(cross, lowPass(size), cross);
+    // Rows past the pictures' own are zero: the transform skips them.
+    cv::dft(a, fa, cv::DFT_COMPLEX_OUTPUT, reference.rows);
+    cv::dft(b, fb, cv::DFT_COMPLEX_OUTPUT, moved.rows);
+    whitenedCross(fa, fb, lowPass(size), cross);
     cv::Mat surface;
     cv::idft(cross, surface, cv::DFT_REAL_OUTPUT | cv::DFT_SCALE);
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace panorama {
 namespace {
@@ -17,6 +18,10 @@ constexpr double kFullDetailSigma = 3.0;
 constexpr double kNoiseSigma = 1.0;
 // The whole panorama is searched at this much less again.
 constexpr int kSearchReduction = 2;
+// Where the stage is expected from its last step, it is looked for within
+// 1/16 of a frame; where it was last, or roughly found, within 1/8.
+constexpr int kNearReach = 16;
+constexpr int kFarReach = 8;
 // A match counts when its peak stands out this much from any rival.
 constexpr double kMinPeak = 0.12;
 constexpr double kMaxRivalShare = 0.45;
@@ -26,7 +31,7 @@ constexpr double kMinAgreement = 0.5;
 constexpr double kMinOverlap = 0.08;
 // The full-size refinement looks at a patch of this size and may move the
 // coarse answer by this much.
-constexpr int kPatch = 384;
+constexpr int kPatch = 256;
 constexpr int kMinPatch = 64;
 constexpr int kMaxRefinement = 6;
 constexpr double kMinRefinedPeak = 0.1;
@@ -50,16 +55,48 @@ double agreement(const cv::Mat& a, const cv::Mat& b, const cv::Mat& known, doubl
     return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
 }
 
+// Detail between the sensor's noise and the light's unevenness: the
+// picture smoothed over the noise less its mean over the fine detail.
+void bandPass(const cv::Mat& grey, cv::Mat& detail)
+{
+    cv::Mat mean;
+    cv::GaussianBlur(grey, detail, cv::Size(), kNoiseSigma);
+    cv::GaussianBlur(grey, mean, cv::Size(), std::hypot(kNoiseSigma, kFullDetailSigma));
+    detail -= mean;
+}
+
+// A Hanning window of `size`, or its square root (flatter: the middle counts
+// in full), made once per size.
+const cv::Mat& taper(cv::Size size, bool flat)
+{
+    struct Entry {
+        cv::Size size;
+        bool flat;
+        cv::Mat window;
+    };
+    thread_local std::vector<Entry> made;
+    for (const Entry& e : made)
+        if (e.size == size && e.flat == flat)
+            return e.window;
+    if (made.size() >= 8)
+        made.erase(made.begin());
+    Entry e{size, flat, cv::Mat()};
+    cv::createHanningWindow(e.window, size, CV_32F);
+    if (flat)
+        cv::sqrt(e.window, e.window);
+    made.push_back(std::move(e));
+    return made.back().window;
+}
+
 } // namespace
 
 Stitcher::Stitcher(int64_t maxPixels) : m_canvas(maxPixels) {}
 
 void Stitcher::prepare(const cv::Mat& rgba, Frame& frame) const
 {
-    cv::Mat grey8, small;
-    cv::cvtColor(rgba, grey8, cv::COLOR_RGBA2GRAY);
-    grey8.convertTo(frame.grey, CV_32F);
-    cv::resize(grey8, small, cv::Size(rgba.cols / kR, rgba.rows / kR), 0, 0, cv::INTER_AREA);
+    cv::Mat small;
+    cv::cvtColor(rgba, frame.grey, cv::COLOR_RGBA2GRAY);
+    cv::resize(frame.grey, small, cv::Size(rgba.cols / kR, rgba.rows / kR), 0, 0, cv::INTER_AREA);
     small.convertTo(small, CV_32F);
     // The finest detail left after the reduction: motion blur takes it first.
     cv::Mat edges;
@@ -78,9 +115,7 @@ FrameOutcome Stitcher::add(const cv::Mat& rgba)
         if (rgba.cols < 8 * kR || rgba.rows < 8 * kR)
             return FrameOutcome::SizeChanged;
         m_frameSize = rgba.size();
-        cv::createHanningWindow(m_taper, cv::Size(rgba.cols / kR, rgba.rows / kR), CV_32F);
-        // A flatter taper: the frame's middle counts in full.
-        cv::sqrt(m_taper, m_taper);
+        m_taper = taper(cv::Size(rgba.cols / kR, rgba.rows / kR), true);
     }
     Frame frame;
     prepare(rgba, frame);
@@ -96,12 +131,12 @@ FrameOutcome Stitcher::add(const cv::Mat& rgba)
     } else {
         // Where the stage is heading, else where it was, else anywhere.
         if (!m_lost && m_velocity != cv::Point())
-            at = track(frame, m_field.tl() + m_velocity);
+            at = track(frame, m_field.tl() + m_velocity, kNearReach);
         if (!at)
-            at = track(frame, m_field.tl());
+            at = track(frame, m_field.tl(), kFarReach);
         if (!at)
             if (const auto found = search(frame))
-                at = track(frame, *found);
+                at = track(frame, *found, kFarReach);
         if (at)
             at = refine(frame, *at);
     }
@@ -127,20 +162,17 @@ FrameOutcome Stitcher::add(const cv::Mat& rgba)
     return FrameOutcome::Placed;
 }
 
-std::optional<cv::Point> Stitcher::track(const Frame& frame, cv::Point expected) const
+std::optional<cv::Point> Stitcher::track(const Frame& frame, cv::Point expected, int reach) const
 {
-    // A window around where the frame is expected, an eighth of a frame wider on every side.
-    const cv::Point margin(floorTo(m_frameSize.width / 8, kR), floorTo(m_frameSize.height / 8, kR));
+    // A window around where the frame is expected, 1 / reach of a frame wider on every side.
+    const cv::Point margin(floorTo(m_frameSize.width / reach, kR), floorTo(m_frameSize.height / reach, kR));
     const cv::Point corner(floorTo(expected.x - margin.x, kR), floorTo(expected.y - margin.y, kR));
     const cv::Size small(frame.detail.cols + 2 * margin.x / kR + 1, frame.detail.rows + 2 * margin.y / kR + 1);
     const cv::Rect region(corner, small * kR);
     cv::Mat grey, known, reference;
     m_canvas.reducedRegion(region, grey, known);
     detailOf(grey, known, kReducedDetailSigma, reference);
-    cv::Mat window;
-    cv::createHanningWindow(window, small, CV_32F);
-    cv::sqrt(window, window);
-    cv::multiply(reference, window, reference);
+    cv::multiply(reference, taper(small, true), reference);
     // The frame where it is expected in the window.
     const cv::Point offset = (expected - corner) / kR;
     cv::Mat moved = cv::Mat::zeros(small, CV_32F);
@@ -218,15 +250,14 @@ std::optional<cv::Point> Stitcher::refine(const Frame& frame, cv::Point coarse) 
         std::clamp(centre.y * kR - patchSize.height / 2, 0, m_frameSize.height - patchSize.height));
     const cv::Rect inFrame(patchCorner, patchSize);
 
-    // Detail between the sensor's noise and the light's unevenness.
+    // Detail between the sensor's noise and the light's unevenness. The
+    // patch lies wholly in the covered area: every pixel of it is known.
     cv::Mat canvasGrey, canvasKnown, frameGrey, reference, moved;
     m_canvas.greyRegion(inFrame + coarse, canvasGrey, canvasKnown);
-    cv::GaussianBlur(canvasGrey, canvasGrey, cv::Size(), kNoiseSigma);
-    cv::GaussianBlur(frame.grey(inFrame), frameGrey, cv::Size(), kNoiseSigma);
-    detailOf(canvasGrey, canvasKnown, kFullDetailSigma, reference);
-    detailOf(frameGrey, cv::Mat(), kFullDetailSigma, moved);
-    cv::Mat window;
-    cv::createHanningWindow(window, patchSize, CV_32F);
+    frame.grey(inFrame).convertTo(frameGrey, CV_32F);
+    bandPass(canvasGrey, reference);
+    bandPass(frameGrey, moved);
+    const cv::Mat& window = taper(patchSize, false);
     cv::multiply(reference, window, reference);
     cv::multiply(moved, window, moved);
     const CorrelationPeak peak = correlate(reference, moved, cv::Size(kMaxRefinement, kMaxRefinement));

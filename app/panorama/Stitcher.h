@@ -49,9 +49,9 @@ private:
         double sharpness = 0;
     };
     void prepare(const cv::Mat& rgba, Frame& frame) const;
-    // The frame's corner when it lies near `expected`; nullopt when it is not
-    // found there with confidence.
-    std::optional<cv::Point> track(const Frame& frame, cv::Point expected) const;
+    // The frame's corner when it lies within 1 / `reach` of a frame of
+    // `expected`; nullopt when it is not found there with confidence.
+    std::optional<cv::Point> track(const Frame& frame, cv::Point expected, int reach) const;
     // Where over the whole panorama the frame lies, roughly; nullopt when
     // nowhere with confidence.
     std::optional<cv::Point> search(const Frame& frame) const;
