@@ -202,6 +202,27 @@ TEST_F(ShadingWindowTest, AReferenceFromTheMenuEvensTheViewAndTheRecordingAndThe
     EXPECT_EQ(Driver::pendingAnswers(), 0) << "the question was asked";
     EXPECT_FALSE(button()->IsSelected());
     EXPECT_GT(worstDeviation(nextViewPicture()), 0.2);
+
+    // The menu's switch without a reference asks for one as well, and the
+    // reference it takes is in use at once.
+    ASSERT_TRUE(ui.click("Btn_Title_Main_Menu"));
+    Driver::processEvents();
+    Driver::answerNextModal(Driver::ClickControl("okbtn"));
+    ASSERT_TRUE(Driver::pickMenuItem("Main_Menu_Item_Shading_Toggle"));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return status() == text("STR_SHADING_DONE"); })) << status();
+    EXPECT_EQ(Driver::pendingAnswers(), 0) << "the question was asked";
+    EXPECT_TRUE(button()->IsSelected());
+
+    // Switched off, a new reference switches the correction on again.
+    ASSERT_TRUE(ui.click("ToolbarBtnShading"));
+    EXPECT_FALSE(button()->IsSelected());
+    ASSERT_TRUE(ui.click("Btn_Title_Main_Menu"));
+    Driver::processEvents();
+    Driver::answerNextModal(Driver::ClickControl("okbtn"));
+    ASSERT_TRUE(Driver::pickMenuItem("Main_Menu_Item_Shading"));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return status() == text("STR_SHADING_DONE"); })) << status();
+    EXPECT_TRUE(button()->IsSelected());
+    EXPECT_LT(worstDeviation(nextViewPicture()), 0.03);
 }
 
 } // namespace

@@ -79,6 +79,13 @@ void ShadingCommands::ShowTaking(bool taking)
         m_services.pictures->setModeText(std::string());
 }
 
+bool ShadingCommands::HasReference() const
+{
+    FramePipeline& pipeline = m_services.session.Pipeline();
+    std::lock_guard lock(pipeline.lock());
+    return !pipeline.shading().reference().empty();
+}
+
 bool ShadingCommands::Correcting() const
 {
     FramePipeline& pipeline = m_services.session.Pipeline();
@@ -109,12 +116,7 @@ bool ShadingCommands::Notify(TNotifyUI& msg)
         return false;
     auto* button = dynamic_cast<COptionUI*>(msg.pSender);
     const bool wanted = button && button->IsSelected();
-    bool hasReference = false;
-    {
-        FramePipeline& pipeline = m_services.session.Pipeline();
-        std::lock_guard lock(pipeline.lock());
-        hasReference = !pipeline.shading().reference().empty();
-    }
+    const bool hasReference = HasReference();
     ShowState(); // the button shows what the correction does, not the click
     if (!hasReference) {
         if (wanted)
@@ -143,7 +145,12 @@ bool ShadingCommands::OnMenuCommand(const std::string& item)
         return true;
     }
     if (item == "Main_Menu_Item_Shading_Toggle") {
-        Toggle();
+        // Without a reference there is nothing to switch on: ask for one,
+        // as the toolbar button does, rather than say "on" and do nothing.
+        if (HasReference())
+            Toggle();
+        else
+            AskForReference();
         return true;
     }
     if (item == "Main_Menu_Item_Shading_Clear") {
@@ -311,8 +318,11 @@ void ShadingCommands::Install(Prepared prepared)
             return;
         }
         {
+            // A reference the user just took is taken to be used, also when
+            // the correction was switched off before.
             std::lock_guard lock(pipeline.lock());
             pipeline.shading().setReference(prepared.reference, std::move(prepared.gains));
+            pipeline.shading().setEnabled(true);
         }
         m_width = prepared.reference.width;
         m_height = prepared.reference.height;

@@ -48,6 +48,8 @@ public:
     // Pictures are being corrected (switched on, with a reference for the
     // current picture size).
     bool Correcting() const;
+    // A reference for the current picture size is in use or ready.
+    bool HasReference() const;
 
     // The camera's identity for its references ("" without a camera).
     std::string Identity() const;
