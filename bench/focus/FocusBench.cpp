@@ -151,8 +151,8 @@ double placementError(const focus::Placement& p, const optics::FieldOfView& firs
     const cv::Matx23d truth(s, 0, s * first.topLeft.x - field.topLeft.x, 0, s, s * first.topLeft.y - field.topLeft.y);
     const cv::Matx23d found = focus::StackRegistration::frameFromResult(p, kSize);
     double worst = 0;
-    for (const cv::Vec3d q : {cv::Vec3d(0, 0, 1), cv::Vec3d(kSize.width, 0, 1), cv::Vec3d(0, kSize.height, 1),
-                              cv::Vec3d(kSize.width, kSize.height, 1)})
+    for (const cv::Vec3d& q : {cv::Vec3d(0, 0, 1), cv::Vec3d(kSize.width, 0, 1), cv::Vec3d(0, kSize.height, 1),
+                               cv::Vec3d(kSize.width, kSize.height, 1)})
         worst = std::max(worst, cv::norm(truth * q - found * q));
     return worst;
 }
@@ -203,6 +203,9 @@ void qualityRun(double shake, bool everyFrame)
                 everyFrame ? "every frame merged" : "frames taken as the live worker takes them");
     std::printf("frames taken %d of %d, mean merge %.1f ms (%.1f merges/s), focus levels reached %zu of 21\n", taken,
                 kSweepFrames, 1000 * mergeSeconds / taken, taken / mergeSeconds, levels.size());
+    for (int level = 0; level <= 20; ++level)
+        if (!levels.count(level))
+            std::printf("  level %d did not reach the result\n", level);
     std::printf("placement against the optics' truth (worst corner): worst %.2f px, last frame %.2f px\n",
                 worstPlacement, lastPlacement);
     const cv::Rect frameArea(cv::Point(), kSize);
