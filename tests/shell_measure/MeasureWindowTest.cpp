@@ -13,6 +13,7 @@
 #include "app/shell/MainWnd.h"
 #include "app/shell/Startup.h"
 #include "app/shell/measure_page/NumberFormat.h"
+#include "app/shell/session/CameraListPanel.h"
 #include "app/shell/session/CameraSession.h"
 #include "app/view/ImageRenderUI.h"
 #include "tests/shell_session/MainWindowHarness.h"
@@ -669,4 +670,108 @@ TEST_F(MeasureWindowTest, ToolsSayWhatTheyNeedAndDeleteAndCtrlZActOnTheResults)
     ASSERT_TRUE(ui.pressKey('Z'));
     Driver::processEvents();
     EXPECT_EQ(container().count(), 2);
+}
+
+// The measurements follow a picture size the user chooses, on a video camera
+// whose sizes scale one field: the same aspect ratio scales them, another
+// one asks whether to delete them. The program's own switch to the first
+// size and back (the processor check's) and a reconnect leave them alone.
+TEST_F(MeasureWindowTest, MeasurementsFollowTheSizeTheUserChoosesAndNothingElse)
+{
+    const std::string control = home.root + "/video-control";
+    ::setenv("LENSBRIDGE_EMULATE_VIDEO", "1", 1);
+    ::setenv("LENSBRIDGE_EMULATE_VIDEO_CONTROL", control.c_str(), 1);
+    struct Unset {
+        ~Unset()
+        {
+            ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
+            ::unsetenv("LENSBRIDGE_EMULATE_VIDEO_CONTROL");
+        }
+    } unset;
+    shell::CameraSession& session = *window->Session();
+    window->PostMessage(platform::WM_DEVICECHANGE, 0x8000);
+    auto videoGroup = [&] {
+        for (size_t g = 0; g < session.Devices().size(); ++g)
+            if (session.Devices()[g].type == VIDEO_DEVICE_GROUP_DIRECTSHOW && !session.Devices()[g].devices.empty())
+                return int(g);
+        return -1;
+    };
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return videoGroup() >= 0; }, 30000));
+    ASSERT_EQ(session.OpenLocal(videoGroup(), 0), shell::kSessionOpened);
+    auto sizeIs = [&](int width, int height) {
+        int w = 0, h = 0;
+        view->pictureSize(w, h);
+        return w == width && h == height;
+    };
+    ASSERT_TRUE(Driver::processEventsUntil(
+        [&] { return session.Camera() && !session.IsOpening() && view->passesDrawn() > 3 && sizeIs(1920, 1080); },
+        30000))
+        << "camera " << (session.Camera() != nullptr) << " frames " << session.FramesDelivered() << " passes "
+        << view->passesDrawn() << " lost " << session.IsLost() << " opening " << session.IsOpening() << " kind "
+        << int(session.Source().kind) << " failure " << session.LastOpenFailure();
+    Driver ui(*window);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return ui.find("MainTabOptMeasure")->IsEnabled(); }));
+    ASSERT_TRUE(ui.click("MainTabOptMeasure"));
+    ASSERT_TRUE(ui.click("MeasureBtnLine"));
+    click(at(480, 270));
+    click(at(960, 540));
+    park();
+    ASSERT_EQ(container().count(), 1);
+    auto lineIsAt = [&](float x0, float y0, float x1, float y1) {
+        const MeasureData line = container().measureData(0);
+        return std::fabs(line.startX - x0) < 3 && std::fabs(line.startY - y0) < 3 && std::fabs(line.endX - x1) < 3 &&
+               std::fabs(line.endY - y1) < 3;
+    };
+    ASSERT_TRUE(lineIsAt(480, 270, 960, 540)) << container().measureData(0).startX;
+    const int boxes = Driver::modalCount();
+
+    // The processor check's switch to 640 × 480 and back, as its timer runs it.
+    window->PostMessage(platform::WM_TIMER, shell::CameraListPanel::kProcessorCheckTimer);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return sizeIs(640, 480); }));
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return sizeIs(1920, 1080); }));
+    Driver::processEvents();
+    EXPECT_TRUE(lineIsAt(480, 270, 960, 540));
+
+    // Unplugged and back: reopened by itself at its size, nothing moved.
+    std::ofstream(control) << "unplugged 0\n";
+    window->PostMessage(platform::WM_DEVICECHANGE, 0x8000);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return session.IsLost(); }));
+    std::ofstream(control, std::ios::trunc).flush();
+    window->PostMessage(platform::WM_DEVICECHANGE, 0x8000);
+    const unsigned long before = session.FramesDelivered();
+    ASSERT_TRUE(Driver::processEventsUntil(
+        [&] { return session.Camera() && !session.IsLost() && session.FramesDelivered() > before + 3; }, 20000));
+    Driver::processEvents();
+    EXPECT_TRUE(lineIsAt(480, 270, 960, 540));
+    EXPECT_EQ(Driver::modalCount(), boxes);
+
+    // The user's choice in the Resolution drawer.
+    ASSERT_TRUE(ui.click("MainTabOptCamera"));
+    auto choose = [&](int width, int height) {
+        auto* sizes = ui.findAs<CComboUI>("combo_preview_size");
+        for (int i = 0; sizes && i < sizes->GetCount(); ++i)
+            if (sizes->GetItemAt(i)->GetText() == std::to_string(width) + " x " + std::to_string(height)) {
+                EXPECT_TRUE(ui.selectComboIndex("combo_preview_size", i));
+                EXPECT_TRUE(Driver::processEventsUntil([&] { return sizeIs(width, height); }));
+                Driver::processEvents();
+                return;
+            }
+        ADD_FAILURE() << "no size " << width << " x " << height;
+    };
+    choose(1280, 720);
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return lineIsAt(320, 180, 640, 360); }))
+        << container().measureData(0).startX << " " << container().measureData(0).startY;
+    EXPECT_EQ(ui.listCellText("MeasureDataList", 0, 2),
+              shell::FormatPoint(container().measureData(0).startX, container().measureData(0).startY));
+    // Another aspect ratio: asked; Cancel keeps them unscaled, OK deletes them.
+    Driver::answerNextModal(Driver::ClickControl("cancelbtn"));
+    choose(640, 480);
+    EXPECT_EQ(Driver::pendingAnswers(), 0);
+    EXPECT_TRUE(lineIsAt(320, 180, 640, 360));
+    Driver::answerNextModal(Driver::ClickControl("okbtn"));
+    choose(1280, 720);
+    EXPECT_EQ(Driver::pendingAnswers(), 0);
+    EXPECT_EQ(container().count(), 0);
+    EXPECT_EQ(ui.findAs<CListUI>("MeasureDataList")->GetCount(), 0);
+    EXPECT_EQ(Driver::modalCount(), boxes + 2);
 }
