@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +27,48 @@ protected:
 };
 
 bool is(LPCTSTR a, const char* b) { return std::string(a) == b; }
+
+// A one-line label that ends in "…" when its text does not fit, whatever its
+// alignment: a right-aligned label would otherwise lose the start of its text.
+class EndElidedLabel : public QLabel {
+public:
+    void setFullText(const QString& text)
+    {
+        m_full = text;
+        showFitting();
+    }
+    void setEliding(bool on)
+    {
+        m_eliding = on;
+        showFitting();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        showFitting();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        QLabel::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+            showFitting();
+    }
+
+private:
+    void showFitting()
+    {
+        const QString shown = m_eliding && !wordWrap() ? fontMetrics().elidedText(m_full, Qt::ElideRight,
+                                                                                  contentsRect().width() - 2 * margin())
+                                                       : m_full;
+        if (shown != text())
+            setText(shown);
+    }
+
+    QString m_full;
+    bool m_eliding = false;
+};
 
 std::string htmlEscape(const std::string& text)
 {
@@ -53,9 +96,10 @@ void* CLabelUI::GetInterface(LPCTSTR pstrName)
 
 QWidget* CLabelUI::CreateWidget()
 {
-    auto* label = new QLabel;
+    auto* label = new EndElidedLabel;
     label->setAttribute(Qt::WA_StyledBackground);
     label->setTextFormat(Qt::PlainText);
+    label->setEliding(m_endEllipsis);
     return label;
 }
 
@@ -83,7 +127,10 @@ void CLabelUI::ApplyAlignment()
 
 void CLabelUI::ApplyText()
 {
-    if (auto* label = qobject_cast<QLabel*>(WidgetIfCreated()))
+    QWidget* widget = WidgetIfCreated();
+    if (auto* eliding = dynamic_cast<EndElidedLabel*>(widget))
+        eliding->setFullText(toQString(ResolvedText()));
+    else if (auto* label = qobject_cast<QLabel*>(widget))
         label->setText(toQString(ResolvedText()));
 }
 
@@ -117,6 +164,10 @@ void CLabelUI::SetAttribute(const std::string& name, const std::string& value)
         ApplyAlignment();
     } else if (name == "textpadding" && parseIntList(value, r, 4)) {
         SetTextPadding({r[0], r[1], r[2], r[3]});
+    } else if (name == "endellipsis") {
+        m_endEllipsis = parseBool(value);
+        if (auto* eliding = dynamic_cast<EndElidedLabel*>(WidgetIfCreated()))
+            eliding->setEliding(m_endEllipsis);
     } else {
         CControlUI::SetAttribute(name, value);
     }

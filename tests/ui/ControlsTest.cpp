@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QLayout>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -372,6 +373,24 @@ TEST_F(ControlsTest, RowsBuiltFromALayoutCarryTheirControls)
     EXPECT_EQ(second->GetIndex(), 1);
     EXPECT_TRUE(second->IsSelected());
     EXPECT_EQ(window.notes.back(), (Note{"itemselect", "list_rows", 1, static_cast<LPARAM>(-1)}));
+}
+
+TEST_F(ControlsTest, RightAlignedLabelTooNarrowKeepsTheStartOfItsTextAndEndsInAnEllipsis)
+{
+    auto* label = window.find<CLabelUI>("label_plain");
+    label->SetAttribute("align", "right");
+    label->SetAttribute("endellipsis", "true");
+    const std::string text = "Time-lapse: 21 frames in 0:04, until stopped";
+    label->SetText(text);
+    Driver::processEvents();
+    const QString shown = qobject_cast<QLabel*>(label->GetWidget())->text();
+    EXPECT_TRUE(shown.startsWith("Time")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_EQ(label->GetText(), text) << "the control keeps the whole text";
+
+    label->SetText("ok");
+    Driver::processEvents();
+    EXPECT_EQ(qobject_cast<QLabel*>(label->GetWidget())->text(), "ok");
 }
 
 TEST_F(ControlsTest, DpiScalesFixedSizes)
