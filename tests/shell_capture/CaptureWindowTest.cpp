@@ -19,6 +19,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QSlider>
@@ -47,12 +48,17 @@ PELLUMO_UI_TEST_APPLICATION();
 
 namespace {
 
+// Where a test pulls the emulated camera's plug ("unplugged 0").
+const std::string kControlFile =
+    (fs::temp_directory_path() / ("pellumo-capture-plug-" + std::to_string(::getpid()))).string();
+
 // Set before the camera library first looks for cameras.
 const bool kEmulated = [] {
     ::setenv("SENSORLINK_EMULATE", "1", 1);
     ::setenv("SENSORLINK_EMULATE_STAMP", "1", 1);
     ::setenv("SENSORLINK_EMULATE_SIZE", "640x480", 1);
     ::setenv("SENSORLINK_EMULATE_FPS", "30", 1);
+    ::setenv("SENSORLINK_EMULATE_CONTROL", kControlFile.c_str(), 1);
     return true;
 }();
 
@@ -379,6 +385,32 @@ TEST_F(CaptureWindowTest, RecordingFromTheToolbarAndWithF9)
         EXPECT_GE(duration, 3.0);
         EXPECT_NEAR(frames / duration, 30.0, 9.0) << "frames " << frames << " in " << duration << " s";
     }
+}
+
+TEST_F(CaptureWindowTest, ARecordingEndedByALostCameraSaysBothAndWhereItWent)
+{
+    Driver ui(*window);
+    ASSERT_TRUE(ui.pressKey(VK_F9));
+    const unsigned long start = window->Session()->FramesDelivered();
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return window->Session()->FramesDelivered() > start + 30; }));
+    std::ofstream(kControlFile) << "unplugged 0\n";
+    window->PostMessage(platform::WM_DEVICECHANGE, 0x8000);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return window->Session()->IsLost(); }, 30000));
+    Driver::processEvents();
+    const std::string lost = CResourceManager::GetInstance()->GetTextOrId("STR_CAMERA_DISCONNECTED");
+    const std::string saved = CResourceManager::GetInstance()->GetTextOrId("STR_SAVED_TO") + " ";
+    const std::string line = status();
+    EXPECT_EQ(line.rfind(lost, 0), 0u) << line;
+    const size_t at = line.find(saved);
+    ASSERT_NE(at, std::string::npos) << "the recording's file is named: " << line;
+    EXPECT_TRUE(fs::exists(line.substr(at + saved.size()))) << line;
+    EXPECT_FALSE(dynamic_cast<COptionUI*>(find("ToolbarBtnRecord"))->IsSelected());
+
+    fs::remove(kControlFile);
+    window->PostMessage(platform::WM_DEVICECHANGE, 0x8000);
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return camera() && !window->Session()->IsLost(); }, 20000));
+    const std::string back = CResourceManager::GetInstance()->GetTextOrId("STR_CAMERA_RECONNECTED");
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return status() == back; })) << status();
 }
 
 TEST_F(CaptureWindowTest, FullDiskStopsARecordingWithItsReasonAndAMissingFolderFailsASnapshot)

@@ -435,9 +435,12 @@ void CaptureCommands::StopRecording()
                       Text(WriteFailureReason(final.writeError)).c_str(), static_cast<long long>(final.framesWritten),
                       name.c_str());
         m_services.setStatus(text);
-    } else if (!name.empty())
-        m_services.setStatus(Text("STR_SAVED_TO") + " " + name);
-    else if (wasRecording)
+    } else if (!name.empty()) {
+        // A lost camera ended it: the disconnection stays said beside where it went.
+        const bool lost = !m_services.session.Camera() && m_services.session.IsLost();
+        m_services.setStatus((lost ? Text("STR_CAMERA_DISCONNECTED") + " " : std::string()) + Text("STR_SAVED_TO") +
+                             " " + name);
+    } else if (wasRecording)
         m_services.setStatus(Text("STR_RECORD_FAIL"));
 }
 

@@ -450,7 +450,9 @@ bool CameraListPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         return true;
     }
     if (message == WM_SESSION_STATUS) {
-        m_services.setStatus(Text(wParam == kSessionCameraLost ? "STR_CAMERA_DISCONNECTED" : "STR_CAMERA_RECONNECTED"));
+        // A loss was said when it was seen, before the window's parts reacted to it.
+        if (wParam == kSessionCameraBack)
+            m_services.setStatus(Text("STR_CAMERA_RECONNECTED"));
         return true;
     }
     CameraSession& session = m_services.session;
@@ -460,6 +462,9 @@ bool CameraListPanel::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, 
         return false;
     if (hadCamera && !session.Camera())
         m_services.window.KillTimer(kFrameRateTimer);
+    // Said first, so that what the loss ends (a recording) can say so after it.
+    if (hadCamera && !session.Camera() && session.IsLost())
+        m_services.setStatus(Text("STR_CAMERA_DISCONNECTED"));
     if (changed)
         m_services.window.CameraChanged();
     else if (message == WM_SESSION_DEVICES_LISTED)
