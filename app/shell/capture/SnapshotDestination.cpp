@@ -25,6 +25,9 @@ std::string ChooseSnapshotPath(MainWindowServices& services, bool automatic)
     request.title = texts.GetTextOrId("STR_SAVE_FILE");
     request.filters = SnapshotFilters();
     request.defaultExtension = SnapshotPattern(fileType);
+    // A dated name in the picture folder to start from, as the automatic names are.
+    if (const std::string folder = ImageFolder(); !folder.empty())
+        request.defaultName = AutomaticFileName(folder, SnapshotExtension(fileType));
     return ui::GetSaveFileName(request);
 }
 
