@@ -38,7 +38,7 @@ struct MainWindowServices {
     // the drawer; `otherCamera`: another camera opened). The measure page
     // sets it and keeps the live measurements on the specimen when the
     // picture arrives at that size; empty in windows without one.
-    std::function<void(int width, int height, bool otherCamera)> pictureSizeRequested;
+    std::function<void(int width, int height, bool otherCamera)> pictureSizeRequested = nullptr;
 };
 
 class WindowPart {

@@ -32,7 +32,7 @@ constexpr const char* kStackButton = "ToolbarBtnStack";
 // How often the growing stack is put on the view.
 constexpr auto kPreviewInterval = std::chrono::milliseconds(150);
 // WM_FOCUS_STACK's wParam.
-enum StackNews : WPARAM { kStackPreview = 0, kStackSizeChanged = 1, kStackStoppedAgain = 2 };
+enum StackNews : WPARAM { kStackPreview = 0, kStackSizeChanged = 1 };
 
 std::string Text(const char* id) { return CResourceManager::GetInstance()->GetTextOrId(id); }
 
@@ -152,12 +152,10 @@ bool FocusCommands::OnMenuCommand(const std::string& item)
 
 void FocusCommands::OnCameraChanged()
 {
-    if (m_stack && m_services.session.IsLost()) {
+    // The session said the loss before this: the stack's line comes after it.
+    if (m_stack && m_services.session.IsLost())
         StopStack("STR_STACK_STOPPED_LOST");
-        // The session's own "camera disconnected" is already queued and would
-        // hide what became of the stack: said again after it.
-        platform::PostMessage(m_services.window.GetHWND(), WM_FOCUS_STACK, kStackStoppedAgain);
-    } else if (m_stack && m_services.session.Camera() != m_stack->camera)
+    else if (m_stack && m_services.session.Camera() != m_stack->camera)
         StopStack("STR_STACK_STOPPED_CAMERA");
     if (m_indicator && !m_services.session.Camera())
         SetIndicator(false);
@@ -303,11 +301,6 @@ void FocusCommands::StartStack()
 
 void FocusCommands::OnStackUpdate(WPARAM news)
 {
-    if (news == kStackStoppedAgain) {
-        if (!m_stack && !m_stopText.empty())
-            m_services.setStatus(m_stopText);
-        return;
-    }
     if (!m_stack)
         return; // from a stack stopped since
     if (news == kStackSizeChanged) {
@@ -340,8 +333,7 @@ void FocusCommands::StopStack(const char* reason)
         m_services.pictures->showStill(SourceKind::FocusStack, StillOf(run->stacker->result()));
     char text[256];
     std::snprintf(text, sizeof text, Text(reason ? reason : "STR_STACK_DONE").c_str(), m_merged);
-    m_stopText = text;
-    m_services.setStatus(m_stopText);
+    m_services.setStatus(text);
     UpdateModeText();
     SyncButtons();
 }

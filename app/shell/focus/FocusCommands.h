@@ -66,8 +66,6 @@ private:
     std::unique_ptr<Indicator> m_indicator;
     std::unique_ptr<StackRun> m_stack;
     int m_merged = 0;
-    // What the status bar said when the last stack stopped.
-    std::string m_stopText;
     double m_figure = 0.0;
     double m_bestFigure = 0.0;
 };
