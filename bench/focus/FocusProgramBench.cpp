@@ -17,6 +17,7 @@
 #include "app/view/ImageRenderUI.h"
 #include "bench/support/ProcessCpuTime.h"
 #include "bench/support/RunWindowFor.h"
+#include "bench/support/StreamingMainWindow.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/PaintManager.h"
@@ -31,6 +32,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using benchscenes::OpenStreamingMainWindow;
 using benchscenes::RunWindowFor;
 
 struct Stretch {
@@ -109,19 +111,9 @@ int main(int argc, char** argv)
     ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
     ui::Application app(argc, argv);
     CPaintManagerUI::SetInstance(&app);
-    shell::RegisterSkin();
-    shell::Config().SetDefaults();
-    shell::Config().MaximizeWindow = 0;
-    shell::Config().ExitPrompt = 1;
-    auto window = std::make_unique<shell::CMainWnd>();
-    window->OpenFirstCameraAtStart(true);
-    window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0);
-    window->ShowWindow(true);
-    shell::CameraSession& session = *window->Session();
-    if (!RunWindowFor(15, [&] { return session.Camera() && session.FramesDelivered() > 30; })) {
-        std::fprintf(stderr, "the emulated camera did not stream\n");
+    std::unique_ptr<shell::CMainWnd> window = OpenStreamingMainWindow();
+    if (!window)
         return 1;
-    }
     auto* figureButton = dynamic_cast<COptionUI*>(window->PaintManager().FindControl("ToolbarBtnFocus"));
     if (!figureButton) {
         std::fprintf(stderr, "no focus button\n");

@@ -13,6 +13,7 @@
 #include "app/view/ImageRenderUI.h"
 #include "bench/support/BenchScenes.h"
 #include "bench/support/RunWindowFor.h"
+#include "bench/support/StreamingMainWindow.h"
 #include "ui/Application.h"
 #include "ui/PaintManager.h"
 #include "ui/ResourceManager.h"
@@ -27,6 +28,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using benchscenes::OpenStreamingMainWindow;
 using benchscenes::RunWindowFor;
 
 struct Rate {
@@ -75,20 +77,11 @@ int main(int argc, char** argv)
     ::unsetenv("LENSBRIDGE_EMULATE_VIDEO");
     ui::Application app(argc, argv);
     CPaintManagerUI::SetInstance(&app);
-    shell::RegisterSkin();
-    shell::Config().SetDefaults();
-    shell::Config().MaximizeWindow = 0;
-    shell::Config().ExitPrompt = 1;
-    auto window = std::make_unique<shell::CMainWnd>();
-    window->OpenFirstCameraAtStart(true);
-    window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0);
-    window->ShowWindow(true);
+    std::unique_ptr<shell::CMainWnd> window = OpenStreamingMainWindow();
+    if (!window)
+        return 1;
     shell::CameraSession& session = *window->Session();
     CImageRenderUI* view = session.View();
-    if (!view || !RunWindowFor(15, [&] { return session.Camera() && session.FramesDelivered() > 30; })) {
-        std::fprintf(stderr, "the emulated camera did not stream\n");
-        return 1;
-    }
     SFPrimitiveContainer& container = view->container();
     container.setTool(ToolNone);
     RunWindowFor(1);

@@ -14,6 +14,7 @@
 #include "app/view/FrameAnalysis.h"
 #include "app/view/ImageRenderUI.h"
 #include "bench/support/RunWindowFor.h"
+#include "bench/support/StreamingMainWindow.h"
 #include "ui/Application.h"
 #include "ui/PaintManager.h"
 #include "ui/ResourceManager.h"
@@ -58,19 +59,10 @@ int main(int argc, char** argv)
     ::setenv("XDG_CONFIG_HOME", (std::string(home) + "/config").c_str(), 1);
     ui::Application app(argc, argv);
     CPaintManagerUI::SetInstance(&app);
-    shell::RegisterSkin();
-    shell::Config().SetDefaults();
-    shell::Config().MaximizeWindow = 0;
-    shell::Config().ExitPrompt = 1;
-    auto window = std::make_unique<shell::CMainWnd>();
-    window->OpenFirstCameraAtStart(true);
-    window->Create(nullptr, "Pellumo", UI_WNDSTYLE_FRAME, 0);
-    window->ShowWindow(true);
-    shell::CameraSession& session = *window->Session();
-    if (!benchscenes::RunWindowFor(15, [&] { return session.Camera() && session.FramesDelivered() > 30; })) {
-        std::fprintf(stderr, "the emulated camera did not stream\n");
+    std::unique_ptr<shell::CMainWnd> window = benchscenes::OpenStreamingMainWindow();
+    if (!window)
         return 1;
-    }
+    shell::CameraSession& session = *window->Session();
     CImageRenderUI* view = session.View();
 
     // The worker's figures; read once the tap is gone.
