@@ -262,7 +262,9 @@ void XDesktop::drag(int fromX, int fromY, int toX, int toY)
         movePointer(fromX + (toX - fromX) * i / kSteps, fromY + (toY - fromY) * i / kSteps);
         pause(std::chrono::milliseconds(25));
     }
-    pause(std::chrono::milliseconds(100));
+    // A window manager behind on a busy machine still follows the last moves
+    // before the release ends its resize.
+    pause(std::chrono::milliseconds(300));
     button(false);
 }
 
