@@ -30,38 +30,43 @@ bool is(LPCTSTR a, const char* b) { return std::string(a) == b; }
 
 // A one-line label that ends in "…" when its text does not fit, whatever its
 // alignment: a right-aligned label would otherwise lose the start of its text.
+// Plain text only; rich text (links) is set and shown as it is.
 class EndElidedLabel : public QLabel {
 public:
     void setFullText(const QString& text)
     {
         m_full = text;
-        showFitting();
+        if (elides())
+            showFitting();
+        else
+            setText(text);
     }
     void setEliding(bool on)
     {
         m_eliding = on;
-        showFitting();
+        if (elides())
+            showFitting();
     }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
     {
         QLabel::resizeEvent(event);
-        showFitting();
+        if (elides())
+            showFitting();
     }
     void changeEvent(QEvent* event) override
     {
         QLabel::changeEvent(event);
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        if (elides() && (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange))
             showFitting();
     }
 
 private:
+    bool elides() const { return m_eliding && textFormat() == Qt::PlainText && !wordWrap(); }
     void showFitting()
     {
-        const QString shown = m_eliding && !wordWrap() ? fontMetrics().elidedText(m_full, Qt::ElideRight,
-                                                                                  contentsRect().width() - 2 * margin())
-                                                       : m_full;
+        const QString shown = fontMetrics().elidedText(m_full, Qt::ElideRight, contentsRect().width() - 2 * margin());
         if (shown != text())
             setText(shown);
     }

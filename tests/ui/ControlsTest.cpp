@@ -391,6 +391,14 @@ TEST_F(ControlsTest, RightAlignedLabelTooNarrowKeepsTheStartOfItsTextAndEndsInAn
     label->SetText("ok");
     Driver::processEvents();
     EXPECT_EQ(qobject_cast<QLabel*>(label->GetWidget())->text(), "ok");
+
+    // Text with links is shown whole, also when asked to elide and resized.
+    auto* links = window.find<CTextUI>("text_links");
+    links->SetAttribute("endellipsis", "true");
+    links->SetText("{a}Camera{/a}");
+    links->GetWidget()->resize(links->GetWidget()->width() + 10, links->GetWidget()->height());
+    Driver::processEvents();
+    EXPECT_TRUE(qobject_cast<QLabel*>(links->GetWidget())->text().contains("Camera"));
 }
 
 TEST_F(ControlsTest, DpiScalesFixedSizes)
