@@ -139,6 +139,7 @@ bool FramePipeline::startRecording(int width, int height, const char* path, Mp4R
     auto recorder = std::make_unique<Mp4Recorder>(std::move(options));
     const bool opened = recorder->open(width, height, path);
     std::lock_guard guard(lock_);
+    std::lock_guard figures(recorderFiguresLock_);
     recorder_ = std::move(recorder);
     return opened;
 }
@@ -147,13 +148,13 @@ void FramePipeline::stopRecording() { finishRecording(); }
 
 bool FramePipeline::isRecording()
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard figures(recorderFiguresLock_);
     return recorder_ && recorder_->isOpen();
 }
 
 FramePipeline::RecordingStats FramePipeline::recordingStats()
 {
-    std::lock_guard guard(lock_);
+    std::lock_guard figures(recorderFiguresLock_);
     if (!recorder_ || !recorder_->isOpen())
         return {};
     return {recorder_->elapsedMicros(), recorder_->framesWritten(), recorder_->framesDropped(),
@@ -165,6 +166,7 @@ std::string FramePipeline::finishRecording(RecordingStats* final)
     std::unique_ptr<Mp4Recorder> recorder;
     {
         std::lock_guard guard(lock_);
+        std::lock_guard figures(recorderFiguresLock_);
         recorder = std::move(recorder_);
     }
     if (!recorder || !recorder->isOpen())

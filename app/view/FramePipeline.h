@@ -10,7 +10,9 @@
 // and counted. One recursive lock guards the camera, the sink, the working
 // buffers and the recorder (the decoder takes it only once a picture is
 // decoded), so a frame never reaches a recorder that is being replaced or
-// closed.
+// closed. The recording's figures are read under a small lock of their own
+// that the capture thread never takes, so the window's status line never
+// waits for a frame's way through the pipeline.
 
 #include "app/view/CompressedFrameQueue.h"
 #include "app/view/FrameConverter.h"
@@ -21,6 +23,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,11 +64,11 @@ public:
     // lock first: frames go on while it waits for the shortest recording's
     // three seconds and for its file to reach the disk.
     void stopRecording();
-    // Any thread.
+    // Any thread; never waits for a frame.
     bool isRecording();
 
-    // Any thread. What the running recording has done so far; all zero
-    // without one.
+    // Any thread; never waits for a frame or the encoder. What the running
+    // recording has done so far; all zero without one.
     struct RecordingStats {
         int64_t elapsedMicros = 0;
         int64_t framesWritten = 0;
@@ -113,6 +116,9 @@ private:
     FrameConverter converter_;
     ShadingCorrection shading_;
     std::unique_ptr<Mp4Recorder> recorder_;
+    // Guards recorder_ for the figures' readers. Taken inside lock_ where
+    // recorder_ changes; the capture and decoding threads never take it.
+    std::mutex recorderFiguresLock_;
     std::vector<FrameAnalysis*> analyses_;
     // Numbers frames as they arrive; the newest delivered one (under the lock).
     std::atomic<uint64_t> arrivals_{0};

@@ -17,6 +17,7 @@ extern "C" {
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <thread>
 #include <utility>
@@ -55,8 +56,7 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
         return false;
     if (std::strlen(fileName) >= sizeof fileName_)
         return false;
-    startTime_ = 0;
-    started_ = false;
+    startTime_ = kNotStarted;
     lastPts_ = -1;
     frameInterval_ = 3000;
     fragmentStartPts_ = -1;
@@ -142,9 +142,8 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     encoder_->qcompress = 0.6f;
     encoder_->qmin = 10;
     encoder_->qmax = 50;
-    // The further integer setting of four: the encoder's thread count. Frames
-    // are encoded on the capture thread, and four threads keep 1080p at the
-    // live rate on small machines.
+    // The further integer setting of four: the encoder's thread count; four
+    // threads keep 1080p at the live rate on small machines.
     encoder_->thread_count = 4;
     const bool timeLapse = options_.timeLapseRate > 0;
     if (timeLapse) {
@@ -214,11 +213,29 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     }
     av_packet_unref(packet_);
     lumaSize_ = width * height;
+    if (options_.queuedFrames > 0) {
+        try {
+            encoding_ = std::make_unique<FrameSlotWorker>(size_t(options_.queuedFrames), size_t(pictureSize),
+                                                          [this](const uint8_t* yuv, int64_t arrived) {
+                                                              if (options_.beforeEncoding)
+                                                                  options_.beforeEncoding();
+                                                              encodeFrame(yuv, arrived);
+                                                          });
+        } catch (const std::bad_alloc&) {
+            std::printf("Failed to open encoder! \n");
+            release();
+            return false;
+        }
+    }
     createdFile_ = false; // the recording's from here on, whatever happens
     return true;
 }
 
-int64_t Mp4Recorder::elapsedMicros() const { return started_ ? clock_.nowMicros() - startTime_ : 0; }
+int64_t Mp4Recorder::elapsedMicros() const
+{
+    const int64_t start = startTime_.load();
+    return start == kNotStarted ? 0 : clock_.nowMicros() - start;
+}
 
 int64_t Mp4Recorder::framesWritten() const { return writer_ ? writer_->framesWritten() : framesWritten_; }
 
@@ -344,19 +361,32 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
 {
     if (!encoder_ || !frame_ || !yuv || encoderFailed_)
         return -1;
+    if (encoding_) {
+        // The picture is stamped as it arrives, not when the encoder gets to it.
+        if (writer_->error() != 0 || !encoding_->push(yuv, clock_.nowMicros())) {
+            countDropped();
+            return -1;
+        }
+        return 0;
+    }
+    return encodeFrame(yuv, clock_.nowMicros());
+}
+
+int Mp4Recorder::encodeFrame(const uint8_t* yuv, int64_t arrivedMicros)
+{
+    if (encoderFailed_)
+        return -1;
     // Nothing more reaches a file that failed; a disk that cannot keep up
     // costs this frame rather than the caller's time.
     if (writer_->error() != 0 || !writer_->hasRoom()) {
-        ++framesDropped_;
+        countDropped();
         return -1;
     }
-    const int64_t now = clock_.nowMicros();
-    if (!started_) {
-        startTime_ = now;
-        started_ = true;
-    }
+    int64_t startTime = startTime_.load();
+    if (startTime == kNotStarted)
+        startTime_ = startTime = arrivedMicros;
     int64_t pts =
-        options_.timeLapseRate > 0 ? framesEncoded_ * 90000 / options_.timeLapseRate : toPts(now - startTime_);
+        options_.timeLapseRate > 0 ? framesEncoded_ * 90000 / options_.timeLapseRate : toPts(arrivedMicros - startTime);
     // Two frames within one tick (or a clock stepped back) would be refused
     // by the encoder as non-monotonic; keep the time stamps strictly rising.
     if (pts <= lastPts_)
@@ -378,7 +408,7 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
     const int written = encodePicture(yuv);
     if (written < 0) {
         std::printf("Failed to encode! \n");
-        ++framesDropped_;
+        countDropped();
         return -1;
     }
     return written > 0 ? 0 : -1;
@@ -388,15 +418,18 @@ void Mp4Recorder::close()
 {
     if (!formatContext_)
         return;
+    // Everything the user recorded that waits for the encoder goes in first.
+    if (encoding_) {
+        encoding_->finish();
+        encoding_.reset();
+    }
     if (!encoder_ || !headerWritten_ || !packet_ || !heldPacket_ || !frame_ || writer_->error() != 0 ||
         encoderFailed_) {
         release(); // a failed file keeps what the writer left of it
         return;
     }
-    if (!started_) {
+    if (startTime_ == kNotStarted)
         startTime_ = clock_.nowMicros();
-        started_ = true;
-    }
     const int64_t elapsed = clock_.nowMicros() - startTime_;
     if (elapsed < kMinimumSpanMicros && options_.timeLapseRate <= 0)
         clock_.sleepMicros(kMinimumSpanMicros - elapsed);
@@ -430,6 +463,7 @@ void Mp4Recorder::close()
 
 void Mp4Recorder::release()
 {
+    encoding_.reset(); // the encoding thread ends before what it uses goes
     if (encoder_)
         avcodec_free_context(&encoder_);
     if (frame_)

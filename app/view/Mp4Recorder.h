@@ -10,20 +10,26 @@
 // its last fragment. A file closed normally is a complete MP4 with its
 // duration.
 //
-// Encoding runs on the caller's thread; the file is written and synced by a
-// writer thread behind a bounded queue (RecordingFileWriter), so a slow disk
-// never blocks the caller: a frame that finds the queue full is dropped and
-// counted. A write failure (a full disk, a removed stick) stops the
-// recording's writing, leaves the file playable up to its last whole
-// fragment and is reported by writeError().
+// Encoding runs on the caller's thread, or, with Options::queuedFrames, on
+// an encoding thread of its own behind that many preallocated frame slots
+// (FrameSlotWorker): the caller then only copies the picture, and a frame
+// that finds every slot taken is dropped and counted. The file is written
+// and synced by a writer thread behind a bounded queue (RecordingFileWriter),
+// so a slow disk never blocks the encoder either: a frame that finds that
+// queue full is dropped and counted too. A write failure (a full disk, a
+// removed stick) stops the recording's writing, leaves the file playable up
+// to its last whole fragment and is reported by writeError().
 //
-// Threads: open() and close() on one thread at a time, writeFrame() and
-// countDropped() on the recording thread, never at the same time as open()
-// or close() (the frame pipeline's lock orders them); the getters on any
-// thread that holds the same lock.
+// Threads: open() and close() on one owner thread at a time; writeFrame()
+// and countDropped() on the recording thread (the capture thread), never at
+// the same time as open() or close() (the frame pipeline's lock orders
+// them); the getters on any thread, never at the same time as open() or
+// close(), and they never wait for the encoder.
 
+#include "app/view/FrameSlotWorker.h"
 #include "app/view/RecordingFileWriter.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -65,6 +71,13 @@ public:
         // (the camera's rate; a time-lapse uses its own). The time stamps
         // still come from the clock.
         int frameRate = 30;
+        // Frames that may wait for the encoder on its own thread; 0 encodes
+        // on the caller's thread (a time-lapse, whose caller waits anyway).
+        // Each slot holds a picture of the recording's size.
+        int queuedFrames = 0;
+        // Runs on the encoding thread before each queued frame is encoded;
+        // tests hold the encoder up with it.
+        std::function<void()> beforeEncoding;
     };
 
     Mp4Recorder();
@@ -77,16 +90,20 @@ public:
     // encoder and writes the header; fileName() is the name used.
     bool open(int width, int height, const char* fileName);
     // Encodes one frame of width × height × 3 / 2 bytes (Y, then U and V at a
-    // quarter size each) and queues its data for the file. 0 when a packet
-    // came out, -1 when the encoder produced none yet or failed, the writer's
-    // queue was full (the frame counts as dropped) or writing has failed.
+    // quarter size each) and queues its data for the file; it is stamped
+    // with the clock's time now. 0 when a packet came out, -1 when the
+    // encoder produced none yet or failed, the writer's queue was full (the
+    // frame counts as dropped) or writing has failed. With queuedFrames, the
+    // picture is copied for the encoding thread instead: 0 when it was
+    // queued, -1 when no slot was free (the frame counts as dropped) or
+    // encoding or writing has failed.
     int writeFrame(const uint8_t* yuv);
     // Counts a frame that could not be recorded (wrong size, no memory).
-    void countDropped() { ++framesDropped_; }
-    // Flushes the encoder, finishes the file and waits until the writer has
-    // put it on the disk; every file spans at least three seconds. Safe to
-    // call more than once, and after a failed open. The counters and the
-    // error stay readable afterwards.
+    void countDropped() { framesDropped_.fetch_add(1, std::memory_order_relaxed); }
+    // Encodes every frame still queued, flushes the encoder, finishes the
+    // file and waits until the writer has put it on the disk; every file
+    // spans at least three seconds. Safe to call more than once, and after a
+    // failed open. The counters and the error stay readable afterwards.
     void close();
 
     int width() const { return width_; }
@@ -96,7 +113,7 @@ public:
 
     // Frames that reached the file (synced), and frames lost, since open().
     int64_t framesWritten() const;
-    int64_t framesDropped() const { return framesDropped_; }
+    int64_t framesDropped() const { return framesDropped_.load(std::memory_order_relaxed); }
     // errno of the write failure that stopped the recording (ENOSPC or EFBIG
     // for a full disk, ENOENT for a deleted file, EIO for a lost device);
     // 0 while all is well.
@@ -104,7 +121,8 @@ public:
     // Microseconds since the first frame; 0 before it.
     int64_t elapsedMicros() const;
     // Whether the last picture is kept for the three-second minimum; only
-    // while the recording is shorter than that.
+    // while the recording is shorter than that. Encoding thread's state: ask
+    // it only with no frame queued.
     bool keepsLastFrame() const { return !lastFrame_.empty(); }
 
 private:
@@ -112,6 +130,9 @@ private:
     int muxPacket(AVPacket* packet);
     int encode(AVFrame* frame, bool flushing);
     int encodePicture(const uint8_t* yuv);
+    // Encodes a picture that arrived at `arrivedMicros` (the recording's
+    // thread: the caller's or the encoding thread).
+    int encodeFrame(const uint8_t* yuv, int64_t arrivedMicros);
     void finishFragment();
     void release();
     static int writeToFile(void* opaque, uint8_t* data, int size);
@@ -134,9 +155,11 @@ private:
     int lumaSize_ = 0;
     // The encoder failed while holding a lent picture: it is not fed or
     // drained again, only freed.
-    bool encoderFailed_ = false;
-    int64_t startTime_ = 0;
-    bool started_ = false;
+    std::atomic<bool> encoderFailed_{false};
+    // Clock time of the first frame encoded, kNotStarted before it (read by
+    // the getters while the recording thread sets it).
+    static constexpr int64_t kNotStarted = INT64_MIN;
+    std::atomic<int64_t> startTime_{kNotStarted};
     int64_t lastPts_ = -1;
     // Frame interval in 1/90000 s, given to packets as their duration so the
     // last picture of the file has one too.
@@ -152,12 +175,15 @@ private:
     // What the writer reported when it was finished.
     int64_t framesWritten_ = 0;
     int writeError_ = 0;
-    int64_t framesDropped_ = 0;
+    std::atomic<int64_t> framesDropped_{0};
     // This recorder made the file; a failed open removes it again.
     bool createdFile_ = false;
     // The last picture, shown again at the three-second mark when a short
     // recording is closed so the file really spans that time.
     std::vector<uint8_t> lastFrame_;
+    // The encoding thread and its slots, with queuedFrames; made last by
+    // open() and ended first by close().
+    std::unique_ptr<FrameSlotWorker> encoding_;
     int width_ = 0;
     int height_ = 0;
     char fileName_[260] = {};

@@ -426,3 +426,91 @@ TEST(FramePipeline, ASyncThatHangsNeverStallsFramesAndWhatItCostsIsCountedDroppe
     EXPECT_EQ(final.framesWritten + final.framesDropped, kFrames) << "every frame is either in the file or counted";
     fs::remove_all(dir);
 }
+
+TEST(FramePipeline, TheEncoderOnItsOwnThreadGetsEveryFrameItKeepsUpWithDropsTheRestUnwaitedAndDrainsOnStop)
+{
+    const auto dir = tempFolder("queued");
+    const fs::path path = dir / "queued.mp4";
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool held = false;
+    int taken = 0; // frames the encoding thread has begun
+    auto waitTaken = [&](int count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(60), [&] { return taken >= count; });
+    };
+    // Every reading of the clock a second on: past the shortest recording's
+    // three seconds, so no picture is repeated at the end.
+    std::atomic<int64_t> now{0};
+    Mp4Recorder::Options options(Mp4Recorder::Clock{[&] { return now += 1'000'000; }, [](int64_t) {}});
+    options.queuedFrames = 3;
+    options.beforeEncoding = [&] {
+        std::unique_lock lock(mutex);
+        ++taken;
+        changed.notify_all();
+        changed.wait(lock, [&] { return !held; });
+    };
+    FramePipeline pipeline;
+    ASSERT_TRUE(pipeline.startRecording(64, 48, path.c_str(), std::move(options)));
+    std::vector<uint8_t> bytes(64 * 48 * 3);
+    auto deliver = [&](int i) {
+        std::fill(bytes.begin(), bytes.end(), uint8_t(i * 8));
+        pipeline.onFrame(over(bytes, 64, 48, FMT_RGB24));
+    };
+
+    constexpr int kKept = 5;
+    for (int i = 0; i < kKept; ++i) {
+        deliver(i);
+        ASSERT_TRUE(waitTaken(i + 1));
+    }
+    EXPECT_EQ(pipeline.recordingStats().framesDropped, 0) << "an encoder that keeps up gets every frame";
+
+    // Held up with one frame in hand, the encoder has two slots left; the
+    // capture thread fills them and drops and counts the rest unwaited. Then
+    // it holds the pipeline's lock, as a frame on its way does, while the
+    // window reads the recording's figures.
+    {
+        std::lock_guard lock(mutex);
+        held = true;
+    }
+    deliver(kKept);
+    ASSERT_TRUE(waitTaken(kKept + 1));
+    std::promise<void> holding, read;
+    auto capture = std::async(std::launch::async, [&] {
+        for (int i = 1; i <= 5; ++i)
+            deliver(kKept + i);
+        std::lock_guard frameOnItsWay(pipeline.lock());
+        holding.set_value();
+        read.get_future().wait_for(std::chrono::seconds(60));
+    });
+    ASSERT_EQ(holding.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready)
+        << "the capture thread waited for the encoder";
+    const FramePipeline::RecordingStats during = pipeline.recordingStats();
+    EXPECT_TRUE(pipeline.isRecording());
+    EXPECT_NE(capture.wait_for(std::chrono::seconds(0)), std::future_status::ready)
+        << "the figures waited for the pipeline's lock";
+    read.set_value();
+    capture.get();
+    EXPECT_EQ(during.framesDropped, 3);
+
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(taken, kKept + 1) << "a held encoder takes no further frame";
+        held = false;
+    }
+    changed.notify_all();
+    FramePipeline::RecordingStats final;
+    EXPECT_EQ(pipeline.finishRecording(&final), path.string());
+    EXPECT_EQ(final.writeError, 0);
+    EXPECT_EQ(final.framesDropped, 3);
+    EXPECT_EQ(final.framesWritten, kKept + 3) << "stopping encodes every waiting frame into the file";
+    FILE* probe = ::popen(
+        ("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 '" + path.string() + "'")
+            .c_str(),
+        "r");
+    char line[64] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, probe), nullptr);
+    ::pclose(probe);
+    EXPECT_EQ(std::atoi(line), kKept + 3) << "the file plays what was counted written";
+    fs::remove_all(dir);
+}
