@@ -258,13 +258,17 @@ TEST_F(Mp4RecorderTest, FramesArrivingInTheSameTickKeepRisingTimes)
 TEST_F(Mp4RecorderTest, AFullDiskStopsTheRecordingWithAFilePlayingWhatWasCountedWritten)
 {
     // Six seconds of changing pictures; the disk fills half way through.
-    auto record = [&](const fs::path& file, Mp4Recorder& recorder, int& refused) {
+    // When it is to fail, the last picture waits until the writer has met the
+    // failure (it may be behind the encoder), so it is offered to a failed file.
+    auto record = [&](const fs::path& file, Mp4Recorder& recorder, int& refused, bool failing) {
         if (!recorder.open(320, 240, file.c_str()))
             return false;
         for (int i = 0; i < 60; ++i) {
             std::vector<uint8_t> frame(320 * 240 * 3 / 2, 128);
             for (int k = 0; k < 320 * 240; ++k)
                 frame[size_t(k)] = uint8_t((k % 320) + k / 320 * 2 + i * 8);
+            for (int wait = 0; failing && i == 59 && recorder.writeError() == 0 && wait < 2000; ++wait)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             const bool failed = recorder.writeError() != 0;
             if (recorder.writeFrame(frame.data()) == -1 && failed)
                 ++refused;
@@ -275,7 +279,7 @@ TEST_F(Mp4RecorderTest, AFullDiskStopsTheRecordingWithAFilePlayingWhatWasCounted
     };
     int refused = 0;
     Mp4Recorder whole(manual.clock());
-    ASSERT_TRUE(record(dir / "whole.mp4", whole, refused));
+    ASSERT_TRUE(record(dir / "whole.mp4", whole, refused, false));
     const auto wholeSize = fs::file_size(dir / "whole.mp4");
 
     // A file-size limit makes writes fail part way, as a disk filling up does
@@ -288,7 +292,7 @@ TEST_F(Mp4RecorderTest, AFullDiskStopsTheRecordingWithAFilePlayingWhatWasCounted
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &half), 0);
     const fs::path file = dir / "full.mp4";
     Mp4Recorder recorder(manual.clock());
-    const bool opened = record(file, recorder, refused);
+    const bool opened = record(file, recorder, refused, true);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
 
