@@ -2,17 +2,19 @@
 
 #include "ui/UIDefs.h"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdlib>
 
 namespace ui::detail {
 
 namespace {
-const QEvent::Type kWake = static_cast<QEvent::Type>(QEvent::User + 417);
 UiDispatcher* g_instance = nullptr;
 } // namespace
 
@@ -31,7 +33,18 @@ struct UiDispatcher::Pending {
     std::condition_variable done;
 };
 
-UiDispatcher::UiDispatcher() { g_instance = this; }
+// Other threads wake the UI thread through an eventfd of our own rather than
+// Qt's posted-event list: that list is guarded by a lock inside the
+// uninstrumented QtCore, so every cross-thread post looked like a race to
+// ThreadSanitizer.
+UiDispatcher::UiDispatcher() : m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+    g_instance = this;
+    if (m_wakeFd < 0)
+        std::abort(); // no way to reach the UI thread from another one
+    m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
+    QObject::connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, [this] { onWake(); });
+}
 
 UiDispatcher::~UiDispatcher()
 {
@@ -45,6 +58,8 @@ UiDispatcher::~UiDispatcher()
         pending->done.notify_all();
     }
     m_queue.clear();
+    m_wakeNotifier.reset();
+    ::close(m_wakeFd);
 }
 
 UiDispatcher* UiDispatcher::instance() { return g_instance; }
@@ -65,9 +80,7 @@ platform::LRESULT UiDispatcher::send(platform::HWND window, platform::UINT messa
     if (m_gone.count(window))
         return 0;
     m_queue.push_back(pending);
-    // Posting is thread-safe; the UI thread wakes up even inside a nested
-    // (modal or menu) event loop.
-    QCoreApplication::postEvent(this, new QEvent(kWake));
+    wake();
     pending->done.wait(lock, [&] { return pending->finished; });
     return pending->result;
 }
@@ -80,8 +93,15 @@ bool UiDispatcher::post(platform::HWND window, platform::UINT message, platform:
             return false;
         m_queue.push_back(std::make_shared<Pending>(window, message, wParam, lParam, false));
     }
-    QCoreApplication::postEvent(this, new QEvent(kWake));
+    wake();
     return true;
+}
+
+void UiDispatcher::wake()
+{
+    const uint64_t one = 1;
+    // Only a full counter (2^64 - 2 unread wakes) refuses; nothing to do then.
+    [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
 }
 
 std::shared_ptr<UiDispatcher::Pending> UiDispatcher::takeNext()
@@ -105,15 +125,31 @@ void UiDispatcher::deliver(const std::shared_ptr<Pending>& pending)
     }
 }
 
-bool UiDispatcher::event(QEvent* event)
+void UiDispatcher::onWake()
 {
-    if (event->type() != kWake)
-        return QObject::event(event);
-    // One wake per queued message; a wake whose message was dropped finds
-    // the next one or nothing.
-    if (auto next = takeNext())
+    uint64_t wakes = 0;
+    if (::read(m_wakeFd, &wakes, sizeof wakes) != sizeof wakes)
+        return; // another activation took the wakes already
+    // Everything queued when this pass begins is delivered now, as one pass
+    // of the event loop delivers all posted events; messages posted while
+    // delivering wake a later pass, so a window posting to itself cannot
+    // starve the loop. Before each delivery the rest re-arms the wake, so a
+    // nested (modal or menu) event loop keeps delivering them.
+    size_t budget = queued();
+    while (budget-- > 0) {
+        auto next = takeNext();
+        if (!next)
+            return; // dropped for a window that went away
+        if (budget > 0)
+            wake();
         deliver(next);
-    return true;
+    }
+}
+
+size_t UiDispatcher::queued()
+{
+    std::lock_guard lock(m_mutex);
+    return m_queue.size();
 }
 
 void UiDispatcher::forget(platform::HWND window)

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 
+class QSocketNotifier;
 class QTimer;
 
 namespace ui::detail {
@@ -35,11 +36,11 @@ public:
 
     static UiDispatcher* instance();
 
-protected:
-    bool event(QEvent* event) override;
-
 private:
     struct Pending;
+    void wake();
+    void onWake();
+    size_t queued();
     std::shared_ptr<Pending> takeNext();
     void deliver(const std::shared_ptr<Pending>& pending);
 
@@ -47,6 +48,8 @@ private:
     std::deque<std::shared_ptr<Pending>> m_queue;
     std::set<platform::HWND> m_gone; // destroyed windows (under m_mutex)
     std::map<std::pair<platform::HWND, platform::UINT>, QTimer*> m_timers;
+    int m_wakeFd;
+    std::unique_ptr<QSocketNotifier> m_wakeNotifier;
 };
 
 } // namespace ui::detail
