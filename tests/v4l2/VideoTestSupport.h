@@ -74,6 +74,12 @@ public:
         const int target = m_count + more;
         return m_changed.wait_for(lock, timeout, [&] { return m_count >= target; });
     }
+    // Waits until `total` frames have arrived since the log began; false on timeout.
+    bool waitForTotal(int total, std::chrono::milliseconds timeout = 5000ms)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_count >= total; });
+    }
     int count()
     {
         std::lock_guard lock(m_mutex);
