@@ -164,6 +164,14 @@ bool Mp4Recorder::open(int width, int height, const char* fileName)
     if (codecId == AV_CODEC_ID_H264) {
         av_dict_set(&options, "preset", "ultrafast", 0);
         av_dict_set(&options, "profile", "baseline", 0);
+        // The average-bit-rate control knows nothing of the picture before
+        // the first frame and gives that key frame one frame's share of the
+        // rate: at 1080p it comes out near the coarsest quantiser, and the
+        // first second, built on it, is blocky. The first frame gets a fixed
+        // quantiser instead: fine enough for a clean picture, not so fine
+        // that a noisy one takes the next frames' bits. The rate control
+        // goes on from there.
+        av_dict_set(&options, "x264-params", "zones=0,0,q=30", 0);
         if (timeLapse)
             av_dict_set(&options, "tune", "zerolatency", 0);
     }
@@ -369,7 +377,7 @@ int Mp4Recorder::writeFrame(const uint8_t* yuv)
         }
         return 0;
     }
-    return encodeFrame(yuv, clock_.nowMicros());
+    return encodeFrame(yuv, kNotStarted);
 }
 
 int Mp4Recorder::encodeFrame(const uint8_t* yuv, int64_t arrivedMicros)
@@ -382,6 +390,8 @@ int Mp4Recorder::encodeFrame(const uint8_t* yuv, int64_t arrivedMicros)
         countDropped();
         return -1;
     }
+    if (arrivedMicros == kNotStarted)
+        arrivedMicros = clock_.nowMicros(); // encoded as it arrives
     int64_t startTime = startTime_.load();
     if (startTime == kNotStarted)
         startTime_ = startTime = arrivedMicros;

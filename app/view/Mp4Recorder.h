@@ -130,8 +130,8 @@ private:
     int muxPacket(AVPacket* packet);
     int encode(AVFrame* frame, bool flushing);
     int encodePicture(const uint8_t* yuv);
-    // Encodes a picture that arrived at `arrivedMicros` (the recording's
-    // thread: the caller's or the encoding thread).
+    // Encodes a picture that arrived at `arrivedMicros` (kNotStarted: now)
+    // on the recording's thread, the caller's or the encoding thread.
     int encodeFrame(const uint8_t* yuv, int64_t arrivedMicros);
     void finishFragment();
     void release();

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/video_enc_params.h>
+}
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -76,6 +82,45 @@ std::vector<double> packetTimes(const fs::path& file)
     return times;
 }
 
+// The quantiser the file's first picture was coded with; -1 when it does not
+// read back.
+int firstFrameQuantiser(const fs::path& file)
+{
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, file.c_str(), nullptr, nullptr) < 0)
+        return -1;
+    const AVCodec* codec = nullptr;
+    const int stream = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    AVCodecContext* decoder = stream >= 0 ? avcodec_alloc_context3(codec) : nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "export_side_data", "venc_params", 0);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    int qp = -1;
+    if (decoder && packet && frame && avcodec_parameters_to_context(decoder, format->streams[stream]->codecpar) >= 0 &&
+        avcodec_open2(decoder, codec, &options) >= 0) {
+        while (qp < 0 && av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == stream && avcodec_send_packet(decoder, packet) >= 0 &&
+                avcodec_receive_frame(decoder, frame) >= 0)
+                if (const AVFrameSideData* data = av_frame_get_side_data(frame, AV_FRAME_DATA_VIDEO_ENC_PARAMS)) {
+                    // The picture's base plus each macroblock's own difference, averaged.
+                    auto* params = reinterpret_cast<AVVideoEncParams*>(data->data);
+                    int64_t sum = 0;
+                    for (unsigned i = 0; i < params->nb_blocks; ++i)
+                        sum += params->qp + av_video_enc_params_block(params, i)->delta_qp;
+                    qp = params->nb_blocks ? int(sum / params->nb_blocks) : params->qp;
+                }
+            av_packet_unref(packet);
+        }
+    }
+    av_dict_free(&options);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&format);
+    return qp;
+}
+
 std::vector<uint8_t> greyFrame(int w, int h, uint8_t luma)
 {
     std::vector<uint8_t> yuv(size_t(w) * h * 3 / 2, 128);
@@ -124,6 +169,27 @@ TEST_F(Mp4RecorderTest, WritesConstrainedBaselineH264WithWallClockTimes)
     EXPECT_NEAR(times[9], 4.5, 1e-6);
     EXPECT_NEAR(std::stod(info.at("duration")), 5.0, 0.01) << "a closed file knows its duration";
     EXPECT_EQ(manual.slept, 0) << "a recording of over three seconds closes at once";
+}
+
+TEST_F(Mp4RecorderTest, TheFirstKeyFrameOfA1080pRecordingIsNotStarvedOfBits)
+{
+    // The bit rate's share of one frame at 1080p is a few kilobits: a first
+    // key frame held to it is coded near the coarsest quantisers (about 42 for
+    // this textured picture, up to the limit of 50 for a noisy one).
+    const fs::path file = dir / "first.mp4";
+    Mp4Recorder recorder(manual.clock());
+    ASSERT_TRUE(recorder.open(1920, 1080, file.c_str()));
+    std::vector<uint8_t> frame(1920 * 1080 * 3 / 2, 128);
+    for (int i = 0; i < 2; ++i) {
+        for (size_t k = 0; k < 1920 * 1080; ++k)
+            frame[k] = uint8_t((k % 1920) / 4 + k / 1920 / 8 + ((k * 2654435761u) >> 13) % 24 + i * 8);
+        recorder.writeFrame(frame.data());
+        manual.now += 1'600'000;
+    }
+    recorder.close();
+    const int qp = firstFrameQuantiser(file);
+    ASSERT_GE(qp, 0) << "the first picture reads back";
+    EXPECT_LE(qp, 34) << "the first key frame was coded near the coarsest quantisers";
 }
 
 TEST_F(Mp4RecorderTest, TimesComeFromTheMonotonicClock)
