@@ -405,6 +405,10 @@ TEST(FramePipeline, ASyncThatHangsNeverStallsFramesAndWhatItCostsIsCountedDroppe
     };
     FramePipeline pipeline;
     ASSERT_TRUE(pipeline.startRecording(64, 48, (dir / "slow.mp4").c_str(), std::move(options)));
+    // The frames come once the writer hangs in the header's sync, however
+    // late its thread started.
+    for (int wait = 0; syncs == 0 && wait < 2000; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::vector<uint8_t> bytes(64 * 48 * 3);
     constexpr int kFrames = 60;
     auto capture = std::async(std::launch::async, [&] {
