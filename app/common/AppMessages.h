@@ -40,6 +40,9 @@ constexpr platform::UINT WM_APP_TERMINATE =
 // Posted by the still a snapshot waits for on the camera session's worker
 // (app/shell/capture): the picture, or the camera's failure to give one, waits.
 constexpr platform::UINT WM_SNAPSHOT_TAKEN = platform::WM_USER + 150;
+// Posted by the still a freeze waits for on the camera session's worker
+// (app/shell/picture): the picture, or none, waits.
+constexpr platform::UINT WM_FREEZE_STILL_TAKEN = platform::WM_USER + 151;
 
 // Posted by the focus workers to the main window (app/shell/focus).
 constexpr platform::UINT WM_FOCUS_FIGURE = platform::WM_USER + 160; // a new focus figure waits

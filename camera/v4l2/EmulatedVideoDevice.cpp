@@ -251,6 +251,10 @@ bool parseEmulatedFaults(const std::string& text, EmulatedFaults& faults, std::s
             faults.accessDenied = true;
         else if (name == "unplug_eio" && eq == std::string::npos)
             faults.unplugEio = true;
+        else if (name == "still_refused" && eq == std::string::npos)
+            faults.stillRefused = true;
+        else if (name == "still_lost" && eq == std::string::npos)
+            faults.stillLost = true;
         else if (name == "bandwidth_limit")
             faults.bandwidthLimit = value;
         else {

@@ -40,7 +40,7 @@ struct EmulatedFaults {
 
 // Faults from text: "unplug_after=<frames>,replug_after_ms=<n>,
 // error_every=<n>,short_mjpeg_every=<n>,stall,unplug_eio,access_denied,
-// bandwidth_limit=<bytes per second>" (the syntax of
+// still_refused,still_lost,bandwidth_limit=<bytes per second>" (the syntax of
 // LENSBRIDGE_EMULATE_VIDEO_FAULTS). False with `error` set for an entry it
 // does not understand.
 bool parseEmulatedFaults(const std::string& text, EmulatedFaults& faults, std::string& error);

@@ -611,7 +611,7 @@ TEST_F(StillCameraWindowTest, FreezingTakesAStillAtTheStillSizeThatMeasuresLikeT
     // Frozen: the still, the line on the same spot of it, the same length.
     Driver ui(*window);
     ASSERT_TRUE(ui.pressKey(0x75)); // F6
-    EXPECT_EQ(field(PictureSource::kSourceField), "Frozen");
+    ASSERT_TRUE(Driver::processEventsUntil([&] { return field(PictureSource::kSourceField) == "Frozen"; }));
     view->pictureSize(width, height);
     EXPECT_EQ(width, 2304);
     EXPECT_EQ(height, 1728);
@@ -628,6 +628,48 @@ TEST_F(StillCameraWindowTest, FreezingTakesAStillAtTheStillSizeThatMeasuresLikeT
     EXPECT_EQ(width, 1600);
     EXPECT_NEAR(view->container().measureData(0).startX, live.startX, 0.01f);
     EXPECT_NEAR(firstLength(), liveLength, 0.01f);
+}
+
+// The same camera taking the still trigger and sending no still.
+class LostStillCameraWindowTest : public StillCameraWindowTest {
+protected:
+    void SetUp() override
+    {
+        ::setenv("LENSBRIDGE_EMULATE_VIDEO_FAULTS", "still_lost", 1);
+        StillCameraWindowTest::SetUp();
+    }
+    void TearDown() override
+    {
+        StillCameraWindowTest::TearDown();
+        ::unsetenv("LENSBRIDGE_EMULATE_VIDEO_FAULTS");
+    }
+};
+
+// The window answers while a freeze waits for the still, a second freeze is
+// refused meanwhile, and the preview frame is frozen once the camera gave
+// up. The window then closes with another still on its way.
+TEST_F(LostStillCameraWindowTest, AFreezeWaitsForTheStillOffTheWindowAndFreezesThePreviewWithoutIt)
+{
+    shell::PictureCommands& commands = *window->PictureCommandsPart();
+    int liveWidth = 0, height = 0;
+    view->pictureSize(liveWidth, height);
+    Driver ui(*window);
+    ASSERT_TRUE(ui.pressKey(0x75)); // F6
+    EXPECT_TRUE(commands.IsFreezing());
+    EXPECT_EQ(field(PictureSource::kSourceField), "Live") << "the window waited for the still";
+    EXPECT_TRUE(ui.findAs<COptionUI>("ToolbarBtnFreeze")->IsSelected());
+    ASSERT_TRUE(ui.pressKey(0x75));
+    EXPECT_EQ(status(), "Still waiting for the camera's picture to freeze");
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return field(PictureSource::kSourceField) == "Frozen"; }, 20000));
+    EXPECT_EQ(status(), "The camera gave no still picture: the preview picture is frozen");
+    int width = 0;
+    view->pictureSize(width, height);
+    EXPECT_EQ(width, liveWidth);
+    EXPECT_FALSE(commands.IsFreezing());
+    ASSERT_TRUE(ui.pressKey(0x75));
+    EXPECT_EQ(field(PictureSource::kSourceField), "Live");
+    ASSERT_TRUE(ui.pressKey(0x75));
+    EXPECT_TRUE(commands.IsFreezing());
 }
 
 TEST(PictureCommandLineTest, QtOptionsAndTheirValuesAreNoFile)

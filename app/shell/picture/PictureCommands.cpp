@@ -1,5 +1,6 @@
 #include "app/shell/picture/PictureCommands.h"
 
+#include "app/common/AppMessages.h"
 #include "app/shell/AppConfig.h"
 #include "app/shell/MainWnd.h"
 #include "app/shell/PictureSource.h"
@@ -19,6 +20,7 @@
 
 #include <strings.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -38,6 +40,16 @@ template <class T> bool ready(const std::future<T>& work)
 }
 
 } // namespace
+
+// One freeze's still on its way: asked for on the UI thread, taken and
+// converted on the session's worker, shown back on the UI thread.
+struct PictureCommands::FreezeRequest {
+    const CMCameraBase* camera = nullptr; // the camera asked; compared, never used
+    // Written by the worker under `lock`; `taken` says it is done.
+    std::mutex lock;
+    bool taken = false;
+    std::shared_ptr<StillPicture> still; // null when the camera gave none
+};
 
 PictureCommands::PictureCommands(MainWindowServices& services) : WindowPart(services) {}
 
@@ -85,7 +97,7 @@ bool PictureCommands::Notify(TNotifyUI& msg)
     }
     if (msg.sType == "selectchanged" && name == "ToolbarBtnFreeze") {
         auto* option = dynamic_cast<COptionUI*>(msg.pSender);
-        if (option && pictures && option->IsSelected() == pictures->isLive())
+        if (option && pictures && (m_freeze || option->IsSelected() == pictures->isLive()))
             ToggleFreeze();
         EnableMeasuring(); // a freeze that could not be made unselects it again
         return true;
@@ -101,6 +113,11 @@ bool PictureCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT
         if (files && !files->empty())
             Open(files->front());
         result = 0;
+        return true;
+    }
+    if (message == WM_FREEZE_STILL_TAKEN) {
+        result = 0;
+        FinishFreeze();
         return true;
     }
     if (message != WM_TIMER || wParam != kWorkTimer)
@@ -142,7 +159,10 @@ bool PictureCommands::OnMenuCommand(const std::string& item)
 
 void PictureCommands::OnCameraChanged()
 {
-    // A still stays when the camera goes, and is measured without one.
+    // A still stays when the camera goes, and is measured without one; a
+    // still on its way from a camera that went is not wanted any more.
+    if (m_freeze && m_freeze->camera != m_services.session.Camera())
+        DropFreeze();
     EnableMeasuring();
 }
 
@@ -154,8 +174,10 @@ void PictureCommands::EnableMeasuring()
             tab->SetEnabled(true);
     if (auto* freeze = dynamic_cast<COptionUI*>(m_services.paint.FindControl("ToolbarBtnFreeze"))) {
         freeze->SetEnabled(still || m_services.session.Camera());
-        if (freeze->IsSelected() != still)
-            freeze->Selected(still, false);
+        // Pressed too while the still for a freeze is on its way.
+        const bool pressed = still || m_freeze;
+        if (freeze->IsSelected() != pressed)
+            freeze->Selected(pressed, false);
     }
 }
 
@@ -170,6 +192,9 @@ bool PictureCommands::ConfirmLeave()
 
 void PictureCommands::OnClosing()
 {
+    // The session releases the camera after its queued work, so a still on
+    // its way ends before the window goes; nothing here waits for it.
+    DropFreeze();
     if (m_load.valid())
         m_load.wait();
     if (m_save.valid())
@@ -182,6 +207,10 @@ void PictureCommands::ToggleFreeze()
     PictureSource* pictures = m_services.pictures;
     if (!pictures)
         return;
+    if (m_freeze) {
+        m_services.setStatus(Text("STR_FREEZE_BUSY"));
+        return;
+    }
     if (!pictures->isLive()) {
         if (!ConfirmLeave())
             return;
@@ -196,45 +225,109 @@ void PictureCommands::ToggleFreeze()
     CMCameraBase* camera = m_services.session.Camera();
     if (!camera)
         return;
-    std::shared_ptr<StillPicture> frozen;
-    if (camera->isSupportStillCapture() && Config().DisableStillCap == 0) {
-        frozen = TakeStill(*camera);
-        if (!frozen)
-            m_services.setStatus(Text("STR_FREEZE_NO_STILL"));
+    if (camera->isSupportStillCapture() && Config().DisableStillCap == 0 && RequestFreezeStill(*camera)) {
+        EnableMeasuring();
+        return;
     }
-    if (!frozen) {
-        CWImage latest;
-        latest.externalBuffer = false;
-        if (!m_services.session.Pipeline().copyDisplayImage(latest))
-            return;
-        frozen = CopyStill(latest.width, latest.height, latest.data, size_t(latest.width) * 4);
-    }
-    pictures->showStill(SourceKind::Frozen, std::move(frozen));
-    UpdateTitle();
-    EnableMeasuring();
+    FreezePreview();
 }
 
-std::shared_ptr<StillPicture> PictureCommands::TakeStill(CMCameraBase& camera)
+bool PictureCommands::RequestFreezeStill(CMCameraBase& camera)
 {
+    auto request = std::make_shared<FreezeRequest>();
+    request->camera = &camera;
     // The camera may take a moment for a still; that is no lost camera.
-    CameraSession::WatchdogPause pause(m_services.session);
-    CWImage picture;
-    picture.externalBuffer = false; // Snap's buffer is ours to free
-    if (camera.Snap(&picture) != 0)
-        return nullptr;
-    auto still = std::make_shared<StillPicture>();
-    {
-        // The live picture's processing, as a snapshot gets it.
-        std::lock_guard lock(m_services.session.Pipeline().lock());
-        if (!m_converter.convert(picture, still->rgba, &camera))
-            return nullptr;
+    m_services.session.PauseWatchdog();
+    FramePipeline& pipeline = m_services.session.Pipeline();
+    const platform::HWND window = m_services.window.GetHWND();
+    const bool queued =
+        m_services.session.RunWithCamera([request, converter = m_converter, &pipeline, window](CMCameraBase& taking) {
+            std::shared_ptr<StillPicture> still;
+            CWImage picture;
+            picture.externalBuffer = false; // Snap's buffer is ours to free
+            if (taking.Snap(&picture) == 0) {
+                still = std::make_shared<StillPicture>();
+                bool converted = false;
+                {
+                    // The live picture's processing, as a snapshot gets it.
+                    std::lock_guard frames(pipeline.lock());
+                    converted = converter->convert(picture, still->rgba, &taking);
+                }
+                if (converted) {
+                    for (size_t i = 0; i + 3 < still->rgba.size(); i += 4)
+                        std::swap(still->rgba[i], still->rgba[i + 2]);
+                    still->width = picture.width;
+                    still->height = picture.height;
+                    PrepareViewCopy(*still);
+                } else {
+                    still.reset();
+                }
+            }
+            {
+                std::lock_guard guard(request->lock);
+                request->still = std::move(still);
+                request->taken = true;
+            }
+            platform::PostMessage(window, WM_FREEZE_STILL_TAKEN);
+        });
+    if (!queued) {
+        m_services.session.ResumeWatchdog();
+        return false;
     }
-    for (size_t i = 0; i + 3 < still->rgba.size(); i += 4)
-        std::swap(still->rgba[i], still->rgba[i + 2]);
-    still->width = picture.width;
-    still->height = picture.height;
-    PrepareViewCopy(*still);
-    return still;
+    m_freeze = std::move(request);
+    return true;
+}
+
+void PictureCommands::FinishFreeze()
+{
+    if (!m_freeze)
+        return;
+    std::shared_ptr<StillPicture> still;
+    {
+        std::lock_guard guard(m_freeze->lock);
+        if (!m_freeze->taken)
+            return;
+        still = std::move(m_freeze->still);
+    }
+    m_freeze.reset();
+    m_services.session.ResumeWatchdog();
+    // A file opened meanwhile is what the user looks at now.
+    if (!m_services.pictures || !m_services.pictures->isLive()) {
+        EnableMeasuring();
+        return;
+    }
+    if (still) {
+        ShowFrozen(std::move(still));
+        return;
+    }
+    m_services.setStatus(Text("STR_FREEZE_NO_STILL"));
+    if (!FreezePreview())
+        EnableMeasuring();
+}
+
+void PictureCommands::DropFreeze()
+{
+    if (!m_freeze)
+        return;
+    m_freeze.reset();
+    m_services.session.ResumeWatchdog();
+}
+
+bool PictureCommands::FreezePreview()
+{
+    CWImage latest;
+    latest.externalBuffer = false;
+    if (!m_services.pictures || !m_services.session.Pipeline().copyDisplayImage(latest))
+        return false;
+    ShowFrozen(CopyStill(latest.width, latest.height, latest.data, size_t(latest.width) * 4));
+    return true;
+}
+
+void PictureCommands::ShowFrozen(std::shared_ptr<StillPicture> frozen)
+{
+    m_services.pictures->showStill(SourceKind::Frozen, std::move(frozen));
+    UpdateTitle();
+    EnableMeasuring();
 }
 
 void PictureCommands::ChooseAndOpen()

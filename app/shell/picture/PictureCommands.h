@@ -7,7 +7,8 @@
 // asking before a still with unsaved measurements is left. Files are read
 // and written on worker threads; a short timer of the window collects the
 // results, so a large file never stops the window. Bad files are reported
-// in the status bar and change nothing. UI thread only.
+// in the status bar and change nothing. A camera's still for a freeze is
+// waited for on the camera session's worker. UI thread only.
 #include "app/shell/WindowPart.h"
 #include "app/shell/capture/SnapshotImage.h"
 #include "app/shell/picture/PictureLoader.h"
@@ -36,10 +37,14 @@ public:
     void OnClosing() override;
 
     // Freezes the live picture, or goes back to live from any still. A
-    // camera that takes stills is asked for one at its still size (the
-    // preview frame stays the picture when it gives none, and the status bar
-    // says so); it keeps streaming, and a recording goes on.
+    // camera that takes stills is asked for one at its still size and the
+    // call returns at once: the still is shown when it comes (the preview
+    // frame then when it gives none, and the status bar says so), and while
+    // it is on its way another freeze is refused with a busy line. The
+    // camera keeps streaming, and a recording goes on.
     void ToggleFreeze();
+    // A freeze's still was asked of the camera and has not come back yet.
+    bool IsFreezing() const { return m_freeze != nullptr; }
     // Asks for a picture file and opens it.
     void ChooseAndOpen();
     // Starts reading `path`; the picture is shown when it is read. False
@@ -69,15 +74,27 @@ private:
     bool StartSave(bool withMeasurements);
     // The still shown may be left: nothing unsaved, or the user agreed.
     bool ConfirmLeave();
-    // A still at the camera's still size, with the live picture's
-    // processing; null when the camera gave none.
-    std::shared_ptr<StillPicture> TakeStill(CMCameraBase& camera);
+    struct FreezeRequest;
+    // Queues the camera's still on the session's worker; false without a camera.
+    bool RequestFreezeStill(CMCameraBase& camera);
+    // The still came back: shows it, or the preview frame when there is
+    // none; nothing when the user went on to another picture or camera.
+    void FinishFreeze();
+    // Forgets the still on its way (another camera, the window closes); the
+    // worker's task ends on its own and its message finds nothing to do.
+    void DropFreeze();
+    // Freezes the frame the view shows now; false when there is none.
+    bool FreezePreview();
+    void ShowFrozen(std::shared_ptr<StillPicture> frozen);
     // The measure page and the freeze button work on a still without a
     // camera; the freeze button is selected while a still is shown.
     void EnableMeasuring();
     void UpdateTitle();
 
-    SnapshotConverter m_converter;
+    // Shared with the still's task on the worker, so a window that goes
+    // first leaves the task nothing dangling; one freeze at a time uses it.
+    std::shared_ptr<SnapshotConverter> m_converter = std::make_shared<SnapshotConverter>();
+    std::shared_ptr<FreezeRequest> m_freeze; // the still on its way; null when none
     std::future<PictureLoadResult> m_load;
     std::string m_loadPath;
     std::future<Saved> m_save;
