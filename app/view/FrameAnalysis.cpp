@@ -2,10 +2,13 @@
 
 #include "app/view/FramePipeline.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
-FrameAnalysis::FrameAnalysis(FramePipeline& pipeline, Job job) : pipeline_(pipeline), job_(std::move(job))
+FrameAnalysis::FrameAnalysis(FramePipeline& pipeline, Job job, FrameAnalysisOptions options)
+    : pipeline_(pipeline), job_(std::move(job)), options_(std::move(options))
 {
     worker_ = std::thread([this] { run(); });
     pipeline_.attachAnalysis(this);
@@ -30,29 +33,60 @@ void FrameAnalysis::offer(const uint8_t* rgba, int width, int height)
     {
         std::lock_guard guard(mutex_);
         ++offered_;
-        if (busy_ || stop_) {
+        if (stop_ || (busy_ && !options_.keepNewest)) {
             skipped_.fetch_add(1, std::memory_order_relaxed);
             return;
         }
-        const size_t bytes = size_t(width) * size_t(height) * 4;
-        if (buffer_.size() != bytes) {
-            // A new picture size: the one allocation until the next.
-            try {
-                buffer_.resize(bytes);
-            } catch (const std::bad_alloc&) {
-                buffer_.clear();
+        if (busy_) {
+            // The frame waiting there (if any) is older: it is the one skipped.
+            if (sparePending_)
                 skipped_.fetch_add(1, std::memory_order_relaxed);
-                return;
-            }
+            sparePending_ = copyInto(spare_, rgba, width, height);
+            if (!sparePending_)
+                skipped_.fetch_add(1, std::memory_order_relaxed);
+            return;
         }
-        std::memcpy(buffer_.data(), rgba, bytes);
-        width_ = width;
-        height_ = height;
-        number_ = offered_;
+        if (!copyInto(current_, rgba, width, height)) {
+            skipped_.fetch_add(1, std::memory_order_relaxed);
+            return;
+        }
         busy_ = true;
     }
     taken_.fetch_add(1, std::memory_order_relaxed);
     wake_.notify_one();
+}
+
+bool FrameAnalysis::copyInto(Picture& into, const uint8_t* rgba, int width, int height)
+{
+    AnalysisRegion r{0, 0, width, height};
+    if (options_.region) {
+        const AnalysisRegion wanted = options_.region(width, height);
+        const int left = std::max(wanted.left, 0), top = std::max(wanted.top, 0);
+        const int right = std::min(wanted.left + std::max(wanted.width, 0), width);
+        const int bottom = std::min(wanted.top + std::max(wanted.height, 0), height);
+        if (right > left && bottom > top)
+            r = {left, top, right - left, bottom - top};
+    }
+    const size_t rowBytes = size_t(r.width) * 4;
+    const size_t bytes = rowBytes * size_t(r.height);
+    if (into.bytes.size() != bytes) {
+        // A new picture or region size: the one allocation until the next.
+        try {
+            into.bytes.resize(bytes);
+        } catch (const std::bad_alloc&) {
+            into.bytes.clear();
+            return false;
+        }
+    }
+    const size_t pictureRowBytes = size_t(width) * 4;
+    const uint8_t* from = rgba + size_t(r.top) * pictureRowBytes + size_t(r.left) * 4;
+    if (rowBytes == pictureRowBytes)
+        std::memcpy(into.bytes.data(), from, bytes);
+    else
+        for (int y = 0; y < r.height; ++y)
+            std::memcpy(into.bytes.data() + size_t(y) * rowBytes, from + size_t(y) * pictureRowBytes, rowBytes);
+    into.frame = AnalysisFrame{into.bytes.data(), r.width, r.height, offered_, r.left, r.top, width, height};
+    return true;
 }
 
 void FrameAnalysis::waitIdle()
@@ -68,11 +102,19 @@ void FrameAnalysis::run()
         wake_.wait(guard, [this] { return busy_ || stop_; });
         if (stop_)
             break;
-        const AnalysisFrame frame{buffer_.data(), width_, height_, number_};
-        // The buffer is the worker's while busy_: the capture thread skips.
+        const AnalysisFrame frame = current_.frame;
+        // The buffer is the worker's while busy_: the capture thread skips
+        // or fills the spare one.
         guard.unlock();
         job_(frame);
         guard.lock();
+        if (sparePending_ && !stop_) {
+            // A newer frame came meanwhile: on to it at once, still busy.
+            std::swap(current_, spare_);
+            sparePending_ = false;
+            taken_.fetch_add(1, std::memory_order_relaxed);
+            continue;
+        }
         busy_ = false;
         idle_.notify_all();
     }

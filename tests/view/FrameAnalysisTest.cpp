@@ -173,3 +173,58 @@ TEST(FrameAnalysis, MjpegDecodesAtFullSizeWhileAnAnalysisIsAttached)
     EXPECT_EQ(width.load(), w);
     EXPECT_EQ(sink.lastWidth.load(), w);
 }
+
+// An analysis that keeps the newest frame gets the last one that came while
+// its job ran as soon as the job ends (the older ones skipped, never queued),
+// and one that asks for a region gets only those pixels, told where they lie.
+TEST(FrameAnalysis, KeepsTheNewestFrameWhileBusyAndHandsOverOnlyItsRegion)
+{
+    FramePipeline pipeline;
+    Gate gate;
+    std::mutex mutex;
+    std::vector<Seen> seen;
+    std::vector<AnalysisFrame> shapes;
+    FrameAnalysisOptions options;
+    options.keepNewest = true;
+    options.region = [](int width, int height) { return AnalysisRegion{2, 1, width - 3, height + 5}; };
+    FrameAnalysis analysis(
+        pipeline,
+        [&](const AnalysisFrame& frame) {
+            gate.pass();
+            std::lock_guard lock(mutex);
+            // The region's first pixel is the picture's (2, 1).
+            seen.push_back({frame.rgba[0], 0, frame.width, frame.number, frame.rgba});
+            shapes.push_back(frame);
+        },
+        std::move(options));
+    // width × height RGB24, grey but for `marker` (red) at (2, 1).
+    const auto framed = [](uint8_t marker) {
+        std::vector<uint8_t> bytes(size_t(8) * 4 * 3, 60);
+        bytes[(size_t(1) * 8 + 2) * 3] = marker;
+        return bytes;
+    };
+    auto a = framed(100), b = framed(110), c = framed(120);
+    gate.set(false);
+    deliver(pipeline, a, 8, 4, FMT_RGB24);
+    ASSERT_TRUE(waitFor([&] { return gate.occupied(); }));
+    deliver(pipeline, b, 8, 4, FMT_RGB24);
+    deliver(pipeline, c, 8, 4, FMT_RGB24);
+    EXPECT_EQ(analysis.framesSkipped(), 1u) << "b, replaced by c while the job ran";
+    gate.set(true);
+    analysis.waitIdle();
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].firstRed, 100);
+    EXPECT_EQ(seen[1].firstRed, 120);
+    EXPECT_EQ(seen[1].number, 3u);
+    EXPECT_EQ(analysis.framesTaken(), 2u);
+    // Clipped to the picture: columns 2..6, rows 1..3, of an 8 × 4 picture.
+    const AnalysisFrame& shape = shapes[1];
+    EXPECT_EQ(shape.left, 2);
+    EXPECT_EQ(shape.top, 1);
+    EXPECT_EQ(shape.width, 5);
+    EXPECT_EQ(shape.height, 3);
+    EXPECT_EQ(shape.pictureWidth, 8);
+    EXPECT_EQ(shape.pictureHeight, 4);
+    EXPECT_NE(seen[0].buffer, seen[1].buffer) << "the newest waited in the second buffer";
+}
