@@ -192,7 +192,9 @@ void CMainWnd::InitWindow()
     m_parts.push_back(std::make_unique<MeasurePage>(*m_services));
     m_parts.push_back(std::make_unique<ShadingCommands>(*m_services));
     m_parts.push_back(std::make_unique<PanoramaCommands>(*m_services));
-    m_parts.push_back(std::make_unique<FocusCommands>(*m_services));
+    auto focusCommands = std::make_unique<FocusCommands>(*m_services);
+    m_focusCommands = focusCommands.get();
+    m_parts.push_back(std::move(focusCommands));
     for (auto& part : m_parts)
         part->Init();
 

@@ -17,6 +17,7 @@ class CTabLayoutUI;
 namespace shell {
 
 class CameraSession;
+class FocusCommands;
 class PictureCommands;
 class PictureSource;
 
@@ -53,6 +54,8 @@ public:
     void OpenPictureAtStart(const std::string& path) { m_startPicture = path; }
     // Freezing, opening and saving pictures; null before the creation hook ran.
     PictureCommands* PictureCommandsPart() const { return m_pictureCommands; }
+    // The focus figure and the focus stack; null before the creation hook ran.
+    FocusCommands* FocusCommandsPart() const { return m_focusCommands; }
     // Tells every part that the camera was opened, switched or closed.
     void CameraChanged();
     // Ends recordings, detaches the view and releases the camera; runs once
@@ -89,6 +92,7 @@ private:
     bool m_openFirstCamera = false;
     std::string m_startPicture;
     PictureCommands* m_pictureCommands = nullptr;
+    FocusCommands* m_focusCommands = nullptr;
     std::string m_openDrawer;
     WINDOWPLACEMENT m_savedPlacement{};
     std::unique_ptr<CMenuWnd> m_menu;

@@ -57,6 +57,13 @@ cv::Rect Unpack(uint64_t packed)
     return {int(packed >> 48), int(packed >> 32 & 0xffff), int(packed >> 16 & 0xffff), int(packed & 0xffff)};
 }
 
+// What the figure covers in a picture of `size`: the packed rectangle's part
+// of it, or the centre third when there is none.
+cv::Rect AreaOf(uint64_t packed, cv::Size size)
+{
+    return packed ? Unpack(packed) & cv::Rect(cv::Point(), size) : focus::centreThird(size);
+}
+
 // The picture as a still of its own (the merging buffer goes on changing).
 std::shared_ptr<StillPicture> StillOf(const cv::Mat& rgba)
 {
@@ -74,9 +81,10 @@ struct FocusCommands::Indicator {
     focus::FocusFigure figure;
     double best = 0.0;
     // The rectangle the figure covers (Pack), 0 for the centre third; set by
-    // the UI thread, a change starts the best anew.
+    // the UI thread, read by the capture thread (the region the worker gets)
+    // and the worker. A change of the area measured starts the best anew.
     std::atomic<uint64_t> area{0};
-    uint64_t measured = 0;
+    cv::Rect measured;
     LatestResult<Reading> readings;
     std::unique_ptr<FrameAnalysis> analysis; // last: stops first
 };
@@ -188,23 +196,34 @@ void FocusCommands::SetIndicator(bool on)
     }
     m_indicator = std::make_unique<Indicator>();
     m_figure = m_bestFigure = 0.0;
+    m_figuresShown = 0;
     Indicator* state = m_indicator.get();
     state->area = Pack(DrawnRectangle());
     const HWND window = m_services.window.GetHWND();
-    state->analysis =
-        std::make_unique<FrameAnalysis>(m_services.session.Pipeline(), [state, window](const AnalysisFrame& frame) {
-            const cv::Mat picture = Wrap(frame);
-            const uint64_t area = state->area.load(std::memory_order_relaxed);
+    FrameAnalysisOptions options;
+    // The worker gets only the pixels it measures, not the whole frame.
+    options.region = [state](int width, int height) {
+        const cv::Rect r = AreaOf(state->area.load(std::memory_order_relaxed), cv::Size(width, height));
+        return AnalysisRegion{r.x, r.y, r.width, r.height};
+    };
+    state->analysis = std::make_unique<FrameAnalysis>(
+        m_services.session.Pipeline(),
+        [state, window](const AnalysisFrame& frame) {
+            const cv::Size size(frame.pictureWidth, frame.pictureHeight);
+            const cv::Rect area = AreaOf(state->area.load(std::memory_order_relaxed), size);
+            const cv::Rect have(frame.left, frame.top, frame.width, frame.height);
+            if ((area & have) != area)
+                return; // the rectangle changed since the copy: the next frame has it
             if (area != state->measured) {
                 state->measured = area;
                 state->best = 0.0;
             }
-            const double figure =
-                state->figure.measure(picture, area ? Unpack(area) : focus::centreThird(picture.size()));
+            const double figure = state->figure.measure(Wrap(frame), area - have.tl());
             state->best = std::max(state->best, figure);
             if (state->readings.put({figure, state->best}))
                 platform::PostMessage(window, WM_FOCUS_FIGURE);
-        });
+        },
+        std::move(options));
     UpdateModeText();
     SyncButtons();
 }
@@ -218,6 +237,7 @@ void FocusCommands::OnFigure()
         return;
     m_figure = reading->figure;
     m_bestFigure = reading->best;
+    ++m_figuresShown;
     UpdateModeText();
     // The rectangle is looked for as often as the figure comes (a short walk
     // over the measurements), so drawing, moving or deleting it takes effect.
@@ -272,8 +292,14 @@ void FocusCommands::StartStack()
     run->hold = std::make_unique<CameraSession::AutomaticsHold>(m_services.session);
     m_merged = 0;
     const HWND window = m_services.window.GetHWND();
-    run->analysis =
-        std::make_unique<FrameAnalysis>(m_services.session.Pipeline(), [run, window](const AnalysisFrame& frame) {
+    // A frame that comes while a merge runs is merged next, at once: the
+    // worker never idles waiting for a frame, and a focus level the sweep
+    // shows only during a merge still reaches the stack.
+    FrameAnalysisOptions options;
+    options.keepNewest = true;
+    run->analysis = std::make_unique<FrameAnalysis>(
+        m_services.session.Pipeline(),
+        [run, window](const AnalysisFrame& frame) {
             if (run->sizeChanged.load())
                 return;
             const cv::Mat picture = Wrap(frame);
@@ -293,7 +319,8 @@ void FocusCommands::StartStack()
             run->lastPreview = now;
             if (run->previews.put(StillOf(run->stacker->result())))
                 platform::PostMessage(window, WM_FOCUS_STACK, kStackPreview);
-        });
+        },
+        std::move(options));
     m_services.setStatus(Text("STR_STACK_STARTED"));
     UpdateModeText();
     SyncButtons();

@@ -5,7 +5,7 @@
 // centre third, or of the last rectangle drawn with the measuring rectangle
 // tool, in the status bar's mode field, with the best figure since the
 // toggle (or since the rectangle changed), updated as fast as frames come
-// (a worker measures them).
+// (a worker measures them; it is handed only the pixels it measures).
 //
 // F7, the stack toggle and the main menu's entry start and stop the focus
 // stack: while it runs, automatic exposure and white balance are held and
@@ -41,6 +41,9 @@ public:
     // The focus figure on or off (off without a camera).
     void SetIndicator(bool on);
     bool IndicatorOn() const { return m_indicator != nullptr; }
+    // Figures put in the mode field since the indicator was switched on,
+    // also those that read as the one before.
+    int FiguresShown() const { return m_figuresShown; }
     // Starts the stack (with a camera), or stops it and shows what it made.
     void ToggleStack();
     bool Stacking() const { return m_stack != nullptr; }
@@ -66,6 +69,7 @@ private:
     std::unique_ptr<Indicator> m_indicator;
     std::unique_ptr<StackRun> m_stack;
     int m_merged = 0;
+    int m_figuresShown = 0;
     double m_figure = 0.0;
     double m_bestFigure = 0.0;
 };
