@@ -94,21 +94,40 @@ bool PanoramaCanvas::place(const cv::Mat& rgba, cv::Point at)
     const auto& dither = ditherPattern();
     const cv::Point corner = at - m_origin;
     // Another dither phase for every frame, so a stage standing still does
-    // not round each pixel the same way again and again.
+    // not round each pixel the same way again and again. The 16 dither rows
+    // of this frame, spread over R, G, B (0 for the weight, which is summed).
     const unsigned phase = m_frames++ * 7;
+    const size_t bytes = size_t(rgba.cols) * 4;
+    m_rounding.resize(kDither * bytes);
+    m_shares.resize(bytes);
+    for (unsigned dy = 0; dy < kDither; ++dy) {
+        uint16_t* to = m_rounding.data() + dy * bytes;
+        const uint8_t* from = dither[(dy + phase) & (kDither - 1)].data();
+        for (int x = 0; x < rgba.cols; ++x, to += 4) {
+            to[0] = to[1] = to[2] = from[(unsigned(x) + phase) & (kDither - 1)];
+            to[3] = 0;
+        }
+    }
     for (int y = 0; y < rgba.rows; ++y) {
         const uint8_t* in = rgba.ptr<uint8_t>(y);
         const uint8_t* weight = feather.ptr<uint8_t>(y);
-        const uint8_t* ditherRow = dither[(unsigned(y) + phase) & (kDither - 1)].data();
+        const uint16_t* rounding = m_rounding.data() + (unsigned(y) & (kDither - 1)) * bytes;
         uint8_t* out = m_colour.ptr<uint8_t>(corner.y + y) + size_t(corner.x) * 4;
-        for (int x = 0; x < rgba.cols; ++x, in += 4, out += 4) {
-            const unsigned f = weight[x], w = out[3];
-            const unsigned a = share[w][f], keep = 256 - a;
-            const unsigned r = ditherRow[(unsigned(x) + phase) & (kDither - 1)];
-            out[0] = uint8_t((out[0] * keep + in[0] * a + r) >> 8);
-            out[1] = uint8_t((out[1] * keep + in[1] * a + r) >> 8);
-            out[2] = uint8_t((out[2] * keep + in[2] * a + r) >> 8);
-            out[3] = uint8_t(std::min(255u, w + f));
+        // Each pixel's share from the weight it has gathered; the weight
+        // itself grows here and is left alone by the blend below (share 0).
+        uint16_t* shares = m_shares.data();
+        for (int x = 0; x < rgba.cols; ++x, shares += 4) {
+            const unsigned f = weight[x], w = out[4 * x + 3];
+            shares[0] = shares[1] = shares[2] = share[w][f];
+            shares[3] = 0;
+            out[4 * x + 3] = uint8_t(std::min(255u, w + f));
+        }
+        // The blend, byte by byte with no look-ups, so it runs on vectors:
+        // out · (256 − a) + in · a + rounding stays below 65536.
+        shares = m_shares.data();
+        for (size_t i = 0; i < bytes; ++i) {
+            const uint16_t a = shares[i];
+            out[i] = uint8_t(uint16_t(out[i] * uint16_t(256 - a) + in[i] * a + rounding[i]) >> 8);
         }
     }
     refreshReduced(field);

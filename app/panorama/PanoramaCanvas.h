@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 
 #include <cstdint>
+#include <vector>
 
 namespace panorama {
 
@@ -67,6 +68,10 @@ private:
     cv::Rect m_bounds;
     cv::Mat m_feather;     // 8UC1 weight of a frame's pixels, 1 at its edges to kFullWeight inside
     unsigned m_frames = 0; // frames placed: each takes the dither at another phase
+    // Kept between frames so placing one allocates nothing: a frame row's
+    // blend shares, and the frame's dither rows, per byte.
+    std::vector<uint16_t> m_shares;
+    std::vector<uint16_t> m_rounding;
 };
 
 } // namespace panorama

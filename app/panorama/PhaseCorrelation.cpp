@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace panorama {
 namespace {
@@ -17,25 +19,33 @@ constexpr int kPeakRadius = 3;
 constexpr double kSurfaceSigma = 1.0;
 
 // exp(-2 π² σ² |f|²) per frequency of a `size` spectrum, scaled to a mean
-// of 1.
+// of 1; made once per size (tracking and refining alternate between sizes).
 const cv::Mat& lowPass(cv::Size size)
 {
-    thread_local cv::Mat weight;
-    if (weight.size() != size) {
-        weight.create(size, CV_32F);
-        const double k = 2 * CV_PI * CV_PI * kSurfaceSigma * kSurfaceSigma;
-        for (int y = 0; y < size.height; ++y) {
-            const double fy = double(std::min(y, size.height - y)) / size.height;
-            auto* row = weight.ptr<float>(y);
-            for (int x = 0; x < size.width; ++x) {
-                const double fx = double(std::min(x, size.width - x)) / size.width;
-                row[x] = float(std::exp(-k * (fx * fx + fy * fy)));
-            }
+    struct Entry {
+        cv::Size size;
+        cv::Mat weight;
+    };
+    thread_local std::vector<Entry> made;
+    for (const Entry& e : made)
+        if (e.size == size)
+            return e.weight;
+    if (made.size() >= 6)
+        made.erase(made.begin());
+    cv::Mat weight(size, CV_32F);
+    const double k = 2 * CV_PI * CV_PI * kSurfaceSigma * kSurfaceSigma;
+    for (int y = 0; y < size.height; ++y) {
+        const double fy = double(std::min(y, size.height - y)) / size.height;
+        auto* row = weight.ptr<float>(y);
+        for (int x = 0; x < size.width; ++x) {
+            const double fx = double(std::min(x, size.width - x)) / size.width;
+            row[x] = float(std::exp(-k * (fx * fx + fy * fy)));
         }
-        // Identical pictures still peak at 1.
-        weight /= cv::mean(weight)[0];
     }
-    return weight;
+    // Identical pictures still peak at 1.
+    weight /= cv::mean(weight)[0];
+    made.push_back({size, weight});
+    return made.back().weight;
 }
 
 // cross = a · conj(b), whitened (every frequency counts alike, so the peak
@@ -59,41 +69,85 @@ void whitenedCross(const cv::Mat& a, const cv::Mat& b, const cv::Mat& weight, cv
 
 int wrapped(int i, int n) { return ((i % n) + n) % n; }
 
+// Buffers of one transform size, kept per thread: tracking, refining and
+// searching alternate between sizes, and a buffer resized at every call
+// would be allocated at every call.
+struct Workspace {
+    cv::Size size;
+    cv::Mat padded, fa, fb, cross, surface;
+};
+
+Workspace& workspaceFor(cv::Size size)
+{
+    thread_local std::vector<std::unique_ptr<Workspace>> made;
+    for (const auto& w : made)
+        if (w->size == size)
+            return *w;
+    if (made.size() >= 6)
+        made.erase(made.begin());
+    made.push_back(std::make_unique<Workspace>());
+    made.back()->size = size;
+    return *made.back();
+}
+
 } // namespace
+
+void spectrumOf(const cv::Mat& picture, cv::Mat& spectrum)
+{
+    CV_Assert(picture.type() == CV_32F);
+    const cv::Size size(cv::getOptimalDFTSize(picture.cols), cv::getOptimalDFTSize(picture.rows));
+    cv::Mat& padded = workspaceFor(size).padded;
+    cv::copyMakeBorder(picture, padded, 0, size.height - picture.rows, 0, size.width - picture.cols,
+                       cv::BORDER_CONSTANT, 0);
+    // Rows past the picture's own are zero: the transform skips them.
+    cv::dft(padded, spectrum, cv::DFT_COMPLEX_OUTPUT, picture.rows);
+}
 
 CorrelationPeak correlate(const cv::Mat& reference, const cv::Mat& moved, cv::Size maxShift)
 {
-    CV_Assert(reference.type() == CV_32F && moved.type() == CV_32F && reference.size() == moved.size());
-    const cv::Size size(cv::getOptimalDFTSize(reference.cols), cv::getOptimalDFTSize(reference.rows));
-    cv::Mat a, b;
-    cv::copyMakeBorder(reference, a, 0, size.height - reference.rows, 0, size.width - reference.cols,
-                       cv::BORDER_CONSTANT, 0);
-    cv::copyMakeBorder(moved, b, 0, size.height - moved.rows, 0, size.width - moved.cols, cv::BORDER_CONSTANT, 0);
-    cv::Mat fa, fb, cross;
-    // Rows past the pictures' own are zero: the transform skips them.
-    cv::dft(a, fa, cv::DFT_COMPLEX_OUTPUT, reference.rows);
-    cv::dft(b, fb, cv::DFT_COMPLEX_OUTPUT, moved.rows);
-    whitenedCross(fa, fb, lowPass(size), cross);
-    cv::Mat surface;
+    CV_Assert(reference.size() == moved.size());
+    Workspace& w = workspaceFor(cv::Size(cv::getOptimalDFTSize(reference.cols), cv::getOptimalDFTSize(reference.rows)));
+    spectrumOf(reference, w.fa);
+    spectrumOf(moved, w.fb);
+    return correlateSpectra(w.fa, w.fb, maxShift);
+}
+
+CorrelationPeak correlateSpectra(const cv::Mat& reference, const cv::Mat& moved, cv::Size maxShift)
+{
+    CV_Assert(reference.type() == CV_32FC2 && moved.type() == CV_32FC2 && reference.size() == moved.size());
+    const cv::Size size = reference.size();
+    Workspace& w = workspaceFor(size);
+    cv::Mat &cross = w.cross, &surface = w.surface;
+    whitenedCross(reference, moved, lowPass(size), cross);
     cv::idft(cross, surface, cv::DFT_REAL_OUTPUT | cv::DFT_SCALE);
 
     const int rx = std::min(maxShift.width, size.width / 2 - 1);
     const int ry = std::min(maxShift.height, size.height / 2 - 1);
     auto at = [&](int dx, int dy) { return surface.at<float>(wrapped(dy, size.height), wrapped(dx, size.width)); };
+    // Row by row over the shifts considered, each row in at most two runs
+    // (negative shifts wrap to the row's end).
+    auto scan = [&](auto&& visit) {
+        for (int dy = -ry; dy <= ry; ++dy) {
+            const float* row = surface.ptr<float>(wrapped(dy, size.height));
+            for (int dx = -rx; dx < 0; ++dx)
+                visit(dx, dy, row[size.width + dx]);
+            for (int dx = 0; dx <= rx; ++dx)
+                visit(dx, dy, row[dx]);
+        }
+    };
     CorrelationPeak peak;
     cv::Point best(0, 0);
     peak.height = -1;
-    for (int dy = -ry; dy <= ry; ++dy)
-        for (int dx = -rx; dx <= rx; ++dx)
-            if (at(dx, dy) > peak.height) {
-                peak.height = at(dx, dy);
-                best = {dx, dy};
-            }
-    for (int dy = -ry; dy <= ry; ++dy)
-        for (int dx = -rx; dx <= rx; ++dx)
-            if ((std::abs(dx - best.x) > kPeakRadius || std::abs(dy - best.y) > kPeakRadius) &&
-                at(dx, dy) > peak.runnerUp)
-                peak.runnerUp = at(dx, dy);
+    scan([&](int dx, int dy, float v) {
+        if (v > peak.height) {
+            peak.height = v;
+            best = {dx, dy};
+        }
+    });
+    scan([&](int dx, int dy, float v) {
+        if ((std::abs(dx - best.x) > kPeakRadius || std::abs(dy - best.y) > kPeakRadius) && v > peak.runnerUp)
+            peak.runnerUp = v;
+    });
     // The centre of mass of the peak's 3 × 3 neighbourhood places it between pixels.
     double sum = 0, sx = 0, sy = 0;
     for (int dy = -1; dy <= 1; ++dy)
@@ -111,13 +165,12 @@ CorrelationPeak correlate(const cv::Mat& reference, const cv::Mat& moved, cv::Si
 void detailOf(const cv::Mat& grey, const cv::Mat& known, double sigma, cv::Mat& detail)
 {
     CV_Assert(grey.type() == CV_32F);
-    cv::Mat mean;
+    thread_local cv::Mat mean, weighted, weight;
     if (known.empty()) {
         cv::GaussianBlur(grey, mean, cv::Size(), sigma);
         cv::subtract(grey, mean, detail);
         return;
     }
-    cv::Mat weighted, weight;
     cv::multiply(grey, known, weighted);
     cv::GaussianBlur(weighted, mean, cv::Size(), sigma);
     cv::GaussianBlur(known, weight, cv::Size(), sigma);

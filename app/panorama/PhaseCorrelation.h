@@ -3,7 +3,9 @@
 // judge the answer: the height of the best peak and of the best one away from
 // it. A picture with several equally good matches (a ruled grid) has a
 // runner-up as high as the peak; pictures that do not overlap have only low,
-// scattered peaks. Plain functions on the caller's thread.
+// scattered peaks. Plain functions on the caller's thread; their working
+// buffers are kept per thread, so a thread that calls them for every frame
+// does not allocate for every frame.
 #include <opencv2/core.hpp>
 
 namespace panorama {
@@ -22,6 +24,12 @@ struct CorrelationPeak {
 // no slow light changes), zero where nothing is known. Only shifts up to
 // `maxShift` pixels on either axis are considered.
 CorrelationPeak correlate(const cv::Mat& reference, const cv::Mat& moved, cv::Size maxShift);
+
+// The same in two steps, for a reference matched against many pictures: the
+// spectrum of a picture as `correlate` pads and transforms it, then the peak
+// of two such spectra of pictures of the same size.
+void spectrumOf(const cv::Mat& picture, cv::Mat& spectrum);
+CorrelationPeak correlateSpectra(const cv::Mat& reference, const cv::Mat& moved, cv::Size maxShift);
 
 // The detail of a grey picture (CV_32F): the picture less its local mean over
 // about `sigma` pixels, taken from the known pixels only (`known`: CV_32F,

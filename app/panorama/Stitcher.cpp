@@ -92,14 +92,14 @@ const cv::Mat& taper(cv::Size size, bool flat)
 
 Stitcher::Stitcher(int64_t maxPixels) : m_canvas(maxPixels) {}
 
-void Stitcher::prepare(const cv::Mat& rgba, Frame& frame) const
+void Stitcher::prepare(const cv::Mat& rgba, Frame& frame)
 {
-    cv::Mat small;
+    cv::Mat& small = m_reduced;
     cv::cvtColor(rgba, frame.grey, cv::COLOR_RGBA2GRAY);
-    cv::resize(frame.grey, small, cv::Size(rgba.cols / kR, rgba.rows / kR), 0, 0, cv::INTER_AREA);
-    small.convertTo(small, CV_32F);
+    cv::resize(frame.grey, m_edges, cv::Size(rgba.cols / kR, rgba.rows / kR), 0, 0, cv::INTER_AREA);
+    m_edges.convertTo(small, CV_32F);
     // The finest detail left after the reduction: motion blur takes it first.
-    cv::Mat edges;
+    cv::Mat& edges = m_edges;
     cv::Laplacian(small, edges, CV_32F);
     frame.sharpness = edges.dot(edges) / double(edges.total());
     detailOf(small, cv::Mat(), kReducedDetailSigma, frame.detail);
@@ -117,7 +117,7 @@ FrameOutcome Stitcher::add(const cv::Mat& rgba)
         m_frameSize = rgba.size();
         m_taper = taper(cv::Size(rgba.cols / kR, rgba.rows / kR), true);
     }
-    Frame frame;
+    Frame& frame = m_frame;
     prepare(rgba, frame);
 
     std::optional<cv::Point> at;
@@ -134,9 +134,14 @@ FrameOutcome Stitcher::add(const cv::Mat& rgba)
             at = track(frame, m_field.tl() + m_velocity, kNearReach);
         if (!at)
             at = track(frame, m_field.tl(), kFarReach);
-        if (!at)
-            if (const auto found = search(frame))
+        // The whole panorama: made ready on the first frame lost, searched
+        // from the next, so no frame pays for both.
+        if (!at) {
+            if (m_searchSpectrum.empty())
+                prepareSearch();
+            else if (const auto found = search(frame))
                 at = track(frame, *found, kFarReach);
+        }
         if (at)
             at = refine(frame, *at);
     }
@@ -156,6 +161,7 @@ FrameOutcome Stitcher::add(const cv::Mat& rgba)
     else
         m_velocity = {};
     m_field = cv::Rect(*at, m_frameSize);
+    m_searchSpectrum.release();
     m_sharpness = frame.sharpness;
     m_lost = false;
     ++m_placed;
@@ -193,29 +199,36 @@ std::optional<cv::Point> Stitcher::track(const Frame& frame, cv::Point expected,
     return corner + offset * kR + rounded(peak.shift * kR);
 }
 
-std::optional<cv::Point> Stitcher::search(const Frame& frame) const
+void Stitcher::prepareSearch()
 {
     cv::Mat grey, known, reference;
-    cv::Point corner;
-    m_canvas.reducedWhole(kSearchReduction, grey, known, corner);
-    cv::Mat detail;
-    cv::resize(frame.detail, detail,
-               cv::Size(frame.detail.cols / kSearchReduction, frame.detail.rows / kSearchReduction), 0, 0,
-               cv::INTER_AREA);
+    m_canvas.reducedWhole(kSearchReduction, grey, known, m_searchCorner);
+    detailOf(grey, known, kReducedDetailSigma / kSearchReduction, reference);
     // Room for a frame that reaches beyond the panorama, and the frame in
     // the middle of its window so every place is one shift away.
-    const cv::Size pad = detail.size();
-    detailOf(grey, known, kReducedDetailSigma / kSearchReduction, reference);
-    cv::copyMakeBorder(reference, reference, pad.height, pad.height, pad.width, pad.width, cv::BORDER_CONSTANT, 0);
-    cv::Mat moved = cv::Mat::zeros(reference.size(), CV_32F);
-    const cv::Point offset((reference.cols - detail.cols) / 2, (reference.rows - detail.rows) / 2);
-    detail.copyTo(moved(cv::Rect(offset, detail.size())));
-    const CorrelationPeak peak = correlate(reference, moved, reference.size());
+    m_searchPad = cv::Size(m_frameSize.width / kR / kSearchReduction, m_frameSize.height / kR / kSearchReduction);
+    cv::copyMakeBorder(reference, reference, m_searchPad.height, m_searchPad.height, m_searchPad.width,
+                       m_searchPad.width, cv::BORDER_CONSTANT, 0);
+    m_searchSize = reference.size();
+    spectrumOf(reference, m_searchSpectrum);
+}
+
+std::optional<cv::Point> Stitcher::search(const Frame& frame)
+{
+    cv::Mat& moved = m_searchMoved;
+    moved.create(m_searchSize, CV_32F);
+    moved.setTo(0);
+    const cv::Point offset((moved.cols - m_searchPad.width) / 2, (moved.rows - m_searchPad.height) / 2);
+    cv::Mat in = moved(cv::Rect(offset, m_searchPad));
+    cv::resize(frame.detail, in, m_searchPad, 0, 0, cv::INTER_AREA);
+    spectrumOf(moved, m_searchMovedSpectrum);
+    const CorrelationPeak peak = correlateSpectra(m_searchSpectrum, m_searchMovedSpectrum, m_searchSize);
     if (peak.height < kMinPeak || peak.runnerUp > kMaxRivalShare * peak.height)
         return std::nullopt;
     const int scale = kR * kSearchReduction;
-    const cv::Point2d place = (cv::Point2d(offset) + peak.shift - cv::Point2d(pad.width, pad.height)) * scale;
-    return corner + rounded(place);
+    const cv::Point2d place =
+        (cv::Point2d(offset) + peak.shift - cv::Point2d(m_searchPad.width, m_searchPad.height)) * scale;
+    return m_searchCorner + rounded(place);
 }
 
 std::optional<cv::Point> Stitcher::refine(const Frame& frame, cv::Point coarse) const

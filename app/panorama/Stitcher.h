@@ -4,9 +4,11 @@
 // refined at full size, then checked against the panorama) and blended in.
 // A frame found without confidence is not placed: over empty glass, over a
 // ruled grid that matches equally well at several places, blurred, or beyond
-// the stitched area. Once lost, every frame is looked for over the whole
-// panorama until the stage is back over it. One thread at a time (the
-// panorama worker); nothing here touches the window.
+// the stitched area. Once lost, every frame is looked for near where the
+// stage was last and over the whole panorama until the stage is back over
+// it. The whole panorama's spectrum is made once, on the first frame lost,
+// and searched from the next on, so no frame pays for both. One thread at a
+// time (the panorama worker); nothing here touches the window.
 #include "app/panorama/PanoramaCanvas.h"
 
 #include <opencv2/core.hpp>
@@ -48,20 +50,32 @@ private:
         cv::Mat detail; // reduced, CV_32F, tapered at its edges
         double sharpness = 0;
     };
-    void prepare(const cv::Mat& rgba, Frame& frame) const;
+    void prepare(const cv::Mat& rgba, Frame& frame);
     // The frame's corner when it lies within 1 / `reach` of a frame of
     // `expected`; nullopt when it is not found there with confidence.
     std::optional<cv::Point> track(const Frame& frame, cv::Point expected, int reach) const;
+    // Makes the whole panorama's reduced detail and its spectrum for search().
+    void prepareSearch();
     // Where over the whole panorama the frame lies, roughly; nullopt when
-    // nowhere with confidence.
-    std::optional<cv::Point> search(const Frame& frame) const;
+    // nowhere with confidence. Needs prepareSearch() since the last frame placed.
+    std::optional<cv::Point> search(const Frame& frame);
     // The corner refined at full size from `coarse`; nullopt when the
     // panorama and the frame disagree there.
     std::optional<cv::Point> refine(const Frame& frame, cv::Point coarse) const;
 
     PanoramaCanvas m_canvas;
     cv::Size m_frameSize;
-    cv::Mat m_taper; // reduced frame size, CV_32F
+    cv::Mat m_taper;   // reduced frame size, CV_32F
+    Frame m_frame;     // the frame being added; kept so its buffers are reused
+    cv::Mat m_reduced; // prepare()'s scratch: the frame reduced, and its edges
+    cv::Mat m_edges;
+    // The whole panorama as search() matches against: the spectrum of its
+    // padded detail, the panorama position of its first pixel, its padding
+    // and size; empty until made, and again once a frame is placed.
+    cv::Mat m_searchSpectrum;
+    cv::Point m_searchCorner;
+    cv::Size m_searchPad, m_searchSize;
+    cv::Mat m_searchMoved, m_searchMovedSpectrum; // search()'s scratch
     cv::Rect m_field;
     cv::Point m_velocity;   // the last step between two placed frames
     double m_sharpness = 0; // of the latest frame placed

@@ -26,6 +26,8 @@ struct Figures {
     double maxError = 0, meanError = 0, closingError = 0;
     double ncc = 0, seamStep = 0, covered = 0;
     double cpuMsPerFrame = 0, wallMsPerFrame = 0, wallMsWorst = 0;
+    // Wall time of the frames placed and of those not placed (lost, too fast).
+    double placedMs = 0, unplacedMs = 0, unplacedMsWorst = 0;
     cv::Size size;
 };
 
@@ -66,6 +68,8 @@ Figures run(double shake, int step)
         f.wallMsWorst = std::max(f.wallMsWorst, frameWall);
         ++f.frames;
         if (outcome != panorama::FrameOutcome::Placed) {
+            f.unplacedMs += frameWall;
+            f.unplacedMsWorst = std::max(f.unplacedMsWorst, frameWall);
             if (std::getenv("PANORAMA_BENCH_TRACE"))
                 std::printf("frame %llu not placed (%d) truth %d,%d\n", (unsigned long long)frame, int(outcome),
                             (truth - origin).x, (truth - origin).y);
@@ -80,6 +84,7 @@ Figures run(double shake, int step)
             std::printf("frame %llu error %.1f placed %d,%d truth %d,%d\n", (unsigned long long)frame, error,
                         stitcher.field().x, stitcher.field().y, (truth - origin).x, (truth - origin).y);
         ++f.placed;
+        f.placedMs += frameWall;
         errorSum += error;
         f.maxError = std::max(f.maxError, error);
         f.wrongBy5 += error > 5;
@@ -142,10 +147,12 @@ void print(const char* name, const Figures& f)
                 "closing (first row again) %.2f px\n"
                 "  panorama %d x %d, covered %.1f %%, NCC against the slide %.4f, mean step across seams %.2f "
                 "grey levels\n"
-                "  registration and placing per frame: CPU %.1f ms, wall %.1f ms (worst %.1f ms): %.1f frames/s\n",
+                "  registration and placing per frame: CPU %.1f ms, wall %.1f ms (worst %.1f ms): %.1f frames/s\n"
+                "  wall per frame placed %.1f ms; per frame not placed %.1f ms (worst %.1f ms)\n",
                 name, f.frames, f.placed, f.wrongBy5, f.maxError, f.meanError, f.closingError, f.size.width,
                 f.size.height, 100 * f.covered, f.ncc, f.seamStep, f.cpuMsPerFrame, f.wallMsPerFrame, f.wallMsWorst,
-                f.cpuMsPerFrame > 0 ? 1000 / f.cpuMsPerFrame : 0);
+                f.cpuMsPerFrame > 0 ? 1000 / f.cpuMsPerFrame : 0, f.placed ? f.placedMs / f.placed : 0,
+                f.frames > f.placed ? f.unplacedMs / (f.frames - f.placed) : 0, f.unplacedMsWorst);
 }
 
 } // namespace
