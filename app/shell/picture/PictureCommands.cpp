@@ -215,6 +215,7 @@ void PictureCommands::ToggleFreeze()
         if (!ConfirmLeave())
             return;
         pictures->showLive();
+        ShowHint(false);
         UpdateTitle();
         if (!m_services.session.Camera())
             if (CControlUI* tab = m_services.paint.FindControl("MainTabOptMeasure"))
@@ -326,8 +327,35 @@ bool PictureCommands::FreezePreview()
 void PictureCommands::ShowFrozen(std::shared_ptr<StillPicture> frozen)
 {
     m_services.pictures->showStill(SourceKind::Frozen, std::move(frozen));
+    ShowHint(true);
     UpdateTitle();
     EnableMeasuring();
+}
+
+void PictureCommands::ShowHint(bool still)
+{
+    CControlUI* label = m_services.paint.FindControl("StatusBarLabelInfo");
+    if (!label)
+        return;
+    const std::string shown = label->GetText();
+    const std::string live = Text("STR_CAMERA_OPENED_HINT");
+    if (still && (shown.empty() || shown == live || shown == m_hint)) {
+        m_hint = Text("STR_STILL_HINT");
+        m_services.setStatus(m_hint);
+    } else if (!still && !m_hint.empty() && shown == m_hint) {
+        m_services.setStatus(m_services.session.Camera() ? live : std::string());
+    }
+    if (!still)
+        m_hint.clear();
+}
+
+void PictureCommands::OnLanguageChanged()
+{
+    CControlUI* label = m_services.paint.FindControl("StatusBarLabelInfo");
+    if (!m_hint.empty() && label && label->GetText() == m_hint) {
+        m_hint = Text("STR_STILL_HINT");
+        m_services.setStatus(m_hint);
+    }
 }
 
 void PictureCommands::ChooseAndOpen()
@@ -436,6 +464,7 @@ void PictureCommands::CollectWork()
         } else if (m_services.pictures && ConfirmLeave()) {
             m_services.pictures->showStill(SourceKind::File, std::move(result.picture));
             m_services.setStatus(std::string());
+            ShowHint(true);
             UpdateTitle();
             EnableMeasuring();
         }

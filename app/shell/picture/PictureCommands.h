@@ -34,6 +34,7 @@ public:
     bool OnKey(WPARAM key) override;
     bool OnMenuCommand(const std::string& item) override;
     void OnCameraChanged() override;
+    void OnLanguageChanged() override;
     void OnClosing() override;
 
     // Freezes the live picture, or goes back to live from any still. A
@@ -86,6 +87,9 @@ private:
     // Freezes the frame the view shows now; false when there is none.
     bool FreezePreview();
     void ShowFrozen(std::shared_ptr<StillPicture> frozen);
+    // The status bar's hint says what F6 does now: back to live while a
+    // still is shown. Replaces only an empty line or the other hint.
+    void ShowHint(bool still);
     // The measure page and the freeze button work on a still without a
     // camera; the freeze button is selected while a still is shown.
     void EnableMeasuring();
@@ -95,6 +99,7 @@ private:
     // first leaves the task nothing dangling; one freeze at a time uses it.
     std::shared_ptr<SnapshotConverter> m_converter = std::make_shared<SnapshotConverter>();
     std::shared_ptr<FreezeRequest> m_freeze; // the still on its way; null when none
+    std::string m_hint;                      // the still's hint this part put in the status bar
     std::future<PictureLoadResult> m_load;
     std::string m_loadPath;
     std::future<Saved> m_save;
