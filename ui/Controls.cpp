@@ -596,6 +596,9 @@ std::string CSliderUI::StyleRules(const std::string& sel) const
             rules += sel + "::handle:" + orient + ":hover {" + ImageRule(m_thumbHotImage) + "}";
         if (!m_thumbPushedImage.empty())
             rules += sel + "::handle:" + orient + ":pressed {" + ImageRule(m_thumbPushedImage) + "}";
+        // Last, so a disabled slider never looks as if it could be moved.
+        if (!m_thumbDisabledImage.empty())
+            rules += sel + "::handle:" + orient + ":disabled {" + ImageRule(m_thumbDisabledImage) + "}";
     }
     return rules;
 }
@@ -622,6 +625,9 @@ void CSliderUI::SetAttribute(const std::string& name, const std::string& value)
         UpdateStyle();
     } else if (name == "thumbpushedimage") {
         m_thumbPushedImage = value;
+        UpdateStyle();
+    } else if (name == "thumbdisabledimage") {
+        m_thumbDisabledImage = value;
         UpdateStyle();
     } else if (name == "thumbsize" && parseIntList(value, r, 2)) {
         m_thumbSize = {r[0], r[1]};

@@ -121,7 +121,7 @@ public:
 // new value sends "movevaluechanged"; releasing it, clicking the track or
 // using the keyboard sends "valuechanged". SetValue sends nothing.
 // Attributes: min, max, value, step, vertical, thumbimage, thumbhotimage,
-// thumbpushedimage, thumbsize "w,h".
+// thumbpushedimage, thumbdisabledimage, thumbsize "w,h".
 class CSliderUI : public CControlUI {
 public:
     LPCTSTR GetClass() const override;
@@ -143,7 +143,7 @@ protected:
     int m_min = 0, m_max = 100, m_value = 0, m_step = 1;
     bool m_vertical = false;
     bool m_quiet = false;
-    std::string m_thumbImage, m_thumbHotImage, m_thumbPushedImage;
+    std::string m_thumbImage, m_thumbHotImage, m_thumbPushedImage, m_thumbDisabledImage;
     SIZE m_thumbSize{10, 10};
 };
 

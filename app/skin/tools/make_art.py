@@ -115,6 +115,7 @@ add("ui/controls/slider_bg_normal.svg", svg(40, 20, '<rect x="1" y="8" width="38
 add("ui/controls/slider_bg_disable.svg", svg(40, 20, '<rect x="1" y="8" width="38" height="4" rx="2" fill="#38424D"/>'))
 add("ui/controls/slider_thumb.svg", svg(14, 14, '<circle cx="7" cy="7" r="6" fill="#E6EAEE" stroke="%s" stroke-width="2"/>' % ACCENT))
 add("ui/controls/slider_thumb_hot.svg", svg(14, 14, '<circle cx="7" cy="7" r="6" fill="#FFFFFF" stroke="#4FB0EE" stroke-width="2"/>'))
+add("ui/controls/slider_thumb_disabled.svg", svg(14, 14, '<circle cx="7" cy="7" r="6" fill="#69737E" stroke="%s" stroke-width="2"/>' % DIM))
 # Check box and radio indicators: dark wells with a light rim, the accent when set.
 WELL = "#1F252D"
 RIM = "#6B7886"
