@@ -253,6 +253,9 @@ void CListUI::RebuildHeader()
             new QLabel(toQString(col.resourceText ? CResourceManager::GetInstance()->GetTextOrId(col.text) : col.text));
         label->setFixedWidth(GetColumnWidth(static_cast<int>(c)));
         label->setContentsMargins(4, 0, 4, 0);
+        // The header's style sheet keeps its labels from following the
+        // list's font, so they are given it, scaled as the rows are.
+        label->setFont(GetWidget()->font());
         layout->addWidget(label);
         total += GetColumnWidth(static_cast<int>(c));
     }
