@@ -16,8 +16,11 @@ constexpr int kR = PanoramaCanvas::kReduction;
 constexpr double kReducedDetailSigma = 4.0;
 constexpr double kFullDetailSigma = 3.0;
 constexpr double kNoiseSigma = 1.0;
-// The whole panorama is searched at this much less again.
+// The whole panorama is searched at this much less again, and at twice that
+// again while it would take more pixels than this: a lost frame then costs
+// no more than a placed one however far the panorama has grown.
 constexpr int kSearchReduction = 2;
+constexpr int64_t kMaxSearchPixels = 250'000;
 // Where the stage is expected from its last step, it is looked for within
 // 1/16 of a frame; where it was last, or roughly found, within 1/8.
 constexpr int kNearReach = 16;
@@ -202,11 +205,15 @@ std::optional<cv::Point> Stitcher::track(const Frame& frame, cv::Point expected,
 void Stitcher::prepareSearch()
 {
     cv::Mat grey, known, reference;
-    m_canvas.reducedWhole(kSearchReduction, grey, known, m_searchCorner);
-    detailOf(grey, known, kReducedDetailSigma / kSearchReduction, reference);
+    const int64_t reduced = int64_t(m_canvas.bounds().area()) / (kR * kR);
+    m_searchReduction = kSearchReduction;
+    while (reduced / (m_searchReduction * m_searchReduction) > kMaxSearchPixels && m_searchReduction < 8)
+        m_searchReduction *= 2;
+    m_canvas.reducedWhole(m_searchReduction, grey, known, m_searchCorner);
+    detailOf(grey, known, kReducedDetailSigma / m_searchReduction, reference);
     // Room for a frame that reaches beyond the panorama, and the frame in
     // the middle of its window so every place is one shift away.
-    m_searchPad = cv::Size(m_frameSize.width / kR / kSearchReduction, m_frameSize.height / kR / kSearchReduction);
+    m_searchPad = cv::Size(m_frameSize.width / kR / m_searchReduction, m_frameSize.height / kR / m_searchReduction);
     cv::copyMakeBorder(reference, reference, m_searchPad.height, m_searchPad.height, m_searchPad.width,
                        m_searchPad.width, cv::BORDER_CONSTANT, 0);
     m_searchSize = reference.size();
@@ -225,7 +232,7 @@ std::optional<cv::Point> Stitcher::search(const Frame& frame)
     const CorrelationPeak peak = correlateSpectra(m_searchSpectrum, m_searchMovedSpectrum, m_searchSize);
     if (peak.height < kMinPeak || peak.runnerUp > kMaxRivalShare * peak.height)
         return std::nullopt;
-    const int scale = kR * kSearchReduction;
+    const int scale = kR * m_searchReduction;
     const cv::Point2d place =
         (cv::Point2d(offset) + peak.shift - cv::Point2d(m_searchPad.width, m_searchPad.height)) * scale;
     return m_searchCorner + rounded(place);

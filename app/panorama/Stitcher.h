@@ -75,6 +75,7 @@ private:
     cv::Mat m_searchSpectrum;
     cv::Point m_searchCorner;
     cv::Size m_searchPad, m_searchSize;
+    int m_searchReduction = 1;                    // search()'s reduction beyond the reduced copy's
     cv::Mat m_searchMoved, m_searchMovedSpectrum; // search()'s scratch
     cv::Rect m_field;
     cv::Point m_velocity;   // the last step between two placed frames
