@@ -218,20 +218,15 @@ bool CaptureCommands::RequestStill(const std::string& path, platform::ExistingFi
     const platform::HWND window = m_services.window.GetHWND();
     const bool queued =
         m_services.session.RunWithCamera([request, converter = m_converter, &pipeline, window](CMCameraBase& taking) {
-            CWImage picture;
-            picture.externalBuffer = false; // Snap's buffer is ours to free
             std::vector<uint8_t> bgra;
-            bool converted = taking.Snap(&picture) == 0;
-            if (converted) {
-                std::lock_guard frames(pipeline.lock());
-                converted = converter->convert(picture, bgra, &taking);
-            }
+            int width = 0, height = 0;
+            const bool converted = converter->snap(taking, pipeline, bgra, width, height);
             {
                 std::lock_guard guard(request->lock);
                 request->converted = converted;
                 request->bgra = std::move(bgra);
-                request->width = picture.width;
-                request->height = picture.height;
+                request->width = width;
+                request->height = height;
                 request->taken = true;
             }
             request->done.notify_all();

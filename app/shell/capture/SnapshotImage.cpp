@@ -1,5 +1,6 @@
 #include "app/shell/capture/SnapshotImage.h"
 
+#include "app/view/FramePipeline.h"
 #include "camera/CMCameraBase.h"
 
 #include <libyuv.h>
@@ -26,6 +27,21 @@ bool SnapshotConverter::convert(const CWImage& picture, std::vector<uint8_t>& bg
     const bool turnOver = picture.bottomUp == 1 && picture.format != FMT_BGR24;
     libyuv::ARGBShuffle(rgba.data, stride, bgra.data(), stride, kSwapRedBlue, w, turnOver ? -h : h);
     return true;
+}
+
+bool SnapshotConverter::snap(CMCameraBase& camera, FramePipeline& pipeline, std::vector<uint8_t>& bgra, int& width,
+                             int& height)
+{
+    CWImage picture;
+    picture.externalBuffer = false; // Snap's buffer is ours to free
+    bool converted = camera.Snap(&picture) == 0;
+    if (converted) {
+        std::lock_guard frames(pipeline.lock());
+        converted = convert(picture, bgra, &camera);
+    }
+    width = picture.width;
+    height = picture.height;
+    return converted;
 }
 
 } // namespace shell

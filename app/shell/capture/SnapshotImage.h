@@ -8,6 +8,7 @@
 #include <vector>
 
 class CMCameraBase;
+class FramePipeline;
 
 namespace shell {
 
@@ -20,6 +21,11 @@ public:
     // colour offsets. False for another format, a picture shorter than its
     // size needs, or a JPEG that does not decode; `bgra` is then empty.
     bool convert(const CWImage& picture, std::vector<uint8_t>& bgra, CMCameraBase* camera = nullptr);
+    // Takes the camera's still (Snap, which may wait for the camera) and
+    // converts it as above, holding the pipeline's lock while the camera's
+    // pixel processing is read. False when the camera gives no still or it
+    // does not convert; `width` and `height` are the still's either way.
+    bool snap(CMCameraBase& camera, FramePipeline& pipeline, std::vector<uint8_t>& bgra, int& width, int& height);
 
 private:
     // The live picture's conversion (R, G, B, A); the snapshot swaps red and

@@ -243,26 +243,14 @@ bool PictureCommands::RequestFreezeStill(CMCameraBase& camera)
     const platform::HWND window = m_services.window.GetHWND();
     const bool queued =
         m_services.session.RunWithCamera([request, converter = m_converter, &pipeline, window](CMCameraBase& taking) {
-            std::shared_ptr<StillPicture> still;
-            CWImage picture;
-            picture.externalBuffer = false; // Snap's buffer is ours to free
-            if (taking.Snap(&picture) == 0) {
-                still = std::make_shared<StillPicture>();
-                bool converted = false;
-                {
-                    // The live picture's processing, as a snapshot gets it.
-                    std::lock_guard frames(pipeline.lock());
-                    converted = converter->convert(picture, still->rgba, &taking);
-                }
-                if (converted) {
-                    for (size_t i = 0; i + 3 < still->rgba.size(); i += 4)
-                        std::swap(still->rgba[i], still->rgba[i + 2]);
-                    still->width = picture.width;
-                    still->height = picture.height;
-                    PrepareViewCopy(*still);
-                } else {
-                    still.reset();
-                }
+            // The live picture's processing, as a snapshot gets it.
+            auto still = std::make_shared<StillPicture>();
+            if (converter->snap(taking, pipeline, still->rgba, still->width, still->height)) {
+                for (size_t i = 0; i + 3 < still->rgba.size(); i += 4)
+                    std::swap(still->rgba[i], still->rgba[i + 2]);
+                PrepareViewCopy(*still);
+            } else {
+                still.reset();
             }
             {
                 std::lock_guard guard(request->lock);
