@@ -20,6 +20,7 @@
 #include "app/view/ImageRenderUI.h"
 #include "app/view/X11ChildWindow.h"
 #include "tests/shell_session/DemoWindow.h"
+#include "tests/soak/StallStacks.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
 #include "ui/PaintManager.h"
@@ -92,7 +93,8 @@ long OpenDescriptors()
 }
 
 // The longest time the UI thread did not get round to a 10 ms timer: how long
-// the window took to answer at worst.
+// the window took to answer at worst. Its stacks go to the log whenever it is
+// more than 50 ms late.
 class AnswerProbe {
 public:
     AnswerProbe()
@@ -103,6 +105,7 @@ public:
             const double late = std::chrono::duration<double, std::milli>(now - m_last).count() - 10.0;
             m_worstMs = std::max(m_worstMs, late);
             m_last = now;
+            m_stalls.Beat();
         });
         m_last = Clock::now();
         m_timer.start();
@@ -114,6 +117,7 @@ private:
     QTimer m_timer;
     Clock::time_point m_last;
     double m_worstMs = 0;
+    StallStacks m_stalls{50};
 };
 
 class Soak {
