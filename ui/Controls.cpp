@@ -835,7 +835,10 @@ bool CComboUI::RemoveAt(int iIndex)
 void CComboUI::RemoveAll()
 {
     m_quiet = true;
-    CContainerUI::RemoveAll();
+    // Item by item without refilling the widget each time: a refill restyles
+    // the combo, and a reconnect empties several combos of several items.
+    while (GetCount() > 0)
+        CContainerUI::RemoveAt(GetCount() - 1);
     m_curSel = -1;
     RefillWidget();
     m_quiet = false;
