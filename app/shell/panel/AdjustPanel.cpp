@@ -133,12 +133,16 @@ void AdjustPanel::FillEnumCombo(CComboUI* combo, tagCMProperty property)
     }
     int current = 0;
     camera->GetProperty(property, &current);
-    int selected = 0;
+    int selected = -1;
     for (size_t i = 0; i < values.size(); ++i)
         if (values[i] == current)
             selected = int(i);
-    if (!values.empty())
-        combo->SelectItem(selected, false);
+    // Showing the camera's own value does not set it again (nor save it);
+    // a value outside the choices gives way to the first one.
+    if (selected >= 0)
+        combo->SelectItem(selected, false, false);
+    else if (!values.empty())
+        combo->SelectItem(0, false);
 }
 
 void AdjustPanel::FillAdjustment(CMCameraBase* camera)
