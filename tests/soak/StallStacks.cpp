@@ -30,8 +30,7 @@ long long NowNs()
 
 } // namespace
 
-StallStacks::StallStacks(int thresholdMs)
-    : m_threshold(thresholdMs), m_watched(::pthread_self()), m_lastBeatNs(NowNs())
+StallStacks::StallStacks(int thresholdMs) : m_threshold(thresholdMs), m_watched(::pthread_self()), m_lastBeatNs(NowNs())
 {
     // backtrace() loads the unwinder on its first call: not inside a handler.
     void* warm[2];
