@@ -574,7 +574,11 @@ void CControlUI::UpdateStyle()
         return;
     std::string sel = "#"; // appended, not "#" + temporary: GCC 12 warns falsely on that
     sel += toStd(w->objectName());
-    w->setStyleSheet(toQString(StyleRules(sel)));
+    // Setting a style sheet restyles the widget even when nothing changed,
+    // some milliseconds each (a reconnect selects and refills a dozen combos).
+    const QString rules = toQString(StyleRules(sel));
+    if (w->styleSheet() != rules)
+        w->setStyleSheet(rules);
 }
 
 void CControlUI::SendNotify(const char* type, WPARAM wParam, LPARAM lParam)
