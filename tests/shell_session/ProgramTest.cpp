@@ -36,30 +36,8 @@ public:
     std::vector<Window> mapped()
     {
         std::vector<Window> found;
-        if (!m_display)
-            return found;
-        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(m_display, DefaultRootWindow(m_display), &root, &parent, &children, &count))
-            return found;
-        for (unsigned i = 0; i < count; ++i) {
-            XWindowAttributes attributes;
-            if (!XGetWindowAttributes(m_display, children[i], &attributes) || attributes.map_state != IsViewable)
-                continue;
-            Atom type = 0;
-            int format = 0;
-            unsigned long items = 0, left = 0;
-            unsigned char* data = nullptr;
-            if (XGetWindowProperty(m_display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
-                                   &left, &data) == Success &&
-                data && items == 1 && pid_t(*reinterpret_cast<unsigned long*>(data)) == m_pid)
-                found.push_back(children[i]);
-            if (data)
-                XFree(data);
-        }
-        if (children)
-            XFree(children);
+        if (m_display)
+            collect(DefaultRootWindow(m_display), 0, found);
         return found;
     }
     // The mapped window titled `title`, 0 when none is.
@@ -90,6 +68,36 @@ public:
     }
 
 private:
+    // A window manager puts each top-level window into a frame of its own:
+    // the program's windows are looked for a few levels below the root.
+    void collect(Window parentWindow, int depth, std::vector<Window>& found)
+    {
+        const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(m_display, parentWindow, &root, &parent, &children, &count))
+            return;
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes;
+            if (!XGetWindowAttributes(m_display, children[i], &attributes) || attributes.map_state != IsViewable)
+                continue;
+            Atom type = 0;
+            int format = 0;
+            unsigned long items = 0, left = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(m_display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items,
+                                   &left, &data) == Success &&
+                data && items == 1 && pid_t(*reinterpret_cast<unsigned long*>(data)) == m_pid)
+                found.push_back(children[i]);
+            else if (depth < 2)
+                collect(children[i], depth + 1, found);
+            if (data)
+                XFree(data);
+        }
+        if (children)
+            XFree(children);
+    }
+
     pid_t m_pid;
     Display* m_display;
 };
