@@ -463,9 +463,12 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
     const auto deadline =
         timeoutMs == UINT32_MAX ? Clock::time_point::max() : start + std::chrono::milliseconds(timeoutMs);
     std::unique_lock lock(mutex_, std::adopt_lock);
+    // Only the stream's own waiter renders frames: a control request waits
+    // for its answer, as on the wire, not for a frame made on its thread.
+    const bool stream = t->endpoint_ == 0x83;
     for (;;) {
         const auto now = Clock::now();
-        pump(now);
+        pump(now, stream);
         if (t->done_)
             break;
         if (now >= deadline) {
@@ -475,7 +478,7 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
         auto wake = deadline;
         if (!acks_.empty())
             wake = std::min(wake, acks_.front().due);
-        if (auto item = nextStreamItem(now))
+        if (auto item = stream ? nextStreamItem(now) : std::nullopt)
             wake = std::min(wake, *item);
         // Waking up at least every 50 ms keeps a missed notification harmless.
         wake = std::min(wake, now + std::chrono::milliseconds(50));
@@ -485,7 +488,7 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
     return true;
 }
 
-void EmulatedCamera::pump(Clock::time_point now)
+void EmulatedCamera::pump(Clock::time_point now, bool stream)
 {
     if (!present_)
         return;
@@ -500,7 +503,7 @@ void EmulatedCamera::pump(Clock::time_point now)
         acks_.pop_front();
     }
     auto& streamQueue = queues_[0x83];
-    while (present_ && !streamQueue.empty() && !streamQueue.front()->stalled_) {
+    while (stream && present_ && !streamQueue.empty() && !streamQueue.front()->stalled_) {
         auto due = nextStreamItem(now);
         if (!due || *due > now)
             break;

@@ -106,7 +106,9 @@ private:
     // All below with mutex_ held.
     bool waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs);
     void forget(EmulatedTransfer* t);
-    void pump(Clock::time_point now);
+    // Completes the answers that are due and, for a waiter on the stream,
+    // the stream's items (rendering a frame when one begins).
+    void pump(Clock::time_point now, bool stream);
     std::optional<Clock::time_point> nextStreamItem(Clock::time_point now);
     void completeStream(EmulatedTransfer* t);
     void beginFrame(Clock::time_point now);
