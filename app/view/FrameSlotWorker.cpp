@@ -9,7 +9,7 @@ FrameSlotWorker::FrameSlotWorker(size_t slots, size_t slotBytes, Work work)
     slots = std::max<size_t>(slots, 1);
     slots_.reserve(slots);
     for (size_t i = 0; i < slots; ++i)
-        slots_.emplace_back(slotBytes);
+        slots_.push_back(std::make_unique_for_overwrite<uint8_t[]>(slotBytes));
     tags_.resize(slots);
     ready_.resize(slots);
     free_.reserve(slots);
@@ -34,7 +34,7 @@ bool FrameSlotWorker::push(const uint8_t* bytes, int64_t tag)
     }
     // The slot is the producer's alone until it is queued: the copy runs
     // outside the lock, so the worker is never kept from the next frame.
-    std::memcpy(slots_[slot].data(), bytes, slotBytes_);
+    std::memcpy(slots_[slot].get(), bytes, slotBytes_);
     tags_[slot] = tag;
     {
         std::lock_guard lock(mutex_);
@@ -70,7 +70,7 @@ void FrameSlotWorker::run()
             readyHead_ = (readyHead_ + 1) % ready_.size();
             --readyCount_;
         }
-        work_(slots_[slot].data(), tags_[slot]);
+        work_(slots_[slot].get(), tags_[slot]);
         done_.fetch_add(1, std::memory_order_relaxed);
         std::lock_guard lock(mutex_);
         free_.push_back(slot);

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -53,7 +54,9 @@ private:
 
     const size_t slotBytes_;
     Work work_;
-    std::vector<std::vector<uint8_t>> slots_;
+    // Left unwritten until a frame is copied in: starting a recording does
+    // not clear (and fault in) several full-size pictures on the caller's thread.
+    std::vector<std::unique_ptr<uint8_t[]>> slots_;
     std::vector<int64_t> tags_;
     std::mutex mutex_;
     std::condition_variable wake_;
