@@ -43,6 +43,9 @@ constexpr platform::UINT WM_SNAPSHOT_TAKEN = platform::WM_USER + 150;
 // Posted by the still a freeze waits for on the camera session's worker
 // (app/shell/picture): the picture, or none, waits.
 constexpr platform::UINT WM_FREEZE_STILL_TAKEN = platform::WM_USER + 151;
+// Posted by a recording's start on the camera session's worker
+// (app/shell/capture): the recorder opened, or could not be opened.
+constexpr platform::UINT WM_RECORDING_OPENED = platform::WM_USER + 152;
 
 // Posted by the focus workers to the main window (app/shell/focus).
 constexpr platform::UINT WM_FOCUS_FIGURE = platform::WM_USER + 160; // a new focus figure waits

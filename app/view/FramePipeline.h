@@ -56,11 +56,13 @@ public:
     void setCamera(CMCameraBase* camera);
     void setSink(FrameSink* sink);
 
-    // UI thread. Replaces any running recording with a new one of the given
-    // frame size. False when the file or the encoder could not be opened;
-    // nothing is recorded then and isRecording() says false.
+    // The window's thread, or a worker it waits for (opening the encoder
+    // takes tens of milliseconds); one thread at a time with stopRecording()
+    // and finishRecording(). Replaces any running recording with a new one
+    // of the given frame size. False when the file or the encoder could not
+    // be opened; nothing is recorded then and isRecording() says false.
     bool startRecording(int width, int height, const char* path, Mp4Recorder::Options options = {});
-    // UI thread. Finishes and drops the recording. The recorder leaves the
+    // Same threads as startRecording(). Finishes and drops the recording. The recorder leaves the
     // lock first: frames go on while it waits for the shortest recording's
     // three seconds and for its file to reach the disk.
     void stopRecording();

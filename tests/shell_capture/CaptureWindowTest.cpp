@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <optional>
 #include <regex>
@@ -352,6 +353,8 @@ TEST_F(CaptureWindowTest, RecordingFromTheToolbarAndWithF9)
         ASSERT_TRUE(record->IsSelected());
         EXPECT_FALSE(find("ToolbarBtnCapture")->IsEnabled());
         EXPECT_FALSE(find("combo_preview_size")->IsEnabled());
+        // The encoder opens on the session's worker; the clock runs from then.
+        ASSERT_TRUE(Driver::processEventsUntil([&] { return view->isRecordingIndicatorShown(); }));
         const unsigned long start = window->Session()->FramesDelivered();
         if (round == 0) {
             // Seconds of the overlay's clock show in the status bar as the
@@ -385,6 +388,38 @@ TEST_F(CaptureWindowTest, RecordingFromTheToolbarAndWithF9)
         EXPECT_GE(duration, 3.0);
         EXPECT_NEAR(frames / duration, 30.0, 9.0) << "frames " << frames << " in " << duration << " s";
     }
+}
+
+TEST_F(CaptureWindowTest, ARecordingStoppedWhileItsEncoderOpensIsKeptAndOneThatCannotOpenSaysSo)
+{
+    Driver ui(*window);
+    auto* record = dynamic_cast<COptionUI*>(find("ToolbarBtnRecord"));
+    // The encoder opens on the session's worker: held up there, both presses
+    // come before it has opened.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    ASSERT_TRUE(window->Session()->RunWithCamera([released](CMCameraBase&) { released.wait(); }));
+    ASSERT_TRUE(ui.pressKey(VK_F9));
+    ASSERT_TRUE(ui.pressKey(VK_F9));
+    EXPECT_FALSE(record->IsSelected());
+    EXPECT_FALSE(find("ToolbarBtnCapture")->IsEnabled()) << "the recorder is still opening";
+    release.set_value();
+    const std::string path = waitForSavedFile();
+    ASSERT_FALSE(path.empty()) << status();
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_FALSE(window->Session()->Pipeline().isRecording());
+    EXPECT_TRUE(find("ToolbarBtnCapture")->IsEnabled());
+
+    // A chosen name where no file can be made.
+    const std::string failed = CResourceManager::GetInstance()->GetTextOrId("STR_RECORD_FAIL");
+    Config().FileSave_Rule = 1;
+    Driver::answerNextModal(Driver::ChooseFile("/proc/clip.mp4"));
+    ASSERT_TRUE(ui.pressKey(VK_F9));
+    EXPECT_TRUE(Driver::processEventsUntil([&] { return status() == failed; })) << status();
+    Config().FileSave_Rule = 0;
+    EXPECT_FALSE(record->IsSelected());
+    EXPECT_TRUE(find("ToolbarBtnCapture")->IsEnabled());
+    EXPECT_FALSE(window->Session()->Pipeline().isRecording());
 }
 
 TEST_F(CaptureWindowTest, ARecordingEndedByALostCameraSaysBothAndWhereItWent)

@@ -85,6 +85,15 @@ struct CaptureCommands::StillRequest {
     int height = 0;
 };
 
+// A recorder being opened on the session's worker; `finished` says it is
+// done, `started` whether it opened.
+struct CaptureCommands::RecordingStart {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    bool started = false;
+};
+
 CaptureCommands::CaptureCommands(MainWindowServices& services)
     : WindowPart(services), m_menuCheckInfo(std::make_unique<CStdStringPtrMap>())
 {
@@ -145,6 +154,11 @@ bool CaptureCommands::HandleMessage(UINT message, WPARAM wParam, LPARAM, LRESULT
     if (message == WM_SNAPSHOT_TAKEN) {
         result = 0;
         FinishStill();
+        return true;
+    }
+    if (message == WM_RECORDING_OPENED) {
+        result = 0;
+        FinishRecordingStart();
         return true;
     }
     if (message == WM_FOLDER_OPENER_FAILED) {
@@ -357,6 +371,9 @@ void CaptureCommands::SetCaptureControlsEnabled(bool enabled)
 
 void CaptureCommands::StartRecording()
 {
+    // Pressed again while the last press's recorder opens: that one goes on.
+    if (m_recordingStart)
+        return;
     COptionUI* record = Option("ToolbarBtnRecord");
     CMCameraBase* camera = m_services.session.Camera();
     int width = 0, height = 0;
@@ -379,9 +396,8 @@ void CaptureCommands::StartRecording()
     } else if (const std::string folder = ImageFolder(); !folder.empty()) {
         path = AutomaticFileName(folder, ".mp4");
     }
-    bool started = false;
+    bool queued = false;
     if (!path.empty()) {
-        FramePipeline& pipeline = m_services.session.Pipeline();
         Mp4Recorder::Options options;
         options.replaceExisting = Config().FileSave_Rule != 0; // the user chose that name
         // The encoder plans its bits and level for the rate the camera delivers now.
@@ -391,29 +407,77 @@ void CaptureCommands::StartRecording()
         // copies each picture; four waiting pictures ride out a slow moment
         // of the encoder (about 70 ms at 60 frames/s) before frames are dropped.
         options.queuedFrames = 4;
-        started = pipeline.startRecording(width, height, path.c_str(), std::move(options));
-        if (!started)
-            pipeline.stopRecording(); // a recorder that did not open is not kept
+        auto start = std::make_shared<RecordingStart>();
+        FramePipeline& pipeline = m_services.session.Pipeline();
+        const platform::HWND window = m_services.window.GetHWND();
+        queued = m_services.session.RunWithCamera(
+            [start, &pipeline, width, height, path, options = std::move(options), window](CMCameraBase&) {
+                const bool started = pipeline.startRecording(width, height, path.c_str(), options);
+                if (!started)
+                    pipeline.stopRecording(); // a recorder that did not open is not kept
+                {
+                    std::lock_guard guard(start->lock);
+                    start->started = started;
+                    start->finished = true;
+                }
+                start->done.notify_all();
+                platform::PostMessage(window, WM_RECORDING_OPENED);
+            });
+        if (queued)
+            m_recordingStart = std::move(start);
     }
-    if (!started) {
+    if (!queued) {
         m_services.setStatus(Text("STR_RECORD_FAIL"));
         if (record)
             record->Selected(false, false);
         return;
     }
-    m_recording = true;
     m_recordingCamera = camera;
+    SetCaptureControlsEnabled(false);
+}
+
+void CaptureCommands::FinishRecordingStart()
+{
+    if (!m_recordingStart)
+        return;
+    bool started = false;
+    {
+        std::lock_guard guard(m_recordingStart->lock);
+        // The message of a start that OnClosing already finished.
+        if (!m_recordingStart->finished)
+            return;
+        started = m_recordingStart->started;
+    }
+    m_recordingStart.reset();
+    COptionUI* record = Option("ToolbarBtnRecord");
+    if (!started) {
+        m_services.setStatus(Text("STR_RECORD_FAIL"));
+        if (record)
+            record->Selected(false, false);
+        SetCaptureControlsEnabled(m_services.session.Camera() != nullptr);
+        return;
+    }
+    m_recording = true;
     if (m_services.desktopIdle)
         m_recordingAwake = m_services.desktopIdle->hold(Text("STR_IDLE_REASON"));
     if (m_services.view)
         m_services.view->showRecordingIndicator(true);
-    SetCaptureControlsEnabled(false);
     m_services.window.SetTimer(kRecordingStatusTimer, kRecordingStatusMs);
     ShowRecordingStatus();
+    // Stopped by the operator, or left by its camera, while it opened: the
+    // file keeps what it got, as any short recording does.
+    if (!(record && record->IsSelected()) || m_services.session.Camera() != m_recordingCamera) {
+        if (record)
+            record->Selected(false, false);
+        StopRecording();
+    }
 }
 
 void CaptureCommands::StopRecording()
 {
+    // A recorder still opening is stopped when it has opened.
+    if (m_recordingStart)
+        return;
     std::string name;
     FramePipeline::RecordingStats final;
     {
@@ -629,6 +693,12 @@ void CaptureCommands::OnCameraChanged()
 void CaptureCommands::OnClosing()
 {
     EndSeries();
+    if (const std::shared_ptr<RecordingStart> start = m_recordingStart) {
+        std::unique_lock guard(start->lock);
+        start->done.wait(guard, [&] { return start->finished; });
+        guard.unlock();
+        FinishRecordingStart();
+    }
     if (m_recording) {
         if (COptionUI* record = Option("ToolbarBtnRecord"))
             record->Selected(false, false);

@@ -1,8 +1,8 @@
 #pragma once
 // CaptureCommands: snapshots, the snap menu, timed series, recording, the
 // image folder and view screenshots. UI thread only; the camera's still is
-// waited for on the camera session's worker, and snapshots are encoded and
-// written by a SnapshotSaver thread.
+// waited for and a recording's encoder opened on the camera session's
+// worker, and snapshots are encoded and written by a SnapshotSaver thread.
 #include "app/shell/WindowPart.h"
 #include "app/shell/capture/DesktopIdleInhibitor.h"
 #include "app/shell/capture/SnapshotImage.h"
@@ -54,6 +54,7 @@ public:
 
 private:
     struct StillRequest;
+    struct RecordingStart;
     // Queues the still on the session's worker; an automatic name is
     // numbered when taken, a chosen one replaced. False without a camera.
     bool RequestStill(const std::string& path, platform::ExistingFile existing);
@@ -64,7 +65,14 @@ private:
     void StartSeries();
     void SeriesTick();
     void EndSeries();
+    // Checks the size, chooses the file and queues the recorder's opening on
+    // the session's worker (the encoder takes tens of milliseconds to open);
+    // the capture controls are off from here on.
     void StartRecording();
+    // The recorder opened or failed (or the window closes and waited for
+    // it): the recording runs, or the status bar says it did not start. A
+    // recording stopped or left by its camera meanwhile is finished at once.
+    void FinishRecordingStart();
     void StopRecording();
     void ShowRecordingStatus();
     void SetCaptureControlsEnabled(bool enabled);
@@ -86,6 +94,8 @@ private:
     // next picture is taken as soon as it is.
     bool m_seriesTickWaiting = false;
     bool m_recording = false;
+    // The recorder being opened on the worker; null when none.
+    std::shared_ptr<RecordingStart> m_recordingStart;
     // The desktop stays awake while a series or a recording runs.
     DesktopIdleInhibitor::Hold m_seriesAwake, m_recordingAwake;
     CMCameraBase* m_recordingCamera = nullptr;
