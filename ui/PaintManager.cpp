@@ -5,10 +5,10 @@
 #include "ui/Controls.h"
 #include "ui/Window.h"
 #include "ui/internal/ControlRelay.h"
+#include "ui/internal/LastPointer.h"
 #include "ui/internal/Resources.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QFont>
 #include <QLayout>
 #include <QPointer>
@@ -200,7 +200,7 @@ void CPaintManagerUI::SendNotify(CControlUI* sender, const char* type, WPARAM wP
 void CPaintManagerUI::SendNotify(TNotifyUI& msg)
 {
     if (m_window && m_window->GetClientWidget()) {
-        const QPoint p = m_window->GetClientWidget()->mapFromGlobal(QCursor::pos());
+        const QPoint p = m_window->GetClientWidget()->mapFromGlobal(lastPointerPosition());
         msg.ptMouse = {p.x(), p.y()};
     }
     const std::vector<INotifyUI*> notifiers = m_notifiers;

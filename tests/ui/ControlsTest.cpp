@@ -71,6 +71,13 @@ TEST_F(ControlsTest, ButtonClickNotifiesOnlyWhenUsable)
     ASSERT_TRUE(ui.click("btn_plain"));
     EXPECT_EQ(window.notesOf("click"), (std::vector<Note>{{"click", "btn_plain", 0, 0}}));
 
+    // Where the pointer was, from the click itself: never asked of the display server.
+    const RECT button = window.find<CButtonUI>("btn_plain")->GetPos();
+    EXPECT_GE(window.lastNotePointer.x, button.left);
+    EXPECT_LT(window.lastNotePointer.x, button.right);
+    EXPECT_GE(window.lastNotePointer.y, button.top);
+    EXPECT_LT(window.lastNotePointer.y, button.bottom);
+
     EXPECT_FALSE(ui.click("btn_disabled"));
     window.find<CButtonUI>("btn_plain")->SetVisible(false);
     EXPECT_FALSE(ui.click("btn_plain"));

@@ -67,6 +67,7 @@ public:
     void Notify(TNotifyUI& msg) override
     {
         notes.push_back({msg.sType, msg.pSender ? msg.pSender->GetName() : "", msg.wParam, msg.lParam});
+        lastNotePointer = msg.ptMouse;
         WindowImplBase::Notify(msg);
     }
     LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override
@@ -122,6 +123,7 @@ public:
     std::string skin = "xmls\\test_window.xml";
     SlotControl* slot = nullptr;
     std::vector<Note> notes;
+    POINT lastNotePointer{}; // the pointer where the last notification says it was
     std::vector<Received> received;
     std::vector<MenuCmd> menuCommands;
     std::vector<WPARAM> keys, defaultKeys, releasedKeys;
