@@ -468,7 +468,7 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
     const bool stream = t->endpoint_ == 0x83;
     for (;;) {
         const auto now = Clock::now();
-        pump(now, stream);
+        pump(now, stream, t, &lock);
         if (t->done_)
             break;
         if (now >= deadline) {
@@ -478,7 +478,9 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
         auto wake = deadline;
         if (!acks_.empty())
             wake = std::min(wake, acks_.front().due);
-        if (auto item = stream ? nextStreamItem(now) : std::nullopt)
+        // While another waiter renders, the stream's next item waits for it
+        // (its completion wakes this one).
+        if (auto item = stream && !rendering_ ? nextStreamItem(now) : std::nullopt)
             wake = std::min(wake, *item);
         // Waking up at least every 50 ms keeps a missed notification harmless.
         wake = std::min(wake, now + std::chrono::milliseconds(50));
@@ -488,7 +490,8 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
     return true;
 }
 
-void EmulatedCamera::pump(Clock::time_point now, bool stream)
+void EmulatedCamera::pump(Clock::time_point now, bool stream, const EmulatedTransfer* waiter,
+                          std::unique_lock<std::mutex>* lock)
 {
     if (!present_)
         return;
@@ -503,13 +506,15 @@ void EmulatedCamera::pump(Clock::time_point now, bool stream)
         acks_.pop_front();
     }
     auto& streamQueue = queues_[0x83];
-    while (stream && present_ && !streamQueue.empty() && !streamQueue.front()->stalled_) {
+    while (stream && present_ && !rendering_ && !streamQueue.empty() && !streamQueue.front()->stalled_) {
         auto due = nextStreamItem(now);
         if (!due || *due > now)
             break;
         EmulatedTransfer* t = streamQueue.front();
         streamQueue.pop_front();
-        completeStream(t);
+        // Only the waiter's own transfer is rendered for with the mutex let
+        // go: no other thread can end it meanwhile.
+        completeStream(t, t == waiter ? lock : nullptr);
     }
 }
 
@@ -545,7 +550,7 @@ SceneSettings EmulatedCamera::currentScene() const
     return s;
 }
 
-void EmulatedCamera::beginFrame(Clock::time_point now)
+bool EmulatedCamera::beginFrame(Clock::time_point now, std::unique_lock<std::mutex>* lock)
 {
     uint64_t slot = nextSlot_;
     if (config_.fps > 0) {
@@ -564,16 +569,30 @@ void EmulatedCamera::beginFrame(Clock::time_point now)
 
     const SceneSettings scene = currentScene();
     const uint64_t blockId = slot + 1;
+    // A full-size frame takes milliseconds to make: the mutex is let go
+    // meanwhile, so control requests are answered while the sensor works,
+    // as on a real camera. Only this waiter touches the picture until then.
+    const uint32_t pixelFormat = config_.pixelFormat;
+    const uint64_t generation = generation_;
+    rendering_ = true;
+    if (lock)
+        lock->unlock();
     if (optics_) {
-        optics_->render(scene, blockId, payload_, config_.pixelFormat);
+        optics_->render(scene, blockId, payload_, pixelFormat);
     } else {
         if (!sceneValid_ || !(scene == sceneSettings_)) {
-            renderScene(scene, scene_, config_.pixelFormat);
+            renderScene(scene, scene_, pixelFormat);
             sceneSettings_ = scene;
             sceneValid_ = true;
         }
         payload_ = scene_;
     }
+    if (lock)
+        lock->lock();
+    rendering_ = false;
+    // Unplugged while the frame was made: it never leaves the camera.
+    if (generation != generation_ || !present_)
+        return false;
     if (config_.stamp) {
         FrameStamp st;
         st.frameNumber = blockId;
@@ -626,9 +645,10 @@ void EmulatedCamera::beginFrame(Clock::time_point now)
     put32(&leader_[stream::kHeightOffset], height);
     put32(&leader_[stream::kOffsetXOffset], static_cast<uint32_t>(scene.roiX));
     put32(&leader_[stream::kOffsetYOffset], static_cast<uint32_t>(scene.roiY));
+    return true;
 }
 
-void EmulatedCamera::completeStream(EmulatedTransfer* t)
+void EmulatedCamera::completeStream(EmulatedTransfer* t, std::unique_lock<std::mutex>* lock)
 {
     const auto now = Clock::now();
     std::vector<uint8_t> trailer;
@@ -645,7 +665,10 @@ void EmulatedCamera::completeStream(EmulatedTransfer* t)
             unplugLocked();
             return;
         }
-        beginFrame(now);
+        if (!beginFrame(now, lock)) {
+            complete(t, UsbStatus::NoDevice, 0);
+            return;
+        }
         src = leader_.data();
         n = leader_.size();
         phase_ = payloadLength_ > 0 ? Phase::Payload : Phase::Trailer;

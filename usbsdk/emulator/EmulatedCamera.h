@@ -107,11 +107,14 @@ private:
     bool waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs);
     void forget(EmulatedTransfer* t);
     // Completes the answers that are due and, for a waiter on the stream,
-    // the stream's items (rendering a frame when one begins).
-    void pump(Clock::time_point now, bool stream);
+    // the stream's items (rendering a frame when one begins; for the
+    // waiter's own transfer with `lock`, its hold on mutex_, let go meanwhile).
+    void pump(Clock::time_point now, bool stream, const EmulatedTransfer* waiter = nullptr,
+              std::unique_lock<std::mutex>* lock = nullptr);
     std::optional<Clock::time_point> nextStreamItem(Clock::time_point now);
-    void completeStream(EmulatedTransfer* t);
-    void beginFrame(Clock::time_point now);
+    void completeStream(EmulatedTransfer* t, std::unique_lock<std::mutex>* lock);
+    // False when the camera was unplugged while the frame was rendered.
+    bool beginFrame(Clock::time_point now, std::unique_lock<std::mutex>* lock);
     void handleCommand(const uint8_t* data, int length);
     void queueAck(uint16_t status, uint16_t code, uint16_t requestId, const std::vector<uint8_t>& payload);
     void complete(EmulatedTransfer* t, UsbStatus status, int length);
@@ -153,6 +156,9 @@ private:
     std::vector<uint8_t> scene_;
     bool sceneValid_ = false;
     std::unique_ptr<OpticalScene> optics_; // when the optics settings are on
+    // A stream waiter is making a frame with mutex_ let go: the picture's
+    // state above is its alone, and no other waiter starts a stream item.
+    bool rendering_ = false;
 
     // faults
     std::map<uint8_t, int> failTransfers_, stallTransfers_, failControl_;
