@@ -46,24 +46,33 @@ double cpuSeconds()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-void BM_EmulatedFullHd60(benchmark::State& state)
+// The emulated 1080p60 camera, logged in, its frames going to `sink`;
+// false (the benchmark skipped) when it cannot be had.
+bool openEmulatedCamera(benchmark::State& state, Sink& sink)
 {
     setenv("SENSORLINK_EMULATE", "1", 1);
     setenv("SENSORLINK_EMULATE_SIZE", "1920x1080", 1);
     setenv("SENSORLINK_EMULATE_FPS", "60", 1);
+    if (Vexel_Init() != VEXEL_OK) {
+        state.SkipWithError("init failed");
+        return false;
+    }
+    CameraInfo list[VEXEL_MAX_CAMERAS]{};
+    if (Vexel_SearchCamera(list) < 1 || Vexel_LoginCamera(&list[0]) != 0) {
+        state.SkipWithError("no emulated camera");
+        Vexel_UnInit();
+        return false;
+    }
+    Vexel_SetCaptureCallback(0, &Sink::callback, &sink, 0);
+    return true;
+}
+
+void BM_EmulatedFullHd60(benchmark::State& state)
+{
     for (auto _ : state) {
-        if (Vexel_Init() != VEXEL_OK) {
-            state.SkipWithError("init failed");
-            return;
-        }
-        CameraInfo list[VEXEL_MAX_CAMERAS]{};
-        if (Vexel_SearchCamera(list) < 1 || Vexel_LoginCamera(&list[0]) != 0) {
-            state.SkipWithError("no emulated camera");
-            Vexel_UnInit();
-            return;
-        }
         Sink sink;
-        Vexel_SetCaptureCallback(0, &Sink::callback, &sink, 0);
+        if (!openEmulatedCamera(state, sink))
+            return;
         const double cpu0 = cpuSeconds();
         Vexel_StartCapture(0);
         std::this_thread::sleep_for(std::chrono::seconds(10));
@@ -80,27 +89,15 @@ BENCHMARK(BM_EmulatedFullHd60)->Iterations(1)->Unit(benchmark::kSecond)->UseReal
 
 void BM_RegisterReadWhileStreamingWithOptics(benchmark::State& state)
 {
-    setenv("SENSORLINK_EMULATE", "1", 1);
-    setenv("SENSORLINK_EMULATE_SIZE", "1920x1080", 1);
-    setenv("SENSORLINK_EMULATE_FPS", "60", 1);
     setenv("SENSORLINK_EMULATE_FOCUS", "6", 1);
     setenv("SENSORLINK_EMULATE_STAGE", "serpentine:6x6:8", 1);
     setenv("SENSORLINK_EMULATE_SHAKE", "3", 1);
     setenv("SENSORLINK_EMULATE_NOISE", "4", 1);
     setenv("SENSORLINK_EMULATE_SHADING", "35", 1);
     for (auto _ : state) {
-        if (Vexel_Init() != VEXEL_OK) {
-            state.SkipWithError("init failed");
-            return;
-        }
-        CameraInfo list[VEXEL_MAX_CAMERAS]{};
-        if (Vexel_SearchCamera(list) < 1 || Vexel_LoginCamera(&list[0]) != 0) {
-            state.SkipWithError("no emulated camera");
-            Vexel_UnInit();
-            return;
-        }
         Sink sink;
-        Vexel_SetCaptureCallback(0, &Sink::callback, &sink, 0);
+        if (!openEmulatedCamera(state, sink))
+            return;
         Vexel_StartCapture(0);
         std::this_thread::sleep_for(std::chrono::seconds(1)); // the stream settles
         std::vector<double> answers;
