@@ -62,9 +62,9 @@ public:
     // of the given frame size. False when the file or the encoder could not
     // be opened; nothing is recorded then and isRecording() says false.
     bool startRecording(int width, int height, const char* path, Mp4Recorder::Options options = {});
-    // Same threads as startRecording(). Finishes and drops the recording. The recorder leaves the
-    // lock first: frames go on while it waits for the shortest recording's
-    // three seconds and for its file to reach the disk.
+    // Same threads as startRecording(). Finishes and drops the recording.
+    // The recorder leaves the lock first: frames go on while it waits for
+    // the shortest recording's three seconds and for its file to reach the disk.
     void stopRecording();
     // Any thread; never waits for a frame.
     bool isRecording();

@@ -468,7 +468,7 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
     const bool stream = t->endpoint_ == 0x83;
     for (;;) {
         const auto now = Clock::now();
-        pump(now, stream, t, &lock);
+        pump(now, stream ? t : nullptr, &lock);
         if (t->done_)
             break;
         if (now >= deadline) {
@@ -490,7 +490,7 @@ bool EmulatedCamera::waitTransfer(EmulatedTransfer* t, uint32_t timeoutMs)
     return true;
 }
 
-void EmulatedCamera::pump(Clock::time_point now, bool stream, const EmulatedTransfer* waiter,
+void EmulatedCamera::pump(Clock::time_point now, const EmulatedTransfer* streamWaiter,
                           std::unique_lock<std::mutex>* lock)
 {
     if (!present_)
@@ -506,7 +506,7 @@ void EmulatedCamera::pump(Clock::time_point now, bool stream, const EmulatedTran
         acks_.pop_front();
     }
     auto& streamQueue = queues_[0x83];
-    while (stream && present_ && !rendering_ && !streamQueue.empty() && !streamQueue.front()->stalled_) {
+    while (streamWaiter && present_ && !rendering_ && !streamQueue.empty() && !streamQueue.front()->stalled_) {
         auto due = nextStreamItem(now);
         if (!due || *due > now)
             break;
@@ -514,7 +514,7 @@ void EmulatedCamera::pump(Clock::time_point now, bool stream, const EmulatedTran
         streamQueue.pop_front();
         // Only the waiter's own transfer is rendered for with the mutex let
         // go: no other thread can end it meanwhile.
-        completeStream(t, t == waiter ? lock : nullptr);
+        completeStream(t, t == streamWaiter ? lock : nullptr);
     }
 }
 
@@ -565,7 +565,6 @@ bool EmulatedCamera::beginFrame(Clock::time_point now, std::unique_lock<std::mut
         --credits_;
     }
     nextSlot_ = slot + 1;
-    ++framesStarted_;
 
     const SceneSettings scene = currentScene();
     const uint64_t blockId = slot + 1;
@@ -593,6 +592,9 @@ bool EmulatedCamera::beginFrame(Clock::time_point now, std::unique_lock<std::mut
     // Unplugged while the frame was made: it never leaves the camera.
     if (generation != generation_ || !present_)
         return false;
+    // Counted only now, with its leader decided under the same hold: who
+    // sees the count sees a frame whose overrides are taken.
+    ++framesStarted_;
     if (config_.stamp) {
         FrameStamp st;
         st.frameNumber = blockId;

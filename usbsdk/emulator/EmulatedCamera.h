@@ -109,8 +109,7 @@ private:
     // Completes the answers that are due and, for a waiter on the stream,
     // the stream's items (rendering a frame when one begins; for the
     // waiter's own transfer with `lock`, its hold on mutex_, let go meanwhile).
-    void pump(Clock::time_point now, bool stream, const EmulatedTransfer* waiter = nullptr,
-              std::unique_lock<std::mutex>* lock = nullptr);
+    void pump(Clock::time_point now, const EmulatedTransfer* streamWaiter, std::unique_lock<std::mutex>* lock);
     std::optional<Clock::time_point> nextStreamItem(Clock::time_point now);
     void completeStream(EmulatedTransfer* t, std::unique_lock<std::mutex>* lock);
     // False when the camera was unplugged while the frame was rendered.

@@ -374,14 +374,13 @@ void CaptureCommands::StartRecording()
     // Pressed again while the last press's recorder opens: that one goes on.
     if (m_recordingStart)
         return;
-    COptionUI* record = Option("ToolbarBtnRecord");
     CMCameraBase* camera = m_services.session.Camera();
     int width = 0, height = 0;
     if (camera)
         camera->GetPreviewSize(width, height);
     if (!(width > 0 && width <= 1920 && height > 0 && height <= 1080)) {
         ShowMessage(m_services.window.GetHWND(), Text("STR_RECORD_WRONG_SIZE"), Text("STR_ERROR"), 0, 16);
-        if (record)
+        if (COptionUI* record = Option("ToolbarBtnRecord"))
             record->Selected(false, false);
         return;
     }
@@ -427,9 +426,7 @@ void CaptureCommands::StartRecording()
             m_recordingStart = std::move(start);
     }
     if (!queued) {
-        m_services.setStatus(Text("STR_RECORD_FAIL"));
-        if (record)
-            record->Selected(false, false);
+        SayRecordingDidNotStart();
         return;
     }
     m_recordingCamera = camera;
@@ -449,14 +446,11 @@ void CaptureCommands::FinishRecordingStart()
         started = m_recordingStart->started;
     }
     m_recordingStart.reset();
-    COptionUI* record = Option("ToolbarBtnRecord");
     if (!started) {
-        m_services.setStatus(Text("STR_RECORD_FAIL"));
-        if (record)
-            record->Selected(false, false);
-        SetCaptureControlsEnabled(m_services.session.Camera() != nullptr);
+        SayRecordingDidNotStart();
         return;
     }
+    COptionUI* record = Option("ToolbarBtnRecord");
     m_recording = true;
     if (m_services.desktopIdle)
         m_recordingAwake = m_services.desktopIdle->hold(Text("STR_IDLE_REASON"));
@@ -471,6 +465,14 @@ void CaptureCommands::FinishRecordingStart()
             record->Selected(false, false);
         StopRecording();
     }
+}
+
+void CaptureCommands::SayRecordingDidNotStart()
+{
+    m_services.setStatus(Text("STR_RECORD_FAIL"));
+    if (COptionUI* record = Option("ToolbarBtnRecord"))
+        record->Selected(false, false);
+    SetCaptureControlsEnabled(m_services.session.Camera() != nullptr);
 }
 
 void CaptureCommands::StopRecording()

@@ -73,6 +73,8 @@ private:
     // it): the recording runs, or the status bar says it did not start. A
     // recording stopped or left by its camera meanwhile is finished at once.
     void FinishRecordingStart();
+    // "Failed to start recording"; the button off, the capture controls back.
+    void SayRecordingDidNotStart();
     void StopRecording();
     void ShowRecordingStatus();
     void SetCaptureControlsEnabled(bool enabled);
